@@ -1,0 +1,75 @@
+#pragma once
+
+#include "MidiTypes.h"
+#include "platform/AppException.h"
+
+#include <QObject>
+#include <QString>
+
+class MidiSystem;
+
+class EMidiInputError : public AppException
+{
+public:
+    using AppException::AppException;
+};
+
+// One MIDI input device of the MIDI system in use. Incoming messages are stored by the
+// driver thread in a ring of fixed slots and handed out on the GUI thread.
+//
+// Threading: every member is used on the GUI thread only. The driver thread touches the
+// ring, the callback record and the queued SysEx receive buffers, nothing else.
+class TMidiInput : public QObject
+{
+    Q_OBJECT
+public:
+    // Never fails for want of a device: with no input device the port exists with an
+    // empty device list and cannot be opened.
+    explicit TMidiInput(MidiSystem &system, QObject *owner = nullptr);
+    ~TMidiInput() override;
+
+    quint16 DeviceID() const;
+    void setDeviceID(quint16 id);
+    QString ProductName() const;
+    void setProductName(const QString &name);
+
+    quint16 DeviceCount() const;
+    quint16 Error() const;
+    quint32 DriverVersion() const;
+    quint16 ManufacturerID() const;
+    quint16 ProductID() const;
+    bool IsOpen() const; // state is psOpen
+
+    bool SysexOnly() const;
+    void setSysexOnly(bool on);
+    quint16 Capacity() const;
+    void setCapacity(quint16 slots);
+    quint16 SysexBufferSize() const;
+    void setSysexBufferSize(quint16 bytes);
+    quint16 SysexBufferCount() const;
+    void setSysexBufferCount(quint16 count);
+
+    void Open();
+    void Start();
+    void Close();
+    quint16 PendingCount() const;
+    // The oldest waiting event, or null.
+    std::unique_ptr<TMyMidiEvent> ReadEvent();
+
+    quint8 LastStatus() const;
+    quint8 LastData1() const;
+    quint8 LastData2() const;
+
+signals:
+    void OnMidiInput(QObject *sender);
+    void OnOverflow(QObject *sender);
+    void OnMidiMessage(QObject *sender);
+    void OnSMPTE(QObject *sender);
+
+protected:
+    bool event(QEvent *e) override;
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "MidiTypes.h"
+#include "platform/AppException.h"
+
+#include <QObject>
+#include <QString>
+
+class MidiSystem;
+
+class EmidioutputError : public AppException
+{
+public:
+    using AppException::AppException;
+};
+
+// One MIDI output device of the MIDI system in use.
+//
+// Threading: every member is used on the GUI thread only. SysEx completions reach the
+// port as events posted to it, so Onmidioutput fires on the GUI thread as well.
+class TMidiOutput : public QObject
+{
+    Q_OBJECT
+public:
+    explicit TMidiOutput(MidiSystem &system, QObject *owner = nullptr);
+    ~TMidiOutput() override;
+
+    // Selection by index; -1 is the program's own virtual port.
+    int DeviceID() const;
+    void setDeviceID(int id);
+    // Selection by name (letter case counts; searches -1 first).
+    QString ProductName() const;
+    void setProductName(const QString &name);
+
+    quint16 DeviceCount() const;
+    bool IsOpen() const;
+    quint16 Error() const;
+    quint32 DriverVersion() const;
+    quint8 Technology() const;
+    quint16 Voices() const;
+    quint16 Notes() const;
+    quint16 ChannelMask() const;
+    quint32 Support() const;
+
+    virtual void Open();
+    virtual void Close();
+    virtual void SendEvent(const TMyMidiEvent &event);
+    virtual void SendShort(quint8 status, quint8 data1, quint8 data2);
+    virtual void SendLong(const quint8 *data, quint16 length);
+
+signals:
+    // A SysEx send has completed.
+    void Onmidioutput(QObject *sender);
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};

@@ -1,0 +1,76 @@
+#include "Dialogs.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace {
+Dialogs *g_installed = nullptr;
+
+QWidget *dialogParent()
+{
+    return QApplication::activeWindow();
+}
+} // namespace
+
+Dialogs &Dialogs::instance()
+{
+    static QtDialogs qtDialogs;
+    return g_installed ? *g_installed : qtDialogs;
+}
+
+void Dialogs::install(Dialogs *dialogs)
+{
+    g_installed = dialogs;
+}
+
+void Dialogs::information(const QString &text, const QString &caption)
+{
+    instance().message(Icon::Information, caption, text);
+}
+
+void Dialogs::warning(const QString &text, const QString &caption)
+{
+    instance().message(Icon::Warning, caption, text);
+}
+
+void QtDialogs::message(Icon icon, const QString &caption, const QString &text)
+{
+    QMessageBox::Icon qtIcon = QMessageBox::Information;
+    if (icon == Icon::Warning)
+        qtIcon = QMessageBox::Warning;
+    else if (icon == Icon::Error)
+        qtIcon = QMessageBox::Critical;
+    QMessageBox box(qtIcon, caption, text, QMessageBox::Ok, dialogParent());
+    box.exec();
+}
+
+QString QtDialogs::openFile(const FileRequest &request)
+{
+    QFileDialog dialog(dialogParent(), request.title, QDir::currentPath(), request.filter);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+QString QtDialogs::saveFile(const FileRequest &request)
+{
+    QFileDialog dialog(dialogParent(), request.title, QDir::currentPath(), request.filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    dialog.setDefaultSuffix(request.defaultSuffix);
+    if (!request.presetName.isEmpty())
+        dialog.selectFile(request.presetName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+void QtDialogs::openUrl(const QUrl &url)
+{
+    QDesktopServices::openUrl(url);
+}

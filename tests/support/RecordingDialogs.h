@@ -1,0 +1,37 @@
+#pragma once
+
+#include "platform/Dialogs.h"
+
+#include <QList>
+#include <QStringList>
+#include <QUrl>
+
+// Answers every dialog at once and records what was asked, so tests never block on a
+// modal window. Installs itself for its lifetime.
+class RecordingDialogs : public Dialogs
+{
+public:
+    struct Message
+    {
+        Icon icon;
+        QString caption;
+        QString text;
+    };
+
+    RecordingDialogs();
+    ~RecordingDialogs() override;
+
+    void message(Icon icon, const QString &caption, const QString &text) override;
+    QString openFile(const FileRequest &request) override;
+    QString saveFile(const FileRequest &request) override;
+    void openUrl(const QUrl &url) override;
+
+    QList<Message> messages;
+    QList<FileRequest> fileRequests;
+    QList<QUrl> urls;
+    // Answers to the next file dialogs, first in first out; an empty queue cancels.
+    QStringList fileAnswers;
+
+    QStringList texts() const;
+    void clear();
+};
