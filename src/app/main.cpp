@@ -1,17 +1,76 @@
-#include "app/tForm1.h"
+#include "app/CommandLine.h"
+#include "app/DeviceListing.h"
+#include "app/ProgramWindows.h"
+#include "look/SkinScreenshots.h"
+#include "look/SkinStore.h"
+#include "look/TFrmInfo.h"
+#include "mixer/TfMidiUnit.h"
 #include "platform/AppPaths.h"
 #include "platform/GuardedApplication.h"
-#include "platform/VirtualMidiSystem.h"
+#include "platform/MidiSystem.h"
+
+#include <QTextStream>
+#include <cstdio>
+
+namespace {
+int fail(int status, const QString &message)
+{
+    QTextStream(stderr) << "patchwarden: " << message << '\n';
+    return status;
+}
+} // namespace
 
 int main(int argc, char *argv[])
 {
     GuardedApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Brindlecroft"));
     QCoreApplication::setApplicationName(QStringLiteral("Patchwarden"));
-    AppPaths::init(QString());
+    QCoreApplication::setApplicationVersion(QStringLiteral(PW_VERSION));
 
-    VirtualMidiSystem midi;
-    tForm1 form(midi);
+    const CommandLine options = CommandLine::parse(QCoreApplication::arguments());
+    switch (options.outcome) {
+    case CommandLine::Outcome::Error:
+        return fail(2, options.error + QStringLiteral("\nTry --help."));
+    case CommandLine::Outcome::ShowHelp:
+        QTextStream(stdout) << options.helpText;
+        return 0;
+    case CommandLine::Outcome::ShowVersion:
+        QTextStream(stdout) << "Patchwarden " << QCoreApplication::applicationVersion() << '\n';
+        return 0;
+    case CommandLine::Outcome::Run:
+        break;
+    }
+
+    QString error;
+    const std::unique_ptr<MidiSystem> midi = createMidiSystem(options.midiApi, &error);
+    if (!midi)
+        return fail(1, error);
+    if (options.listDevices) {
+        QTextStream(stdout) << deviceListing(*midi);
+        return 0;
+    }
+    AppPaths::init(options.dataDir);
+
+    // The information window covers the start as a splash; the main window closes it at
+    // the end of its start-up.
+    TFrmInfo info;
+    info.showSplash();
+
+    ProgramWindows windows(*midi, {options.midiOut, options.midiIn}, &info);
+    tForm1 &form = windows.Form1();
+    SkinStore::applyStored(form.SkinData1());
+
+    if (!options.skinScreenshots.isEmpty()) {
+        form.show();
+        windows.fMidiUnit().show();
+        const int written = SkinScreenshots::writeAll(&form, &windows.fMidiUnit(), form.SkinData1(),
+                                                      options.skinScreenshots);
+        QTextStream(stdout) << "Wrote pictures for " << written << " skins to " << options.skinScreenshots << '\n';
+        info.hide();
+        return written > 0 ? 0 : 1;
+    }
+
+    QObject::connect(&form, &tForm1::terminated, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     form.show();
     return app.exec();
 }

@@ -1,9 +1,445 @@
 #include "tForm1.h"
 
-tForm1::tForm1(MidiSystem &midiSystem, QWidget *parent) : QMainWindow(parent), m_midiSystem(midiSystem)
+#include "app/DeviceSelection.h"
+#include "app/MidiSetupPage.h"
+#include "look/HelpNotice.h"
+#include "look/TFrmInfo.h"
+#include "look/TfOutfitSpec.h"
+#include "midi/MidiIn.h"
+#include "midi/MidiOut.h"
+#include "mixer/TfMidiUnit.h"
+#include "platform/AppException.h"
+#include "platform/AppPaths.h"
+#include "platform/GuardedApplication.h"
+#include "platform/MidiSystem.h"
+#include "recall/IncomingMidi.h"
+#include "recall/MidiCommands.h"
+#include "recall/SongRecall.h"
+#include "songs/ChannelStripsPage.h"
+#include "songs/ControllerCommandPage.h"
+#include "songs/ControllerDataPage.h"
+#include "songs/SongFile.h"
+#include "songs/SongListController.h"
+#include "songs/SongsPage.h"
+#include "widgets/ActivityLeds.h"
+#include "widgets/SkinEngine.h"
+#include "widgets/SpinEdit.h"
+
+#include <QCheckBox>
+#include <algorithm>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QToolBar>
+#include <QToolButton>
+
+namespace {
+template <typename W> W *named(W *widget, const char *name)
+{
+    widget->setObjectName(QLatin1String(name));
+    return widget;
+}
+
+QWidget *page(QWidget *content, const char *name)
+{
+    content->setObjectName(QLatin1String(name));
+    return content;
+}
+} // namespace
+
+tForm1::tForm1(MidiSystem &midiSystem, Options options, QWidget *parent)
+    : QMainWindow(parent), m_midiSystem(midiSystem), m_options(std::move(options)),
+      m_midiOut(std::make_unique<TMidiOutput>(midiSystem)), m_midiIn(std::make_unique<TMidiInput>(midiSystem)),
+      m_skin(std::make_unique<SkinEngine>())
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Patchwarden"));
+    m_midiOut->setObjectName(QStringLiteral("MidiOut"));
+    m_midiIn->setObjectName(QStringLiteral("MidiIn"));
+    m_skin->setObjectName(QStringLiteral("SkinData1"));
+
+    buildToolBar();
+    auto *central = new QWidget(this);
+    auto *row = new QHBoxLayout(central);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(0);
+    row->addWidget(buildLeftPages());
+    row->addWidget(buildRightPages());
+    setCentralWidget(central);
+    buildMenu();
+    buildStatusBar();
+    wireSubsystems();
+
+    // A fixed window: no maximize box, no resizing.
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    central->setFixedSize(ClientWidth, ClientHeight - ToolBarHeight);
+    setFixedSize(sizeHint());
+    if (const QScreen *screen = this->screen())
+        move(screen->availableGeometry().center() - rect().center());
 }
 
-tForm1::~tForm1() = default;
+tForm1::~tForm1()
+{
+    // Ports go before the controls their handlers touch; an open port is closed first.
+    try {
+        if (m_midiOut->IsOpen())
+            m_midiOut->Close();
+        m_midiIn->Close();
+    } catch (const AppException &) {
+        // The device is going away with the window; nothing is left to report to.
+    }
+}
+
+void tForm1::buildToolBar()
+{
+    auto *bar = named(new QToolBar(this), "ToolBar1");
+    bar->setMovable(false);
+    bar->setFloatable(false);
+    bar->setFixedHeight(ToolBarHeight);
+    bar->setContextMenuPolicy(Qt::PreventContextMenu);
+    auto *holder = new QWidget(bar);
+    auto *row = new QHBoxLayout(holder);
+    row->setContentsMargins(2, 0, 2, 0);
+    row->setSpacing(4);
+    m_inLed = named(new QToolButton(holder), "InLed");
+    m_inLed->setText(QStringLiteral("MIDI In"));
+    m_outLed = named(new QToolButton(holder), "OutLed");
+    m_outLed->setText(QStringLiteral("  MIDI Out"));
+    for (QToolButton *led : {m_inLed, m_outLed}) {
+        led->setToolButtonStyle(Qt::ToolButtonTextOnly);
+        led->setFocusPolicy(Qt::NoFocus);
+        row->addWidget(led);
+    }
+    row->addStretch();
+    bar->addWidget(holder);
+    addToolBar(Qt::TopToolBarArea, bar);
+    m_leds = new ActivityLeds(m_inLed, m_outLed, this);
+}
+
+QTabWidget *tForm1::buildLeftPages()
+{
+    auto *pages = named(new QTabWidget(this), "PageControl1");
+    pages->setFixedWidth(417);
+    pages->setDocumentMode(true);
+    m_songsPage = new SongsPage(m_song);
+    m_commandPage = new ControllerCommandPage(m_song);
+    m_setupPage = new MidiSetupPage;
+    m_song.MidiSendCh = m_setupPage->MidiSendCh();
+    m_song.MidiRecCh = m_setupPage->MidiRecCh();
+    m_song.ckbRemote = m_setupPage->ckbRemote();
+    pages->addTab(page(m_songsPage, "TabSheet1"), QStringLiteral("Sesions"));
+    pages->addTab(page(m_commandPage, "TabSheet3"), QStringLiteral("MIDI Controler Data"));
+    pages->addTab(page(m_setupPage, "TabSheet4"), QStringLiteral("Midi Setup"));
+    pages->setCurrentIndex(2);
+    return pages;
+}
+
+QTabWidget *tForm1::buildRightPages()
+{
+    auto *pages = named(new QTabWidget(this), "PageControl2");
+    pages->setFixedWidth(377);
+    pages->setDocumentMode(true);
+    pages->addTab(page(new ChannelStripsPage(1, m_song), "TabSheet5"), QStringLiteral("Channel 1-8"));
+    pages->addTab(page(new ChannelStripsPage(9, m_song), "TabSheet6"), QStringLiteral("Channel 9-16"));
+    pages->addTab(page(new ControllerDataPage(m_song), "TabSheet2"), QStringLiteral("Controller Data"));
+    pages->setCurrentIndex(0);
+    return pages;
+}
+
+void tForm1::buildMenu()
+{
+    QMenuBar *bar = menuBar();
+    bar->setObjectName(QStringLiteral("MainMenu1"));
+    const auto item = [this](QMenu *menu, const char *name, const QString &text, auto handler) {
+        QAction *action = menu->addAction(text);
+        action->setObjectName(QLatin1String(name));
+        connect(action, &QAction::triggered, this, handler);
+        return action;
+    };
+
+    QMenu *file = named(bar->addMenu(QStringLiteral("&File")), "File1");
+    item(file, "ChangeSkin1", QStringLiteral("Program Skin"), &tForm1::ChangeSkin1Click);
+    item(file, "LoadProject1", QStringLiteral("Load Project"), &tForm1::LoadProject1Click);
+    item(file, "SaveProject1", QStringLiteral("Save Project"), &tForm1::SaveProject1Click);
+    item(file, "SaveSong1", QStringLiteral("Save Song"), &tForm1::SaveSong1Click);
+    item(file, "Exit1", QStringLiteral("Exit"), &tForm1::Exit1Click);
+
+    QMenu *mixer = named(bar->addMenu(QStringLiteral("&MIDI Mixer")), "MIDIMixer1");
+    item(mixer, "UserDifendController1", QStringLiteral("User Defined Controller"),
+         &tForm1::UserDifendController1Click);
+
+    QMenu *messages = named(bar->addMenu(QStringLiteral("MIDI &Messesages")), "MIDIMessesages1");
+    item(messages, "SystemReset1", QStringLiteral("System Reset"), &tForm1::SystemReset1Click);
+    item(messages, "AllNotesoff1", QStringLiteral("All Notes off"), &tForm1::AllNotesoff1Click);
+    item(messages, "Panic1", QStringLiteral("Panic"), &tForm1::Panic1Click)
+        ->setToolTip(QStringLiteral("Sustain off, All Sound Off and All Notes Off on all 16 channels"));
+
+    QMenu *help = named(bar->addMenu(QStringLiteral("&Help")), "Help1");
+    QAction *helpFile = item(help, "Helpfile1", QStringLiteral("Help file"), &tForm1::Helpfile1Click);
+    helpFile->setShortcut(QKeySequence(Qt::Key_F1));
+    helpFile->setShortcutContext(Qt::WindowShortcut);
+    addAction(helpFile); // F1 works with the menu closed
+    help->addSeparator()->setObjectName(QStringLiteral("N1"));
+    item(help, "About1", QStringLiteral("About"), &tForm1::About1Click);
+}
+
+void tForm1::buildStatusBar()
+{
+    QStatusBar *bar = statusBar();
+    bar->setObjectName(QStringLiteral("StatusBar1"));
+    bar->setSizeGripEnabled(false);
+    m_midiStatus = named(new QLabel(bar), "lbMidiStatus");
+    m_overflowStatus = named(new QLabel(bar), "lbOverflow");
+    m_overflowStatus->hide();
+    bar->addWidget(m_midiStatus, 1);
+    bar->addPermanentWidget(m_overflowStatus);
+}
+
+void tForm1::wireSubsystems()
+{
+    m_songFile = std::make_unique<SongFile>(m_song);
+    m_recall = new SongRecall(m_song, *m_midiOut, *m_leds, this);
+    m_songFile->setSongSender([this] { MyPrgChange(); });
+    m_songList = new SongListController(*m_songsPage, *m_songFile, this);
+
+    m_commands = new MidiCommands(*m_midiOut, *m_leds,
+                                  {m_commandPage->lbControl(), m_commandPage->seSecond(), m_song.MidiSendCh},
+                                  [this] { return outputDeviceNames(); }, this);
+    connect(m_commandPage->Button1(), &QPushButton::clicked, m_commands, &MidiCommands::Button1Click);
+
+    IncomingMidi::Hooks hooks;
+    hooks.remoteChannel = [this] { return int(m_remoteChannel); };
+    hooks.showInput = [this](quint8 status, quint8 data1, quint8 data2) {
+        if (m_mixer)
+            m_mixer->showInput(status, data1, data2);
+    };
+    hooks.selectSong = [this](int row) { selectSongRemotely(row); };
+    m_incoming = new IncomingMidi(*m_midiIn, *m_midiOut, *m_leds, m_songsPage->lbSongList(), m_song.ckbRemote,
+                                  hooks, this);
+    connect(m_midiIn.get(), &TMidiInput::OnMidiInput, m_incoming, &IncomingMidi::MidiInMidiInput);
+    connect(m_midiIn.get(), &TMidiInput::OnMidiMessage, m_incoming, &IncomingMidi::MidiInMidiMessage);
+    connect(m_midiIn.get(), &TMidiInput::OnOverflow, this, &tForm1::showOverflow);
+    connect(m_midiOut.get(), &TMidiOutput::Onmidioutput, m_incoming, &IncomingMidi::MidiOutmidioutput);
+
+    m_devices = new DeviceSelection(m_midiSystem, *m_midiOut, *m_midiIn, m_setupPage->cmbOutput(),
+                                    m_setupPage->cmbInput(), this);
+    connect(m_devices, &DeviceSelection::statusChanged, this, &tForm1::updateStatus);
+    connect(m_setupPage->refreshButton(), &QPushButton::clicked, m_devices, &DeviceSelection::refresh);
+    connect(m_setupPage->MidiRecCh(), &SpinEdit::changed, this, &tForm1::MidiRecChChange);
+    connect(m_setupPage->ToolButton1(), &QPushButton::clicked, this, &tForm1::ToolButton1Click);
+}
+
+void tForm1::attachWindows(TfMidiUnit *mixer, TfOutfitSpec *skinChoice, TFrmInfo *info)
+{
+    m_mixer = mixer;
+    m_skinChoice = skinChoice;
+    m_info = info;
+}
+
+QStringList tForm1::outputDeviceNames() const
+{
+    return m_devices->outputNames();
+}
+
+void tForm1::updateStatus()
+{
+    m_midiStatus->setText(tr("MIDI: %1  |  %2").arg(m_midiSystem.systemName(), m_devices->status()));
+}
+
+void tForm1::showOverflow()
+{
+    m_overflowStatus->setText(tr("MIDI input overflow: %1 messages lost").arg(m_midiIn->OverflowCount()));
+    m_overflowStatus->show();
+}
+
+void tForm1::selectSongRemotely(int row)
+{
+    m_songList->setItemIndex(row);
+}
+
+// ---- start and end --------------------------------------------------------------------
+
+void tForm1::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (!m_shown) {
+        m_shown = true;
+        FormShow();
+    }
+}
+
+void tForm1::closeEvent(QCloseEvent *event)
+{
+    if (!m_closed) {
+        m_closed = true;
+        FormClose();
+    }
+    event->accept();
+}
+
+void tForm1::readSettings()
+{
+    const SettingsFile file(AppPaths::settingsFile());
+    const SettingsFile::Values v = file.read();
+    // A device named on the command line must be that device: no falling back to the
+    // stored number.
+    if (m_options.midiOutName.isEmpty())
+        m_devices->chooseOutput(v.midiOut, v.midiOutName);
+    else
+        m_devices->chooseOutput(-2, m_options.midiOutName);
+    if (m_options.midiInName.isEmpty())
+        m_devices->chooseInput(v.midiIn, v.midiInName);
+    else
+        m_devices->chooseInput(-2, m_options.midiInName);
+    m_song.ckbRemote->setChecked(v.remoteOn);
+    m_song.MidiRecCh->setValue(v.remoteChannel);
+    m_song.MidiSendCh->setValue(v.sendChannel);
+    m_songList->LoadProject(v.lastProject);
+    m_song.cbProject->setText(SongListController::fileName(file.storedProjectFile()));
+}
+
+void tForm1::FormShow()
+{
+    m_devices->Open_Device();
+    readSettings();
+    m_devices->showChoice();
+    MidiRecChChange();
+    QListWidget *songs = m_songsPage->lbSongList();
+    if (songs->count() > 0)
+        m_songList->setItemIndex(0);
+    m_devices->openPorts();
+    updateStatus();
+    try {
+        if (songs->count() > 0)
+            m_songList->lbSongListClick();
+    } catch (const AppException &e) {
+        // The rest of start-up still runs; the splash must not stay up over an error.
+        GuardedApplication::showError(e.message());
+    }
+    if (m_info)
+        m_info->closeSplash();
+}
+
+SettingsFile::Values tForm1::currentSettings() const
+{
+    SettingsFile::Values v;
+    v.midiIn = m_midiIn->DeviceID();
+    v.midiOut = m_midiOut->DeviceID();
+    v.lastProject = m_song.cbProject->text() + QStringLiteral(".txt");
+    v.remoteChannel = m_song.MidiRecCh->value();
+    v.sendChannel = m_song.MidiSendCh->value();
+    v.remoteOn = m_song.ckbRemote->isChecked();
+    v.midiOutName = m_devices->outputName();
+    v.midiInName = m_devices->inputName();
+    return v;
+}
+
+void tForm1::FormClose()
+{
+    // Nothing here may stop the program from ending: each failure is reported and the
+    // next step still runs, so the set list and the settings get their chance to be saved.
+    const auto step = [](auto &&action) {
+        try {
+            action();
+        } catch (const AppException &e) {
+            GuardedApplication::showError(e.message());
+        }
+    };
+    step([this] { m_songList->saveCurrentProject(); });
+    step([this] { m_midiOut->Close(); });
+    step([this] { m_midiIn->Close(); });
+    step([] { SongFile::Cd_Md_Dir(); });
+    step([this] { SettingsFile(AppPaths::settingsFile()).writeAll(currentSettings()); });
+    emit terminated();
+}
+
+// ---- menu -----------------------------------------------------------------------------
+
+void tForm1::ChangeSkin1Click()
+{
+    if (m_skinChoice) {
+        m_skinChoice->show();
+        m_skinChoice->raise();
+    }
+}
+
+void tForm1::LoadProject1Click()
+{
+    m_songList->btLoadPrjClick();
+}
+
+void tForm1::SaveProject1Click()
+{
+    m_songList->btSavePrjClick();
+}
+
+void tForm1::SaveSong1Click()
+{
+    m_songList->MMLabel6Click();
+}
+
+void tForm1::Exit1Click()
+{
+    close();
+}
+
+void tForm1::UserDifendController1Click()
+{
+    if (m_mixer) {
+        m_mixer->show();
+        m_mixer->raise();
+    }
+}
+
+void tForm1::SystemReset1Click()
+{
+    m_commands->SystemReset1Click();
+}
+
+void tForm1::AllNotesoff1Click()
+{
+    m_commands->AllNotesoff1Click();
+}
+
+void tForm1::Panic1Click()
+{
+    m_commands->panicClick();
+}
+
+void tForm1::Helpfile1Click()
+{
+    HelpNotice::show();
+}
+
+void tForm1::About1Click()
+{
+    if (m_info)
+        m_info->showModal();
+}
+
+// ---- "Midi Setup" ---------------------------------------------------------------------
+
+void tForm1::MidiRecChChange()
+{
+    // While a number is being typed the box may briefly show one outside 1..16.
+    m_remoteChannel = quint8(std::clamp(m_song.MidiRecCh->value(), 1, 16));
+}
+
+void tForm1::ToolButton1Click()
+{
+    SongFile::Cd_Md_Dir();
+    SettingsFile(AppPaths::settingsFile()).writeDefaults(currentSettings());
+}
+
+void tForm1::MyPrgChange()
+{
+    m_recall->MyPrgChange();
+}

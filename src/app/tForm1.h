@@ -1,19 +1,139 @@
 #pragma once
 
+#include "app/SettingsFile.h"
+#include "songs/SongControls.h"
+
 #include <QMainWindow>
+#include <memory>
 
+class ActivityLeds;
+class DeviceSelection;
+class IncomingMidi;
+class MidiCommands;
+class MidiSetupPage;
 class MidiSystem;
+class QLabel;
+class QTabWidget;
+class QToolButton;
+class SkinEngine;
+class SongFile;
+class SongListController;
+class SongRecall;
+class SongsPage;
+class ControllerCommandPage;
+class TFrmInfo;
+class TMidiInput;
+class TMidiOutput;
+class TfMidiUnit;
+class TfOutfitSpec;
 
-// The main window: the hub that owns the MIDI ports, the song controls and the
-// indicators. Each subsystem's behaviour lives in its own class; the handlers here,
-// named after the controls they serve, hand over to them.
+// The main window: the hub that owns the MIDI ports, the song controls, the indicators
+// and the skin engine. The behaviour of each subsystem lives in a class of its own; the
+// handlers here, named after the controls and menu items they serve, hand over to them.
 class tForm1 : public QMainWindow
 {
     Q_OBJECT
 public:
-    explicit tForm1(MidiSystem &midiSystem, QWidget *parent = nullptr);
+    struct Options
+    {
+        QString midiOutName; // device names chosen for this run, over Midi.ini
+        QString midiInName;
+    };
+
+    static constexpr int ClientWidth = 792;
+    static constexpr int ClientHeight = 553;
+    static constexpr int ToolBarHeight = 25;
+
+    explicit tForm1(MidiSystem &midiSystem, Options options = {}, QWidget *parent = nullptr);
     ~tForm1() override;
 
+    // The other windows, made after this one; the main window shows them from its menu.
+    void attachWindows(TfMidiUnit *mixer, TfOutfitSpec *skinChoice, TFrmInfo *info);
+
+    TMidiOutput &MidiOut() { return *m_midiOut; }
+    TMidiInput &MidiIn() { return *m_midiIn; }
+    MidiSystem &midiSystem() { return m_midiSystem; }
+    ActivityLeds &leds() { return *m_leds; }
+    SkinEngine &SkinData1() { return *m_skin; }
+    const SongControls &songControls() const { return m_song; }
+    MidiSetupPage &setupPage() { return *m_setupPage; }
+    SongsPage &songsPage() { return *m_songsPage; }
+    SongListController &songList() { return *m_songList; }
+    QStringList outputDeviceNames() const;
+    int remoteChannel() const { return m_remoteChannel; }
+
+public slots:
+    // Program start and end.
+    void FormShow();
+    void FormClose();
+    // Menu.
+    void ChangeSkin1Click();
+    void LoadProject1Click();
+    void SaveProject1Click();
+    void SaveSong1Click();
+    void Exit1Click();
+    void UserDifendController1Click();
+    void SystemReset1Click();
+    void AllNotesoff1Click();
+    void Panic1Click();
+    void Helpfile1Click();
+    void About1Click();
+    // "Midi Setup".
+    void MidiRecChChange();
+    void ToolButton1Click();
+    // Song recall.
+    void MyPrgChange();
+
+signals:
+    // The shut-down sequence has run: the application ends.
+    void terminated();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
 private:
+    void buildToolBar();
+    QTabWidget *buildLeftPages();
+    QTabWidget *buildRightPages();
+    void buildMenu();
+    void buildStatusBar();
+    void wireSubsystems();
+    void updateStatus();
+    void showOverflow();
+    void selectSongRemotely(int row);
+    void readSettings();
+    void writeSettings();
+    SettingsFile::Values currentSettings() const;
+
     MidiSystem &m_midiSystem;
+    Options m_options;
+    SongControls m_song;
+    std::unique_ptr<TMidiOutput> m_midiOut;
+    std::unique_ptr<TMidiInput> m_midiIn;
+    std::unique_ptr<SkinEngine> m_skin;
+
+    QToolButton *m_inLed = nullptr;
+    QToolButton *m_outLed = nullptr;
+    ActivityLeds *m_leds = nullptr;
+    SongsPage *m_songsPage = nullptr;
+    ControllerCommandPage *m_commandPage = nullptr;
+    MidiSetupPage *m_setupPage = nullptr;
+    QLabel *m_midiStatus = nullptr;
+    QLabel *m_overflowStatus = nullptr;
+
+    std::unique_ptr<SongFile> m_songFile;
+    SongRecall *m_recall = nullptr;
+    SongListController *m_songList = nullptr;
+    MidiCommands *m_commands = nullptr;
+    IncomingMidi *m_incoming = nullptr;
+    DeviceSelection *m_devices = nullptr;
+
+    TfMidiUnit *m_mixer = nullptr;
+    TfOutfitSpec *m_skinChoice = nullptr;
+    TFrmInfo *m_info = nullptr;
+
+    quint8 m_remoteChannel = 1;
+    bool m_shown = false;
+    bool m_closed = false;
 };

@@ -3,6 +3,7 @@
 #include "MidiTypes.h"
 #include "platform/AppException.h"
 
+#include <QEvent>
 #include <QObject>
 #include <QString>
 
@@ -17,8 +18,10 @@ public:
 // One MIDI input device of the MIDI system in use. Incoming messages are stored by the
 // driver thread in a ring of fixed slots and handed out on the GUI thread.
 //
-// Threading: every member is used on the GUI thread only. The driver thread touches the
-// ring, the callback record and the queued SysEx receive buffers, nothing else.
+// Threading: every member is used on the GUI thread only. The driver thread (midiHandler)
+// touches the ring, the callback record and the queued SysEx receive buffers, nothing
+// else; it wakes the GUI thread once per batch, and the port then fires OnOverflow and
+// OnMidiInput from its notices.
 class TMidiInput : public QObject
 {
     Q_OBJECT
@@ -56,6 +59,13 @@ public:
     // The oldest waiting event, or null.
     std::unique_ptr<TMyMidiEvent> ReadEvent();
 
+    // Messages turned away by a full ring since the port was made.
+    quint32 OverflowCount() const;
+
+    // The notices the driver side raises, as event types of the port.
+    static constexpr QEvent::Type DataNotice = QEvent::Type(QEvent::User + 0x3C3);
+    static constexpr QEvent::Type OverflowNotice = QEvent::Type(QEvent::User + 0x400);
+
     quint8 LastStatus() const;
     quint8 LastData1() const;
     quint8 LastData2() const;
@@ -70,6 +80,14 @@ protected:
     bool event(QEvent *e) override;
 
 private:
+    [[noreturn]] void raise(const QString &text) const;
+    void check(quint16 result);
+    void selectIndex(quint16 id);
+    void openDevice();
+    void unwindOpen();
+    void takeWakeup();
+    void requeueTurnedAway();
+
     struct Private;
     std::unique_ptr<Private> d;
 };

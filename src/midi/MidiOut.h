@@ -52,7 +52,15 @@ signals:
     // A SysEx send has completed.
     void Onmidioutput(QObject *sender);
 
+protected:
+    // The port is its own notification target: SysEx completions arrive here.
+    bool event(QEvent *e) override;
+
 private:
+    [[noreturn]] void raise(const QString &text) const;
+    void check(quint16 result);
+    void selectIndex(int id);
+
     struct Private;
     std::unique_ptr<Private> d;
 };

@@ -1,15 +1,121 @@
 #pragma once
 
+#include <QEvent>
 #include <QString>
 #include <QStringList>
+#include <QtGlobal>
 #include <memory>
+
+class QObject;
+
+// Result codes, numbered as the classic multimedia MIDI interface numbers them, so that a
+// code shown to the user means the same on every system.
+namespace MidiResult
+{
+enum : quint16 {
+    NoError = 0,
+    Error = 1,
+    BadDeviceId = 2,
+    NotEnabled = 3,
+    Allocated = 4,
+    InvalidHandle = 5,
+    NoDriver = 6,
+    NoMemory = 7,
+    NotSupported = 8,
+    BadErrorNumber = 9,
+    InvalidFlag = 10,
+    InvalidParameter = 11,
+    HandleBusy = 12,
+    Unprepared = 64,
+    StillPlaying = 65,
+    NoMap = 66,
+    NotReady = 67,
+    NoDevice = 68,
+    InvalidSetup = 69,
+    BadOpenMode = 70,
+    DontContinue = 71,
+};
+}
+
+// The callback messages of an input device, numbered like their classic counterparts.
+namespace MidiInMessage
+{
+enum : quint32 {
+    Open = 0x3C1,
+    Close = 0x3C2,
+    Data = 0x3C3,     // param1: packed short message, param2: time stamp
+    LongData = 0x3C4, // param1: the MidiHeader that was filled, param2: time stamp
+};
+}
+
+// Flags of MidiHeader::flags.
+namespace MidiHeaderFlag
+{
+enum : quint32 { Done = 1, Prepared = 2, InQueue = 4 };
+}
+
+// A buffer of bytes handed to a device: SysEx to send, or a SysEx receive buffer.
+// Laid out in 64 bytes so that it fits the header block the ports allocate.
+//
+// Threading: while a receive buffer is queued (InQueue) only the device writes it; the
+// device hands it back through the input callback, after which its owner alone uses it.
+struct MidiHeader {
+    quint8 *data = nullptr;
+    quint32 bufferLength = 0;
+    quint32 bytesRecorded = 0;
+    quintptr user = 0;       // the owner's own reference
+    quint32 flags = 0;       // MidiHeaderFlag
+    quint32 blockHandle = 0; // handle of the block holding this header, set by its owner
+    quint32 ownerMark = 0;   // the owner's own use; the system never touches it
+    quint8 reserved[28] = {};
+};
+static_assert(sizeof(MidiHeader) == 64, "a header fills one 64-byte block");
+
+struct MidiOutCaps {
+    quint16 manufacturerId = 0;
+    quint16 productId = 0;
+    quint32 driverVersion = 0;
+    QString name;
+    quint16 technology = 0;
+    quint16 voices = 0;
+    quint16 notes = 0;
+    quint16 channelMask = 0;
+    quint32 support = 0;
+};
+
+struct MidiInCaps {
+    quint16 manufacturerId = 0;
+    quint16 productId = 0;
+    quint32 driverVersion = 0;
+    QString name;
+    quint32 support = 0;
+};
+
+// Posted by the system to an output device's notification object when a long message has
+// left: the header is its own again.
+class MidiOutDoneEvent : public QEvent
+{
+public:
+    static constexpr QEvent::Type EventType = QEvent::Type(QEvent::User + 0x3C9);
+    explicit MidiOutDoneEvent(MidiHeader *h) : QEvent(EventType), header(h) {}
+    MidiHeader *header;
+};
+
+using MidiOutHandle = quint32; // 0: none
+using MidiInHandle = quint32;  // 0: none
+
+// Runs on the device's own thread for every incoming message, with the instance value
+// given at open. It must not block.
+using MidiInCallback = void (*)(MidiInHandle handle, quint32 message, quintptr instance, quintptr param1,
+                                quintptr param2);
 
 // The MIDI system under the ports: the few device operations they need, with result
 // codes numbered as the classic multimedia MIDI interface numbers them
 // (0 ok, 2 bad device id, 4 allocated, 5 invalid handle, 7 no memory,
 // 11 invalid parameter, 64 and up MIDI errors), each with a text.
 //
-// The operations themselves are added by the MIDI layer; see the backends.
+// Threading: every operation is called on the GUI thread. Input callbacks run on the
+// device's thread; output completions are posted to the notification object.
 class MidiSystem
 {
 public:
@@ -17,6 +123,34 @@ public:
 
     // "ALSA", "JACK" or "Virtual": what the status bar shows.
     virtual QString systemName() const = 0;
+
+    // Output. Device -1 is the program's own virtual output port.
+    virtual quint16 outDeviceCount() = 0;
+    virtual quint16 outCaps(int device, MidiOutCaps &caps) = 0;
+    virtual quint16 outOpen(MidiOutHandle &handle, int device, QObject *notify) = 0;
+    virtual quint16 outShort(MidiOutHandle handle, quint32 message) = 0;
+    virtual quint16 outPrepare(MidiOutHandle handle, MidiHeader *header) = 0;
+    // The bytes are sent and then the header is posted back as a MidiOutDoneEvent.
+    virtual quint16 outLong(MidiOutHandle handle, MidiHeader *header) = 0;
+    virtual quint16 outUnprepare(MidiOutHandle handle, MidiHeader *header) = 0;
+    virtual quint16 outReset(MidiOutHandle handle) = 0;
+    virtual quint16 outClose(MidiOutHandle handle) = 0;
+
+    // Input.
+    virtual quint16 inDeviceCount() = 0;
+    virtual quint16 inCaps(int device, MidiInCaps &caps) = 0;
+    virtual quint16 inOpen(MidiInHandle &handle, int device, MidiInCallback callback, quintptr instance) = 0;
+    virtual quint16 inPrepare(MidiInHandle handle, MidiHeader *header) = 0;
+    virtual quint16 inAddBuffer(MidiInHandle handle, MidiHeader *header) = 0;
+    virtual quint16 inUnprepare(MidiInHandle handle, MidiHeader *header) = 0;
+    virtual quint16 inStart(MidiInHandle handle) = 0;
+    // Stops input and gives every queued buffer back (marked done, not queued). When it
+    // returns, no callback runs for this device until the next start.
+    virtual quint16 inReset(MidiInHandle handle) = 0;
+    virtual quint16 inClose(MidiInHandle handle) = 0;
+
+    // The text for a result code; returns BadErrorNumber for a code it does not know.
+    virtual quint16 errorText(quint16 code, QString &text) const;
 };
 
 // Makes the backend for --midi-api: "auto", "alsa", "jack" or "virtual".

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "MidiSystem.h"
+#include "MidiDeviceSystem.h"
 
 #include <QByteArray>
 #include <QList>
@@ -10,8 +10,8 @@
 // In-process MIDI devices, for tests and for machines with no MIDI system.
 //
 // An output device records every message it is sent. An input device can be fed from
-// any thread, as a driver would feed it. Either can be told to refuse an open or a send
-// with a result code. No output loops back into an input by itself.
+// any thread, as a driver would feed it (deliveries are serialised). Either can be told to refuse an open or
+// a send with a result code. No output loops back into an input by itself.
 class VirtualOutput
 {
 public:
@@ -25,6 +25,8 @@ public:
     // 0 accepts again.
     virtual void refuseOpen(quint16 resultCode) = 0;
     virtual void refuseSend(quint16 resultCode) = 0;
+    // Makes the capability query of this device fail with the code; 0 answers again.
+    virtual void refuseCaps(quint16 resultCode) = 0;
     virtual bool isOpen() const = 0;
 };
 
@@ -35,12 +37,16 @@ public:
     virtual QString name() const = 0;
     // Safe to call from any thread. Does nothing while the device is not started.
     virtual void feedShort(quint8 status, quint8 data1, quint8 data2) = 0;
+    // Fills the queued receive buffers; an empty array fills one buffer with no bytes.
     virtual void feedSysex(const QByteArray &bytes) = 0;
     virtual void refuseOpen(quint16 resultCode) = 0;
+    virtual void refuseCaps(quint16 resultCode) = 0;
+    // Makes handing a SysEx receive buffer to this device fail with the code.
+    virtual void refuseBuffers(quint16 resultCode) = 0;
     virtual bool isOpen() const = 0;
 };
 
-class VirtualMidiSystem : public MidiSystem
+class VirtualMidiSystem : public MidiDeviceSystem
 {
 public:
     VirtualMidiSystem();
@@ -55,6 +61,18 @@ public:
     // Takes a device away, as an unplugged interface would go.
     void removeOutput(const QString &name);
     void removeInput(const QString &name);
+
+    // Output device -1, the program's own port that other programs would connect to.
+    VirtualOutput &ownOutput();
+    static QString ownOutputName();
+
+protected:
+    int listOutputs() override;
+    int listInputs() override;
+    quint16 outputCaps(int device, MidiOutCaps &caps) override;
+    quint16 inputCaps(int device, MidiInCaps &caps) override;
+    quint16 openOutput(int device, std::unique_ptr<MidiOutPort> &port) override;
+    quint16 openInput(int device, MidiInputFeed &feed, std::unique_ptr<MidiInPort> &port) override;
 
 private:
     struct Private;

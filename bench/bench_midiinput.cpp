@@ -1,0 +1,172 @@
+// Input path timings: how long a message takes from the driver thread to OnMidiInput on
+// the GUI thread, and how many messages the ring moves per second.
+
+#include "midi/Circbuf.h"
+#include "midi/MidiHandler.h"
+#include "midi/MidiIn.h"
+#include "midi/MidiWakeup.h"
+#include "platform/VirtualMidiSystem.h"
+
+#include <QCoreApplication>
+
+#include <atomic>
+#include <benchmark/benchmark.h>
+#include <chrono>
+#include <thread>
+
+namespace
+{
+
+using Clock = std::chrono::steady_clock;
+
+// A driver thread that delivers one message each time it is told to and notes when.
+class Driver
+{
+public:
+    explicit Driver(VirtualInput &device) : m_device(device), m_thread([this] { run(); }) {}
+    ~Driver()
+    {
+        m_quit.store(true);
+        m_thread.join();
+    }
+    void trigger() { m_go.store(true, std::memory_order_release); }
+    Clock::time_point sentAt() const { return m_sentAt.load(std::memory_order_acquire); }
+
+private:
+    void run()
+    {
+        while (!m_quit.load()) {
+            if (!m_go.exchange(false, std::memory_order_acquire))
+                continue;
+            m_sentAt.store(Clock::now(), std::memory_order_release);
+            m_device.feedShort(0x90, 0x3C, 0x40);
+        }
+    }
+
+    VirtualInput &m_device;
+    std::atomic<bool> m_go{false};
+    std::atomic<bool> m_quit{false};
+    std::atomic<Clock::time_point> m_sentAt{};
+    std::thread m_thread;
+};
+
+void BM_DriverToOnMidiInput(benchmark::State &state)
+{
+    VirtualMidiSystem system;
+    VirtualInput &device = system.addInput("Bench");
+    TMidiInput port(system);
+    port.Open();
+    port.Start();
+    bool fired = false;
+    Clock::time_point firedAt;
+    QObject::connect(&port, &TMidiInput::OnMidiInput, [&] {
+        firedAt = Clock::now();
+        fired = true;
+        while (port.ReadEvent()) {
+        }
+    });
+    Driver driver(device);
+    for (auto _ : state) {
+        fired = false;
+        driver.trigger();
+        while (!fired)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        state.SetIterationTime(std::chrono::duration<double>(firedAt - driver.sentAt()).count());
+    }
+    port.Close();
+}
+BENCHMARK(BM_DriverToOnMidiInput)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(20000);
+
+// Store and read back on one thread: the cost of the ring operations themselves.
+void BM_RingStoreAndDrop(benchmark::State &state)
+{
+    MidiWakeup wakeup;
+    TMidiCallbackRecord *record = CreateCallbackRecord();
+    record->EventRing = CreateEventRing(1024);
+    record->NotifyWindow = &wakeup;
+    const auto instance = reinterpret_cast<quintptr>(record);
+    TMidiEventSlot slot;
+    for (auto _ : state) {
+        for (int i = 0; i < 1000; ++i)
+            midiHandler(1, MidiInMessage::Data, instance, 0x403C90, quintptr(i));
+        record->InputPending.store(false);
+        while (PeekEvent(record->EventRing, slot))
+            DropEvent(record->EventRing);
+        benchmark::DoNotOptimize(slot);
+    }
+    state.SetItemsProcessed(state.iterations() * 1000);
+    FreeEventRing(record->EventRing);
+    FreeCallbackRecord(record);
+}
+BENCHMARK(BM_RingStoreAndDrop);
+
+// A driver thread flat out against a reader thread: messages moved per second, and the
+// share turned away by a full ring.
+void BM_RingTwoThreads(benchmark::State &state)
+{
+    MidiWakeup wakeup;
+    TMidiCallbackRecord *record = CreateCallbackRecord();
+    record->EventRing = CreateEventRing(1024);
+    record->NotifyWindow = &wakeup;
+    const auto instance = reinterpret_cast<quintptr>(record);
+    constexpr int PerRound = 100000;
+    quint64 moved = 0;
+    for (auto _ : state) {
+        std::atomic<bool> done{false};
+        std::thread writer([&] {
+            for (int i = 0; i < PerRound; ++i)
+                midiHandler(1, MidiInMessage::Data, instance, 0x403C90, quintptr(i));
+            done.store(true);
+        });
+        TMidiEventSlot slot;
+        for (;;) {
+            const bool finished = done.load();
+            while (PeekEvent(record->EventRing, slot)) {
+                DropEvent(record->EventRing);
+                ++moved;
+            }
+            if (finished)
+                break;
+        }
+        writer.join();
+        record->InputPending.store(false);
+    }
+    state.SetItemsProcessed(qint64(moved));
+    state.counters["lost %"] =
+        100.0 * double(record->OverflowCount.load()) / double(state.iterations() * PerRound);
+    FreeEventRing(record->EventRing);
+    FreeCallbackRecord(record);
+}
+BENCHMARK(BM_RingTwoThreads)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// ReadEvent turning slots into events on the GUI thread.
+void BM_ReadEvent(benchmark::State &state)
+{
+    VirtualMidiSystem system;
+    VirtualInput &device = system.addInput("Bench");
+    TMidiInput port(system);
+    port.Open();
+    port.Start();
+    for (auto _ : state) {
+        state.PauseTiming();
+        for (int i = 0; i < 1000; ++i)
+            device.feedShort(0x90, 0x3C, 0x40);
+        state.ResumeTiming();
+        while (auto event = port.ReadEvent())
+            benchmark::DoNotOptimize(event);
+    }
+    state.SetItemsProcessed(state.iterations() * 1000);
+    port.Close();
+}
+BENCHMARK(BM_ReadEvent);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

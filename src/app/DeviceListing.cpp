@@ -1,0 +1,27 @@
+#include "DeviceListing.h"
+
+#include "midi/MidiIn.h"
+#include "midi/MidiOut.h"
+#include "platform/MidiSystem.h"
+
+QString deviceListing(MidiSystem &system)
+{
+    TMidiOutput out(system);
+    TMidiInput in(system);
+    QString text = QStringLiteral("MIDI system: %1\n").arg(system.systemName());
+    text += QStringLiteral("Output devices:\n");
+    for (int i = 0; i < out.DeviceCount(); ++i) {
+        out.setDeviceID(i);
+        text += QStringLiteral("  %1: %2\n").arg(i).arg(out.ProductName());
+    }
+    if (out.DeviceCount() == 0)
+        text += QStringLiteral("  (none)\n");
+    text += QStringLiteral("Input devices:\n");
+    for (int i = 0; i < in.DeviceCount(); ++i) {
+        in.setDeviceID(quint16(i));
+        text += QStringLiteral("  %1: %2\n").arg(i).arg(in.ProductName());
+    }
+    if (in.DeviceCount() == 0)
+        text += QStringLiteral("  (none)\n");
+    return text;
+}

@@ -1,0 +1,256 @@
+#include "DeviceSelection.h"
+
+#include "midi/MidiIn.h"
+#include "midi/MidiOut.h"
+#include "platform/MidiSystem.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QListWidget>
+#include <QScopedValueRollback>
+
+namespace {
+// Keeps the hourglass up while the system is asked for its devices.
+class WaitCursor
+{
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+};
+} // namespace
+
+DeviceSelection::DeviceSelection(MidiSystem &system, TMidiOutput &out, TMidiInput &in, QListWidget *cmbOutput,
+                                 QListWidget *cmbInput, QObject *parent)
+    : QObject(parent), m_system(system), m_out(out), m_in(in), m_cmbOutput(cmbOutput), m_cmbInput(cmbInput)
+{
+    wireList(m_cmbOutput, &DeviceSelection::cmbOutputClick);
+    wireList(m_cmbInput, &DeviceSelection::cmbInputClick);
+}
+
+void DeviceSelection::wireList(QListWidget *list, void (DeviceSelection::*handler)())
+{
+    // A click chooses, also on the device already open (which reopens it); moving the
+    // selection with the keyboard chooses too.
+    connect(list, &QListWidget::itemClicked, this, handler);
+    connect(list, &QListWidget::currentRowChanged, this, [this, handler](int row) {
+        if (!m_updatingLists && row >= 0 && QApplication::mouseButtons() == Qt::NoButton)
+            (this->*handler)();
+    });
+}
+
+QStringList DeviceSelection::listOutputs()
+{
+    QStringList names;
+    const int count = m_out.DeviceCount();
+    for (int i = 0; i < count; ++i) {
+        m_out.setDeviceID(i);
+        names.append(m_out.ProductName());
+    }
+    return names;
+}
+
+QStringList DeviceSelection::listInputs()
+{
+    QStringList names;
+    const int count = m_in.DeviceCount();
+    for (int i = 0; i < count; ++i) {
+        m_in.setDeviceID(quint16(i));
+        names.append(m_in.ProductName());
+    }
+    return names;
+}
+
+void DeviceSelection::fillList(QListWidget *list, QStringList names)
+{
+    QScopedValueRollback guard(m_updatingLists, true);
+    list->clear();
+    list->addItems(names);
+    if (!names.isEmpty())
+        list->setCurrentRow(0);
+}
+
+void DeviceSelection::Open_Device()
+{
+    WaitCursor wait;
+    fillList(m_cmbInput, listInputs());
+    fillList(m_cmbOutput, listOutputs());
+}
+
+void DeviceSelection::chooseOutput(int deviceId, const QString &name)
+{
+    m_outputChosen = false;
+    m_outputProblem.clear();
+    const int byName = name.isEmpty() ? -1 : outputNames().indexOf(name);
+    const int id = byName >= 0 ? byName : deviceId;
+    if (id >= -1) {
+        try {
+            m_out.setDeviceID(id);
+            m_outputChosen = true;
+        } catch (const EmidioutputError &) {
+        }
+    }
+    if (!m_outputChosen) {
+        m_outputProblem = name.isEmpty() ? tr("MIDI output device %1 not found").arg(deviceId)
+                                         : tr("MIDI output device \"%1\" not found").arg(name);
+    }
+    emit statusChanged();
+}
+
+void DeviceSelection::chooseInput(int deviceId, const QString &name)
+{
+    m_inputChosen = false;
+    m_inputProblem.clear();
+    QStringList names;
+    for (int i = 0; i < m_cmbInput->count(); ++i)
+        names.append(m_cmbInput->item(i)->text());
+    const int byName = name.isEmpty() ? -1 : names.indexOf(name);
+    const int id = byName >= 0 ? byName : deviceId;
+    if (id >= 0 && id < m_cmbInput->count()) {
+        try {
+            m_in.setDeviceID(quint16(id));
+            m_inputChosen = true;
+        } catch (const EMidiInputError &) {
+        }
+    }
+    if (!m_inputChosen) {
+        m_inputProblem = name.isEmpty() ? tr("MIDI input device %1 not found").arg(deviceId)
+                                        : tr("MIDI input device \"%1\" not found").arg(name);
+    }
+    emit statusChanged();
+}
+
+void DeviceSelection::showChoice()
+{
+    QScopedValueRollback guard(m_updatingLists, true);
+    const auto mark = [](QListWidget *list, bool chosen, int row) {
+        if (chosen && row >= 0 && row < list->count()) {
+            list->setCurrentRow(row);
+        } else {
+            list->setCurrentRow(-1);
+            list->clearSelection();
+        }
+    };
+    mark(m_cmbOutput, m_outputChosen, m_out.DeviceID());
+    mark(m_cmbInput, m_inputChosen, m_in.DeviceID());
+}
+
+void DeviceSelection::openPorts()
+{
+    if (m_inputChosen) {
+        m_in.Open();
+        m_in.Start();
+    }
+    if (m_outputChosen)
+        m_out.Open();
+    emit statusChanged();
+}
+
+void DeviceSelection::reopenOutput(int row)
+{
+    m_out.Close();
+    m_outputChosen = false;
+    m_outputProblem.clear();
+    m_out.setDeviceID(row);
+    m_outputChosen = true;
+    m_out.Open();
+    emit statusChanged();
+}
+
+void DeviceSelection::reopenInput(int row)
+{
+    m_in.Close();
+    m_inputChosen = false;
+    m_inputProblem.clear();
+    m_in.setDeviceID(quint16(row));
+    m_inputChosen = true;
+    m_in.Open();
+    m_in.Start();
+    emit statusChanged();
+}
+
+void DeviceSelection::cmbOutputClick()
+{
+    const int row = m_cmbOutput->currentRow();
+    if (row >= 0)
+        reopenOutput(row);
+}
+
+void DeviceSelection::cmbInputClick()
+{
+    const int row = m_cmbInput->currentRow();
+    if (row >= 0)
+        reopenInput(row);
+}
+
+void DeviceSelection::refresh()
+{
+    const bool outWasOpen = m_out.IsOpen();
+    const bool inWasOpen = m_in.IsOpen();
+    const QString outName = m_outputChosen ? m_out.ProductName() : QString();
+    const QString inName = m_inputChosen ? m_in.ProductName() : QString();
+
+    m_out.Close();
+    m_in.Close();
+    {
+        WaitCursor wait;
+        QStringList outs;
+        const int outCount = m_system.outDeviceCount();
+        for (int i = 0; i < outCount; ++i) {
+            m_out.setDeviceID(i);
+            outs.append(m_out.ProductName());
+        }
+        QStringList ins;
+        const int inCount = m_system.inDeviceCount();
+        for (int i = 0; i < inCount; ++i) {
+            m_in.setDeviceID(quint16(i));
+            ins.append(m_in.ProductName());
+        }
+        fillList(m_cmbOutput, outs);
+        fillList(m_cmbInput, ins);
+    }
+    if (!outName.isEmpty())
+        chooseOutput(-2, outName);
+    if (!inName.isEmpty())
+        chooseInput(-2, inName);
+    showChoice();
+    if (m_outputChosen && outWasOpen)
+        m_out.Open();
+    if (m_inputChosen && inWasOpen) {
+        m_in.Open();
+        m_in.Start();
+    }
+    emit statusChanged();
+}
+
+QString DeviceSelection::outputName() const
+{
+    return m_outputChosen ? m_out.ProductName() : QString();
+}
+
+QString DeviceSelection::inputName() const
+{
+    return m_inputChosen ? m_in.ProductName() : QString();
+}
+
+QStringList DeviceSelection::outputNames() const
+{
+    QStringList names;
+    for (int i = 0; i < m_cmbOutput->count(); ++i)
+        names.append(m_cmbOutput->item(i)->text());
+    return names;
+}
+
+QString DeviceSelection::status() const
+{
+    const auto describe = [](const QString &kind, bool open, bool chosen, const QString &name,
+                             const QString &problem) {
+        if (!problem.isEmpty())
+            return problem;
+        if (!chosen)
+            return tr("%1: none").arg(kind);
+        return open ? tr("%1: %2").arg(kind, name) : tr("%1: %2 (closed)").arg(kind, name);
+    };
+    return describe(tr("Out"), m_out.IsOpen(), m_outputChosen, m_out.ProductName(), m_outputProblem) +
+           QStringLiteral("  |  ") +
+           describe(tr("In"), m_in.IsOpen(), m_inputChosen, m_in.ProductName(), m_inputProblem);
+}

@@ -1,0 +1,59 @@
+#include "MidiSetupPage.h"
+
+#include "widgets/SpinEdit.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+
+namespace {
+QLabel *label(const QString &text, QWidget *parent)
+{
+    return new QLabel(text, parent);
+}
+
+template <typename W> W *named(W *widget, const char *name)
+{
+    widget->setObjectName(QLatin1String(name));
+    return widget;
+}
+} // namespace
+
+MidiSetupPage::MidiSetupPage(QWidget *parent) : QWidget(parent)
+{
+    m_cmbOutput = named(new QListWidget(this), "cmbOutput");
+    m_cmbInput = named(new QListWidget(this), "cmbInput");
+    m_midiSendCh = named(new SpinEdit(1, 16, 1, this), "MidiSendCh");
+    m_midiRecCh = named(new SpinEdit(1, 16, 1, this), "MidiRecCh");
+    m_ckbRemote = named(new QCheckBox(QStringLiteral("Remote on"), this), "ckbRemote");
+    m_toolButton1 = named(new QPushButton(QStringLiteral("Save as Default"), this), "ToolButton1");
+    m_refresh = named(new QPushButton(QStringLiteral("Refresh"), this), "btRefreshDevices");
+    m_refresh->setToolTip(QStringLiteral("List the MIDI devices again"));
+
+    for (QListWidget *list : {m_cmbOutput, m_cmbInput}) {
+        list->setSelectionMode(QAbstractItemView::SingleSelection);
+        list->setFixedHeight(110);
+    }
+
+    auto *header = named(label(QStringLiteral("Select MIDI Driver"), this), "lbSelectDriver");
+    QFont headerFont = header->font();
+    headerFont.setBold(true);
+    header->setFont(headerFont);
+
+    auto *grid = new QGridLayout(this);
+    grid->addWidget(header, 0, 0, 1, 3);
+    grid->addWidget(label(QStringLiteral("MIDI Out Driver"), this), 1, 0, 1, 3);
+    grid->addWidget(m_cmbOutput, 2, 0, 1, 3);
+    grid->addWidget(label(QStringLiteral("MIDI In Driver"), this), 3, 0, 1, 3);
+    grid->addWidget(m_cmbInput, 4, 0, 1, 3);
+    grid->addWidget(label(QStringLiteral("MIDI Send Channel"), this), 5, 0);
+    grid->addWidget(label(QStringLiteral("MIDI Remote Resive Channel"), this), 5, 1, 1, 2);
+    grid->addWidget(m_midiSendCh, 6, 0);
+    grid->addWidget(m_midiRecCh, 6, 1);
+    grid->addWidget(m_ckbRemote, 6, 2);
+    grid->addWidget(m_toolButton1, 7, 0);
+    grid->addWidget(m_refresh, 7, 2);
+    grid->setRowStretch(8, 1);
+}

@@ -1,0 +1,99 @@
+#include "TfOutfitSpec.h"
+
+#include "LookResources.h"
+#include "SkinStore.h"
+#include "SkinTable.h"
+#include "widgets/SkinEngine.h"
+
+#include <QButtonGroup>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QVBoxLayout>
+
+TfOutfitSpec::TfOutfitSpec(SkinEngine &engine, QWidget *parent)
+    : QMainWindow(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+      m_engine(engine), m_group(new QButtonGroup(this))
+{
+    LookResources::init();
+    setObjectName(QStringLiteral("fOutfitSpec"));
+    setWindowTitle(QStringLiteral("Bars preference"));
+
+    auto *panel = new QLabel(QStringLiteral("Program Skins "));
+    panel->setObjectName(QStringLiteral("StatusBar1Panel"));
+    panel->setAlignment(Qt::AlignCenter);
+    statusBar()->setObjectName(QStringLiteral("StatusBar1"));
+    statusBar()->setSizeGripEnabled(false);
+    statusBar()->addWidget(panel, 1);
+
+    auto *central = new QWidget(this);
+    auto *content = new QVBoxLayout(central);
+
+    auto *box = new QGroupBox(QStringLiteral(" Program Skins "), central);
+    box->setObjectName(QStringLiteral("rg_skin"));
+    auto *grid = new QGridLayout(box);
+    m_group->setExclusive(true);
+    const int rows = (SkinTable::Count + 1) / 2;
+    for (int i = 0; i < SkinTable::Count; ++i) {
+        auto *radio = new QRadioButton(SkinTable::item(i), box);
+        radio->setObjectName(QStringLiteral("rg_skin_%1").arg(i));
+        // Filled column by column, as a two-column radio group reads.
+        grid->addWidget(radio, i % rows, i / rows);
+        m_group->addButton(radio, i);
+    }
+    content->addWidget(box);
+
+    auto *okay = new QPushButton(QStringLiteral("Okay"), central);
+    okay->setObjectName(QStringLiteral("Button2"));
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(okay);
+    buttons->addStretch();
+    content->addLayout(buttons);
+
+    setCentralWidget(central);
+    // Fixed to its content, which a skin with larger fonts or padding may grow.
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+    connect(m_group, &QButtonGroup::idClicked, this, &TfOutfitSpec::rg_skinClick);
+    connect(okay, &QPushButton::clicked, this, &TfOutfitSpec::Button2Click);
+}
+
+void TfOutfitSpec::rg_skinClick(int index)
+{
+    if (index < 0 || index >= SkinTable::Count)
+        return;
+    // A skin that will not load keeps the look as it is; the choice is remembered anyway.
+    try {
+        m_engine.setSkinFile(SkinTable::path(index));
+    } catch (...) {
+    }
+    try {
+        SkinStore::store(m_engine.skinFile());
+    } catch (...) {
+    }
+}
+
+void TfOutfitSpec::Button2Click()
+{
+    hide();
+}
+
+void TfOutfitSpec::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (m_placed)
+        return;
+    m_placed = true;
+    if (QScreen *screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+}

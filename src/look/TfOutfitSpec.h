@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QMainWindow>
+
+class QButtonGroup;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class SkinEngine;
+
+// The skin choice window. Made once at start and hidden; "Okay" and the close box hide
+// it again. Choosing an item applies that skin at once through the main window's engine
+// and remembers the choice (SkinStore); neither a skin that will not load nor a store
+// that cannot be written is reported.
+class TfOutfitSpec : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit TfOutfitSpec(SkinEngine &engine, QWidget *parent = nullptr);
+
+    QButtonGroup *buttonGroup() const { return m_group; }
+
+    // Item i of rg_skin was chosen (0-based); out-of-range indexes are ignored.
+    void rg_skinClick(int index);
+    void Button2Click();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    SkinEngine &m_engine;
+    QButtonGroup *m_group;
+    bool m_placed = false;
+};

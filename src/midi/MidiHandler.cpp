@@ -1,0 +1,57 @@
+#include "MidiHandler.h"
+
+#include "Circbuf.h"
+#include "MidiWakeup.h"
+
+#include <atomic>
+
+namespace
+{
+
+// A receive buffer that a full ring turned away is marked for the GUI thread to queue
+// again; otherwise the pool would shrink by one buffer each time.
+constexpr quint32 BufferTurnedAway = 1;
+
+void store(TMidiCallbackRecord *record, const TMidiEventSlot &slot, MidiHeader *header)
+{
+    TMidiEventRing *ring = record->EventRing;
+    if (ring->EventCount.load(std::memory_order_acquire) >= ring->SlotCount) {
+        if (header)
+            std::atomic_ref<quint32>(header->ownerMark).store(BufferTurnedAway, std::memory_order_release);
+        record->OverflowCount.fetch_add(1, std::memory_order_relaxed);
+        if (!record->OverflowPending.exchange(true))
+            record->NotifyWindow->wake();
+        return;
+    }
+    *ring->WritePos = slot;
+    if (++ring->WritePos == ring->AreaEnd)
+        ring->WritePos = ring->AreaStart;
+    ring->EventCount.fetch_add(1, std::memory_order_seq_cst);
+    if (!record->InputPending.exchange(true))
+        record->NotifyWindow->wake();
+}
+
+} // namespace
+
+void midiHandler(MidiInHandle, quint32 message, quintptr instance, quintptr param1, quintptr param2)
+{
+    auto *record = reinterpret_cast<TMidiCallbackRecord *>(instance);
+    if (!record || !record->EventRing)
+        return;
+    switch (message) {
+    case MidiInMessage::Data:
+        if (record->SysexOnlyFlag.load(std::memory_order_relaxed))
+            return;
+        store(record, TMidiEventSlot{quint32(param2), quint32(param1) & 0xFFFFFF, 0}, nullptr);
+        break;
+    case MidiInMessage::LongData: {
+        auto *header = reinterpret_cast<MidiHeader *>(param1);
+        if (!header)
+            return;
+        store(record, TMidiEventSlot{quint32(param2), 0, header->blockHandle}, header);
+        break;
+    }
+    default:
+        break;
+    }
+}

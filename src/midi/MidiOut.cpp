@@ -1,0 +1,248 @@
+#include "MidiOut.h"
+
+#include "MidiHdr.h"
+#include "platform/MidiSystem.h"
+
+#include <climits>
+#include <cstring>
+#include <map>
+
+namespace
+{
+// The classic error-text buffer held 128 bytes, terminator included.
+constexpr int MaxErrorText = 127;
+} // namespace
+
+struct TMidiOutput::Private {
+    explicit Private(MidiSystem &s) : system(s) {}
+
+    MidiSystem &system;
+    int deviceId = 0;
+    MidiOutHandle handle = 0;
+    TPortState state = TPortState::psClosed;
+    quint16 error = 0;
+    quint32 driverVersion = 0;
+    QString productName;
+    quint8 technology = 0;
+    quint16 voices = 0;
+    quint16 notes = 0;
+    quint16 channelMask = 0;
+    quint32 support = 0;
+    quint16 deviceCount = 0;
+    bool isOpen = false;
+    // SysEx blocks the system still holds; freed when it gives them back, or with the port.
+    std::map<TMyMidiHdr *, std::unique_ptr<TMyMidiHdr>> sending;
+};
+
+TMidiOutput::TMidiOutput(MidiSystem &system, QObject *owner)
+    : QObject(owner), d(std::make_unique<Private>(system))
+{
+    d->deviceCount = system.outDeviceCount();
+}
+
+TMidiOutput::~TMidiOutput()
+{
+    if (d->state == TPortState::psOpen) {
+        try {
+            Close();
+        } catch (const EmidioutputError &) {
+            // A device that cannot be closed now cannot be helped by the port going away.
+        }
+    }
+}
+
+void TMidiOutput::raise(const QString &text) const
+{
+    throw EmidioutputError(text);
+}
+
+void TMidiOutput::check(quint16 result)
+{
+    d->error = result;
+    if (result == 0)
+        return;
+    QString text;
+    if (d->system.errorText(result, text) != 0)
+        text = QStringLiteral("Specified error number is out of range");
+    raise(text.left(MaxErrorText));
+}
+
+int TMidiOutput::DeviceID() const
+{
+    return d->deviceId;
+}
+
+void TMidiOutput::setDeviceID(int id)
+{
+    if (d->state == TPortState::psOpen)
+        raise(QStringLiteral("Change to DeviceID while device was open"));
+    selectIndex(id);
+}
+
+void TMidiOutput::selectIndex(int id)
+{
+    // Signed on purpose: -1, our own port, always passes this test.
+    if (!(id < int(d->system.outDeviceCount())))
+        raise(QStringLiteral("Invalid device ID"));
+    d->deviceId = id;
+    MidiOutCaps caps;
+    check(d->system.outCaps(id, caps));
+    d->productName = caps.name;
+    d->driverVersion = caps.driverVersion;
+    d->technology = quint8(caps.technology & 0xFF);
+    d->voices = caps.voices;
+    d->notes = caps.notes;
+    d->channelMask = caps.channelMask;
+    d->support = caps.support;
+}
+
+QString TMidiOutput::ProductName() const
+{
+    return d->productName;
+}
+
+void TMidiOutput::setProductName(const QString &name)
+{
+    if (d->state == TPortState::psOpen)
+        raise(QStringLiteral("Change to ProductName while device was open"));
+    const int count = d->system.outDeviceCount();
+    int found = INT_MIN;
+    for (int i = -1; i < count && found == INT_MIN; ++i) {
+        MidiOutCaps caps;
+        const quint16 result = d->system.outCaps(i, caps);
+        // A system without a port of our own simply has nothing to match at -1.
+        if (i == -1 && result == MidiResult::BadDeviceId)
+            continue;
+        check(result);
+        if (caps.name == name)
+            found = i;
+    }
+    if (found == INT_MIN)
+        raise(QStringLiteral("MIDI output Device ") + name + QStringLiteral(" not installed"));
+    d->productName = name;
+    selectIndex(found);
+}
+
+quint16 TMidiOutput::DeviceCount() const
+{
+    return d->deviceCount;
+}
+
+bool TMidiOutput::IsOpen() const
+{
+    return d->isOpen;
+}
+
+quint16 TMidiOutput::Error() const
+{
+    return d->error;
+}
+
+quint32 TMidiOutput::DriverVersion() const
+{
+    return d->driverVersion;
+}
+
+quint8 TMidiOutput::Technology() const
+{
+    return d->technology;
+}
+
+quint16 TMidiOutput::Voices() const
+{
+    return d->voices;
+}
+
+quint16 TMidiOutput::Notes() const
+{
+    return d->notes;
+}
+
+quint16 TMidiOutput::ChannelMask() const
+{
+    return d->channelMask;
+}
+
+quint32 TMidiOutput::Support() const
+{
+    return d->support;
+}
+
+void TMidiOutput::Open()
+{
+    // Opening twice would lose the first handle and leave that device open for good.
+    if (d->state == TPortState::psOpen)
+        return;
+    try {
+        MidiOutHandle handle = 0;
+        check(d->system.outOpen(handle, d->deviceId, this));
+        d->handle = handle;
+        d->state = TPortState::psOpen;
+        d->isOpen = true;
+    } catch (const EmidioutputError &) {
+        // Callers learn of a refused device through IsOpen; Error keeps the code.
+    }
+}
+
+void TMidiOutput::Close()
+{
+    if (d->state == TPortState::psOpen) {
+        check(d->system.outReset(d->handle));
+        check(d->system.outClose(d->handle));
+    }
+    d->handle = 0;
+    d->state = TPortState::psClosed;
+    d->isOpen = false;
+}
+
+void TMidiOutput::SendEvent(const TMyMidiEvent &event)
+{
+    if (d->state != TPortState::psOpen)
+        raise(QStringLiteral("MIDI Output device not open"));
+    if (event.SysexData)
+        SendLong(event.SysexData.get(), event.SysexLength);
+    else
+        SendShort(event.Status, event.Data1, event.Data2);
+}
+
+void TMidiOutput::SendShort(quint8 status, quint8 data1, quint8 data2)
+{
+    const quint32 message = quint32(status) | quint32(data1) << 8 | quint32(data2) << 16;
+    check(d->system.outShort(d->handle, message));
+}
+
+void TMidiOutput::SendLong(const quint8 *data, quint16 length)
+{
+    // A block of no bytes has no buffer to hand over.
+    if (length == 0 || !data)
+        raise(QStringLiteral("Empty system exclusive message"));
+    auto wrapper = std::make_unique<TMyMidiHdr>(length);
+    if (!wrapper->isValid())
+        check(MidiResult::NoMemory);
+    std::memcpy(wrapper->Data, data, length);
+    wrapper->Header->user = reinterpret_cast<quintptr>(wrapper.get());
+    check(d->system.outPrepare(d->handle, wrapper->Header));
+    // Registered before the send: the completion may be handled as soon as the event loop runs.
+    TMyMidiHdr *key = wrapper.get();
+    d->sending.emplace(key, std::move(wrapper));
+    const quint16 result = d->system.outLong(d->handle, key->Header);
+    if (result != 0) {
+        d->system.outUnprepare(d->handle, key->Header);
+        d->sending.erase(key);
+        check(result);
+    }
+}
+
+bool TMidiOutput::event(QEvent *e)
+{
+    if (e->type() != MidiOutDoneEvent::EventType)
+        return QObject::event(e);
+    auto *done = static_cast<MidiOutDoneEvent *>(e);
+    // The handle may be closed by now; the block is freed all the same.
+    d->system.outUnprepare(d->handle, done->header);
+    auto it = d->sending.find(TMyMidiHdr::fromHeader(done->header));
+    if (it != d->sending.end())
+        d->sending.erase(it);
+    emit Onmidioutput(this);
+    return true;
+}

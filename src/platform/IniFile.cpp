@@ -1,0 +1,314 @@
+#include "IniFile.h"
+
+#include "AppException.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <limits>
+
+namespace
+{
+bool sameName(const QString &a, const QString &b)
+{
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+QString stripQuotes(const QString &value)
+{
+    if (value.size() >= 2) {
+        const QChar first = value.front();
+        if ((first == u'"' || first == u'\'') && value.back() == first)
+            return value.mid(1, value.size() - 2);
+    }
+    return value;
+}
+
+QString limited(QString value)
+{
+    if (value.size() > IniFile::MaxValueLength) {
+        value.truncate(IniFile::MaxValueLength);
+        // Never hand back half of a surrogate pair.
+        if (value.back().isHighSurrogate())
+            value.chop(1);
+    }
+    return value;
+}
+
+// A value with a line break in it would turn into lines of its own on the next read.
+QString oneLine(QString value)
+{
+    value.replace(u'\r', u' ');
+    value.replace(u'\n', u' ');
+    return value;
+}
+
+QList<QByteArray> splitLines(const QByteArray &bytes)
+{
+    QList<QByteArray> lines;
+    qsizetype start = 0;
+    const qsizetype size = bytes.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const char c = bytes.at(i);
+        if (c != '\r' && c != '\n')
+            continue;
+        lines.append(bytes.mid(start, i - start));
+        if (c == '\r' && i + 1 < size && bytes.at(i + 1) == '\n')
+            ++i;
+        start = i + 1;
+    }
+    if (start < size)
+        lines.append(bytes.mid(start));
+    return lines;
+}
+
+QString fullPath(const QString &path)
+{
+    return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+}
+} // namespace
+
+IniFile::IniFile(const QString &path) : m_path(path)
+{
+    QFile file(path);
+    if (!file.exists())
+        return;
+    if (!file.open(QIODevice::ReadOnly)) {
+        m_unreadable = true;
+        return;
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        m_unreadable = true;
+        return;
+    }
+    for (const QByteArray &raw : splitLines(bytes))
+        m_lines.append(parseLine(raw));
+}
+
+IniFile::Line IniFile::parseLine(const QByteArray &raw)
+{
+    Line line;
+    line.raw = raw;
+    const QString text = QString::fromLocal8Bit(raw).trimmed();
+    if (text.startsWith(u';'))
+        return line;
+    if (text.startsWith(u'[')) {
+        const qsizetype close = text.indexOf(u']');
+        if (close > 0) {
+            line.kind = Line::Section;
+            line.name = text.mid(1, close - 1).trimmed();
+        }
+        return line;
+    }
+    const qsizetype eq = text.indexOf(u'=');
+    if (eq <= 0)
+        return line;
+    const QString key = text.left(eq).trimmed();
+    if (key.isEmpty())
+        return line;
+    line.kind = Line::Key;
+    line.name = key;
+    line.value = text.mid(eq + 1).trimmed();
+    return line;
+}
+
+IniFile::Line IniFile::makeKeyLine(const QString &key, const QString &value)
+{
+    return parseLine((key + u'=' + oneLine(value)).toLocal8Bit());
+}
+
+int IniFile::findSection(const QString &section) const
+{
+    const QString wanted = section.trimmed();
+    for (int i = 0; i < m_lines.size(); ++i) {
+        if (m_lines[i].kind == Line::Section && sameName(m_lines[i].name, wanted))
+            return i;
+    }
+    return -1;
+}
+
+int IniFile::sectionEnd(int sectionLine) const
+{
+    int i = sectionLine + 1;
+    while (i < m_lines.size() && m_lines[i].kind != Line::Section)
+        ++i;
+    return i;
+}
+
+int IniFile::findKey(int sectionLine, const QString &key) const
+{
+    const QString wanted = key.trimmed();
+    const int end = sectionEnd(sectionLine);
+    for (int i = sectionLine + 1; i < end; ++i) {
+        if (m_lines[i].kind == Line::Key && sameName(m_lines[i].name, wanted))
+            return i;
+    }
+    return -1;
+}
+
+bool IniFile::hasKey(const QString &section, const QString &key) const
+{
+    const int s = findSection(section);
+    return s >= 0 && findKey(s, key) >= 0;
+}
+
+QString IniFile::readString(const QString &section, const QString &key, const QString &defaultValue) const
+{
+    const int s = findSection(section);
+    const int k = s < 0 ? -1 : findKey(s, key);
+    if (k < 0)
+        return limited(defaultValue);
+    return limited(stripQuotes(m_lines[k].value));
+}
+
+int IniFile::readInteger(const QString &section, const QString &key, int defaultValue) const
+{
+    const int s = findSection(section);
+    const int k = s < 0 ? -1 : findKey(s, key);
+    int value = 0;
+    if (k < 0 || !parseInteger(limited(stripQuotes(m_lines[k].value)), &value))
+        return defaultValue;
+    return value;
+}
+
+bool IniFile::readBool(const QString &section, const QString &key, bool defaultValue) const
+{
+    return readInteger(section, key, defaultValue ? 1 : 0) != 0;
+}
+
+bool IniFile::parseInteger(const QString &text, int *value)
+{
+    QStringView digits(text);
+    bool negative = false;
+    if (digits.startsWith(u'-') || digits.startsWith(u'+')) {
+        negative = digits.front() == u'-';
+        digits = digits.mid(1);
+    }
+    int base = 10;
+    if (digits.startsWith(u'$')) {
+        base = 16;
+        digits = digits.mid(1);
+    } else if (digits.startsWith(u"0x") || digits.startsWith(u"0X")) {
+        base = 16;
+        digits = digits.mid(2);
+    }
+    if (digits.isEmpty())
+        return false;
+    qint64 magnitude = 0;
+    for (const QChar c : digits) {
+        const char16_t u = c.unicode();
+        int digit = -1;
+        if (u >= u'0' && u <= u'9')
+            digit = u - u'0';
+        else if (base == 16 && u >= u'a' && u <= u'f')
+            digit = u - u'a' + 10;
+        else if (base == 16 && u >= u'A' && u <= u'F')
+            digit = u - u'A' + 10;
+        if (digit < 0)
+            return false;
+        magnitude = magnitude * base + digit;
+        if (magnitude > 0xFFFFFFFFLL)
+            return false;
+    }
+    // Hexadecimal spells the 32 bits, so "$FFFFFFFF" is -1.
+    qint64 result = base == 16 ? qint64(qint32(quint32(magnitude))) : magnitude;
+    if (negative)
+        result = -result;
+    if (result > std::numeric_limits<int>::max() || result < std::numeric_limits<int>::min())
+        return false;
+    *value = int(result);
+    return true;
+}
+
+void IniFile::writeString(const QString &section, const QString &key, const QString &value)
+{
+    int s = findSection(section);
+    if (s < 0) {
+        Line header = parseLine((u'[' + section.trimmed() + u']').toLocal8Bit());
+        m_lines.append(header);
+        m_lines.append(makeKeyLine(key.trimmed(), value));
+        return;
+    }
+    const int k = findKey(s, key);
+    if (k >= 0) {
+        // The key keeps the spelling it has in the file.
+        m_lines[k] = makeKeyLine(m_lines[k].name, value);
+        return;
+    }
+    // After the section's last line, not after the blank lines that part it from the next.
+    int at = sectionEnd(s);
+    while (at - 1 > s && m_lines[at - 1].raw.trimmed().isEmpty())
+        --at;
+    m_lines.insert(at, makeKeyLine(key.trimmed(), value));
+}
+
+void IniFile::writeInteger(const QString &section, const QString &key, int value)
+{
+    writeString(section, key, QString::number(value));
+}
+
+void IniFile::writeBool(const QString &section, const QString &key, bool value)
+{
+    writeString(section, key, value ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+QByteArray IniFile::toBytes() const
+{
+    QByteArray bytes;
+    for (const Line &line : m_lines) {
+        bytes += line.raw;
+        bytes += "\r\n";
+    }
+    return bytes;
+}
+
+void IniFile::save() const
+{
+    const QString error = QStringLiteral("Unable to write to ") + fullPath(m_path);
+    if (m_unreadable)
+        throw EFileError(error);
+    QSaveFile file(m_path);
+    if (!file.open(QIODevice::WriteOnly))
+        throw EFileError(error);
+    const QByteArray bytes = toBytes();
+    if (file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+        throw EFileError(error);
+    }
+    if (!file.commit())
+        throw EFileError(error);
+}
+
+QString IniFile::readString(const QString &path, const QString &section, const QString &key,
+                            const QString &defaultValue)
+{
+    return IniFile(path).readString(section, key, defaultValue);
+}
+
+int IniFile::readInteger(const QString &path, const QString &section, const QString &key, int defaultValue)
+{
+    return IniFile(path).readInteger(section, key, defaultValue);
+}
+
+bool IniFile::readBool(const QString &path, const QString &section, const QString &key, bool defaultValue)
+{
+    return IniFile(path).readBool(section, key, defaultValue);
+}
+
+void IniFile::writeString(const QString &path, const QString &section, const QString &key,
+                          const QString &value)
+{
+    IniFile file(path);
+    file.writeString(section, key, value);
+    file.save();
+}
+
+void IniFile::writeInteger(const QString &path, const QString &section, const QString &key, int value)
+{
+    IniFile file(path);
+    file.writeInteger(section, key, value);
+    file.save();
+}

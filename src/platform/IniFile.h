@@ -1,0 +1,87 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+// An INI file with the private-profile rules that Midi.ini and the song files were
+// always written by: sections and keys found regardless of letter case, a write replaces
+// a value where it stands, a missing key goes to the end of its section and a missing
+// section to the end of the file. Text is in the local 8-bit encoding, lines end in
+// CR LF.
+//
+// Reading follows the classic profile reader: blanks around section names, keys and
+// values are dropped; a value wrapped in a matching pair of double or single quotes
+// loses them; of two same-named sections or keys the first counts; a line starting
+// with ";" is a comment and a line without "=" holds no key. Files with lone CR or
+// lone LF line ends read like CR LF ones.
+//
+// The object holds the whole file: it reads it once, takes any number of writes and
+// replaces the file in one go on save(), so a crash or a full disk leaves the old file
+// or the new one, never a mix. Lines the program does not write (comments, other
+// programs' keys and sections) come out as they went in.
+class IniFile
+{
+public:
+    // Longest text a read hands back, as the profile reader's buffer allowed.
+    static constexpr int MaxValueLength = 2047;
+
+    // Reads the file now; a missing or unreadable file reads as empty.
+    explicit IniFile(const QString &path);
+
+    QString path() const { return m_path; }
+
+    QString readString(const QString &section, const QString &key, const QString &defaultValue) const;
+    // Decimal, or hexadecimal after "0x", "0X" or "$"; anything else counts as missing.
+    int readInteger(const QString &section, const QString &key, int defaultValue) const;
+    // Non-zero integer is true.
+    bool readBool(const QString &section, const QString &key, bool defaultValue) const;
+    bool hasKey(const QString &section, const QString &key) const;
+
+    void writeString(const QString &section, const QString &key, const QString &value);
+    void writeInteger(const QString &section, const QString &key, int value);
+    void writeBool(const QString &section, const QString &key, bool value);
+
+    // Replaces the file on disk with the current content, atomically. Throws EFileError
+    // "Unable to write to <full path>" when that fails; the file on disk is then as it
+    // was. A file that exists but could not be read is never replaced, so that its
+    // other content is not lost.
+    void save() const;
+
+    // The whole file as it would be saved.
+    QByteArray toBytes() const;
+
+    // One-call forms: each write reads, changes and saves the file.
+    static QString readString(const QString &path, const QString &section, const QString &key,
+                              const QString &defaultValue);
+    static int readInteger(const QString &path, const QString &section, const QString &key, int defaultValue);
+    static bool readBool(const QString &path, const QString &section, const QString &key, bool defaultValue);
+    static void writeString(const QString &path, const QString &section, const QString &key,
+                            const QString &value);
+    static void writeInteger(const QString &path, const QString &section, const QString &key, int value);
+
+    // The integer rule of readInteger; false for text that is no integer.
+    static bool parseInteger(const QString &text, int *value);
+
+private:
+    struct Line {
+        enum Kind { Other, Section, Key };
+        QByteArray raw; // as read, without its line end
+        Kind kind = Other;
+        QString name;  // section or key name, trimmed
+        QString value; // key lines: the value, trimmed, quotes not yet removed
+    };
+
+    static Line parseLine(const QByteArray &raw);
+    static Line makeKeyLine(const QString &key, const QString &value);
+    // Index of the section's header line, or -1.
+    int findSection(const QString &section) const;
+    // Index of the key's line inside the section starting at sectionLine, or -1.
+    int findKey(int sectionLine, const QString &key) const;
+    // One past the last line that belongs to the section.
+    int sectionEnd(int sectionLine) const;
+
+    QString m_path;
+    QList<Line> m_lines;
+    bool m_unreadable = false;
+};

@@ -1,0 +1,225 @@
+#include "MidiDeviceSystem.h"
+
+#include <QCoreApplication>
+
+int midiShortMessageLength(quint8 status)
+{
+    if (status < 0x80 || status == 0xF0 || status == 0xF7)
+        return 0;
+    if (status < 0xC0 || (status >= 0xE0 && status < 0xF0))
+        return 3;
+    if (status < 0xE0)
+        return 2;
+    switch (status) {
+    case 0xF1:
+    case 0xF3:
+        return 2;
+    case 0xF2:
+        return 3;
+    default:
+        return 1;
+    }
+}
+
+MidiDeviceSystem::MidiDeviceSystem() = default;
+
+MidiDeviceSystem::~MidiDeviceSystem() = default;
+
+void MidiDeviceSystem::closeAll()
+{
+    for (auto &[handle, state] : m_ins) {
+        state.feed->stop();
+        state.feed->takeBuffers();
+        state.port.reset();
+    }
+    m_ins.clear();
+    m_outs.clear();
+}
+
+quint16 MidiDeviceSystem::outDeviceCount()
+{
+    m_outListed = true;
+    return quint16(qBound(0, listOutputs(), 0xFFFF));
+}
+
+quint16 MidiDeviceSystem::outCaps(int device, MidiOutCaps &caps)
+{
+    if (!m_outListed)
+        outDeviceCount();
+    return outputCaps(device, caps);
+}
+
+quint16 MidiDeviceSystem::outOpen(MidiOutHandle &handle, int device, QObject *notify)
+{
+    handle = 0;
+    if (!m_outListed)
+        outDeviceCount();
+    std::unique_ptr<MidiOutPort> port;
+    if (const quint16 result = openOutput(device, port))
+        return result;
+    handle = m_nextHandle++;
+    m_outs[handle] = OutState{std::move(port), QPointer<QObject>(notify)};
+    return MidiResult::NoError;
+}
+
+quint16 MidiDeviceSystem::outShort(MidiOutHandle handle, quint32 message)
+{
+    auto it = m_outs.find(handle);
+    if (it == m_outs.end())
+        return MidiResult::InvalidHandle;
+    return it->second.port->sendShort(message);
+}
+
+quint16 MidiDeviceSystem::outPrepare(MidiOutHandle handle, MidiHeader *header)
+{
+    if (!m_outs.count(handle))
+        return MidiResult::InvalidHandle;
+    if (!header || !header->data)
+        return MidiResult::InvalidParameter;
+    header->flags |= MidiHeaderFlag::Prepared;
+    return MidiResult::NoError;
+}
+
+quint16 MidiDeviceSystem::outLong(MidiOutHandle handle, MidiHeader *header)
+{
+    auto it = m_outs.find(handle);
+    if (it == m_outs.end())
+        return MidiResult::InvalidHandle;
+    if (!header || !header->data || header->bufferLength == 0)
+        return MidiResult::InvalidParameter;
+    if (!(header->flags & MidiHeaderFlag::Prepared))
+        return MidiResult::Unprepared;
+    header->flags &= ~quint32(MidiHeaderFlag::Done);
+    if (const quint16 result = it->second.port->sendLong(header->data, header->bufferLength))
+        return result;
+    header->flags |= MidiHeaderFlag::Done;
+    // The bytes have left: the header belongs to its owner again, told on its own thread.
+    if (QObject *notify = it->second.notify)
+        QCoreApplication::postEvent(notify, new MidiOutDoneEvent(header));
+    return MidiResult::NoError;
+}
+
+quint16 MidiDeviceSystem::outUnprepare(MidiOutHandle handle, MidiHeader *header)
+{
+    if (!m_outs.count(handle))
+        return MidiResult::InvalidHandle;
+    if (!header)
+        return MidiResult::InvalidParameter;
+    header->flags &= ~quint32(MidiHeaderFlag::Prepared);
+    return MidiResult::NoError;
+}
+
+quint16 MidiDeviceSystem::outReset(MidiOutHandle handle)
+{
+    return m_outs.count(handle) ? MidiResult::NoError : MidiResult::InvalidHandle;
+}
+
+quint16 MidiDeviceSystem::outClose(MidiOutHandle handle)
+{
+    return m_outs.erase(handle) ? MidiResult::NoError : MidiResult::InvalidHandle;
+}
+
+quint16 MidiDeviceSystem::inDeviceCount()
+{
+    m_inListed = true;
+    return quint16(qBound(0, listInputs(), 0xFFFF));
+}
+
+quint16 MidiDeviceSystem::inCaps(int device, MidiInCaps &caps)
+{
+    if (!m_inListed)
+        inDeviceCount();
+    return inputCaps(device, caps);
+}
+
+quint16 MidiDeviceSystem::inOpen(MidiInHandle &handle, int device, MidiInCallback callback, quintptr instance)
+{
+    handle = 0;
+    if (!callback)
+        return MidiResult::InvalidParameter;
+    if (!m_inListed)
+        inDeviceCount();
+    const MidiInHandle newHandle = m_nextHandle;
+    auto feed = std::make_unique<MidiInputFeed>(newHandle, callback, instance);
+    std::unique_ptr<MidiInPort> port;
+    if (const quint16 result = openInput(device, *feed, port))
+        return result;
+    ++m_nextHandle;
+    handle = newHandle;
+    m_ins[handle] = InState{std::move(feed), std::move(port)};
+    return MidiResult::NoError;
+}
+
+quint16 MidiDeviceSystem::inPrepare(MidiInHandle handle, MidiHeader *header)
+{
+    if (!m_ins.count(handle))
+        return MidiResult::InvalidHandle;
+    if (!header || !header->data || header->bufferLength == 0)
+        return MidiResult::InvalidParameter;
+    header->flags |= MidiHeaderFlag::Prepared;
+    return MidiResult::NoError;
+}
+
+quint16 MidiDeviceSystem::inAddBuffer(MidiInHandle handle, MidiHeader *header)
+{
+    auto it = m_ins.find(handle);
+    if (it == m_ins.end())
+        return MidiResult::InvalidHandle;
+    if (!header || !header->data || header->bufferLength == 0)
+        return MidiResult::InvalidParameter;
+    if (!(header->flags & MidiHeaderFlag::Prepared))
+        return MidiResult::Unprepared;
+    if (header->flags & MidiHeaderFlag::InQueue)
+        return MidiResult::StillPlaying;
+    if (const quint16 refusal = it->second.port->bufferRefusal())
+        return refusal;
+    header->bytesRecorded = 0;
+    header->flags = (header->flags & ~quint32(MidiHeaderFlag::Done)) | MidiHeaderFlag::InQueue;
+    it->second.feed->addBuffer(header);
+    return MidiResult::NoError;
+}
+
+quint16 MidiDeviceSystem::inUnprepare(MidiInHandle handle, MidiHeader *header)
+{
+    if (!m_ins.count(handle))
+        return MidiResult::InvalidHandle;
+    if (!header)
+        return MidiResult::InvalidParameter;
+    if (header->flags & MidiHeaderFlag::InQueue)
+        return MidiResult::StillPlaying;
+    header->flags &= ~quint32(MidiHeaderFlag::Prepared);
+    return MidiResult::NoError;
+}
+
+quint16 MidiDeviceSystem::inStart(MidiInHandle handle)
+{
+    auto it = m_ins.find(handle);
+    if (it == m_ins.end())
+        return MidiResult::InvalidHandle;
+    it->second.feed->start();
+    return MidiResult::NoError;
+}
+
+quint16 MidiDeviceSystem::inReset(MidiInHandle handle)
+{
+    auto it = m_ins.find(handle);
+    if (it == m_ins.end())
+        return MidiResult::InvalidHandle;
+    it->second.feed->stop();
+    it->second.feed->takeBuffers();
+    return MidiResult::NoError;
+}
+
+quint16 MidiDeviceSystem::inClose(MidiInHandle handle)
+{
+    auto it = m_ins.find(handle);
+    if (it == m_ins.end())
+        return MidiResult::InvalidHandle;
+    if (it->second.feed->hasBuffers())
+        return MidiResult::StillPlaying;
+    it->second.feed->stop();
+    // The port goes first: it may still hold the feed until it is gone.
+    it->second.port.reset();
+    m_ins.erase(it);
+    return MidiResult::NoError;
+}

@@ -1,0 +1,338 @@
+#include "RtMidiSystem.h"
+
+#include <QtGlobal>
+
+#include <functional>
+
+#include <atomic>
+#include <jack/jack.h>
+#include <rtmidi/RtMidi.h>
+#include <string>
+
+namespace
+{
+
+constexpr quint16 ModMidiPort = 1;              // technology code of a MIDI port
+constexpr quint32 RtMidiDriverVersion = 0x0500; // RtMidi 5.0: major in the high byte
+
+quint16 resultOf(const RtMidiError &e)
+{
+    switch (e.getType()) {
+    case RtMidiError::INVALID_PARAMETER:
+        return MidiResult::InvalidParameter;
+    case RtMidiError::INVALID_DEVICE:
+        return MidiResult::BadDeviceId;
+    case RtMidiError::NO_DEVICES_FOUND:
+        return MidiResult::NoDevice;
+    case RtMidiError::MEMORY_ERROR:
+        return MidiResult::NoMemory;
+    case RtMidiError::INVALID_USE:
+        return MidiResult::InvalidHandle;
+    case RtMidiError::DRIVER_ERROR:
+        return MidiResult::NoDriver;
+    default:
+        return MidiResult::Error;
+    }
+}
+
+// RtMidi reports through this instead of throwing or printing once one is set; warnings
+// (a port that went away, a server that stopped) are what we want to hear of quietly.
+void quietErrors(RtMidiError::Type, const std::string &, void *) {}
+
+RtMidi::Api apiOf(RtMidiSystem::Backend backend)
+{
+    return backend == RtMidiSystem::Alsa ? RtMidi::LINUX_ALSA : RtMidi::UNIX_JACK;
+}
+
+// Finds a port by the name it had when listed: numbers shift as ports come and go.
+template <class Rt> int portNumber(Rt &rt, const std::string &name)
+{
+    const unsigned count = rt.getPortCount();
+    for (unsigned i = 0; i < count; ++i)
+        if (rt.getPortName(i) == name)
+            return int(i);
+    return -1;
+}
+
+// Watches the JACK server with a client of our own: RtMidi does not say when it goes.
+class JackWatch
+{
+public:
+    bool open()
+    {
+        jack_status_t status;
+        m_client = jack_client_open("Patchwarden-watch", JackNoStartServer, &status);
+        if (!m_client)
+            return false;
+        jack_on_shutdown(m_client, &JackWatch::shutdown, this);
+        if (jack_activate(m_client) != 0)
+            return false;
+        m_alive.store(true);
+        return true;
+    }
+    ~JackWatch()
+    {
+        if (m_client && m_alive.load())
+            jack_client_close(m_client);
+    }
+    bool alive() const { return m_alive.load(); }
+
+private:
+    static void shutdown(void *arg) { static_cast<JackWatch *>(arg)->m_alive.store(false); }
+
+    jack_client_t *m_client = nullptr;
+    std::atomic<bool> m_alive{false};
+};
+
+class RtOutPort : public MidiOutPort
+{
+public:
+    RtOutPort(std::unique_ptr<RtMidiOut> rt, const std::function<bool()> &alive)
+        : m_rt(std::move(rt)), m_alive(alive)
+    {
+    }
+    ~RtOutPort() override
+    {
+        if (m_alive())
+            m_rt->closePort();
+        else
+            m_rt.release(); // its server is gone: closing would talk to nobody
+    }
+
+    quint16 sendShort(quint32 packed) override
+    {
+        const quint8 bytes[3] = {quint8(packed), quint8(packed >> 8), quint8(packed >> 16)};
+        const int length = midiShortMessageLength(bytes[0]);
+        if (length == 0)
+            return MidiResult::InvalidParameter;
+        return send(bytes, size_t(length));
+    }
+    quint16 sendLong(const quint8 *bytes, size_t length) override { return send(bytes, length); }
+
+private:
+    quint16 send(const quint8 *bytes, size_t length)
+    {
+        if (!m_alive())
+            return MidiResult::NoDevice;
+        try {
+            m_rt->sendMessage(bytes, length);
+        } catch (const RtMidiError &e) {
+            return resultOf(e);
+        }
+        return MidiResult::NoError;
+    }
+
+    std::unique_ptr<RtMidiOut> m_rt;
+    std::function<bool()> m_alive;
+};
+
+class RtInPort : public MidiInPort
+{
+public:
+    RtInPort(std::unique_ptr<RtMidiIn> rt, const std::function<bool()> &alive)
+        : m_rt(std::move(rt)), m_alive(alive)
+    {
+    }
+    ~RtInPort() override
+    {
+        if (m_alive()) {
+            m_rt->closePort();
+            m_rt->cancelCallback();
+        } else {
+            m_rt.release();
+        }
+    }
+
+    static void deliver(double, std::vector<unsigned char> *message, void *feed)
+    {
+        if (message && !message->empty())
+            static_cast<MidiInputFeed *>(feed)->deliverMessage(message->data(), message->size());
+    }
+
+private:
+    std::unique_ptr<RtMidiIn> m_rt;
+    std::function<bool()> m_alive;
+};
+
+} // namespace
+
+struct RtMidiSystem::Private {
+    Backend backend = Alsa;
+    std::unique_ptr<RtMidiOut> listOut;
+    std::unique_ptr<RtMidiIn> listIn;
+    std::vector<std::string> outNames;
+    std::vector<std::string> inNames;
+    std::unique_ptr<JackWatch> watch;
+};
+
+RtMidiSystem::RtMidiSystem(Backend backend) : d(std::make_unique<Private>())
+{
+    d->backend = backend;
+}
+
+RtMidiSystem::~RtMidiSystem()
+{
+    closeAll();
+    if (!serverAlive()) {
+        // A client of a vanished server cannot be closed cleanly; let it go.
+        d->listOut.release();
+        d->listIn.release();
+    }
+}
+
+std::unique_ptr<RtMidiSystem> RtMidiSystem::create(Backend backend, QString *why)
+{
+    std::unique_ptr<RtMidiSystem> system(new RtMidiSystem(backend));
+    if (backend == Jack) {
+        // Looking for a server must never start one.
+        qputenv("JACK_NO_START_SERVER", "1");
+        system->d->watch = std::make_unique<JackWatch>();
+        if (!system->d->watch->open()) {
+            if (why)
+                *why = QStringLiteral("No JACK server is running.");
+            return nullptr;
+        }
+    }
+    try {
+        const std::string client = clientName().toStdString();
+        system->d->listOut = std::make_unique<RtMidiOut>(apiOf(backend), client);
+        system->d->listIn = std::make_unique<RtMidiIn>(apiOf(backend), client);
+        if (system->d->listOut->getCurrentApi() != apiOf(backend) ||
+            system->d->listIn->getCurrentApi() != apiOf(backend)) {
+            if (why)
+                *why = QStringLiteral("RtMidi was built without %1.").arg(system->systemName());
+            return nullptr;
+        }
+        system->d->listOut->setErrorCallback(&quietErrors);
+        system->d->listIn->setErrorCallback(&quietErrors);
+    } catch (const RtMidiError &e) {
+        if (why)
+            *why = QStringLiteral("%1 cannot be opened: %2")
+                       .arg(backend == Alsa ? QStringLiteral("The ALSA sequencer") : QStringLiteral("JACK"),
+                            QString::fromStdString(e.getMessage()));
+        return nullptr;
+    }
+    return system;
+}
+
+QString RtMidiSystem::systemName() const
+{
+    return d->backend == Alsa ? QStringLiteral("ALSA") : QStringLiteral("JACK");
+}
+
+bool RtMidiSystem::serverAlive() const
+{
+    return !d->watch || d->watch->alive();
+}
+
+QString RtMidiSystem::clientName()
+{
+    return QStringLiteral("Patchwarden");
+}
+
+QString RtMidiSystem::ownOutputName()
+{
+    return QStringLiteral("Patchwarden MIDI Out");
+}
+
+int RtMidiSystem::listOutputs()
+{
+    d->outNames.clear();
+    if (!serverAlive())
+        return 0;
+    try {
+        const unsigned count = d->listOut->getPortCount();
+        for (unsigned i = 0; i < count; ++i)
+            d->outNames.push_back(d->listOut->getPortName(i));
+    } catch (const RtMidiError &) {
+    }
+    return int(d->outNames.size());
+}
+
+int RtMidiSystem::listInputs()
+{
+    d->inNames.clear();
+    if (!serverAlive())
+        return 0;
+    try {
+        const unsigned count = d->listIn->getPortCount();
+        for (unsigned i = 0; i < count; ++i)
+            d->inNames.push_back(d->listIn->getPortName(i));
+    } catch (const RtMidiError &) {
+    }
+    return int(d->inNames.size());
+}
+
+quint16 RtMidiSystem::outputCaps(int device, MidiOutCaps &caps)
+{
+    if (device < -1 || device >= int(d->outNames.size()))
+        return MidiResult::BadDeviceId;
+    caps = MidiOutCaps();
+    caps.name = device == -1 ? ownOutputName() : QString::fromStdString(d->outNames[size_t(device)]);
+    caps.driverVersion = RtMidiDriverVersion;
+    caps.technology = ModMidiPort;
+    caps.channelMask = 0xFFFF;
+    return MidiResult::NoError;
+}
+
+quint16 RtMidiSystem::inputCaps(int device, MidiInCaps &caps)
+{
+    if (device < 0 || device >= int(d->inNames.size()))
+        return MidiResult::BadDeviceId;
+    caps = MidiInCaps();
+    caps.name = QString::fromStdString(d->inNames[size_t(device)]);
+    caps.driverVersion = RtMidiDriverVersion;
+    return MidiResult::NoError;
+}
+
+quint16 RtMidiSystem::openOutput(int device, std::unique_ptr<MidiOutPort> &port)
+{
+    if (device < -1 || device >= int(d->outNames.size()))
+        return MidiResult::BadDeviceId;
+    if (!serverAlive())
+        return MidiResult::NoDevice;
+    try {
+        auto rt = std::make_unique<RtMidiOut>(apiOf(d->backend), clientName().toStdString());
+        rt->setErrorCallback(&quietErrors);
+        if (device == -1) {
+            rt->openVirtualPort(ownOutputName().toStdString());
+        } else {
+            const int number = portNumber(*rt, d->outNames[size_t(device)]);
+            if (number < 0)
+                return MidiResult::NoDevice;
+            rt->openPort(unsigned(number), ownOutputName().toStdString());
+            // RtMidi counts only connections as open ports, never its virtual ones.
+            if (!rt->isPortOpen())
+                return MidiResult::NoDevice;
+        }
+        port = std::make_unique<RtOutPort>(std::move(rt), [this] { return serverAlive(); });
+    } catch (const RtMidiError &e) {
+        return resultOf(e);
+    }
+    return MidiResult::NoError;
+}
+
+quint16 RtMidiSystem::openInput(int device, MidiInputFeed &feed, std::unique_ptr<MidiInPort> &port)
+{
+    if (device < 0 || device >= int(d->inNames.size()))
+        return MidiResult::BadDeviceId;
+    if (!serverAlive())
+        return MidiResult::NoDevice;
+    try {
+        auto rt = std::make_unique<RtMidiIn>(apiOf(d->backend), clientName().toStdString());
+        rt->setErrorCallback(&quietErrors);
+        // The program forwards everything: SysEx, clock and active sensing included.
+        rt->ignoreTypes(false, false, false);
+        rt->setCallback(&RtInPort::deliver, &feed);
+        const int number = portNumber(*rt, d->inNames[size_t(device)]);
+        if (number < 0)
+            return MidiResult::NoDevice;
+        rt->openPort(unsigned(number), "Patchwarden MIDI In");
+        if (!rt->isPortOpen())
+            return MidiResult::NoDevice;
+        port = std::make_unique<RtInPort>(std::move(rt), [this] { return serverAlive(); });
+    } catch (const RtMidiError &e) {
+        return resultOf(e);
+    }
+    return MidiResult::NoError;
+}

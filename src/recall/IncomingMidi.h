@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QObject>
+#include <functional>
+
+class ActivityLeds;
+class QCheckBox;
+class QListWidget;
+class TMidiInput;
+class TMidiOutput;
+
+// What happens to MIDI that arrives at the input port: every event is passed on to the
+// output unchanged (MIDI thru); each short message is shown in the mixer's input row
+// and, with "Remote on", a program change on the remote channel moves the song list's
+// selection to the song of that number, without loading or sending it.
+class IncomingMidi : public QObject
+{
+    Q_OBJECT
+public:
+    struct Hooks
+    {
+        // The main window's remote channel, 1..16.
+        std::function<int()> remoteChannel;
+        // The mixer's input row (it decides itself whether it shows the message).
+        std::function<void(quint8 status, quint8 data1, quint8 data2)> showInput;
+        // Moves the song list's selection without running its click action.
+        std::function<void(int row)> selectSong;
+    };
+
+    IncomingMidi(TMidiInput &in, TMidiOutput &out, ActivityLeds &leds, QListWidget *songList,
+                 QCheckBox *ckbRemote, Hooks hooks, QObject *parent = nullptr);
+
+public slots:
+    void MidiInMidiInput();
+    void MidiInMidiMessage();
+    void MidiOutmidioutput();
+
+private:
+    TMidiInput &m_in;
+    TMidiOutput &m_out;
+    ActivityLeds &m_leds;
+    QListWidget *m_songList;
+    QCheckBox *m_ckbRemote;
+    Hooks m_hooks;
+};

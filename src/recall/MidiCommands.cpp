@@ -1,0 +1,81 @@
+#include "MidiCommands.h"
+
+#include "midi/MidiOut.h"
+#include "platform/Dialogs.h"
+#include "widgets/ActivityLeds.h"
+#include "widgets/ClosedPortNotice.h"
+#include "widgets/SpinEdit.h"
+
+#include <QListWidget>
+#include <algorithm>
+
+namespace {
+constexpr quint8 ControlChange = 0xB0;
+constexpr quint8 SystemReset = 0xFF;
+constexpr quint8 SustainPedal = 64;
+constexpr quint8 AllSoundOff = 120;
+constexpr quint8 AllNotesOff = 123;
+
+quint8 statusOn(quint8 base, int channel)
+{
+    return quint8(base + std::clamp(channel, 1, 16) - 1);
+}
+} // namespace
+
+MidiCommands::MidiCommands(TMidiOutput &out, ActivityLeds &leds, Controls controls,
+                           std::function<QStringList()> outputDeviceNames, QObject *parent)
+    : QObject(parent), m_out(out), m_leds(leds), m_controls(controls),
+      m_outputDeviceNames(std::move(outputDeviceNames))
+{
+}
+
+bool MidiCommands::outputReady()
+{
+    if (m_out.IsOpen())
+        return true;
+    ClosedPortNotice::show(m_outputDeviceNames());
+    return false;
+}
+
+void MidiCommands::Button1Click()
+{
+    if (!outputReady())
+        return;
+    const int controller = m_controls.lbControl->currentRow();
+    if (controller < 0 || !m_controls.lbControl->currentItem()->isSelected()) {
+        Dialogs::information(NoControllerChosen);
+        return;
+    }
+    const int value = std::clamp(m_controls.seSecond->value(), 0, 127);
+    m_out.SendShort(statusOn(ControlChange, m_controls.MidiSendCh->value()), quint8(controller), quint8(value));
+    m_leds.lightOut();
+}
+
+void MidiCommands::SystemReset1Click()
+{
+    if (!outputReady())
+        return;
+    m_out.SendShort(SystemReset, 0, 0);
+    m_leds.lightOut();
+}
+
+void MidiCommands::AllNotesoff1Click()
+{
+    if (!outputReady())
+        return;
+    m_out.SendShort(ControlChange, AllNotesOff, 0);
+    m_leds.lightOut();
+}
+
+void MidiCommands::panicClick()
+{
+    if (!outputReady())
+        return;
+    for (int channel = 1; channel <= 16; ++channel) {
+        const quint8 status = statusOn(ControlChange, channel);
+        m_out.SendShort(status, SustainPedal, 0);
+        m_out.SendShort(status, AllSoundOff, 0);
+        m_out.SendShort(status, AllNotesOff, 0);
+    }
+    m_leds.lightOut();
+}

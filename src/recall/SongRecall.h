@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QObject>
+
+class ActivityLeds;
+class TMidiOutput;
+struct SongControls;
+
+// Sends the current song, as the song controls show it at this moment, to the output
+// port: for every active strip a program change on the strip's channel and, where the
+// strip asks for it, the controller block on that channel too.
+//
+// A strip that sends the block and has Bank switched on sends its bank select right
+// before its program change: units apply a bank select at the next program change, so
+// the program change must find it already there. The rest of the block follows the
+// program change. Values typed out of a field's range are brought into it first, and
+// no data byte above 127 goes out (bank 128 sends 127). A user row switched on with no
+// controller chosen sends nothing.
+//
+// With the output port closed a recall sends nothing, shows nothing and lights nothing.
+// A send the port refuses raises its error, which ends the recall there.
+//
+// Threading: GUI thread only.
+class SongRecall : public QObject
+{
+    Q_OBJECT
+public:
+    // Hangs the recall on the program numbers of strips 1 to 8, so the controls must
+    // have been made and entered in `controls` before.
+    SongRecall(const SongControls &controls, TMidiOutput &output, ActivityLeds &leds,
+               QObject *parent = nullptr);
+
+public slots:
+    // The whole song.
+    void MyPrgChange();
+    // The controller block, less the bank select, on `channel` (1..16).
+    void MoreEdit(int channel);
+    // A program number of strips 1 to 8 changed, by whatever means.
+    void spp1Change();
+
+private:
+    void sendBank(int channel);
+
+    const SongControls &m_controls;
+    TMidiOutput &m_output;
+    ActivityLeds &m_leds;
+};

@@ -1,0 +1,144 @@
+#include "songs/SongFile.h"
+
+#include "platform/AppException.h"
+#include "platform/AppPaths.h"
+#include "platform/Dialogs.h"
+#include "platform/IniFile.h"
+#include "songs/ControlNumbers.h"
+#include "songs/SongControls.h"
+#include "songs/SongName.h"
+#include "widgets/SpinEdit.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+
+namespace
+{
+QString sectionOf(ControlKind kind)
+{
+    switch (kind) {
+    case ControlKind::Spin:
+        return QStringLiteral("TSpinEdit");
+    case ControlKind::ComboBox:
+        return QStringLiteral("ComboBox");
+    case ControlKind::Text:
+        return QStringLiteral("TEdit");
+    case ControlKind::Check:
+        return QStringLiteral("TCheckBox");
+    }
+    return {};
+}
+
+QString keyOf(const StoredControl &control)
+{
+    switch (control.kind) {
+    case ControlKind::Spin:
+        return QStringLiteral("Spin%1").arg(control.number);
+    case ControlKind::ComboBox:
+        return QStringLiteral("cbBox%1").arg(control.number);
+    case ControlKind::Text:
+        return QStringLiteral("Text%1").arg(control.number);
+    case ControlKind::Check:
+        return QStringLiteral("Checked%1").arg(control.number);
+    }
+    return {};
+}
+
+// These belong to the set-up and the project, not to the song; a song file keeps them
+// only because it always has.
+bool keptOnLoad(const QString &objectName)
+{
+    return objectName == u"MidiSendCh" || objectName == u"MidiRecCh" || objectName == u"cbProject" ||
+           objectName == u"ckbRemote";
+}
+} // namespace
+
+SongFile::SongFile(const SongControls &controls) : m_controls(controls) {}
+
+QString SongFile::Cd_Md_Dir(const QString &folder)
+{
+    const QString path = AppPaths::dataDir() + u'/' + folder;
+    if (QDir::setCurrent(path))
+        return path;
+    if (!QDir().mkdir(path)) {
+        Dialogs::warning(QStringLiteral("Can't create directory"));
+        return path;
+    }
+    QDir::setCurrent(path);
+    return path;
+}
+
+QString SongFile::songPath(const QString &name)
+{
+    return AppPaths::projectsDir() + u'/' + name + QStringLiteral(".txt");
+}
+
+void SongFile::SaveSong(const QString &name)
+{
+    Cd_Md_Dir();
+    const QString path = songPath(name);
+    if (!SongName::staysInFolder(name))
+        throw EFileError(QStringLiteral("Unable to write to ") + QDir::toNativeSeparators(path));
+
+    IniFile ini(path);
+    for (const StoredControl &control : storedControls()) {
+        QWidget *widget = storedWidget(m_controls, control);
+        if (!widget)
+            continue;
+        const QString section = sectionOf(control.kind);
+        const QString key = keyOf(control);
+        switch (control.kind) {
+        case ControlKind::Spin:
+            ini.writeInteger(section, key, static_cast<SpinEdit *>(widget)->value());
+            break;
+        case ControlKind::ComboBox:
+            ini.writeInteger(section, key, static_cast<QComboBox *>(widget)->currentIndex());
+            break;
+        case ControlKind::Text:
+            ini.writeString(section, key, static_cast<QLineEdit *>(widget)->text());
+            break;
+        case ControlKind::Check:
+            ini.writeBool(section, key, static_cast<QCheckBox *>(widget)->isChecked());
+            break;
+        }
+    }
+    ini.save();
+}
+
+void SongFile::LoadSong(const QString &name)
+{
+    Cd_Md_Dir();
+    // A name from a hand-made project file that points elsewhere reads as a missing song.
+    const IniFile ini(SongName::staysInFolder(name) ? songPath(name) : QString());
+    for (const StoredControl &control : storedControls()) {
+        if (keptOnLoad(control.objectName))
+            continue;
+        QWidget *widget = storedWidget(m_controls, control);
+        if (!widget)
+            continue;
+        const QString section = sectionOf(control.kind);
+        const QString key = keyOf(control);
+        switch (control.kind) {
+        case ControlKind::Spin:
+            static_cast<SpinEdit *>(widget)->setValue(ini.readInteger(section, key, -1));
+            break;
+        case ControlKind::ComboBox: {
+            // A position outside the list clears the choice like -1 does.
+            auto *choice = static_cast<QComboBox *>(widget);
+            const int position = ini.readInteger(section, key, -1);
+            choice->setCurrentIndex(position >= 0 && position < choice->count() ? position : -1);
+            break;
+        }
+        case ControlKind::Text:
+            static_cast<QLineEdit *>(widget)->setText(ini.readString(section, key, QString()));
+            break;
+        case ControlKind::Check:
+            static_cast<QCheckBox *>(widget)->setChecked(ini.readBool(section, key, false));
+            break;
+        }
+    }
+    if (m_sendSong)
+        m_sendSong();
+}

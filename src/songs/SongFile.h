@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+struct SongControls;
+
+// Copies the current song between the window's controls and its song file, an INI file
+// in the projects folder that keeps every stored control under its control number.
+//
+// A save replaces the file in one piece, so the file on disk is always a whole song.
+// A load ends by sending the song; whoever owns the recall tells the song file how.
+class SongFile
+{
+public:
+    explicit SongFile(const SongControls &controls);
+
+    // Called at the end of every load, after all controls were set.
+    void setSongSender(std::function<void()> sendSong) { m_sendSong = std::move(sendSong); }
+
+    // Makes `folder` inside the data folder the current folder, creating it when missing;
+    // warns "Can't create directory" when that fails and goes on. Returns the folder's path.
+    static QString Cd_Md_Dir(const QString &folder = QStringLiteral("Projects"));
+
+    // The song file of the song `name`.
+    static QString songPath(const QString &name);
+
+    // Writes the song file of `name` from the controls. Throws EFileError
+    // "Unable to write to <full path>" when it cannot; the file is then as it was.
+    void SaveSong(const QString &name);
+
+    // Sets the controls from the song file of `name` (a missing file or key gives the
+    // control its lowest value, empty text, off or no choice), then sends the song. The
+    // project name, the send and receive channels and the remote switch keep their values.
+    void LoadSong(const QString &name);
+
+private:
+    const SongControls &m_controls;
+    std::function<void()> m_sendSong;
+};

@@ -1,0 +1,262 @@
+#include "songs/SongListController.h"
+
+#include "platform/AppException.h"
+#include "platform/AppPaths.h"
+#include "platform/Dialogs.h"
+#include "songs/ProjectFile.h"
+#include "songs/SongFile.h"
+#include "songs/SongName.h"
+#include "songs/SongsPage.h"
+#include "widgets/LedDisplay.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+
+#include <utility>
+
+namespace
+{
+const QString ProjectFilter = QStringLiteral("Project file (*.txt)");
+
+// Only a to z are raised, as the display has always shown them.
+QString asciiUpper(QString text)
+{
+    for (QChar &c : text) {
+        if (c >= u'a' && c <= u'z')
+            c = QChar(c.unicode() - (u'a' - u'A'));
+    }
+    return text;
+}
+
+QString inProjectsFolder(const QString &name)
+{
+    return QDir(AppPaths::projectsDir()).filePath(name);
+}
+} // namespace
+
+SongListController::SongListController(SongsPage &page, SongFile &songFile, QObject *parent)
+    : QObject(parent), m_page(page), m_songFile(songFile)
+{
+    connect(page.btAddSong(), &QPushButton::clicked, this, &SongListController::btAddSongClick);
+    connect(page.edNewSong(), &QLineEdit::returnPressed, this, &SongListController::edNewSongKeyPress);
+    connect(page.btDeleteSong(), &QPushButton::clicked, this, &SongListController::btDelSongClick);
+    connect(page.MMLabel6(), &QPushButton::clicked, this, &SongListController::MMLabel6Click);
+    connect(page.btLoadPrj(), &QPushButton::clicked, this, &SongListController::btLoadPrjClick);
+    connect(page.btSavePrj(), &QPushButton::clicked, this, &SongListController::btSavePrjClick);
+    connect(page.lbSongList(), &QListWidget::itemSelectionChanged, this,
+            &SongListController::onSelectionChanged);
+    page.lbSongList()->installEventFilter(this);
+}
+
+int SongListController::getItemIx() const
+{
+    const QList<QListWidgetItem *> selected = m_page.lbSongList()->selectedItems();
+    return selected.isEmpty() ? -1 : m_page.lbSongList()->row(selected.constFirst());
+}
+
+void SongListController::setItemIndex(int index)
+{
+    QListWidget *list = m_page.lbSongList();
+    const bool wasQuiet = std::exchange(m_quiet, true);
+    if (index >= 0 && index < list->count())
+        list->setCurrentRow(index, QItemSelectionModel::ClearAndSelect);
+    else
+        list->clearSelection();
+    m_quiet = wasQuiet;
+}
+
+int SongListController::count() const
+{
+    return m_page.lbSongList()->count();
+}
+
+QString SongListController::songAt(int index) const
+{
+    const QListWidgetItem *item = m_page.lbSongList()->item(index);
+    return item ? item->text() : QString();
+}
+
+QStringList SongListController::songs() const
+{
+    QStringList names;
+    for (int i = 0; i < count(); ++i)
+        names.append(songAt(i));
+    return names;
+}
+
+QString SongListController::fileName(const QString &name)
+{
+    return name.size() < 4 ? name : name.left(name.size() - 4);
+}
+
+QString SongListController::selectedName() const
+{
+    const int index = getItemIx();
+    if (index < 0 || index >= count())
+        throw AppException(QStringLiteral("List index out of bounds (%1)").arg(index));
+    return songAt(index);
+}
+
+void SongListController::LoadProject(const QString &name)
+{
+    SongFile::Cd_Md_Dir();
+    const std::optional<QStringList> names = ProjectFile::read(inProjectsFolder(name));
+    if (!names)
+        return;
+    QListWidget *list = m_page.lbSongList();
+    const bool wasQuiet = std::exchange(m_quiet, true);
+    list->clear();
+    list->addItems(*names);
+    list->clearSelection();
+    m_quiet = wasQuiet;
+}
+
+void SongListController::SaveProject(const QString &name)
+{
+    ProjectFile::write(inProjectsFolder(name), songs());
+}
+
+void SongListController::saveCurrentProject()
+{
+    SongFile::Cd_Md_Dir();
+    const QString name = m_page.cbProject()->text();
+    const QString file = name + QStringLiteral(".txt");
+    if (!SongName::staysInFolder(name))
+        throw EFileError(QStringLiteral("Cannot create file \"%1\". %2")
+                             .arg(QDir::toNativeSeparators(inProjectsFolder(file)), SongName::BadCharacters));
+    SaveProject(file);
+}
+
+void SongListController::btAddSongClick()
+{
+    const QString name = m_page.edNewSong()->text();
+    const QString problem = SongName::addProblem(name, m_page.cbProject()->text());
+    if (!problem.isEmpty()) {
+        Dialogs::warning(problem);
+        return;
+    }
+    m_page.lbSongList()->addItem(name);
+    m_songFile.SaveSong(name);
+    m_page.edNewSong()->clear();
+}
+
+void SongListController::edNewSongKeyPress()
+{
+    btAddSongClick();
+}
+
+void SongListController::onSelectionChanged()
+{
+    if (!m_quiet)
+        lbSongListClick();
+}
+
+void SongListController::lbSongListClick()
+{
+    const int index = getItemIx();
+    if (index < 0)
+        return;
+    const QString name = songAt(index);
+    m_page.LabSong()->setText(asciiUpper(name));
+    m_page.labDeleteSong()->setText(name);
+    m_songFile.LoadSong(name);
+    m_page.edNewSong()->clear();
+}
+
+void SongListController::lbSongListKeyPress()
+{
+    const int index = getItemIx();
+    // On the last song there is nowhere to go; the song stays selected and is not resent.
+    if (index < 0 || index + 1 >= count())
+        return;
+    setItemIndex(index + 1);
+    lbSongListClick();
+}
+
+bool SongListController::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_page.lbSongList() && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent *>(event)->key() == Qt::Key_Space &&
+        static_cast<QKeyEvent *>(event)->modifiers() == Qt::NoModifier) {
+        lbSongListKeyPress();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void SongListController::btDelSongClick()
+{
+    const int index = getItemIx();
+    SongFile::Cd_Md_Dir();
+    const QString name = selectedName();
+
+    bool shared = false;
+    for (int i = 0; i < count() && !shared; ++i)
+        shared = i != index && SongName::sameFile(songAt(i), name);
+    // Another entry still plays this song from the same file; a name that points out of
+    // the projects folder never came from Add Song and its file is not ours to delete.
+    const QString path = SongFile::songPath(name);
+    if (!shared && SongName::staysInFolder(name) && QFileInfo(path).isFile() && !QFile::remove(path))
+        Dialogs::warning(QStringLiteral("Can't delete ``") + name + QStringLiteral("this file"));
+
+    const bool wasQuiet = std::exchange(m_quiet, true);
+    delete m_page.lbSongList()->takeItem(index);
+    m_page.lbSongList()->clearSelection();
+    m_quiet = wasQuiet;
+    m_page.LabSong()->setText(QString());
+    m_page.labDeleteSong()->setText(QString());
+}
+
+void SongListController::MMLabel6Click()
+{
+    m_songFile.SaveSong(selectedName());
+}
+
+void SongListController::SaveSong1Click()
+{
+    MMLabel6Click();
+}
+
+void SongListController::btLoadPrjClick()
+{
+    SongFile::Cd_Md_Dir();
+    Dialogs::FileRequest request;
+    request.title = QStringLiteral("Load Patchwarden project file");
+    request.filter = ProjectFilter;
+    request.defaultSuffix = QStringLiteral("txt");
+    const QString chosen = Dialogs::instance().openFile(request);
+    if (chosen.isEmpty())
+        return;
+    m_page.cbProject()->setText(QFileInfo(chosen).completeBaseName());
+    LoadProject(chosen);
+}
+
+void SongListController::LoadProject1Click()
+{
+    btLoadPrjClick();
+}
+
+void SongListController::btSavePrjClick()
+{
+    SongFile::Cd_Md_Dir();
+    Dialogs::FileRequest request;
+    request.title = QStringLiteral("Save Patchwarden project file");
+    request.filter = ProjectFilter;
+    request.defaultSuffix = QStringLiteral("txt");
+    request.presetName = m_page.cbProject()->text();
+    const QString chosen = Dialogs::instance().saveFile(request);
+    if (chosen.isEmpty())
+        return;
+    SaveProject(chosen);
+}
+
+void SongListController::SaveProject1Click()
+{
+    btSavePrjClick();
+}

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+class SongFile;
+class SongsPage;
+
+// The behaviour of the page "Sesions": the project, the song list and the current song.
+// It connects the page's own controls when it is made; the main window connects its
+// File menu items to LoadProject1Click, SaveProject1Click and SaveSong1Click.
+//
+// Selecting a song by a click or by the keyboard loads and sends it. Selection made by
+// the program (setItemIndex, remote selection, start-up) does not; run lbSongListClick
+// afterwards where the song should follow.
+class SongListController : public QObject
+{
+    Q_OBJECT
+public:
+    SongListController(SongsPage &page, SongFile &songFile, QObject *parent = nullptr);
+
+    // The selected position, -1 when nothing is selected.
+    int getItemIx() const;
+    // Selects `index` without loading the song; out of range clears the selection.
+    void setItemIndex(int index);
+    int count() const;
+    QString songAt(int index) const;
+    QStringList songs() const;
+
+    // `name` less its last four characters; a name shorter than that comes back as it is.
+    static QString fileName(const QString &name);
+
+    // Replaces the list with the lines of the project file `name`, a name relative to the
+    // projects folder or a full path. A file that cannot be read changes nothing.
+    void LoadProject(const QString &name);
+    // Writes the list as the project file `name`, relative to the projects folder or a
+    // full path. Throws EFileError "Cannot create file ..." when it cannot.
+    void SaveProject(const QString &name);
+
+    // Where a save at shut-down puts the current project: the projects folder, under the
+    // project name. Throws EFileError when the project name could not be a file name there.
+    void saveCurrentProject();
+
+public slots:
+    void btAddSongClick();
+    void edNewSongKeyPress();  // the Enter key in edNewSong
+    void lbSongListClick();    // Select a song
+    void lbSongListKeyPress(); // the space bar in the song list: Next song
+    void btDelSongClick();
+    void MMLabel6Click();
+    void SaveSong1Click();
+    void btLoadPrjClick();
+    void LoadProject1Click();
+    void btSavePrjClick();
+    void SaveProject1Click();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void onSelectionChanged();
+    // The name at the selected position; throws "List index out of bounds (-1)" when none.
+    QString selectedName() const;
+
+    SongsPage &m_page;
+    SongFile &m_songFile;
+    // Set while the program itself moves the selection.
+    bool m_quiet = false;
+};

@@ -1,0 +1,61 @@
+#include "songs/SongName.h"
+
+namespace
+{
+bool hasForbiddenCharacter(const QString &name)
+{
+    static const QString forbidden = QStringLiteral("\\/:*?\"<>|");
+    for (const QChar c : name) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F || c.category() == QChar::Other_Control ||
+            forbidden.contains(c))
+            return true;
+    }
+    return false;
+}
+
+Qt::CaseSensitivity fileNameCase()
+{
+#if defined(Q_OS_WIN) || defined(Q_OS_MACOS)
+    return Qt::CaseInsensitive;
+#else
+    return Qt::CaseSensitive;
+#endif
+}
+} // namespace
+
+const QString SongName::EmptyName = QStringLiteral("Type a name for the new song first.");
+const QString SongName::BadCharacters = QStringLiteral(
+    "A song name cannot contain any of the characters \\ / : * ? \" < > | or a control character.");
+const QString SongName::DotName = QStringLiteral("\".\" and \"..\" cannot be song names.");
+
+QString SongName::projectNameText(const QString &projectName)
+{
+    return QStringLiteral(
+               "A song cannot have the name of its project \"%1\": both would use the file %1.txt.")
+        .arg(projectName);
+}
+
+bool SongName::staysInFolder(const QString &name)
+{
+    return !hasForbiddenCharacter(name) && name != u"." && name != u"..";
+}
+
+bool SongName::sameFile(const QString &a, const QString &b)
+{
+    return a.compare(b, fileNameCase()) == 0;
+}
+
+QString SongName::addProblem(const QString &name, const QString &projectName)
+{
+    if (name.isEmpty())
+        return EmptyName;
+    if (hasForbiddenCharacter(name))
+        return BadCharacters;
+    if (name == u"." || name == u"..")
+        return DotName;
+    // Compared without regard to case even where the file system would tell them apart,
+    // so that a project copied to a system that does not still works.
+    if (name.compare(projectName, Qt::CaseInsensitive) == 0)
+        return projectNameText(projectName);
+    return {};
+}

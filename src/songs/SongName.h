@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+
+// Song and project names become file names in the projects folder. These rules keep a
+// typed name from reaching outside that folder or landing on the project's own file.
+class SongName
+{
+public:
+    // Why `name` cannot be added as a new song to the project `projectName`, as the
+    // warning shows it; empty when it can.
+    static QString addProblem(const QString &name, const QString &projectName);
+
+    // True when "<name>.txt" names a file directly inside the projects folder. Names that
+    // came from a project file are held to this before a file is written or deleted.
+    static bool staysInFolder(const QString &name);
+
+    // Whether two names address one file, as the file system compares names.
+    static bool sameFile(const QString &a, const QString &b);
+
+    // The warning texts of addProblem.
+    static const QString EmptyName;
+    static const QString BadCharacters;
+    static const QString DotName;
+    static QString projectNameText(const QString &projectName);
+};

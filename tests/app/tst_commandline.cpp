@@ -1,0 +1,115 @@
+// The command line, parsed in-process and run through the real program.
+#include "support/TestMain.h"
+
+#include "app/CommandLine.h"
+
+#include <QProcess>
+#include <QTest>
+
+class TestCommandLine : public QObject
+{
+    Q_OBJECT
+
+private:
+    static CommandLine parse(const QStringList &args)
+    {
+        return CommandLine::parse(QStringList{QStringLiteral("patchwarden")} + args);
+    }
+
+    struct Run
+    {
+        int status;
+        QString out;
+        QString err;
+    };
+
+    static Run run(const QStringList &args)
+    {
+        QProcess process;
+        process.setProgram(QStringLiteral(PW_BINARY));
+        process.setArguments(args);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        process.setProcessEnvironment(env);
+        process.start();
+        if (!process.waitForFinished(60000)) {
+            process.kill();
+            return {-1, {}, QStringLiteral("did not finish")};
+        }
+        return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardOutput()),
+                QString::fromLocal8Bit(process.readAllStandardError())};
+    }
+
+private slots:
+    void defaults()
+    {
+        const CommandLine c = parse({});
+        QCOMPARE(c.outcome, CommandLine::Outcome::Run);
+        QCOMPARE(c.midiApi, QStringLiteral("auto"));
+        QVERIFY(c.dataDir.isEmpty() && c.midiOut.isEmpty() && c.midiIn.isEmpty());
+        QVERIFY(!c.listDevices);
+    }
+
+    void values()
+    {
+        const CommandLine c = parse({"--data-dir", "/tmp/x", "--midi-api", "JACK", "--midi-out", "Synth A",
+                                     "--midi-in", "Keys", "--list-devices"});
+        QCOMPARE(c.outcome, CommandLine::Outcome::Run);
+        QCOMPARE(c.dataDir, QStringLiteral("/tmp/x"));
+        QCOMPARE(c.midiApi, QStringLiteral("jack"));
+        QCOMPARE(c.midiOut, QStringLiteral("Synth A"));
+        QCOMPARE(c.midiIn, QStringLiteral("Keys"));
+        QVERIFY(c.listDevices);
+    }
+
+    void badValues_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("mentions");
+        QTest::newRow("unknown api") << QStringList{"--midi-api", "winmm"} << "winmm";
+        QTest::newRow("missing value") << QStringList{"--midi-out"} << "midi-out";
+        QTest::newRow("empty name") << QStringList{"--midi-in", ""} << "midi-in";
+        QTest::newRow("unknown option") << QStringList{"--frobnicate"} << "frobnicate";
+        QTest::newRow("stray argument") << QStringList{"song.txt"} << "song.txt";
+        QTest::newRow("data dir is a file") << QStringList{"--data-dir", QStringLiteral(PW_BINARY)} << "not a folder";
+    }
+
+    void badValues()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, mentions);
+        const CommandLine c = parse(args);
+        QCOMPARE(c.outcome, CommandLine::Outcome::Error);
+        QVERIFY2(c.error.contains(mentions), qPrintable(c.error));
+    }
+
+    void programExitsWithStatus2OnABadValue()
+    {
+        const Run r = run({"--midi-api", "winmm"});
+        QCOMPARE(r.status, 2);
+        QVERIFY2(r.err.contains(QStringLiteral("winmm")), qPrintable(r.err));
+    }
+
+    void helpAndVersion()
+    {
+        const Run help = run({"--help"});
+        QCOMPARE(help.status, 0);
+        for (const char *option : {"--data-dir", "--midi-api", "--midi-out", "--midi-in", "--list-devices"})
+            QVERIFY2(help.out.contains(QLatin1String(option)), option);
+        QVERIFY(!help.out.contains(QStringLiteral("skin-screenshots")));
+        const Run version = run({"--version"});
+        QCOMPARE(version.status, 0);
+        QVERIFY(version.out.startsWith(QStringLiteral("Patchwarden 2011")));
+    }
+
+    void listDevicesOfTheVirtualSystem()
+    {
+        const Run r = run({"--midi-api", "virtual", "--list-devices"});
+        QCOMPARE(r.status, 0);
+        QVERIFY2(r.out.startsWith(QStringLiteral("MIDI system: Virtual\nOutput devices:\n")), qPrintable(r.out));
+        QVERIFY(r.out.contains(QStringLiteral("Input devices:\n")));
+    }
+};
+
+PW_TEST_MAIN(TestCommandLine)
+#include "tst_commandline.moc"

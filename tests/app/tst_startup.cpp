@@ -1,0 +1,301 @@
+// Start-up and shut-down: the settings file, the devices, the last project and its first
+// song, through the real windows on in-process MIDI devices.
+#include "AppFixture.h"
+#include "support/TestMain.h"
+
+#include "app/MidiSetupPage.h"
+#include "midi/MidiIn.h"
+#include "midi/MidiOut.h"
+#include "songs/SongsPage.h"
+#include "widgets/LedDisplay.h"
+#include "widgets/SpinEdit.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTest>
+
+namespace {
+// A song file that makes strip 1 send program <program> on channel 1.
+QByteArray songWithProgram(int program)
+{
+    return QStringLiteral("[TSpinEdit]\r\nSpin48=1\r\nSpin49=%1\r\n[TCheckBox]\r\nChecked46=1\r\n")
+        .arg(program)
+        .toLatin1();
+}
+
+QByteArray settings(const QByteArray &project, int out = 0, int in = 0)
+{
+    return "[Midi]\r\nMidi In=" + QByteArray::number(in) + "\r\nMidi Out=" + QByteArray::number(out) +
+           "\r\n[Project]\r\nLast one=" + project + "\r\n";
+}
+} // namespace
+
+class TestStartup : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void firstStartWithoutSettings()
+    {
+        AppFixture app;
+        tForm1 &form = app.start();
+        MidiSetupPage &setup = form.setupPage();
+        QCOMPARE(setup.cmbOutput()->count(), 2);
+        QCOMPARE(setup.cmbOutput()->item(0)->text(), QStringLiteral("Synth A"));
+        QCOMPARE(setup.cmbInput()->item(1)->text(), QStringLiteral("Pads"));
+        QCOMPARE(setup.cmbOutput()->currentRow(), 0);
+        QCOMPARE(setup.cmbInput()->currentRow(), 0);
+        QCOMPARE(form.MidiOut().DeviceID(), 0);
+        QCOMPARE(form.MidiIn().DeviceID(), 0);
+        QVERIFY(form.MidiOut().IsOpen());
+        QVERIFY(form.MidiIn().IsOpen());
+        QCOMPARE(setup.MidiSendCh()->value(), 1);
+        QCOMPARE(setup.MidiRecCh()->value(), 1);
+        QVERIFY(!setup.ckbRemote()->isChecked());
+        QCOMPARE(form.songControls().cbProject->text(), QString());
+        QCOMPARE(form.songsPage().lbSongList()->count(), 0);
+        QVERIFY(app.outs[0]->log().isEmpty());
+        QVERIFY(app.dialogs.messages.isEmpty());
+        const QString status = form.statusBar()->findChild<QLabel *>(QStringLiteral("lbMidiStatus"))->text();
+        QVERIFY2(status.contains(QStringLiteral("Virtual")) && status.contains(QStringLiteral("Synth A")),
+                 qPrintable(status));
+    }
+
+    void shutDownWritesTheClassicFile()
+    {
+        AppFixture app;
+        tForm1 &form = app.start();
+        MidiSetupPage &setup = form.setupPage();
+        setup.cmbInput()->setCurrentRow(1); // choose "Pads"
+        QCOMPARE(form.MidiIn().DeviceID(), 1);
+        setup.MidiRecCh()->setValue(16);
+        setup.ckbRemote()->setChecked(true);
+        form.songControls().cbProject->setText(QStringLiteral("Live"));
+        form.close();
+        QCOMPARE(AppFixture::readFile(app.settingsPath()),
+                 QByteArray("[Midi]\r\nMidi In=1\r\nMidi Out=0\r\nMidi Out CH=1\r\n"
+                            "[Project]\r\nLast one=Live.txt\r\n"
+                            "[Remote]\r\nRemote Channel=16\r\nStade=1\r\n"
+                            "[Device Names]\r\nMidi Out Name=Synth A\r\nMidi In Name=Pads\r\n"));
+        QVERIFY(QFile::exists(app.projects() + QStringLiteral("/Live.txt")));
+    }
+
+    void settingsComeBackAtTheNextStart()
+    {
+        AppFixture app;
+        app.writeFile(app.settingsPath(), "[Midi]\r\nMidi In=1\r\nMidi Out=1\r\nMidi Out CH=40\r\n"
+                                          "[Remote]\r\nRemote Channel=7\r\nStade=1\r\n");
+        tForm1 &form = app.start();
+        QCOMPARE(form.setupPage().cmbOutput()->currentRow(), 1);
+        QCOMPARE(form.setupPage().cmbInput()->currentRow(), 1);
+        QCOMPARE(form.setupPage().MidiSendCh()->value(), 16); // 40 brought to the nearest bound
+        QCOMPARE(form.setupPage().MidiRecCh()->value(), 7);
+        QCOMPARE(form.remoteChannel(), 7);
+        QVERIFY(form.setupPage().ckbRemote()->isChecked());
+        QVERIFY(app.outs[1]->isOpen());
+        QVERIFY(!app.outs[0]->isOpen());
+    }
+
+    void saveAsDefaultKeepsLastOne()
+    {
+        AppFixture app;
+        app.writeFile(app.settingsPath(), settings("Gig.txt"));
+        {
+            tForm1 &form = app.start();
+            form.setupPage().cmbOutput()->setCurrentRow(1);
+            form.setupPage().MidiSendCh()->setValue(5);
+            form.setupPage().MidiRecCh()->setValue(9);
+            form.setupPage().ckbRemote()->setChecked(true);
+            form.songControls().cbProject->setText(QStringLiteral("Other"));
+            QTest::mouseClick(form.setupPage().ToolButton1(), Qt::LeftButton);
+            app.windows.reset(); // ended without its shut-down
+        }
+        const QByteArray file = AppFixture::readFile(app.settingsPath());
+        QVERIFY(file.contains("Last one=Gig.txt\r\n"));
+        QVERIFY(file.contains("Midi Out=1\r\n"));
+        tForm1 &again = app.start();
+        QCOMPARE(again.setupPage().cmbOutput()->currentRow(), 1);
+        QCOMPARE(again.setupPage().MidiSendCh()->value(), 5);
+        QCOMPARE(again.setupPage().MidiRecCh()->value(), 9);
+        QVERIFY(again.setupPage().ckbRemote()->isChecked());
+        QCOMPARE(again.songControls().cbProject->text(), QStringLiteral("Gig"));
+    }
+
+    void storedMapperOutputShowsNoSelection()
+    {
+        AppFixture app;
+        app.writeFile(app.settingsPath(), settings("x.txt", -1));
+        tForm1 &form = app.start();
+        QCOMPARE(form.MidiOut().DeviceID(), -1);
+        QVERIFY(form.setupPage().cmbOutput()->selectedItems().isEmpty());
+    }
+
+    void missingDevicesNeverStopStartUp()
+    {
+        AppFixture app;
+        app.writeFile(app.projects() + QStringLiteral("/Set.txt"), "One\r\nTwo\r\n");
+        app.writeFile(app.settingsPath(), settings("Set.txt", 7, 9));
+        tForm1 &form = app.start();
+        QVERIFY(!form.MidiOut().IsOpen());
+        QVERIFY(!form.MidiIn().IsOpen());
+        QVERIFY(form.setupPage().cmbOutput()->selectedItems().isEmpty());
+        QVERIFY(form.setupPage().cmbInput()->selectedItems().isEmpty());
+        // The rest of start-up ran: the project is there with its first song selected.
+        QCOMPARE(form.songsPage().lbSongList()->count(), 2);
+        QCOMPARE(form.songsPage().lbSongList()->currentRow(), 0);
+        const QString status = form.statusBar()->findChild<QLabel *>(QStringLiteral("lbMidiStatus"))->text();
+        QVERIFY2(status.contains(QStringLiteral("output device 7 not found")), qPrintable(status));
+        QVERIFY2(status.contains(QStringLiteral("input device 9 not found")), qPrintable(status));
+        QVERIFY(app.dialogs.messages.isEmpty());
+    }
+
+    void noDevicesAtAll()
+    {
+        AppFixture app({}, {});
+        tForm1 &form = app.start();
+        QCOMPARE(form.setupPage().cmbOutput()->count(), 0);
+        QCOMPARE(form.setupPage().cmbInput()->count(), 0);
+        QVERIFY(!form.MidiOut().IsOpen());
+        QVERIFY(!form.MidiIn().IsOpen());
+        form.close(); // and it still ends cleanly
+        QVERIFY(QFile::exists(app.settingsPath()));
+    }
+
+    void storedNameWinsOverNumber()
+    {
+        AppFixture app;
+        // The interface that was device 0 when the file was written now comes second.
+        app.writeFile(app.settingsPath(), settings("x.txt", 0, 0) +
+                                              "[Device Names]\r\nMidi Out Name=Synth B\r\nMidi In Name=Pads\r\n");
+        tForm1 &form = app.start();
+        QCOMPARE(form.MidiOut().DeviceID(), 1);
+        QCOMPARE(form.MidiIn().DeviceID(), 1);
+        QVERIFY(app.outs[1]->isOpen());
+    }
+
+    void commandLineNamesWin()
+    {
+        AppFixture app;
+        app.writeFile(app.settingsPath(), settings("x.txt", 0, 0));
+        tForm1 &form = app.start({QStringLiteral("Synth B"), QStringLiteral("Nothing Such")});
+        QCOMPARE(form.MidiOut().DeviceID(), 1);
+        QVERIFY(app.outs[1]->isOpen());
+        QVERIFY(!form.MidiIn().IsOpen());
+    }
+
+    void firstSongIsSentAtStart_data()
+    {
+        QTest::addColumn<QByteArray>("project");
+        QTest::addColumn<int>("selected");
+        QTest::addColumn<QStringList>("sent");
+        QTest::newRow("empty list") << QByteArray() << -1 << QStringList();
+        QTest::newRow("one song") << QByteArray("Intro\r\n") << 0 << QStringList{"C0 04 00"};
+        QTest::newRow("three songs") << QByteArray("Intro\r\nVerse\r\nOutro\r\n") << 0 << QStringList{"C0 04 00"};
+    }
+
+    void firstSongIsSentAtStart()
+    {
+        QFETCH(QByteArray, project);
+        QFETCH(int, selected);
+        QFETCH(QStringList, sent);
+        AppFixture app;
+        app.writeFile(app.projects() + QStringLiteral("/Live.txt"), project);
+        app.writeFile(app.projects() + QStringLiteral("/Intro.txt"), songWithProgram(5));
+        app.writeFile(app.projects() + QStringLiteral("/Verse.txt"), songWithProgram(9));
+        app.writeFile(app.settingsPath(), settings("Live.txt"));
+        tForm1 &form = app.start();
+        QCOMPARE(form.songsPage().lbSongList()->currentRow(), selected);
+        // Loading sets strip 1's program, which sends once on its own; the load's own send
+        // is the last word.
+        const QStringList log = app.outs[0]->log();
+        if (sent.isEmpty()) {
+            QVERIFY(log.isEmpty());
+        } else {
+            QVERIFY(!log.isEmpty());
+            QCOMPARE(log.last(), sent.last());
+            QCOMPARE(form.songsPage().LabSong()->text(), QStringLiteral("INTRO"));
+        }
+    }
+
+    void shutDownSavesTheProjectEvenUnsaved()
+    {
+        AppFixture app;
+        tForm1 &form = app.start();
+        form.songControls().edNewSong->setText(QStringLiteral("Opener"));
+        QTest::mouseClick(form.songsPage().btAddSong(), Qt::LeftButton);
+        form.songControls().cbProject->setText(QStringLiteral("Tour"));
+        form.close();
+        QCOMPARE(AppFixture::readFile(app.projects() + QStringLiteral("/Tour.txt")), QByteArray("Opener\r\n"));
+    }
+
+    void shutDownSavesIntoTheProjectsFolder()
+    {
+        AppFixture app;
+        tForm1 &form = app.start();
+        form.songControls().edNewSong->setText(QStringLiteral("Opener"));
+        QTest::mouseClick(form.songsPage().btAddSong(), Qt::LeftButton);
+        QTemporaryDir elsewhere;
+        QDir::setCurrent(elsewhere.path());
+        form.close();
+        QCOMPARE(AppFixture::readFile(app.projects() + QStringLiteral("/.txt")), QByteArray("Opener\r\n"));
+        QVERIFY(!QFile::exists(elsewhere.path() + QStringLiteral("/.txt")));
+    }
+
+    void unwritableSettingsAreReportedAndTheProgramEnds()
+    {
+        AppFixture app;
+        tForm1 &form = app.start();
+        // A folder where the settings file should be: it cannot be replaced.
+        QDir().mkpath(app.settingsPath());
+        QSignalSpy terminated(&form, &tForm1::terminated);
+        form.close();
+        QCOMPARE(terminated.size(), 1);
+        QCOMPARE(app.dialogs.messages.size(), 1);
+        QVERIFY2(app.dialogs.messages[0].text.startsWith(QStringLiteral("Unable to write to")),
+                 qPrintable(app.dialogs.messages[0].text));
+    }
+
+    void refreshFindsANewDeviceAndKeepsTheOpenOne()
+    {
+        AppFixture app;
+        app.writeFile(app.settingsPath(), settings("x.txt", 1, 0));
+        tForm1 &form = app.start();
+        QVERIFY(app.outs[1]->isOpen());
+        app.midi.removeOutput(QStringLiteral("Synth A"));
+        app.midi.addOutput(QStringLiteral("USB Interface"));
+        QTest::mouseClick(form.setupPage().refreshButton(), Qt::LeftButton);
+        QStringList names;
+        for (int i = 0; i < form.setupPage().cmbOutput()->count(); ++i)
+            names.append(form.setupPage().cmbOutput()->item(i)->text());
+        QCOMPARE(names, (QStringList{"Synth B", "USB Interface"}));
+        QCOMPARE(form.MidiOut().ProductName(), QStringLiteral("Synth B"));
+        QCOMPARE(form.MidiOut().DeviceID(), 0);
+        QVERIFY(form.MidiOut().IsOpen());
+        QCOMPARE(form.setupPage().cmbOutput()->currentRow(), 0);
+    }
+
+    void choosingTheOpenDeviceReopensIt()
+    {
+        AppFixture app;
+        tForm1 &form = app.start();
+        QListWidget *outputs = form.setupPage().cmbOutput();
+        const QRect itemRect = outputs->visualItemRect(outputs->item(0));
+        form.findChild<QTabWidget *>(QStringLiteral("PageControl1"))->setCurrentIndex(2);
+        app.outs[0]->refuseOpen(4); // "allocated": the reopen fails and leaves it closed
+        QTest::mouseClick(outputs->viewport(), Qt::LeftButton, {}, itemRect.center());
+        QVERIFY(!form.MidiOut().IsOpen());
+        app.outs[0]->refuseOpen(0);
+        QTest::mouseClick(outputs->viewport(), Qt::LeftButton, {}, itemRect.center());
+        QVERIFY(form.MidiOut().IsOpen());
+        QVERIFY(app.dialogs.messages.isEmpty());
+    }
+};
+
+PW_TEST_MAIN(TestStartup)
+#include "tst_startup.moc"

@@ -1,0 +1,301 @@
+#include "platform/AppException.h"
+#include "platform/IniFile.h"
+#include "support/TestMain.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <csignal>
+#include <sys/resource.h>
+
+class TestIniFile : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+
+    QString pathOf(const QString &name) const { return m_dir.filePath(name); }
+
+    QString writeRaw(const QString &name, const QByteArray &bytes)
+    {
+        const QString path = pathOf(name);
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            qFatal("cannot write fixture");
+        file.write(bytes);
+        return path;
+    }
+
+    static QByteArray readRaw(const QString &path)
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return QByteArray("<missing>");
+        return file.readAll();
+    }
+
+private slots:
+    void settingsFileComesOutInOrderOfFirstWriting()
+    {
+        // The shut-down's order of writes gives the settings file its layout.
+        const QString path = pathOf("Midi.ini");
+        IniFile::writeInteger(path, "Midi", "Midi In", 1);
+        IniFile::writeInteger(path, "Midi", "Midi Out", 0);
+        IniFile::writeString(path, "Project", "Last one", "Live.txt");
+        IniFile::writeInteger(path, "Remote", "Remote Channel", 16);
+        IniFile::writeInteger(path, "Midi", "Midi Out CH", 1);
+        IniFile::writeInteger(path, "Remote", "Stade", 1);
+        QCOMPARE(readRaw(path), QByteArray("[Midi]\r\nMidi In=1\r\nMidi Out=0\r\nMidi Out CH=1\r\n"
+                                           "[Project]\r\nLast one=Live.txt\r\n"
+                                           "[Remote]\r\nRemote Channel=16\r\nStade=1\r\n"));
+        QCOMPARE(IniFile::readString(path, "project", "LAST ONE", "Sorry"), QString("Live.txt"));
+        QCOMPARE(IniFile::readInteger(path, "REMOTE", "remote channel", 1), 16);
+        QVERIFY(IniFile::readBool(path, "Remote", "Stade", false));
+        QCOMPARE(IniFile::readInteger(path, "Remote", "Missing", 7), 7);
+    }
+
+    void writesKeepForeignLinesAndReplaceInPlace()
+    {
+        const QString path = writeRaw("foreign.ini", "; made by hand\r\n"
+                                                     "[other]\r\n"
+                                                     "x = 1\r\n"
+                                                     "\r\n"
+                                                     "[MIDI]\r\n"
+                                                     "junk line\r\n"
+                                                     "midi out = 3\r\n"
+                                                     "; comment inside\r\n"
+                                                     "\r\n"
+                                                     "[tail]\r\n"
+                                                     "y=2"); // no final line end
+        IniFile ini(path);
+        ini.writeInteger("Midi", "Midi Out", 5); // replaced where it stands, spelling kept
+        ini.writeInteger("Midi", "Midi In", 2);  // end of its section, before the blank line
+        ini.writeString("New", "k", "v");        // new section at the end of the file
+        ini.save();
+        QCOMPARE(readRaw(path), QByteArray("; made by hand\r\n"
+                                           "[other]\r\n"
+                                           "x = 1\r\n"
+                                           "\r\n"
+                                           "[MIDI]\r\n"
+                                           "junk line\r\n"
+                                           "midi out=5\r\n"
+                                           "; comment inside\r\n"
+                                           "Midi In=2\r\n"
+                                           "\r\n"
+                                           "[tail]\r\n"
+                                           "y=2\r\n"
+                                           "[New]\r\n"
+                                           "k=v\r\n"));
+    }
+
+    void readingRules_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("section");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("expected");
+
+        QTest::newRow("blanks trimmed") << QByteArray("  [ Sec ]  \r\n  Key  =  some value  \r\n") << "sec"
+                                        << "KEY"
+                                        << "some value";
+        QTest::newRow("double quotes") << QByteArray("[s]\r\nk=\" padded \"\r\n") << "s"
+                                       << "k"
+                                       << " padded ";
+        QTest::newRow("single quotes") << QByteArray("[s]\r\nk='x'\r\n") << "s"
+                                       << "k"
+                                       << "x";
+        QTest::newRow("unmatched quotes stay") << QByteArray("[s]\r\nk=\"x'\r\n") << "s"
+                                               << "k"
+                                               << "\"x'";
+        QTest::newRow("lone quote stays") << QByteArray("[s]\r\nk=\"\r\n") << "s"
+                                          << "k"
+                                          << "\"";
+        QTest::newRow("first key wins") << QByteArray("[s]\r\nk=first\r\nK=second\r\n") << "s"
+                                        << "k"
+                                        << "first";
+        QTest::newRow("first section wins") << QByteArray("[s]\r\na=1\r\n[S]\r\nk=second\r\n") << "s"
+                                            << "k"
+                                            << "<default>";
+        QTest::newRow("comment is no key") << QByteArray("[s]\r\n;k=hidden\r\n") << "s"
+                                           << ";k"
+                                           << "<default>";
+        QTest::newRow("line without = is no key") << QByteArray("[s]\r\nk\r\n") << "s"
+                                                  << "k"
+                                                  << "<default>";
+        QTest::newRow("key before any section") << QByteArray("k=1\r\n[s]\r\n") << "s"
+                                                << "k"
+                                                << "<default>";
+        QTest::newRow("key of the next section") << QByteArray("[s]\r\n[t]\r\nk=1\r\n") << "s"
+                                                 << "k"
+                                                 << "<default>";
+        QTest::newRow("empty value") << QByteArray("[s]\r\nk=\r\n") << "s"
+                                     << "k"
+                                     << "";
+        QTest::newRow("equals in value") << QByteArray("[s]\r\nk=a=b\r\n") << "s"
+                                         << "k"
+                                         << "a=b";
+        QTest::newRow("CR only") << QByteArray("[s]\rj=0\rk=cr\r") << "s"
+                                 << "k"
+                                 << "cr";
+        QTest::newRow("LF only") << QByteArray("[s]\nj=0\nk=lf") << "s"
+                                 << "k"
+                                 << "lf";
+        QTest::newRow("local 8-bit") << QString("[s]\r\nk=Café ñ\r\n").toLocal8Bit() << "S"
+                                     << "K" << QString("Café ñ");
+    }
+
+    void readingRules()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, section);
+        QFETCH(QString, key);
+        QFETCH(QString, expected);
+        const IniFile ini(writeRaw("read.ini", content));
+        QCOMPARE(ini.readString(section, key, "<default>"), expected);
+    }
+
+    void longTextIsCut()
+    {
+        const QString longText(3000, u'x');
+        const QString path = pathOf("long.ini");
+        IniFile::writeString(path, "s", "k", longText);
+        QCOMPARE(IniFile::readString(path, "s", "k", {}), QString(IniFile::MaxValueLength, u'x'));
+        QVERIFY(readRaw(path).contains(longText.toLatin1())); // the file itself keeps it whole
+    }
+
+    void integers_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("expected");
+        const int missing = -12345;
+        QTest::newRow("decimal") << "200" << 200;
+        QTest::newRow("negative") << "-1" << -1;
+        QTest::newRow("plus") << "+7" << 7;
+        QTest::newRow("0x") << "0x10" << 16;
+        QTest::newRow("0X upper digits") << "0X1F" << 31;
+        QTest::newRow("dollar") << "$ff" << 255;
+        QTest::newRow("32 bits of hex") << "$FFFFFFFF" << -1;
+        QTest::newRow("int max") << "2147483647" << 2147483647;
+        QTest::newRow("decimal overflow") << "2147483648" << missing;
+        QTest::newRow("hex overflow") << "0x100000000" << missing;
+        QTest::newRow("letters") << "abc" << missing;
+        QTest::newRow("empty") << "" << missing;
+        QTest::newRow("trailing junk") << "12abc" << missing;
+        QTest::newRow("fraction") << "1.5" << missing;
+        QTest::newRow("prefix alone") << "0x" << missing;
+        QTest::newRow("hex digits without prefix") << "1f" << missing;
+        QTest::newRow("inner blank") << "1 2" << missing;
+        QTest::newRow("lone sign") << "-" << missing;
+    }
+
+    void integers()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, expected);
+        const IniFile ini(writeRaw("int.ini", "[s]\r\nk=" + text.toLatin1() + "\r\n"));
+        QCOMPARE(ini.readInteger("s", "k", -12345), expected);
+    }
+
+    void booleans()
+    {
+        const IniFile ini(writeRaw("bool.ini", "[s]\r\nfive=5\r\nzero=0\r\nword=yes\r\nhex=$1\r\n"));
+        QVERIFY(ini.readBool("s", "five", false));
+        QVERIFY(!ini.readBool("s", "zero", true));
+        QVERIFY(ini.readBool("s", "word", true));
+        QVERIFY(!ini.readBool("s", "word", false));
+        QVERIFY(ini.readBool("s", "hex", false));
+        QVERIFY(!ini.readBool("s", "absent", false));
+    }
+
+    void aValueCannotBreakTheLayout()
+    {
+        const QString path = pathOf("break.ini");
+        IniFile ini(path);
+        ini.writeString("s", "k", "one\r\n[evil]\nx=1");
+        ini.save();
+        const IniFile back(path);
+        QVERIFY(!back.hasKey("evil", "x"));
+        QCOMPARE(back.readString("s", "k", {}), QString("one  [evil] x=1"));
+    }
+
+    void batchIsOneReplaceAndNothingUntilSave()
+    {
+        const QString path = writeRaw("batch.ini", "[s]\r\nk=old\r\n");
+        IniFile ini(path);
+        ini.writeString("s", "k", "new");
+        ini.writeString("t", "k", "added");
+        QCOMPARE(readRaw(path), QByteArray("[s]\r\nk=old\r\n"));
+        ini.save();
+        QCOMPARE(readRaw(path), QByteArray("[s]\r\nk=new\r\n[t]\r\nk=added\r\n"));
+    }
+
+    void failedWriteKeepsTheOldFile_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("folder missing") << "missing";
+        QTest::newRow("disk full") << "full";
+    }
+
+    void failedWriteKeepsTheOldFile()
+    {
+        QFETCH(QString, how);
+        QTemporaryDir dir;
+        QString path = dir.filePath("song.txt");
+        const QByteArray old("[TEdit]\r\nText7=old\r\n");
+        if (how == "missing") {
+            path = dir.filePath("no such folder/song.txt");
+        } else {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(old);
+        }
+        IniFile ini(path);
+        ini.writeString("TEdit", "Text7", QString(20000, u'n'));
+
+        QString error;
+        {
+            // A file size limit makes the write fail the way a full disk does, even for root.
+            struct rlimit saved;
+            getrlimit(RLIMIT_FSIZE, &saved);
+            const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+            if (how == "full") {
+                struct rlimit small = saved;
+                small.rlim_cur = 4096;
+                setrlimit(RLIMIT_FSIZE, &small);
+            }
+            try {
+                ini.save();
+            } catch (const EFileError &e) {
+                error = e.message();
+            }
+            setrlimit(RLIMIT_FSIZE, &saved);
+            std::signal(SIGXFSZ, oldHandler);
+        }
+        QCOMPARE(error, "Unable to write to " + QDir::toNativeSeparators(path));
+        if (how == "full") {
+            QCOMPARE(readRaw(path), old);
+            // No half-written temporary file is left beside it either.
+            QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"song.txt"});
+        }
+    }
+
+    void unreadableFileIsNeverReplaced()
+    {
+        // A folder where the file should be cannot be read as a file; its content must not
+        // be thrown away by a save that never saw it.
+        QTemporaryDir dir;
+        const QString path = dir.filePath("song.txt");
+        QVERIFY(QDir(dir.path()).mkdir("song.txt"));
+        QVERIFY(QFile(path + "/inside").open(QIODevice::WriteOnly));
+        IniFile ini(path);
+        QCOMPARE(ini.readString("s", "k", "d"), QString("d"));
+        ini.writeString("s", "k", "v");
+        QVERIFY_THROWS_EXCEPTION(EFileError, ini.save());
+        QVERIFY(QFile::exists(path + "/inside"));
+    }
+};
+
+PW_TEST_MAIN(TestIniFile)
+#include "tst_inifile.moc"

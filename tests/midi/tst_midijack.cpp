@@ -1,0 +1,208 @@
+#include "support/TestMain.h"
+
+#include "../platform/JackTestServer.h"
+#include "midi/MidiIn.h"
+#include "midi/MidiOut.h"
+#include "platform/RtMidiSystem.h"
+
+#include <QScopeGuard>
+#include <QSignalSpy>
+
+#include <rtmidi/RtMidi.h>
+
+// The ports end to end through a running JACK server: out of our own port, into our input.
+class TestMidiJack : public QObject
+{
+    Q_OBJECT
+
+    static std::unique_ptr<RtMidiSystem> jackSystem()
+    {
+        QString why;
+        auto system = RtMidiSystem::create(RtMidiSystem::Jack, &why);
+        if (!system)
+            qWarning("%s", qPrintable(why));
+        return system;
+    }
+
+    // Selects the input device that is our own output port, as the user would pick it.
+    static bool selectOwnPort(TMidiInput &in)
+    {
+        for (quint16 i = 0; i < in.DeviceCount(); ++i) {
+            in.setDeviceID(i);
+            if (in.ProductName().endsWith(":" + RtMidiSystem::ownOutputName()))
+                return true;
+        }
+        return false;
+    }
+
+    // Null when nothing arrives in time.
+    static std::unique_ptr<TMyMidiEvent> nextEvent(TMidiInput &in)
+    {
+        QDeadlineTimer deadline(5000);
+        std::unique_ptr<TMyMidiEvent> event;
+        while (!(event = in.ReadEvent()) && !deadline.hasExpired())
+            QTest::qWait(5);
+        return event;
+    }
+
+private slots:
+    void initTestCase() { PW_REQUIRE_JACK(); }
+
+    void deviceListsShowJackPorts()
+    {
+        RtMidiIn sink(RtMidi::UNIX_JACK, "pw-e2e");
+        sink.openVirtualPort("E2E Sink");
+        RtMidiOut source(RtMidi::UNIX_JACK, "pw-e2e");
+        source.openVirtualPort("E2E Source");
+        auto system = jackSystem();
+        QVERIFY(system);
+        TMidiOutput out(*system);
+        TMidiInput in(*system);
+        QStringList outs;
+        for (int i = 0; i < out.DeviceCount(); ++i) {
+            out.setDeviceID(i);
+            outs << out.ProductName();
+        }
+        QStringList ins;
+        for (quint16 i = 0; i < in.DeviceCount(); ++i) {
+            in.setDeviceID(i);
+            ins << in.ProductName();
+        }
+        QVERIFY2(outs.filter(QRegularExpression("^pw-e2e[^:]*:E2E Sink$")).size() == 1,
+                 qPrintable(outs.join(", ")));
+        QVERIFY2(ins.filter(QRegularExpression("^pw-e2e[^:]*:E2E Source$")).size() == 1,
+                 qPrintable(ins.join(", ")));
+        out.setProductName(outs.filter("E2E Sink").first());
+        QCOMPARE(out.Technology(), quint8(1));
+        QCOMPARE(out.ChannelMask(), quint16(0xFFFF));
+        out.setDeviceID(-1);
+        QCOMPARE(out.ProductName(), RtMidiSystem::ownOutputName());
+    }
+
+    void messagesArriveIntact()
+    {
+        auto system = jackSystem();
+        QVERIFY(system);
+        TMidiOutput out(*system);
+        QSignalSpy done(&out, &TMidiOutput::Onmidioutput);
+        out.setDeviceID(-1);
+        out.Open();
+        QVERIFY(out.IsOpen());
+        TMidiInput in(*system);
+        QVERIFY(selectOwnPort(in));
+        in.Open();
+        QVERIFY(in.IsOpen());
+        in.Start();
+        QSignalSpy input(&in, &TMidiInput::OnMidiInput);
+        // A JACK connection takes effect at a later cycle: probe until one arrives.
+        QDeadlineTimer settle(5000);
+        bool connected = false;
+        while (!connected && !settle.hasExpired()) {
+            out.SendShort(0xFE, 0, 0);
+            QTest::qWait(20);
+            connected = in.PendingCount() > 0;
+        }
+        QVERIFY(connected);
+        QTest::qWait(50);
+        while (in.ReadEvent()) {
+        }
+        input.clear();
+
+        out.SendShort(0x90, 0x3C, 0x40);
+        QTRY_VERIFY_WITH_TIMEOUT(input.count() >= 1, 5000);
+        auto note = nextEvent(in);
+        QVERIFY(note);
+        QCOMPARE(note->Status, quint8(0x90));
+        QCOMPARE(note->Data1, quint8(0x3C));
+        QCOMPARE(note->Data2, quint8(0x40));
+        QVERIFY(!note->SysexData);
+
+        // Two bytes on the wire; the third packed byte stays behind.
+        out.SendShort(0xC3, 0x05, 0x77);
+        auto program = nextEvent(in);
+        QVERIFY(program);
+        QCOMPARE(program->Status, quint8(0xC3));
+        QCOMPARE(program->Data1, quint8(0x05));
+        QCOMPARE(program->Data2, quint8(0));
+
+        QByteArray sysex(1000, '\0');
+        for (int i = 0; i < sysex.size(); ++i)
+            sysex[i] = char(i == 0 ? 0xF0 : i == sysex.size() - 1 ? 0xF7 : (i * 7) % 128);
+        out.SendLong(reinterpret_cast<const quint8 *>(sysex.constData()), quint16(sysex.size()));
+        auto block = nextEvent(in);
+        QVERIFY(block);
+        QCOMPARE(block->Status, quint8(0xF0));
+        QCOMPARE(block->SysexLength, quint16(1000));
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(block->SysexData.get()), 1000), sysex);
+        QTRY_COMPARE_WITH_TIMEOUT(done.count(), 1, 5000);
+        QTest::qWait(50);
+        QCOMPARE(done.count(), 1);
+        QCOMPARE(in.PendingCount(), quint16(0));
+        in.Close();
+        out.Close();
+    }
+
+    void serverGoingAway()
+    {
+        const QByteArray previous = qgetenv("JACK_DEFAULT_SERVER");
+        const QString name = QStringLiteral("pwmidi-gone-%1").arg(QCoreApplication::applicationPid());
+        PrivateJackServer server(name);
+        QVERIFY2(server.waitReady(), qPrintable(server.output()));
+        // Every client the backend opens from here on goes to the private server.
+        qputenv("JACK_DEFAULT_SERVER", name.toLocal8Bit());
+        const auto restore = qScopeGuard([&] { qputenv("JACK_DEFAULT_SERVER", previous); });
+        auto system = jackSystem();
+        QVERIFY(system);
+        {
+            TMidiOutput out(*system);
+            out.setDeviceID(-1);
+            out.Open();
+            QVERIFY(out.IsOpen());
+            TMidiInput in(*system);
+            QVERIFY(selectOwnPort(in));
+            in.Open();
+            QVERIFY(in.IsOpen());
+            in.Start();
+            out.SendShort(0x90, 1, 1);
+
+            server.kill();
+            QTRY_VERIFY_WITH_TIMEOUT(!system->serverAlive(), 10000);
+            bool portError = false;
+            try {
+                out.SendShort(0x90, 2, 2);
+            } catch (const EmidioutputError &e) {
+                portError = true;
+                QCOMPARE(e.message(), QString("The MIDI device is no longer connected."));
+            }
+            QVERIFY(portError || !out.IsOpen());
+            QCOMPARE(out.Error(), quint16(MidiResult::NoDevice));
+            in.Close();
+            out.Close();
+            QVERIFY(!in.IsOpen());
+            QVERIFY(!out.IsOpen());
+            // Nothing is listed once the server is gone, and nothing opens.
+            QCOMPARE(system->outDeviceCount(), quint16(0));
+            out.Open();
+            QVERIFY(!out.IsOpen());
+        }
+        system.reset();
+    }
+
+    void chooseBackend()
+    {
+        QString error;
+        auto jack = createMidiSystem("jack", &error);
+        QVERIFY2(jack, qPrintable(error));
+        QCOMPARE(jack->systemName(), QString("JACK"));
+        QString alsaError;
+        auto alsa = createMidiSystem("alsa", &alsaError);
+        auto chosen = createMidiSystem("auto", &error);
+        QVERIFY(chosen);
+        QCOMPARE(chosen->systemName(), alsa ? QString("ALSA") : QString("JACK"));
+        if (!alsa)
+            QVERIFY(!alsaError.isEmpty());
+    }
+};
+
+PW_TEST_MAIN(TestMidiJack)
+#include "tst_midijack.moc"

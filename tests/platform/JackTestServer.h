@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QDeadlineTimer>
+#include <QProcess>
+#include <QTest>
+#include <QThread>
+
+#include <jack/jack.h>
+
+// Whether a JACK server answers under the given name (empty: the default one). Never
+// starts a server.
+inline bool jackServerAnswers(const QByteArray &serverName = QByteArray())
+{
+    jack_status_t status;
+    jack_options_t options = JackNoStartServer;
+    jack_client_t *client = serverName.isEmpty()
+                                ? jack_client_open("pw-probe", options, &status)
+                                : jack_client_open("pw-probe", jack_options_t(options | JackServerName),
+                                                   &status, serverName.constData());
+    if (!client)
+        return false;
+    jack_client_close(client);
+    return true;
+}
+
+// JACK tests fail when the run promised a server (PW_JACK_REQUIRED=1) and skip otherwise.
+#define PW_REQUIRE_JACK()                                                                                    \
+    do {                                                                                                     \
+        if (!jackServerAnswers()) {                                                                          \
+            if (qgetenv("PW_JACK_REQUIRED") == "1")                                                          \
+                QFAIL("No JACK server answers, but PW_JACK_REQUIRED=1");                                     \
+            QSKIP("No JACK server answers");                                                                 \
+        }                                                                                                    \
+    } while (false)
+
+// A JACK server of a test's own, with the dummy driver, that the test may kill.
+class PrivateJackServer
+{
+public:
+    explicit PrivateJackServer(const QString &name) : m_name(name)
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("JACK_NO_AUDIO_RESERVATION", "1");
+        m_process.setProcessEnvironment(env);
+        m_process.setProcessChannelMode(QProcess::MergedChannels);
+        m_process.start("jackd", {"--no-realtime", "-n", name, "-d", "dummy", "-r", "48000", "-p", "256"});
+    }
+    ~PrivateJackServer() { kill(); }
+
+    // Waits, with a deadline, until the server answers.
+    bool waitReady(int timeoutMs = 20000)
+    {
+        QDeadlineTimer deadline(timeoutMs);
+        while (!deadline.hasExpired()) {
+            if (m_process.state() == QProcess::NotRunning)
+                return false;
+            if (jackServerAnswers(m_name.toLocal8Bit()))
+                return true;
+            QTest::qWait(50);
+        }
+        return false;
+    }
+    void kill()
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished(10000);
+        }
+    }
+    QString name() const { return m_name; }
+    QString output() { return QString::fromLocal8Bit(m_process.readAll()); }
+
+private:
+    QString m_name;
+    QProcess m_process;
+};

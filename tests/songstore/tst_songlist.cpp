@@ -1,0 +1,413 @@
+#include "SongWindow.h"
+
+#include "platform/AppException.h"
+#include "platform/AppPaths.h"
+#include "songs/SongFile.h"
+#include "songs/SongListController.h"
+#include "songs/SongName.h"
+#include "support/RecordingDialogs.h"
+#include "support/TestMain.h"
+#include "widgets/LedDisplay.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+namespace
+{
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+void writeAll(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        qFatal("cannot write fixture %s", qPrintable(path));
+    file.write(bytes);
+}
+
+// The window's song page with its behaviour, counting the songs it sends.
+struct SongsFixture {
+    SongWindow window;
+    SongFile file{window.controls};
+    SongListController list{*window.songsPage, file};
+    int sends = 0;
+
+    SongsFixture()
+    {
+        file.setSongSender([this] { ++sends; });
+        window.root.show();
+    }
+
+    SongsPage &page() { return *window.songsPage; }
+    QListWidget *songs() { return page().lbSongList(); }
+
+    void add(const QString &name)
+    {
+        page().edNewSong()->setText(name);
+        QTest::mouseClick(page().btAddSong(), Qt::LeftButton);
+    }
+
+    void clickSong(int row)
+    {
+        QTest::mouseClick(songs()->viewport(), Qt::LeftButton, {},
+                          songs()->visualItemRect(songs()->item(row)).center());
+    }
+
+    void setProject(const QStringList &names)
+    {
+        songs()->clear();
+        songs()->addItems(names);
+        list.setItemIndex(-1);
+    }
+};
+} // namespace
+
+class TestSongList : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> m_data;
+    std::unique_ptr<RecordingDialogs> m_dialogs;
+
+    QString projects() const { return m_data->path() + "/Projects"; }
+    QString songFile(const QString &name) const { return projects() + "/" + name + ".txt"; }
+
+    // The error boxes the application showed, i.e. the exceptions that ended a handler.
+    QStringList errors() const
+    {
+        QStringList texts;
+        for (const RecordingDialogs::Message &m : m_dialogs->messages) {
+            if (m.icon == Dialogs::Icon::Error)
+                texts.append(m.text);
+        }
+        return texts;
+    }
+
+private slots:
+    void init()
+    {
+        m_data = std::make_unique<QTemporaryDir>();
+        AppPaths::setDataDir(m_data->path());
+        m_dialogs = std::make_unique<RecordingDialogs>();
+    }
+
+    void cleanup()
+    {
+        m_dialogs.reset();
+        m_data.reset();
+    }
+
+    void addIntroTwiceSharesOneFile()
+    {
+        SongsFixture f;
+        f.page().edNewSong()->setText("Intro");
+        QTest::keyClick(f.page().edNewSong(), Qt::Key_Return);
+        QCOMPARE(f.list.songs(), QStringList{"Intro"});
+        QCOMPARE(f.page().edNewSong()->text(), QString());
+        QVERIFY(readAll(songFile("Intro")).contains("Spin49=1\r\n"));
+
+        f.window.controls.strips[0].program->setValue(42);
+        f.add("Intro");
+        QCOMPARE(f.list.songs(), (QStringList{"Intro", "Intro"}));
+        QVERIFY(readAll(songFile("Intro")).contains("Spin49=42\r\n"));
+        // Adding neither selects, loads nor sends, and leaves the project file alone.
+        QCOMPARE(f.list.getItemIx(), -1);
+        QCOMPARE(f.sends, 0);
+        QCOMPARE(QDir(projects()).entryList(QDir::Files), QStringList{"Intro.txt"});
+        QVERIFY(m_dialogs->messages.isEmpty());
+    }
+
+    void addRefusesBadNames_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("warning");
+        QTest::newRow("empty") << "" << SongName::EmptyName;
+        for (const char *bad : {"a\\b", "a/b", "c:x", "a*", "what?", "say \"hi\"", "<x", "x>", "a|b"})
+            QTest::newRow(bad) << QString(bad) << SongName::BadCharacters;
+        QTest::newRow("tab") << "a\tb" << SongName::BadCharacters;
+        QTest::newRow("escape") << "a\x1b" << SongName::BadCharacters;
+        QTest::newRow("dot") << "." << SongName::DotName;
+        QTest::newRow("dot dot") << ".." << SongName::DotName;
+        QTest::newRow("project name") << "Live" << SongName::projectNameText("Live");
+        QTest::newRow("project name in other case") << "LIVE" << SongName::projectNameText("Live");
+    }
+
+    void addRefusesBadNames()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, warning);
+        SongsFixture f;
+        f.page().cbProject()->setText("Live");
+        f.add("Kept");
+        const QByteArray keptFile = readAll(songFile("Kept"));
+
+        f.add(name);
+        QCOMPARE(m_dialogs->texts(), QStringList{warning});
+        QCOMPARE(m_dialogs->messages.first().icon, Dialogs::Icon::Warning);
+        QCOMPARE(f.list.songs(), QStringList{"Kept"});
+        QCOMPARE(f.page().edNewSong()->text(), name);
+        QCOMPARE(QDir(projects()).entryList(QDir::Files | QDir::Hidden), QStringList{"Kept.txt"});
+        QCOMPARE(readAll(songFile("Kept")), keptFile);
+        QVERIFY(!QFile::exists(m_data->path() + "/b.txt"));
+    }
+
+    void selectingLoadsShowsAndSends()
+    {
+        SongsFixture f;
+        f.window.controls.strips[2].program->setValue(77);
+        f.add("Intro b-ä");
+        f.window.controls.strips[2].program->setValue(5);
+        f.add("Second");
+        f.page().edNewSong()->setText("half typed");
+
+        f.clickSong(0);
+        QCOMPARE(f.list.getItemIx(), 0);
+        QCOMPARE(f.page().LabSong()->text(), QString("INTRO B-ä"));
+        QCOMPARE(f.page().labDeleteSong()->text(), QString("Intro b-ä"));
+        QCOMPARE(f.window.controls.strips[2].program->value(), 77);
+        QCOMPARE(f.page().edNewSong()->text(), QString());
+        QCOMPARE(f.sends, 1);
+
+        // The keyboard selects like a click does.
+        f.songs()->setFocus();
+        QTest::keyClick(f.songs(), Qt::Key_Down);
+        QCOMPARE(f.list.getItemIx(), 1);
+        QCOMPARE(f.page().LabSong()->text(), QString("SECOND"));
+        QCOMPARE(f.window.controls.strips[2].program->value(), 5);
+        QCOMPARE(f.sends, 2);
+
+        // Selection made by the program itself loads nothing.
+        f.list.setItemIndex(0);
+        QCOMPARE(f.list.getItemIx(), 0);
+        QCOMPARE(f.sends, 2);
+        QCOMPARE(f.page().LabSong()->text(), QString("SECOND"));
+    }
+
+    void spaceSelectsTheNextSong()
+    {
+        SongsFixture f;
+        f.window.controls.strips[0].program->setValue(10);
+        f.add("A");
+        f.window.controls.strips[0].program->setValue(20);
+        f.add("B");
+        f.clickSong(0);
+        QCOMPARE(f.sends, 1);
+
+        f.songs()->setFocus();
+        QTest::keyClick(f.songs(), Qt::Key_Space);
+        QCOMPARE(f.list.getItemIx(), 1);
+        QCOMPARE(f.page().LabSong()->text(), QString("B"));
+        QCOMPARE(f.window.controls.strips[0].program->value(), 20);
+        QCOMPARE(f.sends, 2);
+
+        // On the last song space does nothing: no move, no load, no send.
+        f.window.controls.strips[0].program->setValue(99);
+        QTest::keyClick(f.songs(), Qt::Key_Space);
+        QCOMPARE(f.list.getItemIx(), 1);
+        QCOMPARE(f.window.controls.strips[0].program->value(), 99);
+        QCOMPARE(f.sends, 2);
+    }
+
+    void deletingTheOnlySong()
+    {
+        SongsFixture f;
+        f.add("Only");
+        f.clickSong(0);
+        QVERIFY(QFile::exists(songFile("Only")));
+        QTest::mouseClick(f.page().btDeleteSong(), Qt::LeftButton);
+        QCOMPARE(f.songs()->count(), 0);
+        QCOMPARE(f.list.getItemIx(), -1);
+        QCOMPARE(f.page().LabSong()->text(), QString());
+        QCOMPARE(f.page().labDeleteSong()->text(), QString());
+        QVERIFY(!QFile::exists(songFile("Only")));
+        QVERIFY(m_dialogs->messages.isEmpty());
+    }
+
+    void deleteKeepsAFileAnotherEntryUses()
+    {
+        SongsFixture f;
+        f.add("Intro");
+        f.add("Other");
+        f.add("Intro");
+        f.clickSong(2);
+        QTest::mouseClick(f.page().btDeleteSong(), Qt::LeftButton);
+        QCOMPARE(f.list.songs(), (QStringList{"Intro", "Other"}));
+        QCOMPARE(f.list.getItemIx(), -1);
+        QVERIFY(QFile::exists(songFile("Intro")));
+
+        f.clickSong(0);
+        QTest::mouseClick(f.page().btDeleteSong(), Qt::LeftButton);
+        QCOMPARE(f.list.songs(), QStringList{"Other"});
+        QVERIFY(!QFile::exists(songFile("Intro")));
+        QVERIFY(QFile::exists(songFile("Other")));
+    }
+
+    void nothingSelectedIsAnError()
+    {
+        SongsFixture f;
+        f.add("A");
+        const QByteArray before = readAll(songFile("A"));
+        f.window.controls.strips[0].program->setValue(64);
+        QTest::mouseClick(f.page().MMLabel6(), Qt::LeftButton);
+        QTest::mouseClick(f.page().btDeleteSong(), Qt::LeftButton);
+        QCOMPARE(errors(), QStringList(2, "List index out of bounds (-1)"));
+        QCOMPARE(f.list.songs(), QStringList{"A"});
+        QCOMPARE(readAll(songFile("A")), before);
+        QVERIFY_THROWS_EXCEPTION(AppException, f.list.SaveSong1Click());
+    }
+
+    void noLimitOnTheNumberOfSongs()
+    {
+        SongsFixture f;
+        QStringList names;
+        for (int i = 0; i < 1200; ++i)
+            names.append(QString("Song %1").arg(i));
+        f.setProject(names);
+        f.list.setItemIndex(1100);
+        QCOMPARE(f.list.getItemIx(), 1100);
+        f.window.controls.strips[0].program->setValue(33);
+        f.list.SaveSong1Click();
+        QVERIFY(readAll(songFile("Song 1100")).contains("Spin49=33\r\n"));
+        f.window.controls.strips[0].program->setValue(1);
+        f.list.lbSongListClick();
+        QCOMPARE(f.window.controls.strips[0].program->value(), 33);
+        QCOMPARE(f.page().LabSong()->text(), QString("SONG 1100"));
+    }
+
+    void projectFileLines_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QStringList>("songs");
+        QTest::newRow("CR LF with empty line") << QByteArray("A\r\n\r\nB\r\n") << QStringList{"A", "", "B"};
+        QTest::newRow("lone CR") << QByteArray("A\r\rB\r") << QStringList{"A", "", "B"};
+        QTest::newRow("lone LF") << QByteArray("A\n\nB\n") << QStringList{"A", "", "B"};
+        QTest::newRow("no final line end") << QByteArray("A\r\nB") << QStringList{"A", "B"};
+        QTest::newRow("empty file") << QByteArray() << QStringList{};
+        QTest::newRow("one empty line") << QByteArray("\r\n") << QStringList{""};
+        QTest::newRow("8-bit text") << QString("Café\r\n").toLocal8Bit() << QStringList{"Café"};
+    }
+
+    void projectFileLines()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QStringList, songs);
+        SongsFixture f;
+        f.setProject({"old"});
+        writeAll(projects() + "/Set.txt", content);
+        f.list.LoadProject("Set.txt");
+        QCOMPARE(f.list.songs(), songs);
+        QCOMPARE(f.list.getItemIx(), -1);
+        QCOMPARE(f.sends, 0);
+    }
+
+    void loadProjectReadsTheChosenFile()
+    {
+        SongsFixture f;
+        f.add("Current");
+        f.clickSong(0);
+        QTemporaryDir elsewhere;
+        writeAll(elsewhere.filePath("live.text"), "One\r\nTwo\r\n");
+        writeAll(projects() + "/live.txt", "Decoy\r\n");
+        writeAll(projects() + "/live..txt", "Decoy\r\n");
+
+        m_dialogs->fileAnswers = QStringList{elsewhere.filePath("live.text")};
+        QTest::mouseClick(f.page().btLoadPrj(), Qt::LeftButton);
+        QCOMPARE(m_dialogs->fileRequests.size(), 1);
+        QCOMPARE(m_dialogs->fileRequests[0].title, QString("Load Patchwarden project file"));
+        QCOMPARE(m_dialogs->fileRequests[0].filter, QString("Project file (*.txt)"));
+        QCOMPARE(m_dialogs->fileRequests[0].defaultSuffix, QString("txt"));
+        QCOMPARE(f.page().cbProject()->text(), QString("live"));
+        QCOMPARE(f.list.songs(), (QStringList{"One", "Two"}));
+        QCOMPARE(f.list.getItemIx(), -1);
+        // The previous song stays shown.
+        QCOMPARE(f.page().LabSong()->text(), QString("CURRENT"));
+        // The dialog opened in the projects folder.
+        QCOMPARE(QDir::current().canonicalPath(), QDir(projects()).canonicalPath());
+
+        // Cancel, and a file that cannot be read, change nothing.
+        f.list.LoadProject1Click();
+        QCOMPARE(f.page().cbProject()->text(), QString("live"));
+        f.list.LoadProject(elsewhere.filePath("gone.txt"));
+        QCOMPARE(f.list.songs(), (QStringList{"One", "Two"}));
+        QVERIFY(m_dialogs->messages.isEmpty());
+    }
+
+    void saveProject()
+    {
+        SongsFixture f;
+        f.setProject({"A", "", "B"});
+        f.page().cbProject()->setText("Live");
+        QTemporaryDir elsewhere;
+        m_dialogs->fileAnswers = QStringList{elsewhere.filePath("Other.txt")};
+        QTest::mouseClick(f.page().btSavePrj(), Qt::LeftButton);
+        QCOMPARE(m_dialogs->fileRequests.size(), 1);
+        const Dialogs::FileRequest &request = m_dialogs->fileRequests[0];
+        QCOMPARE(request.title, QString("Save Patchwarden project file"));
+        QCOMPARE(request.filter, QString("Project file (*.txt)"));
+        QCOMPARE(request.defaultSuffix, QString("txt"));
+        QCOMPARE(request.presetName, QString("Live"));
+        QCOMPARE(readAll(elsewhere.filePath("Other.txt")), QByteArray("A\r\n\r\nB\r\n"));
+        QCOMPARE(f.page().cbProject()->text(), QString("Live"));
+
+        // Cancel writes nothing; the menu item does what the button does.
+        f.list.SaveProject1Click();
+        QCOMPARE(m_dialogs->fileRequests.size(), 2);
+
+        f.list.saveCurrentProject();
+        QCOMPARE(readAll(projects() + "/Live.txt"), QByteArray("A\r\n\r\nB\r\n"));
+        QVERIFY(m_dialogs->messages.isEmpty());
+    }
+
+    void unwritableProjectKeepsTheOldFile()
+    {
+        SongsFixture f;
+        f.setProject({"A"});
+        // A folder stands where the file should go: it cannot be replaced by a file.
+        QDir().mkpath(projects() + "/Live.txt/inside");
+        m_dialogs->fileAnswers = QStringList{projects() + "/Live.txt"};
+        QTest::mouseClick(f.page().btSavePrj(), Qt::LeftButton);
+        const QStringList shown = errors();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown[0].startsWith("Cannot create file \"" +
+                                     QDir::toNativeSeparators(projects() + "/Live.txt") + "\". "),
+                 qPrintable(shown[0]));
+        QVERIFY(QFileInfo(projects() + "/Live.txt/inside").isDir());
+
+        f.page().cbProject()->setText("../escape");
+        QVERIFY_THROWS_EXCEPTION(EFileError, f.list.saveCurrentProject());
+        QVERIFY(!QFile::exists(m_data->path() + "/escape.txt"));
+    }
+
+    void namesFromAProjectFileStayInTheFolder()
+    {
+        writeAll(m_data->path() + "/outside.txt", "precious");
+        SongsFixture f;
+        f.setProject({"../outside"});
+        f.list.setItemIndex(0);
+        QVERIFY_THROWS_EXCEPTION(EFileError, f.list.MMLabel6Click());
+        f.list.btDelSongClick();
+        QCOMPARE(f.songs()->count(), 0);
+        QCOMPARE(readAll(m_data->path() + "/outside.txt"), QByteArray("precious"));
+    }
+
+    void fileNameDropsFourCharacters()
+    {
+        QCOMPARE(SongListController::fileName("Live.txt"), QString("Live"));
+        QCOMPARE(SongListController::fileName("live.text"), QString("live."));
+        QCOMPARE(SongListController::fileName(".txt"), QString(""));
+        QCOMPARE(SongListController::fileName("abc"), QString("abc"));
+    }
+};
+
+PW_TEST_MAIN(TestSongList)
+#include "tst_songlist.moc"
