@@ -2,6 +2,7 @@
 
 #include "midi/MidiIn.h"
 #include "midi/MidiOut.h"
+#include "platform/GuardedConnect.h"
 #include "platform/MidiSystem.h"
 
 #include <QApplication>
@@ -31,10 +32,10 @@ void DeviceSelection::wireList(QListWidget *list, void (DeviceSelection::*handle
 {
     // A click chooses, also on the device already open (which reopens it); moving the
     // selection with the keyboard chooses too.
-    connect(list, &QListWidget::itemClicked, this, handler);
+    connectGuarded(list, &QListWidget::itemClicked, this, handler);
     connect(list, &QListWidget::currentRowChanged, this, [this, handler](int row) {
         if (!m_updatingLists && row >= 0 && QApplication::mouseButtons() == Qt::NoButton)
-            (this->*handler)();
+            guarded([&] { (this->*handler)(); });
     });
 }
 
@@ -89,7 +90,9 @@ void DeviceSelection::chooseOutput(int deviceId, const QString &name)
         } catch (const EmidioutputError &) {
         }
     }
-    if (!m_outputChosen) {
+    if (!m_outputChosen && m_cmbOutput->count() == 0) {
+        m_outputProblem = tr("No MIDI output device");
+    } else if (!m_outputChosen) {
         m_outputProblem = name.isEmpty() ? tr("MIDI output device %1 not found").arg(deviceId)
                                          : tr("MIDI output device \"%1\" not found").arg(name);
     }
@@ -112,7 +115,9 @@ void DeviceSelection::chooseInput(int deviceId, const QString &name)
         } catch (const EMidiInputError &) {
         }
     }
-    if (!m_inputChosen) {
+    if (!m_inputChosen && m_cmbInput->count() == 0) {
+        m_inputProblem = tr("No MIDI input device");
+    } else if (!m_inputChosen) {
         m_inputProblem = name.isEmpty() ? tr("MIDI input device %1 not found").arg(deviceId)
                                         : tr("MIDI input device \"%1\" not found").arg(name);
     }

@@ -22,12 +22,16 @@ int fail(int status, const QString &message)
 
 int main(int argc, char *argv[])
 {
-    GuardedApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Brindlecroft"));
     QCoreApplication::setApplicationName(QStringLiteral("Patchwarden"));
     QCoreApplication::setApplicationVersion(QStringLiteral(PW_VERSION));
 
-    const CommandLine options = CommandLine::parse(QCoreApplication::arguments());
+    // What needs no window is answered before any display is asked for, so that --help
+    // and --list-devices work on a machine without one.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    const CommandLine options = CommandLine::parse(arguments);
     switch (options.outcome) {
     case CommandLine::Outcome::Error:
         return fail(2, options.error + QStringLiteral("\nTry --help."));
@@ -41,14 +45,21 @@ int main(int argc, char *argv[])
         break;
     }
 
+    if (options.listDevices) {
+        QCoreApplication core(argc, argv);
+        QString error;
+        const std::unique_ptr<MidiSystem> midi = createMidiSystem(options.midiApi, &error);
+        if (!midi)
+            return fail(1, error);
+        QTextStream(stdout) << deviceListing(*midi);
+        return 0;
+    }
+
+    GuardedApplication app(argc, argv);
     QString error;
     const std::unique_ptr<MidiSystem> midi = createMidiSystem(options.midiApi, &error);
     if (!midi)
         return fail(1, error);
-    if (options.listDevices) {
-        QTextStream(stdout) << deviceListing(*midi);
-        return 0;
-    }
     AppPaths::init(options.dataDir);
 
     // The information window covers the start as a splash; the main window closes it at

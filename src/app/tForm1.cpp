@@ -11,6 +11,7 @@
 #include "platform/AppException.h"
 #include "platform/AppPaths.h"
 #include "platform/GuardedApplication.h"
+#include "platform/GuardedConnect.h"
 #include "platform/MidiSystem.h"
 #include "recall/IncomingMidi.h"
 #include "recall/MidiCommands.h"
@@ -161,7 +162,7 @@ void tForm1::buildMenu()
     const auto item = [this](QMenu *menu, const char *name, const QString &text, auto handler) {
         QAction *action = menu->addAction(text);
         action->setObjectName(QLatin1String(name));
-        connect(action, &QAction::triggered, this, handler);
+        connectGuarded(action, &QAction::triggered, this, handler);
         return action;
     };
 
@@ -213,7 +214,7 @@ void tForm1::wireSubsystems()
     m_commands = new MidiCommands(*m_midiOut, *m_leds,
                                   {m_commandPage->lbControl(), m_commandPage->seSecond(), m_song.MidiSendCh},
                                   [this] { return outputDeviceNames(); }, this);
-    connect(m_commandPage->Button1(), &QPushButton::clicked, m_commands, &MidiCommands::Button1Click);
+    connectGuarded(m_commandPage->Button1(), &QPushButton::clicked, m_commands, &MidiCommands::Button1Click);
 
     IncomingMidi::Hooks hooks;
     hooks.remoteChannel = [this] { return int(m_remoteChannel); };
@@ -224,7 +225,7 @@ void tForm1::wireSubsystems()
     hooks.selectSong = [this](int row) { selectSongRemotely(row); };
     m_incoming = new IncomingMidi(*m_midiIn, *m_midiOut, *m_leds, m_songsPage->lbSongList(), m_song.ckbRemote,
                                   hooks, this);
-    connect(m_midiIn.get(), &TMidiInput::OnMidiInput, m_incoming, &IncomingMidi::MidiInMidiInput);
+    connectGuarded(m_midiIn.get(), &TMidiInput::OnMidiInput, m_incoming, &IncomingMidi::MidiInMidiInput);
     connect(m_midiIn.get(), &TMidiInput::OnMidiMessage, m_incoming, &IncomingMidi::MidiInMidiMessage);
     connect(m_midiIn.get(), &TMidiInput::OnOverflow, this, &tForm1::showOverflow);
     connect(m_midiOut.get(), &TMidiOutput::Onmidioutput, m_incoming, &IncomingMidi::MidiOutmidioutput);
@@ -232,9 +233,9 @@ void tForm1::wireSubsystems()
     m_devices = new DeviceSelection(m_midiSystem, *m_midiOut, *m_midiIn, m_setupPage->cmbOutput(),
                                     m_setupPage->cmbInput(), this);
     connect(m_devices, &DeviceSelection::statusChanged, this, &tForm1::updateStatus);
-    connect(m_setupPage->refreshButton(), &QPushButton::clicked, m_devices, &DeviceSelection::refresh);
+    connectGuarded(m_setupPage->refreshButton(), &QPushButton::clicked, m_devices, &DeviceSelection::refresh);
     connect(m_setupPage->MidiRecCh(), &SpinEdit::changed, this, &tForm1::MidiRecChChange);
-    connect(m_setupPage->ToolButton1(), &QPushButton::clicked, this, &tForm1::ToolButton1Click);
+    connectGuarded(m_setupPage->ToolButton1(), &QPushButton::clicked, this, &tForm1::ToolButton1Click);
 }
 
 void tForm1::attachWindows(TfMidiUnit *mixer, TfOutfitSpec *skinChoice, TFrmInfo *info)
@@ -317,13 +318,11 @@ void tForm1::FormShow()
         m_songList->setItemIndex(0);
     m_devices->openPorts();
     updateStatus();
-    try {
+    // The rest of start-up still runs after an error: the splash must not stay up over it.
+    guarded([&] {
         if (songs->count() > 0)
             m_songList->lbSongListClick();
-    } catch (const AppException &e) {
-        // The rest of start-up still runs; the splash must not stay up over an error.
-        GuardedApplication::showError(e.message());
-    }
+    });
     if (m_info)
         m_info->closeSplash();
 }
@@ -346,13 +345,7 @@ void tForm1::FormClose()
 {
     // Nothing here may stop the program from ending: each failure is reported and the
     // next step still runs, so the set list and the settings get their chance to be saved.
-    const auto step = [](auto &&action) {
-        try {
-            action();
-        } catch (const AppException &e) {
-            GuardedApplication::showError(e.message());
-        }
-    };
+    const auto step = [](auto &&action) { guarded(action); };
     step([this] { m_songList->saveCurrentProject(); });
     step([this] { m_midiOut->Close(); });
     step([this] { m_midiIn->Close(); });

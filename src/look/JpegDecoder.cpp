@@ -5,11 +5,11 @@
 
 #include <jpeglib.h>
 
-namespace {
+namespace
+{
 // Everything libjpeg touches lives in this plain struct, so that a longjmp out of the
 // library never skips a C++ destructor.
-struct Decoder
-{
+struct Decoder {
     jpeg_decompress_struct info;
     jpeg_error_mgr errors;
     std::jmp_buf jump;

@@ -10,7 +10,8 @@
 #include <QPixmap>
 #include <QWidget>
 
-namespace {
+namespace
+{
 bool shoot(QWidget *window, const QString &file)
 {
     if (!window)
@@ -32,7 +33,8 @@ int SkinScreenshots::writeAll(QWidget *main, QWidget *mixer, SkinEngine &engine,
         // Style-sheet changes re-polish and re-lay-out through posted events.
         QCoreApplication::processEvents();
         const QString base = dir + QLatin1Char('/') + QFileInfo(SkinTable::fileName(i)).completeBaseName();
-        if (shoot(main, base + QStringLiteral("-main.png")) && shoot(mixer, base + QStringLiteral("-mixer.png")))
+        if (shoot(main, base + QStringLiteral("-main.png")) &&
+            shoot(mixer, base + QStringLiteral("-mixer.png")))
             ++written;
     }
     return written;

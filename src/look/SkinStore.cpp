@@ -8,7 +8,8 @@
 
 #include <memory>
 
-namespace {
+namespace
+{
 const QString ValueName = QStringLiteral("skin");
 
 // On Windows the key sits directly under HKEY_CURRENT_USER, as it always has; a

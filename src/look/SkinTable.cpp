@@ -2,7 +2,8 @@
 
 #include "platform/AppPaths.h"
 
-namespace {
+namespace
+{
 const char *const Files[SkinTable::Count] = {
     "mxskin11.SKN", "mxskin20.skn", "mxskin15.skn", "mxskin60.skn", "mxskin24.skn",
     "mxskin28.skn", "mxskin29.SKN", "mxskin30.skn", "mxskin35.skn", "mxskin40.skn",

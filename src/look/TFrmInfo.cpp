@@ -17,7 +17,8 @@
 #include <QScreen>
 #include <QUrl>
 
-namespace {
+namespace
+{
 QByteArray builtInPicture()
 {
     LookResources::init();

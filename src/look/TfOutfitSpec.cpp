@@ -18,22 +18,27 @@
 #include <QVBoxLayout>
 
 TfOutfitSpec::TfOutfitSpec(SkinEngine &engine, QWidget *parent)
-    : QMainWindow(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
-      m_engine(engine), m_group(new QButtonGroup(this))
+    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+      m_engine(engine), m_group(new QButtonGroup(this)), m_statusBar(new QStatusBar(this))
 {
     LookResources::init();
     setObjectName(QStringLiteral("fOutfitSpec"));
     setWindowTitle(QStringLiteral("Bars preference"));
 
+    auto *content = new QVBoxLayout(this);
+    content->setContentsMargins(0, 0, 0, 0);
+
+    // The status bar heads the window rather than closing it, as it always has.
     auto *panel = new QLabel(QStringLiteral("Program Skins "));
     panel->setObjectName(QStringLiteral("StatusBar1Panel"));
     panel->setAlignment(Qt::AlignCenter);
-    statusBar()->setObjectName(QStringLiteral("StatusBar1"));
-    statusBar()->setSizeGripEnabled(false);
-    statusBar()->addWidget(panel, 1);
+    m_statusBar->setObjectName(QStringLiteral("StatusBar1"));
+    m_statusBar->setSizeGripEnabled(false);
+    m_statusBar->addWidget(panel, 1);
+    content->addWidget(m_statusBar);
 
     auto *central = new QWidget(this);
-    auto *content = new QVBoxLayout(central);
+    auto *body = new QVBoxLayout(central);
 
     auto *box = new QGroupBox(QStringLiteral(" Program Skins "), central);
     box->setObjectName(QStringLiteral("rg_skin"));
@@ -47,7 +52,7 @@ TfOutfitSpec::TfOutfitSpec(SkinEngine &engine, QWidget *parent)
         grid->addWidget(radio, i % rows, i / rows);
         m_group->addButton(radio, i);
     }
-    content->addWidget(box);
+    body->addWidget(box);
 
     auto *okay = new QPushButton(QStringLiteral("Okay"), central);
     okay->setObjectName(QStringLiteral("Button2"));
@@ -55,9 +60,9 @@ TfOutfitSpec::TfOutfitSpec(SkinEngine &engine, QWidget *parent)
     buttons->addStretch();
     buttons->addWidget(okay);
     buttons->addStretch();
-    content->addLayout(buttons);
+    body->addLayout(buttons);
+    content->addWidget(central);
 
-    setCentralWidget(central);
     // Fixed to its content, which a skin with larger fonts or padding may grow.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
@@ -87,7 +92,7 @@ void TfOutfitSpec::Button2Click()
 
 void TfOutfitSpec::showEvent(QShowEvent *event)
 {
-    QMainWindow::showEvent(event);
+    QWidget::showEvent(event);
     if (m_placed)
         return;
     m_placed = true;

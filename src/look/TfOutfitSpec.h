@@ -1,24 +1,27 @@
 #pragma once
 
-#include <QMainWindow>
+#include <QWidget>
 
 class QButtonGroup;
 class QGroupBox;
 class QLabel;
 class QPushButton;
+class QStatusBar;
 class SkinEngine;
 
 // The skin choice window. Made once at start and hidden; "Okay" and the close box hide
 // it again. Choosing an item applies that skin at once through the main window's engine
 // and remembers the choice (SkinStore); neither a skin that will not load nor a store
 // that cannot be written is reported.
-class TfOutfitSpec : public QMainWindow
+class TfOutfitSpec : public QWidget
 {
     Q_OBJECT
 public:
     explicit TfOutfitSpec(SkinEngine &engine, QWidget *parent = nullptr);
 
     QButtonGroup *buttonGroup() const { return m_group; }
+    // Across the top of the window, above the choices.
+    QStatusBar *statusBar() const { return m_statusBar; }
 
     // Item i of rg_skin was chosen (0-based); out-of-range indexes are ignored.
     void rg_skinClick(int index);
@@ -30,5 +33,6 @@ protected:
 private:
     SkinEngine &m_engine;
     QButtonGroup *m_group;
+    QStatusBar *m_statusBar;
     bool m_placed = false;
 };

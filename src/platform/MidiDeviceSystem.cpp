@@ -93,7 +93,9 @@ quint16 MidiDeviceSystem::outLong(MidiOutHandle handle, MidiHeader *header)
     if (const quint16 result = it->second.port->sendLong(header->data, header->bufferLength))
         return result;
     header->flags |= MidiHeaderFlag::Done;
-    // The bytes have left: the header belongs to its owner again, told on its own thread.
+    // The bytes have left our buffer (RtMidi writes them out at once on ALSA and copies
+    // them for the next process cycle on JACK): the header is its owner's again, and the
+    // owner hears of it on its own thread.
     if (QObject *notify = it->second.notify)
         QCoreApplication::postEvent(notify, new MidiOutDoneEvent(header));
     return MidiResult::NoError;

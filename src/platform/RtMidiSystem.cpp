@@ -39,6 +39,31 @@ quint16 resultOf(const RtMidiError &e)
 // (a port that went away, a server that stopped) are what we want to hear of quietly.
 void quietErrors(RtMidiError::Type, const std::string &, void *) {}
 
+// Keeps the last error RtMidi reported for one object, so that a call that failed without
+// throwing still gives a result code.
+struct ErrorCatcher
+{
+    static void report(RtMidiError::Type type, const std::string &, void *self)
+    {
+        static_cast<ErrorCatcher *>(self)->last.store(int(type) + 1);
+    }
+    // 0 when nothing was reported since the last take.
+    quint16 take()
+    {
+        const int type = last.exchange(0);
+        if (type == 0)
+            return MidiResult::NoError;
+        switch (RtMidiError::Type(type - 1)) {
+        case RtMidiError::WARNING:
+        case RtMidiError::DEBUG_WARNING:
+            return MidiResult::NotReady;
+        default:
+            return resultOf(RtMidiError("", RtMidiError::Type(type - 1)));
+        }
+    }
+    std::atomic<int> last{0};
+};
+
 RtMidi::Api apiOf(RtMidiSystem::Backend backend)
 {
     return backend == RtMidiSystem::Alsa ? RtMidi::LINUX_ALSA : RtMidi::UNIX_JACK;
@@ -72,7 +97,7 @@ public:
     }
     ~JackWatch()
     {
-        if (m_client && m_alive.load())
+        if (m_client)
             jack_client_close(m_client);
     }
     bool alive() const { return m_alive.load(); }
@@ -87,16 +112,15 @@ private:
 class RtOutPort : public MidiOutPort
 {
 public:
-    RtOutPort(std::unique_ptr<RtMidiOut> rt, const std::function<bool()> &alive)
-        : m_rt(std::move(rt)), m_alive(alive)
+    RtOutPort(std::unique_ptr<RtMidiOut> rt, std::unique_ptr<ErrorCatcher> errors,
+              const std::function<bool()> &alive)
+        : m_errors(std::move(errors)), m_rt(std::move(rt)), m_alive(alive)
     {
     }
     ~RtOutPort() override
     {
         if (m_alive())
             m_rt->closePort();
-        else
-            m_rt.release(); // its server is gone: closing would talk to nobody
     }
 
     quint16 sendShort(quint32 packed) override
@@ -114,14 +138,17 @@ private:
     {
         if (!m_alive())
             return MidiResult::NoDevice;
+        m_errors->take();
         try {
             m_rt->sendMessage(bytes, length);
         } catch (const RtMidiError &e) {
             return resultOf(e);
         }
-        return MidiResult::NoError;
+        // A full JACK buffer, for one, is only a warning to RtMidi: the message is lost.
+        return m_errors->take();
     }
 
+    std::unique_ptr<ErrorCatcher> m_errors; // outlives the RtMidi object that reports to it
     std::unique_ptr<RtMidiOut> m_rt;
     std::function<bool()> m_alive;
 };
@@ -135,12 +162,9 @@ public:
     }
     ~RtInPort() override
     {
-        if (m_alive()) {
+        if (m_alive())
             m_rt->closePort();
-            m_rt->cancelCallback();
-        } else {
-            m_rt.release();
-        }
+        m_rt->cancelCallback();
     }
 
     static void deliver(double, std::vector<unsigned char> *message, void *feed)
@@ -150,6 +174,7 @@ public:
     }
 
 private:
+    std::unique_ptr<ErrorCatcher> m_errors;
     std::unique_ptr<RtMidiIn> m_rt;
     std::function<bool()> m_alive;
 };
@@ -173,11 +198,6 @@ RtMidiSystem::RtMidiSystem(Backend backend) : d(std::make_unique<Private>())
 RtMidiSystem::~RtMidiSystem()
 {
     closeAll();
-    if (!serverAlive()) {
-        // A client of a vanished server cannot be closed cleanly; let it go.
-        d->listOut.release();
-        d->listIn.release();
-    }
 }
 
 std::unique_ptr<RtMidiSystem> RtMidiSystem::create(Backend backend, QString *why)
@@ -292,10 +312,13 @@ quint16 RtMidiSystem::openOutput(int device, std::unique_ptr<MidiOutPort> &port)
     if (!serverAlive())
         return MidiResult::NoDevice;
     try {
+        auto errors = std::make_unique<ErrorCatcher>();
         auto rt = std::make_unique<RtMidiOut>(apiOf(d->backend), clientName().toStdString());
-        rt->setErrorCallback(&quietErrors);
+        rt->setErrorCallback(&ErrorCatcher::report, errors.get());
         if (device == -1) {
             rt->openVirtualPort(ownOutputName().toStdString());
+            if (const quint16 result = errors->take())
+                return result == MidiResult::NotReady ? MidiResult::NoDevice : result;
         } else {
             const int number = portNumber(*rt, d->outNames[size_t(device)]);
             if (number < 0)
@@ -305,7 +328,8 @@ quint16 RtMidiSystem::openOutput(int device, std::unique_ptr<MidiOutPort> &port)
             if (!rt->isPortOpen())
                 return MidiResult::NoDevice;
         }
-        port = std::make_unique<RtOutPort>(std::move(rt), [this] { return serverAlive(); });
+        errors->take();
+        port = std::make_unique<RtOutPort>(std::move(rt), std::move(errors), [this] { return serverAlive(); });
     } catch (const RtMidiError &e) {
         return resultOf(e);
     }
@@ -319,8 +343,9 @@ quint16 RtMidiSystem::openInput(int device, MidiInputFeed &feed, std::unique_ptr
     if (!serverAlive())
         return MidiResult::NoDevice;
     try {
+        auto errors = std::make_unique<ErrorCatcher>();
         auto rt = std::make_unique<RtMidiIn>(apiOf(d->backend), clientName().toStdString());
-        rt->setErrorCallback(&quietErrors);
+        rt->setErrorCallback(&ErrorCatcher::report, errors.get());
         // The program forwards everything: SysEx, clock and active sensing included.
         rt->ignoreTypes(false, false, false);
         rt->setCallback(&RtInPort::deliver, &feed);
@@ -330,7 +355,8 @@ quint16 RtMidiSystem::openInput(int device, MidiInputFeed &feed, std::unique_ptr
         rt->openPort(unsigned(number), "Patchwarden MIDI In");
         if (!rt->isPortOpen())
             return MidiResult::NoDevice;
-        port = std::make_unique<RtInPort>(std::move(rt), [this] { return serverAlive(); });
+        errors->take();
+        port = std::make_unique<RtInPort>(std::move(rt), std::move(errors), [this] { return serverAlive(); });
     } catch (const RtMidiError &e) {
         return resultOf(e);
     }

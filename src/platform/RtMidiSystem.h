@@ -5,8 +5,9 @@
 #include <vector>
 
 // The real MIDI system through RtMidi: the ALSA sequencer or a JACK server. Devices are
-// the backend's ports other than our own, in the backend's order; output device -1 is our
-// own virtual output port that other programs connect to.
+// the backend's ports in the backend's own order, as listed by the last count; output
+// device -1 is our own virtual output port that other programs connect to. Every port the
+// ports open is a client of its own, so the listing client never carries traffic.
 //
 // Threading: input arrives on RtMidi's thread (ALSA's input thread or JACK's process
 // thread) and goes through a MidiInputFeed; everything else is the GUI thread.

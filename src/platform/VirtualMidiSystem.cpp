@@ -232,8 +232,7 @@ quint16 VirtualMidiSystem::outputCaps(int device, MidiOutCaps &caps)
         return output->capsRefusal;
     caps = MidiOutCaps();
     caps.name = output->name();
-    caps.voices = 0;
-    caps.notes = 0;
+    caps.technology = 1; // a MIDI port, like every port of the real backends
     caps.channelMask = 0xFFFF;
     return MidiResult::NoError;
 }

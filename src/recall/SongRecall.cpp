@@ -1,5 +1,7 @@
 #include "recall/SongRecall.h"
 
+#include "platform/GuardedConnect.h"
+
 #include "midi/MidiOut.h"
 #include "songs/SongControls.h"
 #include "widgets/ActivityLeds.h"
@@ -41,7 +43,7 @@ SongRecall::SongRecall(const SongControls &controls, TMidiOutput &output, Activi
     : QObject(parent), m_controls(controls), m_output(output), m_leds(leds)
 {
     for (int n = 0; n < 8; ++n)
-        connect(controls.strips[n].program, &SpinEdit::changed, this, &SongRecall::spp1Change);
+        connectGuarded(controls.strips[n].program, &SpinEdit::changed, this, &SongRecall::spp1Change);
 }
 
 void SongRecall::spp1Change()

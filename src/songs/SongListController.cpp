@@ -2,6 +2,7 @@
 
 #include "platform/AppException.h"
 #include "platform/AppPaths.h"
+#include "platform/GuardedConnect.h"
 #include "platform/Dialogs.h"
 #include "songs/ProjectFile.h"
 #include "songs/SongFile.h"
@@ -43,14 +44,14 @@ QString inProjectsFolder(const QString &name)
 SongListController::SongListController(SongsPage &page, SongFile &songFile, QObject *parent)
     : QObject(parent), m_page(page), m_songFile(songFile)
 {
-    connect(page.btAddSong(), &QPushButton::clicked, this, &SongListController::btAddSongClick);
-    connect(page.edNewSong(), &QLineEdit::returnPressed, this, &SongListController::edNewSongKeyPress);
-    connect(page.btDeleteSong(), &QPushButton::clicked, this, &SongListController::btDelSongClick);
-    connect(page.MMLabel6(), &QPushButton::clicked, this, &SongListController::MMLabel6Click);
-    connect(page.btLoadPrj(), &QPushButton::clicked, this, &SongListController::btLoadPrjClick);
-    connect(page.btSavePrj(), &QPushButton::clicked, this, &SongListController::btSavePrjClick);
-    connect(page.lbSongList(), &QListWidget::itemSelectionChanged, this,
-            &SongListController::onSelectionChanged);
+    connectGuarded(page.btAddSong(), &QPushButton::clicked, this, &SongListController::btAddSongClick);
+    connectGuarded(page.edNewSong(), &QLineEdit::returnPressed, this, &SongListController::edNewSongKeyPress);
+    connectGuarded(page.btDeleteSong(), &QPushButton::clicked, this, &SongListController::btDelSongClick);
+    connectGuarded(page.MMLabel6(), &QPushButton::clicked, this, &SongListController::MMLabel6Click);
+    connectGuarded(page.btLoadPrj(), &QPushButton::clicked, this, &SongListController::btLoadPrjClick);
+    connectGuarded(page.btSavePrj(), &QPushButton::clicked, this, &SongListController::btSavePrjClick);
+    connectGuarded(page.lbSongList(), &QListWidget::itemSelectionChanged, this,
+                   &SongListController::onSelectionChanged);
     page.lbSongList()->installEventFilter(this);
 }
 
@@ -184,7 +185,7 @@ bool SongListController::eventFilter(QObject *watched, QEvent *event)
     if (watched == m_page.lbSongList() && event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent *>(event)->key() == Qt::Key_Space &&
         static_cast<QKeyEvent *>(event)->modifiers() == Qt::NoModifier) {
-        lbSongListKeyPress();
+        guarded([this] { lbSongListKeyPress(); });
         return true;
     }
     return QObject::eventFilter(watched, event);

@@ -8,7 +8,8 @@
 #include <QMetaProperty>
 #include <QWidget>
 
-namespace {
+namespace
+{
 // The widget's own colour before any skin touched it, kept on the widget itself so that
 // the default skin can give it back.
 QByteArray originalKey(const QByteArray &property)

@@ -4,7 +4,8 @@
 #include <QRegularExpression>
 #include <QStringDecoder>
 
-namespace {
+namespace
+{
 void fail(QString *error, const QString &reason)
 {
     if (error)

@@ -163,6 +163,10 @@ private slots:
         QCOMPARE(form.setupPage().cmbInput()->count(), 0);
         QVERIFY(!form.MidiOut().IsOpen());
         QVERIFY(!form.MidiIn().IsOpen());
+        const QString status = form.statusBar()->findChild<QLabel *>(QStringLiteral("lbMidiStatus"))->text();
+        QVERIFY2(status.contains(QStringLiteral("No MIDI output device")) &&
+                     status.contains(QStringLiteral("No MIDI input device")),
+                 qPrintable(status));
         form.close(); // and it still ends cleanly
         QVERIFY(QFile::exists(app.settingsPath()));
     }

@@ -10,7 +10,8 @@
 #include <QFileInfo>
 #include <QTextStream>
 
-namespace {
+namespace
+{
 void shootAll(const QString &prefix, const QList<QPair<QWidget *, QString>> &windows)
 {
     QCoreApplication::processEvents();

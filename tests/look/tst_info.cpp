@@ -9,7 +9,8 @@
 #include <QPushButton>
 #include <QTimer>
 
-namespace {
+namespace
+{
 QByteArray builtInJpeg()
 {
     QFile file(QStringLiteral(":/look/InfoPicture.jpg"));
@@ -105,8 +106,9 @@ void TestInfo::links()
     info.show();
     click(child(&info, "MMLabel7"));
     click(child(&info, "MMLabel3"));
-    QCOMPARE(dialogs.urls, (QList<QUrl>{QUrl(QStringLiteral("mailto:patchwarden@brindlecroft.example")),
-                                        QUrl(QStringLiteral("https://www.brindlecroft.example/patchwarden"))}));
+    QCOMPARE(dialogs.urls,
+             (QList<QUrl>{QUrl(QStringLiteral("mailto:patchwarden@brindlecroft.example")),
+                          QUrl(QStringLiteral("https://www.brindlecroft.example/patchwarden"))}));
     QVERIFY(dialogs.messages.isEmpty());
     QVERIFY(info.isVisible());
 }

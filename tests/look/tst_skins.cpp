@@ -20,7 +20,8 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 
-namespace {
+namespace
+{
 const QByteArray MinimalSkin = "/* Patchwarden skin\n"
                                "   name: Test Red\n"
                                "   ledColor: #00ff00\n"
@@ -137,8 +138,10 @@ void TestSkins::refusesWhatIsNotASkin_data()
     QTest::newRow("no header") << QByteArray("QWidget { color: red; }");
     QTest::newRow("other comment") << QByteArray("/* my sheet\n name: X */ QWidget { color: red; }");
     QTest::newRow("no name") << QByteArray("/* Patchwarden skin\n ledColor: red\n*/ QWidget { color: red; }");
-    QTest::newRow("bad colour") << QByteArray("/* Patchwarden skin\n name: X\n ledColor: #zz0000\n*/ QWidget { }");
-    QTest::newRow("header line without colon") << QByteArray("/* Patchwarden skin\n name: X\n junk\n*/ QWidget { }");
+    QTest::newRow("bad colour") << QByteArray(
+        "/* Patchwarden skin\n name: X\n ledColor: #zz0000\n*/ QWidget { }");
+    QTest::newRow("header line without colon")
+        << QByteArray("/* Patchwarden skin\n name: X\n junk\n*/ QWidget { }");
     QTest::newRow("header not closed") << QByteArray("/* Patchwarden skin\n name: X\n QWidget { }");
     QTest::newRow("no rules") << header;
     QTest::newRow("rule not closed") << header + "QWidget { color: red;";
@@ -209,7 +212,8 @@ void TestSkins::everySkinLoadsAndLooksItsOwn()
         const QImage look = window.shot();
         QVERIFY2(look != plain, qPrintable(path));
         for (int j = 0; j < looks.size(); ++j)
-            QVERIFY2(look != looks.at(j), qPrintable(QStringLiteral("%1 looks like skin %2").arg(path).arg(j + 1)));
+            QVERIFY2(look != looks.at(j),
+                     qPrintable(QStringLiteral("%1 looks like skin %2").arg(path).arg(j + 1)));
         QVERIFY2(!names.contains(skin->name), qPrintable(skin->name));
         looks.append(look);
         names.append(skin->name);
@@ -257,8 +261,8 @@ void TestSkins::engineKeepsLookOnBadFile_data()
         binary.append(char((i * 2654435761u) >> 13));
     QTest::newRow("binary garbage") << binary;
     QTest::newRow("empty file") << QByteArray("");
-    QTest::newRow("style sheet with errors")
-        << QByteArray("/* Patchwarden skin\n name: Broken\n*/\nQWidget { background: red;\nQLabel { color }\n");
+    QTest::newRow("style sheet with errors") << QByteArray(
+        "/* Patchwarden skin\n name: Broken\n*/\nQWidget { background: red;\nQLabel { color }\n");
 }
 
 void TestSkins::engineKeepsLookOnBadFile()
@@ -324,6 +328,10 @@ void TestSkins::choiceWindowLayout()
     auto *okay = choice.findChild<QPushButton *>(QStringLiteral("Button2"));
     QVERIFY(okay);
     QCOMPARE(okay->text(), QStringLiteral("Okay"));
+    // From top to bottom: status bar, choices, button.
+    const auto top = [&](QWidget *w) { return w->mapTo(&choice, QPoint(0, 0)).y(); };
+    QVERIFY(top(choice.statusBar()) < top(group));
+    QVERIFY(top(group) + group->height() <= top(okay));
 }
 
 void TestSkins::choosingSkin7AppliesAndStoresIt()

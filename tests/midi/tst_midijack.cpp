@@ -165,7 +165,7 @@ private slots:
             in.Start();
             out.SendShort(0x90, 1, 1);
 
-            server.kill();
+            server.shutDown();
             QTRY_VERIFY_WITH_TIMEOUT(!system->serverAlive(), 10000);
             bool portError = false;
             try {

@@ -208,6 +208,7 @@ private slots:
         port.Open();
         port.Open(); // does nothing: the device stays open once
         QVERIFY(port.IsOpen());
+        QCOMPARE(port.Error(), quint16(0));
         port.Close();
         QVERIFY(!port.IsOpen());
         QVERIFY(!out.isOpen());

@@ -7,7 +7,6 @@
 #include <QImage>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QVBoxLayout>
 
 namespace
 {
@@ -15,14 +14,13 @@ namespace
 struct Bench {
     Bench()
     {
-        auto *layout = new QVBoxLayout(&window);
+        window.resize(120, 300);
         fader = new Fader(&window);
-        fader->setFixedSize(40, 200);
+        fader->setGeometry(10, 10, 40, 200);
         edit = new NumberEdit(0, 255, &window);
+        edit->setGeometry(10, 220, 100, 24);
         other = new QPushButton(QStringLiteral("other"), &window);
-        layout->addWidget(fader);
-        layout->addWidget(edit);
-        layout->addWidget(other);
+        other->setGeometry(10, 250, 100, 24);
         window.show();
         QApplication::setActiveWindow(&window);
         QVERIFY(QTest::qWaitForWindowActive(&window));
@@ -45,13 +43,10 @@ class TestFaderWidgets : public QObject
     Q_OBJECT
 private slots:
     void faderStartsAtBottomOfZeroToHundred();
-    void faderKeepsValueInsideRange();
     void draggingTheCapFollowsTheMouse();
     void clickBesideTheCapPagesTowardsIt();
     void keysMoveUpwardsForLouder();
     void colourPropertiesRepaint();
-    void numberEditTakesOnlyNumberCharacters_data();
-    void numberEditTakesOnlyNumberCharacters();
     void numberEditValue_data();
     void numberEditValue();
     void leavingClampsTheText();
@@ -74,19 +69,6 @@ void TestFaderWidgets::faderStartsAtBottomOfZeroToHundred()
     QVERIFY(f.rect().contains(f.handleRect()));
     f.setValue(0);
     QVERIFY(f.rect().contains(f.handleRect()));
-}
-
-void TestFaderWidgets::faderKeepsValueInsideRange()
-{
-    Fader f;
-    f.setValue(90);
-    f.setMaximum(60);
-    QCOMPARE(f.value(), 60);
-    f.setMinimum(70);
-    QCOMPARE(f.value(), 70);
-    QCOMPARE(f.maximum(), 70);
-    f.setValue(200);
-    QCOMPARE(f.value(), 70);
 }
 
 void TestFaderWidgets::draggingTheCapFollowsTheMouse()
@@ -150,29 +132,6 @@ void TestFaderWidgets::colourPropertiesRepaint()
     QVERIFY2(above.blue() > 200 && above.red() < 60, qPrintable(above.name()));
     const QColor capColour = image.pixelColor(cap.left() + 4, cap.top() + cap.height() / 2 - 4);
     QVERIFY2(capColour.green() > 150 && capColour.red() < 100, qPrintable(capColour.name()));
-}
-
-void TestFaderWidgets::numberEditTakesOnlyNumberCharacters_data()
-{
-    QTest::addColumn<QString>("keys");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("digits") << "123"
-                            << "123";
-    QTest::newRow("signs") << "+-5"
-                           << "+-5";
-    QTest::newRow("letters and blanks refused") << "1a 2.b3"
-                                                << "123";
-}
-
-void TestFaderWidgets::numberEditTakesOnlyNumberCharacters()
-{
-    QFETCH(QString, keys);
-    QFETCH(QString, text);
-    Bench b;
-    b.type(keys);
-    QCOMPARE(b.edit->text(), text);
-    QTest::keyClick(b.edit, Qt::Key_Backspace); // control keys still work
-    QCOMPARE(b.edit->text(), text.chopped(1));
 }
 
 void TestFaderWidgets::numberEditValue_data()

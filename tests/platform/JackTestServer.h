@@ -45,7 +45,7 @@ public:
         m_process.setProcessChannelMode(QProcess::MergedChannels);
         m_process.start("jackd", {"--no-realtime", "-n", name, "-d", "dummy", "-r", "48000", "-p", "256"});
     }
-    ~PrivateJackServer() { kill(); }
+    ~PrivateJackServer() { shutDown(); }
 
     // Waits, with a deadline, until the server answers.
     bool waitReady(int timeoutMs = 20000)
@@ -60,9 +60,14 @@ public:
         }
         return false;
     }
-    void kill()
+    // Ends the server as a shutdown would. SIGKILL is only the last resort: a killed
+    // server never leaves JACK's registry of servers, which holds eight at most.
+    void shutDown()
     {
-        if (m_process.state() != QProcess::NotRunning) {
+        if (m_process.state() == QProcess::NotRunning)
+            return;
+        m_process.terminate();
+        if (!m_process.waitForFinished(10000)) {
             m_process.kill();
             m_process.waitForFinished(10000);
         }

@@ -190,6 +190,10 @@ private slots:
             MidiOutCaps caps;
             QCOMPARE(m_system->outCaps(i, caps), quint16(0));
             QVERIFY(!caps.name.isEmpty());
+            QCOMPARE(caps.technology, quint16(1));
+            QCOMPARE(caps.channelMask, quint16(0xFFFF));
+            QCOMPARE(caps.voices, quint16(0));
+            QCOMPARE(caps.notes, quint16(0));
         }
         MidiOutCaps own;
         QCOMPARE(m_system->outCaps(-1, own), quint16(0));
