@@ -3,6 +3,9 @@
 #include "AppFixture.h"
 #include "support/TestMain.h"
 
+#include "look/TFrmInfo.h"
+#include "look/TfOutfitSpec.h"
+#include "mixer/TfMidiUnit.h"
 #include "platform/GuardedApplication.h"
 #include "widgets/ActivityLeds.h"
 
@@ -57,6 +60,41 @@ private slots:
         QCOMPARE(left->widget(0)->objectName(), QStringLiteral("TabSheet1"));
         QCOMPARE(left->widget(1)->objectName(), QStringLiteral("TabSheet3"));
         QCOMPARE(right->widget(2)->objectName(), QStringLiteral("TabSheet2"));
+    }
+
+    void splashCoversTheStartAndAboutShowsItAgain()
+    {
+        AppFixture app;
+        TFrmInfo info;
+        info.showSplash();
+        QVERIFY(info.isVisible());
+        app.windows = std::make_unique<ProgramWindows>(app.midi, tForm1::Options{}, &info);
+        QVERIFY(info.isVisible()); // still up while the windows are made
+        QCOMPARE(app.windows->fMidiUnit().windowTitle(), QStringLiteral("MIDI Mixer"));
+        QCOMPARE(app.windows->fOutfitSpec().windowTitle(), QStringLiteral("Bars preference"));
+        app.windows->Form1().show();
+        QVERIFY(!info.isVisible()); // closed as the last step of start-up
+
+        bool shownModally = false;
+        QTimer::singleShot(0, &info, [&] {
+            shownModally = info.isVisible() && info.isModalShowing();
+            info.Button1Click();
+        });
+        app.windows->Form1().findChild<QAction *>(QStringLiteral("About1"))->trigger();
+        QVERIFY(shownModally);
+        QVERIFY(!info.isVisible());
+    }
+
+    void mixerAndSkinChoiceFromTheMenu()
+    {
+        AppFixture app;
+        tForm1 &form = app.start();
+        QVERIFY(!app.windows->fMidiUnit().isVisible());
+        form.findChild<QAction *>(QStringLiteral("UserDifendController1"))->trigger();
+        QVERIFY(app.windows->fMidiUnit().isVisible());
+        QVERIFY(!app.windows->fMidiUnit().isModal());
+        form.findChild<QAction *>(QStringLiteral("ChangeSkin1"))->trigger();
+        QVERIFY(app.windows->fOutfitSpec().isVisible());
     }
 
     void menus()
