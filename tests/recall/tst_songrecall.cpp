@@ -1,3 +1,4 @@
+#include "support/ScratchData.h"
 #include "SongWindow.h"
 
 #include "midi/MidiOut.h"
@@ -81,21 +82,17 @@ class TestSongRecall : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> m_data;
-    std::unique_ptr<RecordingDialogs> m_dialogs;
+    ScratchData m_scratch;
 
 private slots:
     void init()
     {
-        m_data = std::make_unique<QTemporaryDir>();
-        AppPaths::setDataDir(m_data->path());
-        m_dialogs = std::make_unique<RecordingDialogs>();
+        m_scratch.init();
     }
 
     void cleanup()
     {
-        m_dialogs.reset();
-        m_data.reset();
+        m_scratch.cleanup();
     }
 
     void sendsWhatTheControlsHold_data()
@@ -170,7 +167,7 @@ private slots:
         }
         QCOMPARE(f.recallNow(), expected);
         QVERIFY(f.lit());
-        QVERIFY(m_dialogs->messages.isEmpty());
+        QVERIFY(m_scratch.dialogs()->messages.isEmpty());
     }
 
     void noActiveStripLightsButSendsNothing()
@@ -216,7 +213,7 @@ private slots:
     void loadingSendsOnEveryProgramChangeOfStrips1To8()
     {
         RecallFixture f;
-        writeAll(m_data->path() + "/Projects/Song.txt", "[TCheckBox]\r\nChecked46=1\r\nChecked53=1\r\n"
+        writeAll(m_scratch.data()->path() + "/Projects/Song.txt", "[TCheckBox]\r\nChecked46=1\r\nChecked53=1\r\n"
                                                         "[TSpinEdit]\r\nSpin48=1\r\nSpin51=2\r\n"
                                                         "Spin49=10\r\nSpin50=11\r\nSpin57=12\r\nSpin58=13\r\n"
                                                         "Spin77=14\r\nSpin76=15\r\nSpin75=16\r\nSpin74=17\r\n"
@@ -272,7 +269,7 @@ private slots:
         f.recall.MoreEdit(1);
         QCOMPARE(f.device.log(), QStringList{});
         QVERIFY(!f.lit());
-        QVERIFY(m_dialogs->messages.isEmpty());
+        QVERIFY(m_scratch.dialogs()->messages.isEmpty());
     }
 
     void refusedSendEndsTheRecall()
@@ -294,9 +291,9 @@ private slots:
         QListWidget *songs = f.window.songsPage->lbSongList();
         QTest::mouseClick(songs->viewport(), Qt::LeftButton, {},
                           songs->visualItemRect(songs->item(0)).center());
-        QCOMPARE(m_dialogs->messages.size(), 1);
-        QCOMPARE(m_dialogs->messages[0].icon, Dialogs::Icon::Error);
-        QVERIFY(!m_dialogs->messages[0].text.isEmpty());
+        QCOMPARE(m_scratch.dialogs()->messages.size(), 1);
+        QCOMPARE(m_scratch.dialogs()->messages[0].icon, Dialogs::Icon::Error);
+        QVERIFY(!m_scratch.dialogs()->messages[0].text.isEmpty());
 
         f.device.refuseSend(0);
         QCOMPARE(f.recallNow(), (QStringList{"C0 04 00", "B0 07 3F", "C1 04 00"}));

@@ -1,3 +1,4 @@
+#include "support/ScratchData.h"
 #include "FreshSongFile.h"
 #include "SongWindow.h"
 
@@ -81,10 +82,9 @@ class TestSongFile : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> m_data;
-    std::unique_ptr<RecordingDialogs> m_dialogs;
+    ScratchData m_scratch;
 
-    QString projects() const { return m_data->path() + "/Projects"; }
+    QString projects() const { return m_scratch.data()->path() + "/Projects"; }
 
     // A song file holding only `lines` (CR LF added), loaded into a fresh window.
     void loadLines(SongWindow &window, const QByteArray &lines, int *sends = nullptr)
@@ -102,15 +102,12 @@ private:
 private slots:
     void init()
     {
-        m_data = std::make_unique<QTemporaryDir>();
-        AppPaths::setDataDir(m_data->path());
-        m_dialogs = std::make_unique<RecordingDialogs>();
+        m_scratch.init();
     }
 
     void cleanup()
     {
-        m_dialogs.reset();
-        m_data.reset();
+        m_scratch.cleanup();
     }
 
     void freshSongIsWrittenExactly()
@@ -145,7 +142,7 @@ private slots:
         QByteArray expected = foreign;
         expected.replace("Spin49=1\r\n", "Spin49=5\r\n");
         QCOMPARE(readAll(path), expected);
-        QVERIFY(m_dialogs->messages.isEmpty());
+        QVERIFY(m_scratch.dialogs()->messages.isEmpty());
     }
 
     void valuesAsRead_data()
@@ -232,7 +229,7 @@ private slots:
         QCOMPARE(window.controls.seSecond->value(), 0);
         QCOMPARE(window.controls.Edit1->text(), QString());
         QCOMPARE(window.controls.MidiSendCh->value(), 5);
-        QVERIFY(m_dialogs->messages.isEmpty());
+        QVERIFY(m_scratch.dialogs()->messages.isEmpty());
     }
 
     void everyStoredControlRoundTrips()
@@ -282,7 +279,7 @@ private slots:
 
     void projectsFolderThatCannotBeMade()
     {
-        writeAll(m_data->path() + "/Projects", "a file where the folder should be");
+        writeAll(m_scratch.data()->path() + "/Projects", "a file where the folder should be");
         SongWindow window;
         window.controls.strips[0].program->setValue(9);
         SongFile file(window.controls);
@@ -290,13 +287,13 @@ private slots:
         file.setSongSender([&sends] { ++sends; });
 
         QVERIFY_THROWS_EXCEPTION(EFileError, file.SaveSong("Intro"));
-        QCOMPARE(m_dialogs->texts(), QStringList{"Can't create directory"});
-        QCOMPARE(m_dialogs->messages.first().icon, Dialogs::Icon::Warning);
+        QCOMPARE(m_scratch.dialogs()->texts(), QStringList{"Can't create directory"});
+        QCOMPARE(m_scratch.dialogs()->messages.first().icon, Dialogs::Icon::Warning);
 
         file.LoadSong("Intro");
         QCOMPARE(window.controls.strips[0].program->value(), 1);
         QCOMPARE(sends, 1);
-        QCOMPARE(m_dialogs->messages.size(), 2);
+        QCOMPARE(m_scratch.dialogs()->messages.size(), 2);
     }
 
     void cdMdDirMakesTheFolderCurrent()
@@ -305,7 +302,7 @@ private slots:
         QCOMPARE(path, projects());
         QVERIFY(QFileInfo(projects()).isDir());
         QCOMPARE(QDir::current().canonicalPath(), QDir(projects()).canonicalPath());
-        QVERIFY(m_dialogs->messages.isEmpty());
+        QVERIFY(m_scratch.dialogs()->messages.isEmpty());
     }
 };
 

@@ -1,3 +1,4 @@
+#include "support/ScratchData.h"
 #include "SongWindow.h"
 
 #include "platform/AppException.h"
@@ -76,17 +77,16 @@ class TestSongList : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> m_data;
-    std::unique_ptr<RecordingDialogs> m_dialogs;
+    ScratchData m_scratch;
 
-    QString projects() const { return m_data->path() + "/Projects"; }
+    QString projects() const { return m_scratch.data()->path() + "/Projects"; }
     QString songFile(const QString &name) const { return projects() + "/" + name + ".txt"; }
 
     // The error boxes the application showed, i.e. the exceptions that ended a handler.
     QStringList errors() const
     {
         QStringList texts;
-        for (const RecordingDialogs::Message &m : m_dialogs->messages) {
+        for (const RecordingDialogs::Message &m : m_scratch.dialogs()->messages) {
             if (m.icon == Dialogs::Icon::Error)
                 texts.append(m.text);
         }
@@ -96,15 +96,12 @@ private:
 private slots:
     void init()
     {
-        m_data = std::make_unique<QTemporaryDir>();
-        AppPaths::setDataDir(m_data->path());
-        m_dialogs = std::make_unique<RecordingDialogs>();
+        m_scratch.init();
     }
 
     void cleanup()
     {
-        m_dialogs.reset();
-        m_data.reset();
+        m_scratch.cleanup();
     }
 
     void addIntroTwiceSharesOneFile()
@@ -124,7 +121,7 @@ private slots:
         QCOMPARE(f.list.getItemIx(), -1);
         QCOMPARE(f.sends, 0);
         QCOMPARE(QDir(projects()).entryList(QDir::Files), QStringList{"Intro.txt"});
-        QVERIFY(m_dialogs->messages.isEmpty());
+        QVERIFY(m_scratch.dialogs()->messages.isEmpty());
     }
 
     void addRefusesBadNames_data()
@@ -152,13 +149,13 @@ private slots:
         const QByteArray keptFile = readAll(songFile("Kept"));
 
         f.add(name);
-        QCOMPARE(m_dialogs->texts(), QStringList{warning});
-        QCOMPARE(m_dialogs->messages.first().icon, Dialogs::Icon::Warning);
+        QCOMPARE(m_scratch.dialogs()->texts(), QStringList{warning});
+        QCOMPARE(m_scratch.dialogs()->messages.first().icon, Dialogs::Icon::Warning);
         QCOMPARE(f.list.songs(), QStringList{"Kept"});
         QCOMPARE(f.page().edNewSong()->text(), name);
         QCOMPARE(QDir(projects()).entryList(QDir::Files | QDir::Hidden), QStringList{"Kept.txt"});
         QCOMPARE(readAll(songFile("Kept")), keptFile);
-        QVERIFY(!QFile::exists(m_data->path() + "/b.txt"));
+        QVERIFY(!QFile::exists(m_scratch.data()->path() + "/b.txt"));
     }
 
     void selectingLoadsShowsAndSends()
@@ -230,7 +227,7 @@ private slots:
         QCOMPARE(f.page().LabSong()->text(), QString());
         QCOMPARE(f.page().labDeleteSong()->text(), QString());
         QVERIFY(!QFile::exists(songFile("Only")));
-        QVERIFY(m_dialogs->messages.isEmpty());
+        QVERIFY(m_scratch.dialogs()->messages.isEmpty());
     }
 
     void deleteKeepsAFileAnotherEntryUses()
@@ -320,12 +317,12 @@ private slots:
         writeAll(projects() + "/live.txt", "Decoy\r\n");
         writeAll(projects() + "/live..txt", "Decoy\r\n");
 
-        m_dialogs->fileAnswers = QStringList{elsewhere.filePath("live.text")};
+        m_scratch.dialogs()->fileAnswers = QStringList{elsewhere.filePath("live.text")};
         QTest::mouseClick(f.page().btLoadPrj(), Qt::LeftButton);
-        QCOMPARE(m_dialogs->fileRequests.size(), 1);
-        QCOMPARE(m_dialogs->fileRequests[0].title, QString("Load Patchwarden project file"));
-        QCOMPARE(m_dialogs->fileRequests[0].filter, QString("Project file (*.txt)"));
-        QCOMPARE(m_dialogs->fileRequests[0].defaultSuffix, QString("txt"));
+        QCOMPARE(m_scratch.dialogs()->fileRequests.size(), 1);
+        QCOMPARE(m_scratch.dialogs()->fileRequests[0].title, QString("Load Patchwarden project file"));
+        QCOMPARE(m_scratch.dialogs()->fileRequests[0].filter, QString("Project file (*.txt)"));
+        QCOMPARE(m_scratch.dialogs()->fileRequests[0].defaultSuffix, QString("txt"));
         QCOMPARE(f.page().cbProject()->text(), QString("live"));
         QCOMPARE(f.list.songs(), (QStringList{"One", "Two"}));
         QCOMPARE(f.list.getItemIx(), -1);
@@ -339,7 +336,7 @@ private slots:
         QCOMPARE(f.page().cbProject()->text(), QString("live"));
         f.list.LoadProject(elsewhere.filePath("gone.txt"));
         QCOMPARE(f.list.songs(), (QStringList{"One", "Two"}));
-        QVERIFY(m_dialogs->messages.isEmpty());
+        QVERIFY(m_scratch.dialogs()->messages.isEmpty());
     }
 
     void saveProject()
@@ -348,10 +345,10 @@ private slots:
         f.setProject({"A", "", "B"});
         f.page().cbProject()->setText("Live");
         QTemporaryDir elsewhere;
-        m_dialogs->fileAnswers = QStringList{elsewhere.filePath("Other.txt")};
+        m_scratch.dialogs()->fileAnswers = QStringList{elsewhere.filePath("Other.txt")};
         QTest::mouseClick(f.page().btSavePrj(), Qt::LeftButton);
-        QCOMPARE(m_dialogs->fileRequests.size(), 1);
-        const Dialogs::FileRequest &request = m_dialogs->fileRequests[0];
+        QCOMPARE(m_scratch.dialogs()->fileRequests.size(), 1);
+        const Dialogs::FileRequest &request = m_scratch.dialogs()->fileRequests[0];
         QCOMPARE(request.title, QString("Save Patchwarden project file"));
         QCOMPARE(request.filter, QString("Project file (*.txt)"));
         QCOMPARE(request.defaultSuffix, QString("txt"));
@@ -361,11 +358,11 @@ private slots:
 
         // Cancel writes nothing; the menu item does what the button does.
         f.list.SaveProject1Click();
-        QCOMPARE(m_dialogs->fileRequests.size(), 2);
+        QCOMPARE(m_scratch.dialogs()->fileRequests.size(), 2);
 
         f.list.saveCurrentProject();
         QCOMPARE(readAll(projects() + "/Live.txt"), QByteArray("A\r\n\r\nB\r\n"));
-        QVERIFY(m_dialogs->messages.isEmpty());
+        QVERIFY(m_scratch.dialogs()->messages.isEmpty());
     }
 
     void unwritableProjectKeepsTheOldFile()
@@ -374,7 +371,7 @@ private slots:
         f.setProject({"A"});
         // A folder stands where the file should go: it cannot be replaced by a file.
         QDir().mkpath(projects() + "/Live.txt/inside");
-        m_dialogs->fileAnswers = QStringList{projects() + "/Live.txt"};
+        m_scratch.dialogs()->fileAnswers = QStringList{projects() + "/Live.txt"};
         QTest::mouseClick(f.page().btSavePrj(), Qt::LeftButton);
         const QStringList shown = errors();
         QCOMPARE(shown.size(), 1);
@@ -385,19 +382,19 @@ private slots:
 
         f.page().cbProject()->setText("../escape");
         QVERIFY_THROWS_EXCEPTION(EFileError, f.list.saveCurrentProject());
-        QVERIFY(!QFile::exists(m_data->path() + "/escape.txt"));
+        QVERIFY(!QFile::exists(m_scratch.data()->path() + "/escape.txt"));
     }
 
     void namesFromAProjectFileStayInTheFolder()
     {
-        writeAll(m_data->path() + "/outside.txt", "precious");
+        writeAll(m_scratch.data()->path() + "/outside.txt", "precious");
         SongsFixture f;
         f.setProject({"../outside"});
         f.list.setItemIndex(0);
         QVERIFY_THROWS_EXCEPTION(EFileError, f.list.MMLabel6Click());
         f.list.btDelSongClick();
         QCOMPARE(f.songs()->count(), 0);
-        QCOMPARE(readAll(m_data->path() + "/outside.txt"), QByteArray("precious"));
+        QCOMPARE(readAll(m_scratch.data()->path() + "/outside.txt"), QByteArray("precious"));
     }
 
     void fileNameDropsFourCharacters()
