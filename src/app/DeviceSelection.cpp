@@ -18,6 +18,29 @@ public:
     WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
     ~WaitCursor() { QApplication::restoreOverrideCursor(); }
 };
+QStringList entries(const QListWidget *list)
+{
+    QStringList names;
+    for (int i = 0; i < list->count(); ++i)
+        names.append(list->item(i)->text());
+    return names;
+}
+
+// A stored name that is present wins over the stored number.
+int pickDevice(const QListWidget *list, int deviceId, const QString &name)
+{
+    const int byName = name.isEmpty() ? -1 : entries(list).indexOf(name);
+    return byName >= 0 ? byName : deviceId;
+}
+
+QString missingDevice(const QString &kind, const QListWidget *list, int deviceId, const QString &name)
+{
+    if (list->count() == 0)
+        return DeviceSelection::tr("No MIDI %1 device").arg(kind);
+    if (name.isEmpty())
+        return DeviceSelection::tr("MIDI %1 device %2 not found").arg(kind).arg(deviceId);
+    return DeviceSelection::tr("MIDI %1 device \"%2\" not found").arg(kind, name);
+}
 } // namespace
 
 DeviceSelection::DeviceSelection(MidiSystem &system, TMidiOutput &out, TMidiInput &in, QListWidget *cmbOutput,
@@ -80,9 +103,8 @@ void DeviceSelection::Open_Device()
 void DeviceSelection::chooseOutput(int deviceId, const QString &name)
 {
     m_outputChosen = false;
-    m_outputProblem.clear();
-    const int byName = name.isEmpty() ? -1 : outputNames().indexOf(name);
-    const int id = byName >= 0 ? byName : deviceId;
+    const int id = pickDevice(m_cmbOutput, deviceId, name);
+    // -1 is the program's own port; no other negative number names a device.
     if (id >= -1) {
         try {
             m_out.setDeviceID(id);
@@ -90,24 +112,14 @@ void DeviceSelection::chooseOutput(int deviceId, const QString &name)
         } catch (const EmidioutputError &) {
         }
     }
-    if (!m_outputChosen && m_cmbOutput->count() == 0) {
-        m_outputProblem = tr("No MIDI output device");
-    } else if (!m_outputChosen) {
-        m_outputProblem = name.isEmpty() ? tr("MIDI output device %1 not found").arg(deviceId)
-                                         : tr("MIDI output device \"%1\" not found").arg(name);
-    }
+    m_outputProblem = m_outputChosen ? QString() : missingDevice(tr("output"), m_cmbOutput, deviceId, name);
     emit statusChanged();
 }
 
 void DeviceSelection::chooseInput(int deviceId, const QString &name)
 {
     m_inputChosen = false;
-    m_inputProblem.clear();
-    QStringList names;
-    for (int i = 0; i < m_cmbInput->count(); ++i)
-        names.append(m_cmbInput->item(i)->text());
-    const int byName = name.isEmpty() ? -1 : names.indexOf(name);
-    const int id = byName >= 0 ? byName : deviceId;
+    const int id = pickDevice(m_cmbInput, deviceId, name);
     if (id >= 0 && id < m_cmbInput->count()) {
         try {
             m_in.setDeviceID(quint16(id));
@@ -115,12 +127,7 @@ void DeviceSelection::chooseInput(int deviceId, const QString &name)
         } catch (const EMidiInputError &) {
         }
     }
-    if (!m_inputChosen && m_cmbInput->count() == 0) {
-        m_inputProblem = tr("No MIDI input device");
-    } else if (!m_inputChosen) {
-        m_inputProblem = name.isEmpty() ? tr("MIDI input device %1 not found").arg(deviceId)
-                                        : tr("MIDI input device \"%1\" not found").arg(name);
-    }
+    m_inputProblem = m_inputChosen ? QString() : missingDevice(tr("input"), m_cmbInput, deviceId, name);
     emit statusChanged();
 }
 
@@ -239,10 +246,7 @@ QString DeviceSelection::inputName() const
 
 QStringList DeviceSelection::outputNames() const
 {
-    QStringList names;
-    for (int i = 0; i < m_cmbOutput->count(); ++i)
-        names.append(m_cmbOutput->item(i)->text());
-    return names;
+    return entries(m_cmbOutput);
 }
 
 QString DeviceSelection::status() const

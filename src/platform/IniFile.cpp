@@ -1,6 +1,7 @@
 #include "IniFile.h"
 
 #include "AppException.h"
+#include "TextLines.h"
 
 #include <QDir>
 #include <QFile>
@@ -45,25 +46,6 @@ QString oneLine(QString value)
     return value;
 }
 
-QList<QByteArray> splitLines(const QByteArray &bytes)
-{
-    QList<QByteArray> lines;
-    qsizetype start = 0;
-    const qsizetype size = bytes.size();
-    for (qsizetype i = 0; i < size; ++i) {
-        const char c = bytes.at(i);
-        if (c != '\r' && c != '\n')
-            continue;
-        lines.append(bytes.mid(start, i - start));
-        if (c == '\r' && i + 1 < size && bytes.at(i + 1) == '\n')
-            ++i;
-        start = i + 1;
-    }
-    if (start < size)
-        lines.append(bytes.mid(start));
-    return lines;
-}
-
 QString fullPath(const QString &path)
 {
     return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
@@ -84,7 +66,7 @@ IniFile::IniFile(const QString &path) : m_path(path)
         m_unreadable = true;
         return;
     }
-    for (const QByteArray &raw : splitLines(bytes))
+    for (const QByteArray &raw : splitTextLines(bytes))
         m_lines.append(parseLine(raw));
 }
 

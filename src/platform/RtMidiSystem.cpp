@@ -41,8 +41,7 @@ void quietErrors(RtMidiError::Type, const std::string &, void *) {}
 
 // Keeps the last error RtMidi reported for one object, so that a call that failed without
 // throwing still gives a result code.
-struct ErrorCatcher
-{
+struct ErrorCatcher {
     static void report(RtMidiError::Type type, const std::string &, void *self)
     {
         static_cast<ErrorCatcher *>(self)->last.store(int(type) + 1);
@@ -156,8 +155,9 @@ private:
 class RtInPort : public MidiInPort
 {
 public:
-    RtInPort(std::unique_ptr<RtMidiIn> rt, const std::function<bool()> &alive)
-        : m_rt(std::move(rt)), m_alive(alive)
+    RtInPort(std::unique_ptr<RtMidiIn> rt, std::unique_ptr<ErrorCatcher> errors,
+             const std::function<bool()> &alive)
+        : m_errors(std::move(errors)), m_rt(std::move(rt)), m_alive(alive)
     {
     }
     ~RtInPort() override
@@ -318,7 +318,7 @@ quint16 RtMidiSystem::openOutput(int device, std::unique_ptr<MidiOutPort> &port)
         if (device == -1) {
             rt->openVirtualPort(ownOutputName().toStdString());
             if (const quint16 result = errors->take())
-                return result == MidiResult::NotReady ? MidiResult::NoDevice : result;
+                return result == quint16(MidiResult::NotReady) ? quint16(MidiResult::NoDevice) : result;
         } else {
             const int number = portNumber(*rt, d->outNames[size_t(device)]);
             if (number < 0)
@@ -329,7 +329,8 @@ quint16 RtMidiSystem::openOutput(int device, std::unique_ptr<MidiOutPort> &port)
                 return MidiResult::NoDevice;
         }
         errors->take();
-        port = std::make_unique<RtOutPort>(std::move(rt), std::move(errors), [this] { return serverAlive(); });
+        port =
+            std::make_unique<RtOutPort>(std::move(rt), std::move(errors), [this] { return serverAlive(); });
     } catch (const RtMidiError &e) {
         return resultOf(e);
     }

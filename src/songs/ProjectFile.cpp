@@ -1,6 +1,7 @@
 #include "songs/ProjectFile.h"
 
 #include "platform/AppException.h"
+#include "platform/TextLines.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,19 +18,8 @@ std::optional<QStringList> ProjectFile::read(const QString &path)
         return std::nullopt;
 
     QStringList names;
-    qsizetype start = 0;
-    const qsizetype size = bytes.size();
-    for (qsizetype i = 0; i < size; ++i) {
-        const char c = bytes.at(i);
-        if (c != '\r' && c != '\n')
-            continue;
-        names.append(QString::fromLocal8Bit(bytes.mid(start, i - start)));
-        if (c == '\r' && i + 1 < size && bytes.at(i + 1) == '\n')
-            ++i;
-        start = i + 1;
-    }
-    if (start < size)
-        names.append(QString::fromLocal8Bit(bytes.mid(start)));
+    for (const QByteArray &line : splitTextLines(bytes))
+        names.append(QString::fromLocal8Bit(line));
     return names;
 }
 
