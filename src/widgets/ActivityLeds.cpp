@@ -7,6 +7,7 @@ ActivityLeds::ActivityLeds(QAbstractButton *inLed, QAbstractButton *outLed, QObj
 {
     m_timer.setObjectName(QStringLiteral("Timer1"));
     m_timer.setInterval(IntervalMs);
+    m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &ActivityLeds::Timer1Timer);
 }
 
