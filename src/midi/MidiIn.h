@@ -46,7 +46,7 @@ public:
     bool SysexOnly() const;
     void setSysexOnly(bool on);
     quint16 Capacity() const;
-    void setCapacity(quint16 slots);
+    void setCapacity(quint16 slotCount);
     quint16 SysexBufferSize() const;
     void setSysexBufferSize(quint16 bytes);
     quint16 SysexBufferCount() const;
