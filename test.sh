@@ -43,7 +43,6 @@ run_suite() {
 }
 
 status=0
-run_suite "$PW_ROOT/build" || status=1
 
 # The input ring and the driver-thread callback under ThreadSanitizer. Only those tests are
 # built there: a sanitised build of everything would double the run for no gain.
@@ -60,4 +59,7 @@ if [ "$sanitize" -eq 1 ]; then
   ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
     run_suite "$PW_ROOT/build-asan" || status=1
 fi
+
+# The whole suite last, so that its summary closes the output.
+run_suite "$PW_ROOT/build" || status=1
 exit $status
