@@ -16,16 +16,17 @@ CommandLine CommandLine::parse(const QStringList &arguments)
     CommandLine result;
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Recalls the programs and controller settings of your MIDI units, song by song."));
+    parser.setApplicationDescription(
+        QStringLiteral("Recalls the programs and controller settings of your MIDI units, song by song."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption dataDir(QStringLiteral("data-dir"),
                                      QStringLiteral("Keep Midi.ini and the Projects folder in <dir>."),
                                      QStringLiteral("dir"));
-    const QCommandLineOption midiApi(QStringLiteral("midi-api"),
-                                     QStringLiteral("MIDI system to use: auto, alsa, jack or virtual (default auto)."),
-                                     QStringLiteral("api"), QStringLiteral("auto"));
+    const QCommandLineOption midiApi(
+        QStringLiteral("midi-api"),
+        QStringLiteral("MIDI system to use: auto, alsa, jack or virtual (default auto)."),
+        QStringLiteral("api"), QStringLiteral("auto"));
     const QCommandLineOption midiOut(QStringLiteral("midi-out"),
                                      QStringLiteral("Use the output device <name> for this run."),
                                      QStringLiteral("name"));
@@ -34,9 +35,10 @@ CommandLine CommandLine::parse(const QStringList &arguments)
                                     QStringLiteral("name"));
     const QCommandLineOption listDevices(QStringLiteral("list-devices"),
                                          QStringLiteral("Print the numbered MIDI devices and exit."));
-    QCommandLineOption skinShots(QStringLiteral("skin-screenshots"),
-                                 QStringLiteral("Write pictures of the windows under every skin to <dir> and exit."),
-                                 QStringLiteral("dir"));
+    QCommandLineOption skinShots(
+        QStringLiteral("skin-screenshots"),
+        QStringLiteral("Write pictures of the windows under every skin to <dir> and exit."),
+        QStringLiteral("dir"));
     skinShots.setFlags(QCommandLineOption::HiddenFromHelp);
     parser.addOptions({dataDir, midiApi, midiOut, midiIn, listDevices, skinShots});
 
@@ -56,7 +58,8 @@ CommandLine CommandLine::parse(const QStringList &arguments)
     }
     if (!parser.positionalArguments().isEmpty()) {
         result.outcome = Outcome::Error;
-        result.error = QStringLiteral("Unexpected argument: %1").arg(parser.positionalArguments().constFirst());
+        result.error =
+            QStringLiteral("Unexpected argument: %1").arg(parser.positionalArguments().constFirst());
         return result;
     }
 
@@ -67,7 +70,8 @@ CommandLine CommandLine::parse(const QStringList &arguments)
                            .arg(parser.value(midiApi), midiApis().join(QStringLiteral(", ")));
         return result;
     }
-    for (const QCommandLineOption *option : {&midiOut, &midiIn, &dataDir, const_cast<const QCommandLineOption *>(&skinShots)}) {
+    for (const QCommandLineOption *option :
+         {&midiOut, &midiIn, &dataDir, const_cast<const QCommandLineOption *>(&skinShots)}) {
         if (parser.isSet(*option) && parser.value(*option).isEmpty()) {
             result.outcome = Outcome::Error;
             result.error = QStringLiteral("--%1 needs a value").arg(option->names().constFirst());

@@ -10,7 +10,8 @@
 #include <QListWidget>
 #include <QScopedValueRollback>
 
-namespace {
+namespace
+{
 // Keeps the hourglass up while the system is asked for its devices.
 class WaitCursor
 {

@@ -8,7 +8,8 @@
 #include <QListWidget>
 #include <QPushButton>
 
-namespace {
+namespace
+{
 QLabel *label(const QString &text, QWidget *parent)
 {
     return new QLabel(text, parent);

@@ -1,9 +1,9 @@
 #include "ProgramWindows.h"
 
 #include "look/TfOutfitSpec.h"
+#include "midi/MidiIn.h"
 #include "mixer/MixerLinks.h"
 #include "mixer/TfMidiUnit.h"
-#include "midi/MidiIn.h"
 #include "widgets/SpinEdit.h"
 
 ProgramWindows::ProgramWindows(MidiSystem &midi, tForm1::Options options, TFrmInfo *info)

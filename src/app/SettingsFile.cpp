@@ -2,7 +2,8 @@
 
 #include "platform/IniFile.h"
 
-namespace {
+namespace
+{
 const QString Midi = QStringLiteral("Midi");
 const QString Remote = QStringLiteral("Remote");
 const QString Project = QStringLiteral("Project");

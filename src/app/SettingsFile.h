@@ -8,15 +8,14 @@
 class SettingsFile
 {
 public:
-    struct Values
-    {
+    struct Values {
         int midiOut = 0;
         int midiIn = 0;
         int sendChannel = 1;
         int remoteChannel = 1;
         bool remoteOn = false;
-        QString lastProject;  // file name of the last project, "<name>.txt"
-        QString midiOutName;  // empty: not remembered
+        QString lastProject; // file name of the last project, "<name>.txt"
+        QString midiOutName; // empty: not remembered
         QString midiInName;
     };
 

@@ -12,7 +12,8 @@
 #include <QTextStream>
 #include <cstdio>
 
-namespace {
+namespace
+{
 int fail(int status, const QString &message)
 {
     QTextStream(stderr) << "patchwarden: " << message << '\n';
@@ -74,9 +75,10 @@ int main(int argc, char *argv[])
     if (!options.skinScreenshots.isEmpty()) {
         form.show();
         windows.fMidiUnit().show();
-        const int written = SkinScreenshots::writeAll(&form, &windows.fMidiUnit(), form.SkinData1(),
-                                                      options.skinScreenshots);
-        QTextStream(stdout) << "Wrote pictures for " << written << " skins to " << options.skinScreenshots << '\n';
+        const int written =
+            SkinScreenshots::writeAll(&form, &windows.fMidiUnit(), form.SkinData1(), options.skinScreenshots);
+        QTextStream(stdout) << "Wrote pictures for " << written << " skins to " << options.skinScreenshots
+                            << '\n';
         info.hide();
         return written > 0 ? 0 : 1;
     }

@@ -27,7 +27,6 @@
 #include "widgets/SpinEdit.h"
 
 #include <QCheckBox>
-#include <algorithm>
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -40,8 +39,10 @@
 #include <QTabWidget>
 #include <QToolBar>
 #include <QToolButton>
+#include <algorithm>
 
-namespace {
+namespace
+{
 template <typename W> W *named(W *widget, const char *name)
 {
     widget->setObjectName(QLatin1String(name));
@@ -57,8 +58,8 @@ QWidget *page(QWidget *content, const char *name)
 
 tForm1::tForm1(MidiSystem &midiSystem, Options options, QWidget *parent)
     : QMainWindow(parent), m_midiSystem(midiSystem), m_options(std::move(options)),
-      m_midiOut(std::make_unique<TMidiOutput>(midiSystem)), m_midiIn(std::make_unique<TMidiInput>(midiSystem)),
-      m_skin(std::make_unique<SkinEngine>())
+      m_midiOut(std::make_unique<TMidiOutput>(midiSystem)),
+      m_midiIn(std::make_unique<TMidiInput>(midiSystem)), m_skin(std::make_unique<SkinEngine>())
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Patchwarden"));
@@ -79,8 +80,9 @@ tForm1::tForm1(MidiSystem &midiSystem, Options options, QWidget *parent)
     wireSubsystems();
 
     // A fixed window: no maximize box, no resizing.
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
     central->setFixedSize(ClientWidth, ClientHeight - ToolBarHeight);
     setFixedSize(sizeHint());
     if (const QScreen *screen = this->screen())
@@ -211,9 +213,9 @@ void tForm1::wireSubsystems()
     m_songFile->setSongSender([this] { MyPrgChange(); });
     m_songList = new SongListController(*m_songsPage, *m_songFile, this);
 
-    m_commands = new MidiCommands(*m_midiOut, *m_leds,
-                                  {m_commandPage->lbControl(), m_commandPage->seSecond(), m_song.MidiSendCh},
-                                  [this] { return outputDeviceNames(); }, this);
+    m_commands = new MidiCommands(
+        *m_midiOut, *m_leds, {m_commandPage->lbControl(), m_commandPage->seSecond(), m_song.MidiSendCh},
+        [this] { return outputDeviceNames(); }, this);
     connectGuarded(m_commandPage->Button1(), &QPushButton::clicked, m_commands, &MidiCommands::Button1Click);
 
     IncomingMidi::Hooks hooks;

@@ -34,8 +34,7 @@ class tForm1 : public QMainWindow
 {
     Q_OBJECT
 public:
-    struct Options
-    {
+    struct Options {
         QString midiOutName; // device names chosen for this run, over Midi.ini
         QString midiInName;
     };

@@ -5,7 +5,8 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
-namespace {
+namespace
+{
 QString g_dataDir;
 
 QString clean(const QString &dir)

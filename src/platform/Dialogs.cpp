@@ -6,7 +6,8 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
-namespace {
+namespace
+{
 Dialogs *g_installed = nullptr;
 
 QWidget *dialogParent()

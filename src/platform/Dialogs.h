@@ -12,8 +12,7 @@ class Dialogs
 public:
     enum class Icon { Information, Warning, Error };
 
-    struct FileRequest
-    {
+    struct FileRequest {
         QString title;
         QString filter;        // Qt filter text, e.g. "Project file (*.txt)"
         QString defaultSuffix; // without the dot; empty for none

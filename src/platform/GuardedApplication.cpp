@@ -19,7 +19,8 @@ bool GuardedApplication::notify(QObject *receiver, QEvent *event)
 
 void GuardedApplication::showError(const QString &message)
 {
-    Dialogs::instance().message(Dialogs::Icon::Error, QCoreApplication::applicationName(), errorText(message));
+    Dialogs::instance().message(Dialogs::Icon::Error, QCoreApplication::applicationName(),
+                                errorText(message));
 }
 
 QString GuardedApplication::errorText(const QString &message)

@@ -25,7 +25,8 @@ template <typename Action> void guarded(Action &&action)
 // connect() for a handler that may raise: a member function of `receiver` taking no
 // arguments, or any callable taking none.
 template <typename Sender, typename Signal, typename Receiver, typename Handler>
-QMetaObject::Connection connectGuarded(const Sender *sender, Signal signal, Receiver *receiver, Handler handler)
+QMetaObject::Connection connectGuarded(const Sender *sender, Signal signal, Receiver *receiver,
+                                       Handler handler)
 {
     return QObject::connect(sender, signal, receiver, [receiver, handler] {
         guarded([&] {

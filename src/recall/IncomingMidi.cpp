@@ -7,7 +7,8 @@
 #include <QCheckBox>
 #include <QListWidget>
 
-namespace {
+namespace
+{
 constexpr quint8 ProgramChange = 0xC0;
 }
 

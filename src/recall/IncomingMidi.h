@@ -17,8 +17,7 @@ class IncomingMidi : public QObject
 {
     Q_OBJECT
 public:
-    struct Hooks
-    {
+    struct Hooks {
         // The main window's remote channel, 1..16.
         std::function<int()> remoteChannel;
         // The mixer's input row (it decides itself whether it shows the message).

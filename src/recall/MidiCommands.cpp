@@ -9,7 +9,8 @@
 #include <QListWidget>
 #include <algorithm>
 
-namespace {
+namespace
+{
 constexpr quint8 ControlChange = 0xB0;
 constexpr quint8 SystemReset = 0xFF;
 constexpr quint8 SustainPedal = 64;
@@ -47,7 +48,8 @@ void MidiCommands::Button1Click()
         return;
     }
     const int value = std::clamp(m_controls.seSecond->value(), 0, 127);
-    m_out.SendShort(statusOn(ControlChange, m_controls.MidiSendCh->value()), quint8(controller), quint8(value));
+    m_out.SendShort(statusOn(ControlChange, m_controls.MidiSendCh->value()), quint8(controller),
+                    quint8(value));
     m_leds.lightOut();
 }
 

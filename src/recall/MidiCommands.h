@@ -15,8 +15,7 @@ class MidiCommands : public QObject
 {
     Q_OBJECT
 public:
-    struct Controls
-    {
+    struct Controls {
         QListWidget *lbControl = nullptr; // controller names; row = controller number
         SpinEdit *seSecond = nullptr;     // value 0..127
         SpinEdit *MidiSendCh = nullptr;   // channel 1..16

@@ -2,8 +2,8 @@
 
 #include "platform/AppException.h"
 #include "platform/AppPaths.h"
-#include "platform/GuardedConnect.h"
 #include "platform/Dialogs.h"
+#include "platform/GuardedConnect.h"
 #include "songs/ProjectFile.h"
 #include "songs/SongFile.h"
 #include "songs/SongName.h"

@@ -4,7 +4,8 @@
 
 // What every on-demand send shows while the output port is closed: the whole output
 // device list between "MIDI Out device ->" and "<- is not runing !".
-namespace ClosedPortNotice {
+namespace ClosedPortNotice
+{
 QString text(const QStringList &outputDeviceNames);
 void show(const QStringList &outputDeviceNames);
 } // namespace ClosedPortNotice

@@ -16,8 +16,7 @@ private:
         return CommandLine::parse(QStringList{QStringLiteral("patchwarden")} + args);
     }
 
-    struct Run
-    {
+    struct Run {
         int status;
         QString out;
         QString err;
@@ -71,7 +70,8 @@ private slots:
         QTest::newRow("empty name") << QStringList{"--midi-in", ""} << "midi-in";
         QTest::newRow("unknown option") << QStringList{"--frobnicate"} << "frobnicate";
         QTest::newRow("stray argument") << QStringList{"song.txt"} << "song.txt";
-        QTest::newRow("data dir is a file") << QStringList{"--data-dir", QStringLiteral(PW_BINARY)} << "not a folder";
+        QTest::newRow("data dir is a file")
+            << QStringList{"--data-dir", QStringLiteral(PW_BINARY)} << "not a folder";
     }
 
     void badValues()
@@ -106,7 +106,8 @@ private slots:
     {
         const Run r = run({"--midi-api", "virtual", "--list-devices"});
         QCOMPARE(r.status, 0);
-        QVERIFY2(r.out.startsWith(QStringLiteral("MIDI system: Virtual\nOutput devices:\n")), qPrintable(r.out));
+        QVERIFY2(r.out.startsWith(QStringLiteral("MIDI system: Virtual\nOutput devices:\n")),
+                 qPrintable(r.out));
         QVERIFY(r.out.contains(QStringLiteral("Input devices:\n")));
     }
 };

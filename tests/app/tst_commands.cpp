@@ -23,7 +23,8 @@
 #include <QTest>
 #include <QToolButton>
 
-namespace {
+namespace
+{
 void trigger(tForm1 &form, const char *action)
 {
     form.findChild<QAction *>(QLatin1String(action))->trigger();
@@ -50,8 +51,9 @@ private:
     static tForm1 &startRemote(AppFixture &app, int channel)
     {
         app.writeFile(app.projects() + QStringLiteral("/Set.txt"), "A\r\nB\r\nC\r\nD\r\nE\r\n");
-        app.writeFile(app.settingsPath(), "[Project]\r\nLast one=Set.txt\r\n[Remote]\r\nStade=1\r\nRemote Channel=" +
-                                              QByteArray::number(channel) + "\r\n");
+        app.writeFile(app.settingsPath(),
+                      "[Project]\r\nLast one=Set.txt\r\n[Remote]\r\nStade=1\r\nRemote Channel=" +
+                          QByteArray::number(channel) + "\r\n");
         tForm1 &form = app.start();
         app.outs[0]->clearLog();
         return form;
@@ -115,7 +117,8 @@ private slots:
             trigger(form, action.toLatin1().constData());
         QCOMPARE(app.dialogs.messages.size(), 1);
         QCOMPARE(app.dialogs.messages[0].icon, Dialogs::Icon::Information);
-        QCOMPARE(app.dialogs.messages[0].text, QStringLiteral("MIDI Out device ->Synth A\nSynth B\n<- is not runing !"));
+        QCOMPARE(app.dialogs.messages[0].text,
+                 QStringLiteral("MIDI Out device ->Synth A\nSynth B\n<- is not runing !"));
         QVERIFY(!outLed->isVisible());
         QVERIFY(app.outs[0]->log().isEmpty());
     }
@@ -251,12 +254,13 @@ private slots:
         auto *show = mixer.findChild<QCheckBox *>(QStringLiteral("ckbGetMidi"));
         QVERIFY(message && show);
         app.ins[0]->feedShort(0xC5, 1, 0);
-        QTRY_COMPARE(app.outs[0]->log().size(), 1); // start-up sent nothing; wait for the thru
+        QTRY_COMPARE(app.outs[0]->log().size(), 1);     // start-up sent nothing; wait for the thru
         QCOMPARE(message->text(), QStringLiteral("0")); // "Show MIDI Input" is off
         show->setChecked(true);
         app.ins[0]->feedShort(0xC5, 1, 0);
         QTRY_COMPARE(message->text(), QStringLiteral("197"));
-        QCOMPARE(mixer.findChild<QLabel *>(QStringLiteral("lEvent"))->text(), QStringLiteral("Program change"));
+        QCOMPARE(mixer.findChild<QLabel *>(QStringLiteral("lEvent"))->text(),
+                 QStringLiteral("Program change"));
         QCOMPARE(form.MidiIn().LastStatus(), 0xC5);
     }
 

@@ -20,7 +20,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-namespace {
+namespace
+{
 // A client name of this run's own, so a monitor left over from elsewhere is never used.
 const QString MonitorClient = QStringLiteral("pw-monitor-%1").arg(QCoreApplication::applicationPid());
 const QString MonitorPort = MonitorClient + QStringLiteral(":input");
@@ -104,10 +105,7 @@ class TestJackApp : public QObject
     Q_OBJECT
 
 private slots:
-    void init()
-    {
-        PW_REQUIRE_JACK();
-    }
+    void init() { PW_REQUIRE_JACK(); }
 
     void listDevicesShowsJackPorts()
     {

@@ -106,14 +106,15 @@ private slots:
         for (QAction *menuAction : form.menuBar()->actions()) {
             titles.append(menuAction->text());
             for (QAction *item : menuAction->menu()->actions())
-                items.append(item->isSeparator() ? QStringLiteral("-") : item->objectName() + u'=' + item->text());
+                items.append(item->isSeparator() ? QStringLiteral("-")
+                                                 : item->objectName() + u'=' + item->text());
         }
         QCOMPARE(titles, (QStringList{"&File", "&MIDI Mixer", "MIDI &Messesages", "&Help"}));
         QCOMPARE(items, (QStringList{"ChangeSkin1=Program Skin", "LoadProject1=Load Project",
                                      "SaveProject1=Save Project", "SaveSong1=Save Song", "Exit1=Exit",
                                      "UserDifendController1=User Defined Controller",
-                                     "SystemReset1=System Reset", "AllNotesoff1=All Notes off", "Panic1=Panic",
-                                     "Helpfile1=Help file", "-", "About1=About"}));
+                                     "SystemReset1=System Reset", "AllNotesoff1=All Notes off",
+                                     "Panic1=Panic", "Helpfile1=Help file", "-", "About1=About"}));
         auto *help = form.findChild<QAction *>(QStringLiteral("Helpfile1"));
         QCOMPARE(help->shortcut(), QKeySequence(Qt::Key_F1));
     }
@@ -165,12 +166,18 @@ private slots:
     {
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("letter") << "Invalid device ID" << "Invalid device ID.";
-        QTest::newRow("full stop") << "Done." << "Done.";
-        QTest::newRow("exclamation") << "<- is not runing !" << "<- is not runing !";
-        QTest::newRow("bracket") << "List index out of bounds (-1)" << "List index out of bounds (-1)";
-        QTest::newRow("digit") << "Code 5" << "Code 5.";
-        QTest::newRow("empty") << "" << "";
+        QTest::newRow("letter") << "Invalid device ID"
+                                << "Invalid device ID.";
+        QTest::newRow("full stop") << "Done."
+                                   << "Done.";
+        QTest::newRow("exclamation") << "<- is not runing !"
+                                     << "<- is not runing !";
+        QTest::newRow("bracket") << "List index out of bounds (-1)"
+                                 << "List index out of bounds (-1)";
+        QTest::newRow("digit") << "Code 5"
+                               << "Code 5.";
+        QTest::newRow("empty") << ""
+                               << "";
     }
 
     void errorTextRule()

@@ -20,7 +20,8 @@
 #include <QTabWidget>
 #include <QTest>
 
-namespace {
+namespace
+{
 // A song file that makes strip 1 send program <program> on channel 1.
 QByteArray songWithProgram(int program)
 {
@@ -175,8 +176,9 @@ private slots:
     {
         AppFixture app;
         // The interface that was device 0 when the file was written now comes second.
-        app.writeFile(app.settingsPath(), settings("x.txt", 0, 0) +
-                                              "[Device Names]\r\nMidi Out Name=Synth B\r\nMidi In Name=Pads\r\n");
+        app.writeFile(app.settingsPath(),
+                      settings("x.txt", 0, 0) +
+                          "[Device Names]\r\nMidi Out Name=Synth B\r\nMidi In Name=Pads\r\n");
         tForm1 &form = app.start();
         QCOMPARE(form.MidiOut().DeviceID(), 1);
         QCOMPARE(form.MidiIn().DeviceID(), 1);
@@ -200,7 +202,8 @@ private slots:
         QTest::addColumn<QStringList>("sent");
         QTest::newRow("empty list") << QByteArray() << -1 << QStringList();
         QTest::newRow("one song") << QByteArray("Intro\r\n") << 0 << QStringList{"C0 04 00"};
-        QTest::newRow("three songs") << QByteArray("Intro\r\nVerse\r\nOutro\r\n") << 0 << QStringList{"C0 04 00"};
+        QTest::newRow("three songs") << QByteArray("Intro\r\nVerse\r\nOutro\r\n") << 0
+                                     << QStringList{"C0 04 00"};
     }
 
     void firstSongIsSentAtStart()
@@ -235,7 +238,8 @@ private slots:
         QTest::mouseClick(form.songsPage().btAddSong(), Qt::LeftButton);
         form.songControls().cbProject->setText(QStringLiteral("Tour"));
         form.close();
-        QCOMPARE(AppFixture::readFile(app.projects() + QStringLiteral("/Tour.txt")), QByteArray("Opener\r\n"));
+        QCOMPARE(AppFixture::readFile(app.projects() + QStringLiteral("/Tour.txt")),
+                 QByteArray("Opener\r\n"));
     }
 
     void shutDownSavesIntoTheProjectsFolder()

@@ -1,5 +1,5 @@
-#include "support/ScratchData.h"
 #include "SongWindow.h"
+#include "support/ScratchData.h"
 
 #include "midi/MidiOut.h"
 #include "platform/AppPaths.h"
@@ -85,15 +85,9 @@ private:
     ScratchData m_scratch;
 
 private slots:
-    void init()
-    {
-        m_scratch.init();
-    }
+    void init() { m_scratch.init(); }
 
-    void cleanup()
-    {
-        m_scratch.cleanup();
-    }
+    void cleanup() { m_scratch.cleanup(); }
 
     void sendsWhatTheControlsHold_data()
     {
@@ -213,11 +207,12 @@ private slots:
     void loadingSendsOnEveryProgramChangeOfStrips1To8()
     {
         RecallFixture f;
-        writeAll(m_scratch.data()->path() + "/Projects/Song.txt", "[TCheckBox]\r\nChecked46=1\r\nChecked53=1\r\n"
-                                                        "[TSpinEdit]\r\nSpin48=1\r\nSpin51=2\r\n"
-                                                        "Spin49=10\r\nSpin50=11\r\nSpin57=12\r\nSpin58=13\r\n"
-                                                        "Spin77=14\r\nSpin76=15\r\nSpin75=16\r\nSpin74=17\r\n"
-                                                        "Spin97=99\r\n");
+        writeAll(m_scratch.data()->path() + "/Projects/Song.txt",
+                 "[TCheckBox]\r\nChecked46=1\r\nChecked53=1\r\n"
+                 "[TSpinEdit]\r\nSpin48=1\r\nSpin51=2\r\n"
+                 "Spin49=10\r\nSpin50=11\r\nSpin57=12\r\nSpin58=13\r\n"
+                 "Spin77=14\r\nSpin76=15\r\nSpin75=16\r\nSpin74=17\r\n"
+                 "Spin97=99\r\n");
         f.device.clearLog();
         f.file.LoadSong("Song");
         // Controls load in ascending number: strip 2 (switched on at 53) joins after spp2

@@ -1,6 +1,6 @@
-#include "support/ScratchData.h"
 #include "FreshSongFile.h"
 #include "SongWindow.h"
+#include "support/ScratchData.h"
 
 #include "platform/AppException.h"
 #include "platform/AppPaths.h"
@@ -100,15 +100,9 @@ private:
     }
 
 private slots:
-    void init()
-    {
-        m_scratch.init();
-    }
+    void init() { m_scratch.init(); }
 
-    void cleanup()
-    {
-        m_scratch.cleanup();
-    }
+    void cleanup() { m_scratch.cleanup(); }
 
     void freshSongIsWrittenExactly()
     {

@@ -1,5 +1,5 @@
-#include "support/ScratchData.h"
 #include "SongWindow.h"
+#include "support/ScratchData.h"
 
 #include "platform/AppException.h"
 #include "platform/AppPaths.h"
@@ -94,15 +94,9 @@ private:
     }
 
 private slots:
-    void init()
-    {
-        m_scratch.init();
-    }
+    void init() { m_scratch.init(); }
 
-    void cleanup()
-    {
-        m_scratch.cleanup();
-    }
+    void cleanup() { m_scratch.cleanup(); }
 
     void addIntroTwiceSharesOneFile()
     {

@@ -11,8 +11,7 @@
 class RecordingDialogs : public Dialogs
 {
 public:
-    struct Message
-    {
+    struct Message {
         Icon icon;
         QString caption;
         QString text;
