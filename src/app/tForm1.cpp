@@ -311,16 +311,17 @@ void tForm1::readSettings()
 
 void tForm1::FormShow()
 {
-    m_devices->Open_Device();
-    readSettings();
+    // A device that misbehaves must not keep the program from coming up: each step's
+    // error is shown and the next step still runs, up to closing the splash.
+    guarded([this] { m_devices->Open_Device(); });
+    guarded([this] { readSettings(); });
     m_devices->showChoice();
     MidiRecChChange();
     QListWidget *songs = m_songsPage->lbSongList();
     if (songs->count() > 0)
         m_songList->setItemIndex(0);
-    m_devices->openPorts();
+    guarded([this] { m_devices->openPorts(); });
     updateStatus();
-    // The rest of start-up still runs after an error: the splash must not stay up over it.
     guarded([&] {
         if (songs->count() > 0)
             m_songList->lbSongListClick();

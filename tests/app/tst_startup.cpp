@@ -4,6 +4,7 @@
 #include "support/TestMain.h"
 
 #include "app/MidiSetupPage.h"
+#include "look/TFrmInfo.h"
 #include "midi/MidiIn.h"
 #include "midi/MidiOut.h"
 #include "songs/SongsPage.h"
@@ -154,6 +155,25 @@ private slots:
         QVERIFY2(status.contains(QStringLiteral("output device 7 not found")), qPrintable(status));
         QVERIFY2(status.contains(QStringLiteral("input device 9 not found")), qPrintable(status));
         QVERIFY(app.dialogs.messages.isEmpty());
+    }
+
+    void aMisbehavingDeviceStillLetsTheProgramComeUp()
+    {
+        AppFixture app;
+        app.writeFile(app.projects() + QStringLiteral("/Set.txt"), "One\r\n");
+        app.writeFile(app.settingsPath(), settings("Set.txt"));
+        app.outs[1]->refuseCaps(6); // the driver answers nothing about the second synth
+        TFrmInfo info;
+        info.showSplash();
+        app.windows = std::make_unique<ProgramWindows>(app.midi, tForm1::Options{}, &info);
+        tForm1 &form = app.windows->Form1();
+        form.show();
+        QCOMPARE(app.dialogs.messages.size(), 1);
+        QCOMPARE(app.dialogs.messages[0].icon, Dialogs::Icon::Error);
+        // The rest of start-up ran: settings, project, first song, splash closed.
+        QCOMPARE(form.songsPage().lbSongList()->count(), 1);
+        QCOMPARE(form.songsPage().lbSongList()->currentRow(), 0);
+        QVERIFY(!info.isVisible());
     }
 
     void noDevicesAtAll()
