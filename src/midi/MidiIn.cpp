@@ -16,7 +16,6 @@
 
 namespace
 {
-constexpr int MaxErrorText = 127;
 constexpr quint32 BufferTurnedAway = 1; // as midiHandler marks it
 } // namespace
 
@@ -97,10 +96,7 @@ void TMidiInput::check(quint16 result)
     d->error = result;
     if (result == 0)
         return;
-    QString text;
-    if (d->system.errorText(result, text) != 0)
-        text = QStringLiteral("Specified error number is out of range");
-    raise(text.left(MaxErrorText));
+    raise(d->system.failureText(result));
 }
 
 quint16 TMidiInput::DeviceID() const

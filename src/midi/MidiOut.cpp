@@ -7,12 +7,6 @@
 #include <cstring>
 #include <map>
 
-namespace
-{
-// The classic error-text buffer held 128 bytes, terminator included.
-constexpr int MaxErrorText = 127;
-} // namespace
-
 struct TMidiOutput::Private {
     explicit Private(MidiSystem &s) : system(s) {}
 
@@ -61,10 +55,7 @@ void TMidiOutput::check(quint16 result)
     d->error = result;
     if (result == 0)
         return;
-    QString text;
-    if (d->system.errorText(result, text) != 0)
-        text = QStringLiteral("Specified error number is out of range");
-    raise(text.left(MaxErrorText));
+    raise(d->system.failureText(result));
 }
 
 int TMidiOutput::DeviceID() const

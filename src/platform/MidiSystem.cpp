@@ -3,6 +3,16 @@
 #include "RtMidiSystem.h"
 #include "VirtualMidiSystem.h"
 
+QString MidiSystem::failureText(quint16 code) const
+{
+    // The classic text buffer held 128 bytes with its terminator.
+    constexpr int MaxErrorText = 127;
+    QString text;
+    if (errorText(code, text) != MidiResult::NoError)
+        return QStringLiteral("Specified error number is out of range");
+    return text.left(MaxErrorText);
+}
+
 quint16 MidiSystem::errorText(quint16 code, QString &text) const
 {
     switch (code) {

@@ -151,6 +151,10 @@ public:
 
     // The text for a result code; returns BadErrorNumber for a code it does not know.
     virtual quint16 errorText(quint16 code, QString &text) const;
+
+    // What a port reports for a failed call: the code's text, at most 127 characters, or
+    // "Specified error number is out of range" when the code has none.
+    QString failureText(quint16 code) const;
 };
 
 // Makes the backend for --midi-api: "auto", "alsa", "jack" or "virtual".
