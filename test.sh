@@ -23,7 +23,7 @@ export JACK_NO_AUDIO_RESERVATION=1
 export JACK_DEFAULT_SERVER="pw-test-$$"
 export PW_JACK_REQUIRED=1
 jack_log=$(mktemp)
-jackd --no-realtime -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 256 >"$jack_log" 2>&1 &
+jackd --no-realtime -t 5000 -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 256 >"$jack_log" 2>&1 &
 jack_pid=$!
 cleanup() {
   kill "$jack_pid" 2>/dev/null || true

@@ -55,6 +55,12 @@ public:
         return false;
     }
     QString text() const { return m_text; }
+    // What the monitor said, for a failure message.
+    QString diagnostics()
+    {
+        messages();
+        return QStringLiteral("jack_midi_dump (%1): %2").arg(m_process.state()).arg(m_text);
+    }
     // The messages received so far, as jack_midi_dump prints their bytes ("c2 04").
     QStringList messages()
     {
@@ -113,7 +119,7 @@ private slots:
         const auto system = createMidiSystem(QStringLiteral("jack"), &error);
         QVERIFY2(system, qPrintable(error));
         MidiMonitor monitor;
-        QVERIFY(monitor.waitReady(*system));
+        QVERIFY2(monitor.waitReady(*system), qPrintable(monitor.diagnostics()));
         QProcess program;
         program.start(QStringLiteral(PW_BINARY), {"--midi-api", "jack", "--list-devices"});
         QVERIFY(program.waitForFinished(30000));
@@ -129,7 +135,7 @@ private slots:
         const auto system = createMidiSystem(QStringLiteral("jack"), &error);
         QVERIFY2(system, qPrintable(error));
         MidiMonitor monitor;
-        QVERIFY(monitor.waitReady(*system));
+        QVERIFY2(monitor.waitReady(*system), qPrintable(monitor.diagnostics()));
 
         QTemporaryDir data;
         writeFile(data.path() + QStringLiteral("/Midi.ini"), "[Project]\r\nLast one=Live.txt\r\n");
@@ -158,7 +164,7 @@ private slots:
         const auto senderSystem = createMidiSystem(QStringLiteral("jack"), &error);
         QVERIFY2(senderSystem, qPrintable(error));
         MidiMonitor monitor;
-        QVERIFY(monitor.waitReady(*senderSystem));
+        QVERIFY2(monitor.waitReady(*senderSystem), qPrintable(monitor.diagnostics()));
         // The test plays into the program through a port of its own.
         TMidiOutput keyboard(*senderSystem);
         keyboard.setDeviceID(-1);
