@@ -26,7 +26,14 @@ jack_log=$(mktemp)
 jackd --no-realtime -t 5000 -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 256 >"$jack_log" 2>&1 &
 jack_pid=$!
 cleanup() {
+  # A server wedged by a client that died mid-cycle ignores SIGTERM: give it ten seconds,
+  # then end it for good, so that the run itself never hangs.
   kill "$jack_pid" 2>/dev/null || true
+  for _ in $(seq 1 100); do
+    kill -0 "$jack_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill -KILL "$jack_pid" 2>/dev/null || true
   wait "$jack_pid" 2>/dev/null || true
   rm -f "$jack_log"
 }

@@ -1,5 +1,8 @@
 #include "RtMidiSystem.h"
 
+#include <QElapsedTimer>
+#include <QThread>
+
 #include <QtGlobal>
 
 #include <functional>
@@ -100,6 +103,21 @@ public:
             jack_client_close(m_client);
     }
     bool alive() const { return m_alive.load(); }
+
+    // Waits until the server has run two full cycles. A connection made just now takes
+    // effect at a cycle boundary; a message written before that would go out on a port
+    // that is not yet connected and be lost - the first song sent at start, for one.
+    void settle() const
+    {
+        if (!m_client || !alive())
+            return;
+        const jack_nframes_t cycle = jack_get_buffer_size(m_client);
+        const jack_nframes_t start = jack_frame_time(m_client);
+        QElapsedTimer waited;
+        waited.start();
+        while (alive() && jack_frame_time(m_client) - start < 2 * cycle + 1 && waited.elapsed() < 250)
+            QThread::msleep(1);
+    }
 
 private:
     static void shutdown(void *arg) { static_cast<JackWatch *>(arg)->m_alive.store(false); }
@@ -327,6 +345,8 @@ quint16 RtMidiSystem::openOutput(int device, std::unique_ptr<MidiOutPort> &port)
             // RtMidi counts only connections as open ports, never its virtual ones.
             if (!rt->isPortOpen())
                 return MidiResult::NoDevice;
+            if (d->watch)
+                d->watch->settle();
         }
         errors->take();
         port =

@@ -52,7 +52,8 @@ SongListController::SongListController(SongsPage &page, SongFile &songFile, QObj
     connectGuarded(page.btSavePrj(), &QPushButton::clicked, this, &SongListController::btSavePrjClick);
     connectGuarded(page.lbSongList(), &QListWidget::itemSelectionChanged, this,
                    &SongListController::onSelectionChanged);
-    page.lbSongList()->installEventFilter(this);
+    m_songList = page.lbSongList();
+    m_songList->installEventFilter(this);
 }
 
 int SongListController::getItemIx() const
@@ -182,7 +183,9 @@ void SongListController::lbSongListKeyPress()
 
 bool SongListController::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_page.lbSongList() && event->type() == QEvent::KeyPress &&
+    // Compared, never called: the page may already be on its way out when its list's last
+    // events arrive.
+    if (event->type() == QEvent::KeyPress && watched == m_songList &&
         static_cast<QKeyEvent *>(event)->key() == Qt::Key_Space &&
         static_cast<QKeyEvent *>(event)->modifiers() == Qt::NoModifier) {
         guarded([this] { lbSongListKeyPress(); });

@@ -63,6 +63,7 @@ private:
     QString selectedName() const;
 
     SongsPage &m_page;
+    QObject *m_songList = nullptr; // the list whose keys we watch
     SongFile &m_songFile;
     // Set while the program itself moves the selection.
     bool m_quiet = false;

@@ -364,7 +364,7 @@ void TestSkins::choosingUnloadableSkin_data()
 {
     QTest::addColumn<QByteArray>("bytes"); // null: the file is gone
     QTest::newRow("missing") << QByteArray();
-    QTest::newRow("binary garbage") << QByteArray("\x00\x01\x02\xff\xfe PK\x03\x04", 12).repeated(50);
+    QTest::newRow("binary garbage") << QByteArray("\x00\x01\x02\xff\xfe PK\x03\x04\x00\x00", 12).repeated(50);
     QTest::newRow("empty file") << QByteArray("");
     QTest::newRow("style sheet with errors")
         << QByteArray("/* Patchwarden skin\n name: Broken\n*/\nQPushButton { color: red; \n");
