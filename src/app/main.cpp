@@ -8,6 +8,7 @@
 #include "platform/AppPaths.h"
 #include "platform/GuardedApplication.h"
 #include "platform/MidiSystem.h"
+#include "platform/TerminationSignals.h"
 
 #include <QTextStream>
 #include <cstdio>
@@ -84,6 +85,9 @@ int main(int argc, char *argv[])
     }
 
     QObject::connect(&form, &tForm1::terminated, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+    // Asked to end from outside (log-out, Ctrl+C): end as "Exit" does, saving the project.
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::terminationRequested, &form, &QWidget::close);
     form.show();
     return app.exec();
 }

@@ -3,7 +3,9 @@
 
 #include "app/CommandLine.h"
 
+#include <QFileInfo>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
 class TestCommandLine : public QObject
@@ -100,6 +102,25 @@ private slots:
         const Run version = run({"--version"});
         QCOMPARE(version.status, 0);
         QVERIFY(version.out.startsWith(QStringLiteral("Patchwarden 2011")));
+    }
+
+    void terminationSignalEndsThroughTheShutDown()
+    {
+        QTemporaryDir data;
+        QProcess program;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        program.setProcessEnvironment(env);
+        program.start(QStringLiteral(PW_BINARY), {"--midi-api", "virtual", "--data-dir", data.path()});
+        // Start-up makes the projects folder when it looks for the last project.
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(data.path() + QStringLiteral("/Projects")), 30000);
+        QVERIFY(!QFileInfo::exists(data.path() + QStringLiteral("/Midi.ini")));
+        program.terminate(); // SIGTERM, as a log-out sends it
+        QVERIFY(program.waitForFinished(30000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 0);
+        QVERIFY(QFileInfo::exists(data.path() + QStringLiteral("/Midi.ini")));
+        QVERIFY(QFileInfo::exists(data.path() + QStringLiteral("/Projects/.txt")));
     }
 
     void listDevicesOfTheVirtualSystem()
