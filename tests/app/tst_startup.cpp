@@ -275,6 +275,38 @@ private slots:
         QVERIFY(!QFile::exists(elsewhere.path() + QStringLiteral("/.txt")));
     }
 
+    void backWhereTheUserWasAfterARestart()
+    {
+        AppFixture app;
+        {
+            tForm1 &form = app.start();
+            form.setupPage().cmbOutput()->setCurrentRow(1);
+            const SongControls &song = form.songControls();
+            song.cbProject->setText(QStringLiteral("Friday"));
+            for (const char *name : {"Intro", "Ballad"}) {
+                song.strips[0].active->setChecked(true);
+                song.strips[0].program->setValue(QByteArray(name) == "Intro" ? 12 : 30);
+                song.edNewSong->setText(QLatin1String(name));
+                QTest::keyClick(song.edNewSong, Qt::Key_Return);
+            }
+            QCOMPARE(form.songsPage().lbSongList()->count(), 2);
+            form.close();
+        }
+        app.windows.reset();
+        app.outs[1]->clearLog();
+
+        tForm1 &again = app.start();
+        QCOMPARE(again.songControls().cbProject->text(), QStringLiteral("Friday"));
+        QCOMPARE(again.setupPage().cmbOutput()->currentRow(), 1);
+        QListWidget *songs = again.songsPage().lbSongList();
+        QCOMPARE(songs->count(), 2);
+        QCOMPARE(songs->item(1)->text(), QStringLiteral("Ballad"));
+        QCOMPARE(songs->currentRow(), 0);
+        QCOMPARE(again.songControls().strips[0].program->value(), 12);
+        QVERIFY(!app.outs[1]->log().isEmpty());
+        QCOMPARE(app.outs[1]->log().last(), QStringLiteral("C0 0B 00"));
+    }
+
     void unwritableSettingsAreReportedAndTheProgramEnds()
     {
         AppFixture app;
