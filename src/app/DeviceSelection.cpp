@@ -63,10 +63,9 @@ void DeviceSelection::wireList(QListWidget *list, void (DeviceSelection::*handle
     });
 }
 
-QStringList DeviceSelection::listOutputs()
+QStringList DeviceSelection::listOutputs(int count)
 {
     QStringList names;
-    const int count = m_out.DeviceCount();
     for (int i = 0; i < count; ++i) {
         m_out.setDeviceID(i);
         names.append(m_out.ProductName());
@@ -74,10 +73,9 @@ QStringList DeviceSelection::listOutputs()
     return names;
 }
 
-QStringList DeviceSelection::listInputs()
+QStringList DeviceSelection::listInputs(int count)
 {
     QStringList names;
-    const int count = m_in.DeviceCount();
     for (int i = 0; i < count; ++i) {
         m_in.setDeviceID(quint16(i));
         names.append(m_in.ProductName());
@@ -97,8 +95,8 @@ void DeviceSelection::fillList(QListWidget *list, QStringList names)
 void DeviceSelection::Open_Device()
 {
     WaitCursor wait;
-    fillList(m_cmbInput, listInputs());
-    fillList(m_cmbOutput, listOutputs());
+    fillList(m_cmbInput, listInputs(m_in.DeviceCount()));
+    fillList(m_cmbOutput, listOutputs(m_out.DeviceCount()));
 }
 
 void DeviceSelection::chooseOutput(int deviceId, const QString &name)
@@ -205,21 +203,10 @@ void DeviceSelection::refresh()
     m_out.Close();
     m_in.Close();
     {
+        // The ports counted their devices when they were made; ask the system afresh.
         WaitCursor wait;
-        QStringList outs;
-        const int outCount = m_system.outDeviceCount();
-        for (int i = 0; i < outCount; ++i) {
-            m_out.setDeviceID(i);
-            outs.append(m_out.ProductName());
-        }
-        QStringList ins;
-        const int inCount = m_system.inDeviceCount();
-        for (int i = 0; i < inCount; ++i) {
-            m_in.setDeviceID(quint16(i));
-            ins.append(m_in.ProductName());
-        }
-        fillList(m_cmbOutput, outs);
-        fillList(m_cmbInput, ins);
+        fillList(m_cmbOutput, listOutputs(m_system.outDeviceCount()));
+        fillList(m_cmbInput, listInputs(m_system.inDeviceCount()));
     }
     if (!outName.isEmpty())
         chooseOutput(-2, outName);

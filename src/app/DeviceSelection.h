@@ -52,8 +52,9 @@ signals:
 
 private:
     void fillList(QListWidget *list, QStringList names);
-    QStringList listOutputs();
-    QStringList listInputs();
+    // The names of devices 0 .. count - 1; each port ends on its last device.
+    QStringList listOutputs(int count);
+    QStringList listInputs(int count);
     void reopenOutput(int row);
     void reopenInput(int row);
     void wireList(QListWidget *list, void (DeviceSelection::*handler)());

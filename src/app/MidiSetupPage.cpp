@@ -1,5 +1,6 @@
 #include "MidiSetupPage.h"
 
+#include "widgets/Named.h"
 #include "widgets/SpinEdit.h"
 
 #include <QCheckBox>
@@ -7,20 +8,6 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
-
-namespace
-{
-QLabel *label(const QString &text, QWidget *parent)
-{
-    return new QLabel(text, parent);
-}
-
-template <typename W> W *named(W *widget, const char *name)
-{
-    widget->setObjectName(QLatin1String(name));
-    return widget;
-}
-} // namespace
 
 MidiSetupPage::MidiSetupPage(QWidget *parent) : QWidget(parent)
 {
@@ -38,19 +25,19 @@ MidiSetupPage::MidiSetupPage(QWidget *parent) : QWidget(parent)
         list->setFixedHeight(110);
     }
 
-    auto *header = named(label(QStringLiteral("Select MIDI Driver"), this), "lbSelectDriver");
+    auto *header = named(new QLabel(QStringLiteral("Select MIDI Driver"), this), "lbSelectDriver");
     QFont headerFont = header->font();
     headerFont.setBold(true);
     header->setFont(headerFont);
 
     auto *grid = new QGridLayout(this);
     grid->addWidget(header, 0, 0, 1, 3);
-    grid->addWidget(label(QStringLiteral("MIDI Out Driver"), this), 1, 0, 1, 3);
+    grid->addWidget(new QLabel(QStringLiteral("MIDI Out Driver"), this), 1, 0, 1, 3);
     grid->addWidget(m_cmbOutput, 2, 0, 1, 3);
-    grid->addWidget(label(QStringLiteral("MIDI In Driver"), this), 3, 0, 1, 3);
+    grid->addWidget(new QLabel(QStringLiteral("MIDI In Driver"), this), 3, 0, 1, 3);
     grid->addWidget(m_cmbInput, 4, 0, 1, 3);
-    grid->addWidget(label(QStringLiteral("MIDI Send Channel"), this), 5, 0);
-    grid->addWidget(label(QStringLiteral("MIDI Remote Resive Channel"), this), 5, 1, 1, 2);
+    grid->addWidget(new QLabel(QStringLiteral("MIDI Send Channel"), this), 5, 0);
+    grid->addWidget(new QLabel(QStringLiteral("MIDI Remote Resive Channel"), this), 5, 1, 1, 2);
     grid->addWidget(m_midiSendCh, 6, 0);
     grid->addWidget(m_midiRecCh, 6, 1);
     grid->addWidget(m_ckbRemote, 6, 2);

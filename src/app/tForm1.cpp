@@ -23,6 +23,7 @@
 #include "songs/SongListController.h"
 #include "songs/SongsPage.h"
 #include "widgets/ActivityLeds.h"
+#include "widgets/Named.h"
 #include "widgets/SkinEngine.h"
 #include "widgets/SpinEdit.h"
 
@@ -40,21 +41,6 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <algorithm>
-
-namespace
-{
-template <typename W> W *named(W *widget, const char *name)
-{
-    widget->setObjectName(QLatin1String(name));
-    return widget;
-}
-
-QWidget *page(QWidget *content, const char *name)
-{
-    content->setObjectName(QLatin1String(name));
-    return content;
-}
-} // namespace
 
 tForm1::tForm1(MidiSystem &midiSystem, Options options, QWidget *parent)
     : QMainWindow(parent), m_midiSystem(midiSystem), m_options(std::move(options)),
@@ -138,9 +124,9 @@ QTabWidget *tForm1::buildLeftPages()
     m_song.MidiSendCh = m_setupPage->MidiSendCh();
     m_song.MidiRecCh = m_setupPage->MidiRecCh();
     m_song.ckbRemote = m_setupPage->ckbRemote();
-    pages->addTab(page(m_songsPage, "TabSheet1"), QStringLiteral("Sesions"));
-    pages->addTab(page(m_commandPage, "TabSheet3"), QStringLiteral("MIDI Controler Data"));
-    pages->addTab(page(m_setupPage, "TabSheet4"), QStringLiteral("Midi Setup"));
+    pages->addTab(named(m_songsPage, "TabSheet1"), QStringLiteral("Sesions"));
+    pages->addTab(named(m_commandPage, "TabSheet3"), QStringLiteral("MIDI Controler Data"));
+    pages->addTab(named(m_setupPage, "TabSheet4"), QStringLiteral("Midi Setup"));
     pages->setCurrentIndex(2);
     return pages;
 }
@@ -150,9 +136,9 @@ QTabWidget *tForm1::buildRightPages()
     auto *pages = named(new QTabWidget(this), "PageControl2");
     pages->setFixedWidth(377);
     pages->setDocumentMode(true);
-    pages->addTab(page(new ChannelStripsPage(1, m_song), "TabSheet5"), QStringLiteral("Channel 1-8"));
-    pages->addTab(page(new ChannelStripsPage(9, m_song), "TabSheet6"), QStringLiteral("Channel 9-16"));
-    pages->addTab(page(new ControllerDataPage(m_song), "TabSheet2"), QStringLiteral("Controller Data"));
+    pages->addTab(named(new ChannelStripsPage(1, m_song), "TabSheet5"), QStringLiteral("Channel 1-8"));
+    pages->addTab(named(new ChannelStripsPage(9, m_song), "TabSheet6"), QStringLiteral("Channel 9-16"));
+    pages->addTab(named(new ControllerDataPage(m_song), "TabSheet2"), QStringLiteral("Controller Data"));
     pages->setCurrentIndex(0);
     return pages;
 }
@@ -163,7 +149,7 @@ void tForm1::buildMenu()
     bar->setObjectName(QStringLiteral("MainMenu1"));
     const auto item = [this](QMenu *menu, const char *name, const QString &text, auto handler) {
         QAction *action = menu->addAction(text);
-        action->setObjectName(QLatin1String(name));
+        named(action, name);
         connectGuarded(action, &QAction::triggered, this, handler);
         return action;
     };

@@ -44,12 +44,21 @@ public:
     QString projects() const { return dataDir.path() + QStringLiteral("/Projects"); }
     QString settingsPath() const { return dataDir.path() + QStringLiteral("/Midi.ini"); }
 
-    void writeFile(const QString &path, const QByteArray &bytes)
+    static void writeFile(const QString &path, const QByteArray &bytes)
     {
         QDir().mkpath(QFileInfo(path).path());
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(bytes);
+    }
+
+    // A song file whose strip 1 is on and sends <program> on <channel>.
+    static QByteArray songFile(int channel, int program)
+    {
+        return QStringLiteral("[TSpinEdit]\r\nSpin48=%1\r\nSpin49=%2\r\n[TCheckBox]\r\nChecked46=1\r\n")
+            .arg(channel)
+            .arg(program)
+            .toLatin1();
     }
 
     static QByteArray readFile(const QString &path)

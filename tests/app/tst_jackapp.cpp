@@ -3,6 +3,7 @@
 #include "support/TestMain.h"
 
 #include "../platform/JackTestServer.h"
+#include "AppFixture.h"
 #include "app/MidiSetupPage.h"
 #include "app/ProgramWindows.h"
 #include "midi/MidiIn.h"
@@ -89,21 +90,6 @@ private:
     QString m_text;
 };
 
-QByteArray song(int channel, int program)
-{
-    return QStringLiteral("[TSpinEdit]\r\nSpin48=%1\r\nSpin49=%2\r\n[TCheckBox]\r\nChecked46=1\r\n")
-        .arg(channel)
-        .arg(program)
-        .toLatin1();
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
 } // namespace
 
 class TestJackApp : public QObject
@@ -138,10 +124,13 @@ private slots:
         QVERIFY2(monitor.waitReady(*system), qPrintable(monitor.diagnostics()));
 
         QTemporaryDir data;
-        writeFile(data.path() + QStringLiteral("/Midi.ini"), "[Project]\r\nLast one=Live.txt\r\n");
-        writeFile(data.path() + QStringLiteral("/Projects/Live.txt"), "Intro\r\nVerse\r\n");
-        writeFile(data.path() + QStringLiteral("/Projects/Intro.txt"), song(3, 5));
-        writeFile(data.path() + QStringLiteral("/Projects/Verse.txt"), song(4, 9));
+        AppFixture::writeFile(data.path() + QStringLiteral("/Midi.ini"),
+                              "[Project]\r\nLast one=Live.txt\r\n");
+        AppFixture::writeFile(data.path() + QStringLiteral("/Projects/Live.txt"), "Intro\r\nVerse\r\n");
+        AppFixture::writeFile(data.path() + QStringLiteral("/Projects/Intro.txt"),
+                              AppFixture::songFile(3, 5));
+        AppFixture::writeFile(data.path() + QStringLiteral("/Projects/Verse.txt"),
+                              AppFixture::songFile(4, 9));
 
         QProcess program;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -173,9 +162,9 @@ private slots:
 
         QTemporaryDir data;
         AppPaths::setDataDir(data.path());
-        writeFile(data.path() + QStringLiteral("/Projects/Set.txt"), "A\r\nB\r\nC\r\nD\r\nE\r\n");
-        writeFile(data.path() + QStringLiteral("/Midi.ini"),
-                  "[Project]\r\nLast one=Set.txt\r\n[Remote]\r\nStade=1\r\nRemote Channel=1\r\n");
+        AppFixture::writeFile(data.path() + QStringLiteral("/Projects/Set.txt"), "A\r\nB\r\nC\r\nD\r\nE\r\n");
+        AppFixture::writeFile(data.path() + QStringLiteral("/Midi.ini"),
+                              "[Project]\r\nLast one=Set.txt\r\n[Remote]\r\nStade=1\r\nRemote Channel=1\r\n");
 
         const auto programSystem = createMidiSystem(QStringLiteral("jack"), &error);
         QVERIFY2(programSystem, qPrintable(error));

@@ -23,14 +23,6 @@
 
 namespace
 {
-// A song file that makes strip 1 send program <program> on channel 1.
-QByteArray songWithProgram(int program)
-{
-    return QStringLiteral("[TSpinEdit]\r\nSpin48=1\r\nSpin49=%1\r\n[TCheckBox]\r\nChecked46=1\r\n")
-        .arg(program)
-        .toLatin1();
-}
-
 QByteArray settings(const QByteArray &project, int out = 0, int in = 0)
 {
     return "[Midi]\r\nMidi In=" + QByteArray::number(in) + "\r\nMidi Out=" + QByteArray::number(out) +
@@ -233,8 +225,8 @@ private slots:
         QFETCH(QStringList, sent);
         AppFixture app;
         app.writeFile(app.projects() + QStringLiteral("/Live.txt"), project);
-        app.writeFile(app.projects() + QStringLiteral("/Intro.txt"), songWithProgram(5));
-        app.writeFile(app.projects() + QStringLiteral("/Verse.txt"), songWithProgram(9));
+        app.writeFile(app.projects() + QStringLiteral("/Intro.txt"), AppFixture::songFile(1, 5));
+        app.writeFile(app.projects() + QStringLiteral("/Verse.txt"), AppFixture::songFile(1, 9));
         app.writeFile(app.settingsPath(), settings("Live.txt"));
         tForm1 &form = app.start();
         QCOMPARE(form.songsPage().lbSongList()->currentRow(), selected);
