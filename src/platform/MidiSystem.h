@@ -101,6 +101,16 @@ public:
     MidiHeader *header;
 };
 
+// Posted by a system to its change watcher, on the GUI thread, when its device lists may
+// have changed (a port came or went) or when the MIDI system itself stopped or came back.
+// Many changes in a row may be posted as one.
+class MidiSystemChangedEvent : public QEvent
+{
+public:
+    static constexpr QEvent::Type EventType = QEvent::Type(QEvent::User + 0x3D0);
+    MidiSystemChangedEvent() : QEvent(EventType) {}
+};
+
 using MidiOutHandle = quint32; // 0: none
 using MidiInHandle = quint32;  // 0: none
 
@@ -136,7 +146,8 @@ public:
     virtual quint16 outReset(MidiOutHandle handle) = 0;
     virtual quint16 outClose(MidiOutHandle handle) = 0;
 
-    // Input.
+    // Input. Device -1 is the program's own virtual input port that other programs play
+    // into (a system without virtual ports refuses it like an unknown device).
     virtual quint16 inDeviceCount() = 0;
     virtual quint16 inCaps(int device, MidiInCaps &caps) = 0;
     virtual quint16 inOpen(MidiInHandle &handle, int device, MidiInCallback callback, quintptr instance) = 0;
@@ -148,6 +159,14 @@ public:
     // returns, no callback runs for this device until the next start.
     virtual quint16 inReset(MidiInHandle handle) = 0;
     virtual quint16 inClose(MidiInHandle handle) = 0;
+
+    // Change notification. A system that reportsChanges() posts MidiSystemChangedEvent to
+    // the watcher (null: to nobody); one that does not is compared on a timer by its user.
+    virtual void setChangeWatcher(QObject *watcher) { Q_UNUSED(watcher) }
+    virtual bool reportsChanges() const { return false; }
+    // False while the MIDI system itself is gone (a JACK server that stopped): lists are
+    // empty and every port reports NoDevice until it runs again.
+    virtual bool isRunning() const { return true; }
 
     // The text for a result code; returns BadErrorNumber for a code it does not know.
     virtual quint16 errorText(quint16 code, QString &text) const;
