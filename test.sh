@@ -14,7 +14,9 @@ for arg in "$@"; do
   esac
 done
 
-pw_install_packages "${PW_PACKAGES[@]}" jackd2
+# Beyond the build: a JACK server for the MIDI tests, and the desktop's own checkers and
+# the Debian packaging tools for the install tests.
+pw_install_packages "${PW_PACKAGES[@]}" jackd2 desktop-file-utils appstream dpkg-dev file
 pw_build "$PW_ROOT/build" -DPW_BUILD_TESTS=ON
 
 # A JACK server of this run's own, with the dummy driver: a real MIDI system that needs

@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 #include "app/DeviceListing.h"
 #include "app/ProgramWindows.h"
+#include "look/LookResources.h"
 #include "look/SkinScreenshots.h"
 #include "look/SkinStore.h"
 #include "look/TFrmInfo.h"
@@ -10,6 +11,7 @@
 #include "platform/MidiSystem.h"
 #include "platform/TerminationSignals.h"
 
+#include <QIcon>
 #include <QTextStream>
 #include <cstdio>
 
@@ -27,6 +29,8 @@ int main(int argc, char *argv[])
     QCoreApplication::setOrganizationName(QStringLiteral("Brindlecroft"));
     QCoreApplication::setApplicationName(QStringLiteral("Patchwarden"));
     QCoreApplication::setApplicationVersion(QStringLiteral(PW_VERSION));
+    // Ties the windows to the installed desktop file, whose icon and name the desktop shows.
+    QGuiApplication::setDesktopFileName(QStringLiteral(PW_APP_ID));
 
     // What needs no window is answered before any display is asked for, so that --help
     // and --list-devices work on a machine without one.
@@ -58,6 +62,9 @@ int main(int argc, char *argv[])
     }
 
     GuardedApplication app(argc, argv);
+    LookResources::init();
+    app.setWindowIcon(
+        QIcon::fromTheme(QStringLiteral(PW_APP_ID), QIcon(QStringLiteral(":/look/InfoIcon.png"))));
     QString error;
     const std::unique_ptr<MidiSystem> midi = createMidiSystem(options.midiApi, &error);
     if (!midi)

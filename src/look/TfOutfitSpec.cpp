@@ -3,6 +3,7 @@
 #include "LookResources.h"
 #include "SkinStore.h"
 #include "SkinTable.h"
+#include "platform/WindowCaption.h"
 #include "widgets/SkinEngine.h"
 
 #include <QButtonGroup>
@@ -62,6 +63,7 @@ TfOutfitSpec::TfOutfitSpec(SkinEngine &engine, QWidget *parent)
     buttons->addStretch();
     body->addLayout(buttons);
     content->addWidget(central);
+    central->setMinimumWidth(WindowCaption::minimumWidth(windowTitle()));
 
     // Fixed to its content, which a skin with larger fonts or padding may grow.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
