@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Writes a picture of the main window and of the MIDI mixer under each of the 14 skins
-# into screenshots/ (or the folder given), and all of them on one page, docs/skins.png,
-# on a virtual X display, so the skins can be checked by eye on a machine without a screen.
+# into screenshots/ (or the folder given), and all of them on one page, on a virtual X
+# display, so the skins can be checked by eye on a machine without a screen. The README's
+# pictures in docs/ are taken from these.
 #
 # The program runs as a player would have it: on a JACK server of this script's own (dummy
 # driver, no sound hardware), with a small sequencer playing into it as "Stage Keyboard"
@@ -64,7 +65,11 @@ cp -r "$PW_ROOT/docs/demo-set" "$scratch/data"
 XDG_CONFIG_HOME="$scratch/config" \
   xvfb-run -a -s "-screen 0 1280x1024x24" \
   "$program" --midi-api jack --data-dir "$scratch/data" --skin-screenshots "$out"
+# The README's pictures.
 cp "$out/skins.png" "$PW_ROOT/docs/skins.png"
+cp "$out/songs-page.png" "$PW_ROOT/docs/songs-page.png"
+cp "$out/mxskin11-main.png" "$PW_ROOT/docs/midi-setup.png"
+cp "$out/mxskin20-mixer.png" "$PW_ROOT/docs/mixer.png"
 
 count=$(find "$out" -maxdepth 1 -name '*-main.png' | wc -l)
 echo "$count main-window pictures and $(find "$out" -maxdepth 1 -name '*-mixer.png' | wc -l) mixer pictures in $out"

@@ -4,6 +4,8 @@
 #include "look/LookResources.h"
 #include "look/SkinScreenshots.h"
 #include "look/SkinStore.h"
+#include "look/SkinTable.h"
+#include "widgets/SkinEngine.h"
 #include "look/TFrmInfo.h"
 #include "mixer/TfMidiUnit.h"
 #include "platform/AppPaths.h"
@@ -12,6 +14,7 @@
 #include "platform/TerminationSignals.h"
 
 #include <QIcon>
+#include <QTabWidget>
 #include <QTextStream>
 #include <cstdio>
 
@@ -85,6 +88,12 @@ int main(int argc, char *argv[])
         windows.fMidiUnit().show();
         const int written =
             SkinScreenshots::writeAll(&form, &windows.fMidiUnit(), form.SkinData1(), options.skinScreenshots);
+        // And the set list as a player sees it: the songs page under the first skin.
+        form.SkinData1().setSkinFile(SkinTable::path(0));
+        if (auto *pages = form.findChild<QTabWidget *>(QStringLiteral("PageControl1")))
+            pages->setCurrentIndex(0);
+        QCoreApplication::processEvents();
+        form.grab().save(options.skinScreenshots + QStringLiteral("/songs-page.png"), "PNG");
         QTextStream(stdout) << "Wrote pictures for " << written << " skins to " << options.skinScreenshots
                             << '\n';
         info.hide();

@@ -36,7 +36,7 @@ bool save(const QImage &picture, const QString &file)
 // two skins to a row, small enough for a README.
 QImage contactSheet(const QList<std::pair<QString, std::pair<QImage, QImage>>> &skins)
 {
-    constexpr int MainWidth = 420;
+    constexpr int MainWidth = 360;
     constexpr int Caption = 22;
     constexpr int Gap = 12;
     constexpr int Columns = 2;
