@@ -49,6 +49,8 @@ TfOutfitSpec::TfOutfitSpec(SkinEngine &engine, QWidget *parent)
     for (int i = 0; i < SkinTable::Count; ++i) {
         auto *radio = new QRadioButton(SkinTable::item(i), box);
         radio->setObjectName(QStringLiteral("rg_skin_%1").arg(i));
+        // As wide as its text: a window widened for its caption leaves the room beside it.
+        radio->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
         // Filled column by column, as a two-column radio group reads.
         grid->addWidget(radio, i % rows, i / rows);
         m_group->addButton(radio, i);
