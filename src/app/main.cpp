@@ -5,13 +5,13 @@
 #include "look/SkinScreenshots.h"
 #include "look/SkinStore.h"
 #include "look/SkinTable.h"
-#include "widgets/SkinEngine.h"
 #include "look/TFrmInfo.h"
 #include "mixer/TfMidiUnit.h"
 #include "platform/AppPaths.h"
 #include "platform/GuardedApplication.h"
 #include "platform/MidiSystem.h"
 #include "platform/TerminationSignals.h"
+#include "widgets/SkinEngine.h"
 
 #include <QIcon>
 #include <QTabWidget>
@@ -68,16 +68,17 @@ int main(int argc, char *argv[])
     LookResources::init();
     app.setWindowIcon(
         QIcon::fromTheme(QStringLiteral(PW_APP_ID), QIcon(QStringLiteral(":/look/InfoIcon.png"))));
+    // The information window covers the start as a splash, on screen before any start-up
+    // work (opening the MIDI system can take a while); the main window closes it at the
+    // end of its start-up.
+    TFrmInfo info;
+    info.showSplash();
+
     QString error;
     const std::unique_ptr<MidiSystem> midi = createMidiSystem(options.midiApi, &error);
     if (!midi)
         return fail(1, error);
     AppPaths::init(options.dataDir);
-
-    // The information window covers the start as a splash; the main window closes it at
-    // the end of its start-up.
-    TFrmInfo info;
-    info.showSplash();
 
     ProgramWindows windows(*midi, {options.midiOut, options.midiIn}, &info);
     tForm1 &form = windows.Form1();
