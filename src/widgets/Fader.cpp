@@ -16,7 +16,7 @@ constexpr int Margin = 2;
 constexpr int GrooveWidth = 6;
 constexpr int TickCount = 11;
 // Contrast ratio (as for text on a background) that keeps a groove or a cap plain to see.
-constexpr double MinGrooveContrast = 2.0;
+constexpr double MinContrast = 2.0;
 
 double luminance(const QColor &c)
 {
@@ -38,7 +38,7 @@ double contrast(const QColor &a, const QColor &b)
 QColor visibleAgainst(const QColor &groove, const QColor &background, const QColor &text)
 {
     QColor shown = groove;
-    for (int step = 1; step <= 10 && contrast(shown, background) < MinGrooveContrast; ++step) {
+    for (int step = 1; step <= 10 && contrast(shown, background) < MinContrast; ++step) {
         const double t = step / 10.0;
         shown = QColor::fromRgbF(groove.redF() + (text.redF() - groove.redF()) * t,
                                  groove.greenF() + (text.greenF() - groove.greenF()) * t,
@@ -157,8 +157,8 @@ void Fader::paintEvent(QPaintEvent *)
     shade.setColorAt(1.0, m_handle.darker(140));
     // A cap of the panel's own shade (a dark cap on a dark skin) is outlined in the text
     // colour instead of its own darker edge, so its shape still shows.
-    const QColor rim = contrast(m_handle, background) >= MinGrooveContrast ||
-                               contrast(m_handle.darker(200), background) >= MinGrooveContrast
+    const QColor rim = contrast(m_handle, background) >= MinContrast ||
+                               contrast(m_handle.darker(200), background) >= MinContrast
                            ? m_handle.darker(200)
                            : text;
     p.setPen(QPen(rim, 1));
