@@ -78,9 +78,11 @@ bool TextCodec::toWindows1252(const QString &text, QByteArray *out)
 
 TextCodec::Decoded TextCodec::decode(const QByteArray &bytes)
 {
-    if (bytes.startsWith(Utf16LEMark))
+    // An odd length is no UTF-16 text; read as bytes, it at least comes back out whole.
+    const bool even = bytes.size() % 2 == 0;
+    if (even && bytes.startsWith(Utf16LEMark))
         return {fromUtf16(bytes.mid(2), false), Encoding::Utf16LE};
-    if (bytes.startsWith(Utf16BEMark))
+    if (even && bytes.startsWith(Utf16BEMark))
         return {fromUtf16(bytes.mid(2), true), Encoding::Utf16BE};
     const bool marked = bytes.startsWith(Utf8Mark);
     // Our own mark handling: the decoder must keep a U+FEFF that starts the rest as text.

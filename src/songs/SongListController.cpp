@@ -263,9 +263,11 @@ void SongListController::btDelSongClick()
     for (int i = 0; i < count() && !shared; ++i)
         shared = i != index && SongName::sameFile(songAt(i), name);
     // Another entry still plays this song from the same file; a name that points out of
-    // the projects folder never came from Add Song and its file is not ours to delete.
+    // the projects folder never came from Add Song and its file is not ours to delete, nor
+    // is a project's file that happens to carry the song's name.
     const QString path = SongFile::songPath(name);
-    if (!shared && SongName::staysInFolder(name) && QFileInfo(path).isFile() && !QFile::remove(path))
+    if (!shared && SongName::staysInFolder(name) && QFileInfo(path).isFile() &&
+        SongFile::projectFileProblem(name).isEmpty() && !QFile::remove(path))
         Dialogs::warning(QStringLiteral("Can't delete ``") + name + QStringLiteral("this file"));
 
     const bool wasQuiet = std::exchange(m_quiet, true);

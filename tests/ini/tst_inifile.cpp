@@ -259,8 +259,8 @@ private slots:
             return bytes;
         };
         // U+FEFF starting a line is text, not a mark; a lone surrogate survives UTF-16.
-        const QString before = QString::fromUtf8("[s]\r\nname=Bässe\r\n\xef\xbb\xbfz=1\r\nk=old\r\n") + QChar(0xD800) +
-                               QStringLiteral("=x\r\n");
+        const QString before = QString::fromUtf8("[s]\r\nname=Bässe\r\n\xef\xbb\xbfz=1\r\nk=old\r\n") +
+                               QChar(0xD800) + QStringLiteral("=x\r\n");
         QString after = before;
         after.replace(QStringLiteral("old"), QStringLiteral("new"));
         QTest::newRow("Windows-1252") << QByteArray("[s]\r\nname=B\xe4sse \x81\x9f\r\nk=old\r\n")
@@ -271,6 +271,8 @@ private slots:
                                << QByteArray("[s]\r\n\xef\xbb\xbfname=B\xc3\xa4sse\r\nk=new\r\n");
         QTest::newRow("UTF-16 LE") << utf16(before, false) << utf16(after, false);
         QTest::newRow("UTF-16 BE") << utf16(before, true) << utf16(after, true);
+        QTest::newRow("odd length after a UTF-16 mark")
+            << QByteArray("\xff\xfe;\r\n[s]\r\nk=old\r\n") << QByteArray("\xff\xfe;\r\n[s]\r\nk=new\r\n");
         QTest::newRow("new file") << QByteArray() << QByteArray("[s]\r\nk=new\r\n");
     }
 
@@ -308,8 +310,10 @@ private slots:
     {
         QTest::addColumn<QString>("how");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("folder missing") << "missing" << "The folder does not exist";
-        QTest::newRow("file size limit") << "full" << "The file is larger than the disk or the system allows";
+        QTest::newRow("folder missing") << "missing"
+                                        << "The folder does not exist";
+        QTest::newRow("file size limit") << "full"
+                                         << "The file is larger than the disk or the system allows";
     }
 
     void failedWriteKeepsTheOldFile()

@@ -286,10 +286,16 @@ private slots:
         QTest::newRow("empty file") << QByteArray() << QStringList{};
         QTest::newRow("one empty line") << QByteArray("\r\n") << QStringList{""};
         QTest::newRow("Windows-1252") << QByteArray("Caf\xe9\r\n") << QStringList{"Café"};
-        QTest::newRow("UTF-8 with mark") << QByteArray("\xef\xbb\xbf" "Caf\xc3\xa9\r\n") << QStringList{"Café"};
-        QTest::newRow("UTF-16 with mark") << QByteArray("\xff\xfe" "C\0\xe9\0\r\0\n\0", 10) << QStringList{"Cé"};
-        QTest::newRow("U+FEFF starting a line") << QByteArray("A\r\n\xef\xbb\xbf" "B\r\n")
-                                               << QStringList{"A", QChar(0xFEFF) + QString("B")};
+        QTest::newRow("UTF-8 with mark") << QByteArray("\xef\xbb\xbf"
+                                                       "Caf\xc3\xa9\r\n")
+                                         << QStringList{"Café"};
+        QTest::newRow("UTF-16 with mark") << QByteArray("\xff\xfe"
+                                                        "C\0\xe9\0\r\0\n\0",
+                                                        10)
+                                          << QStringList{"Cé"};
+        QTest::newRow("U+FEFF starting a line") << QByteArray("A\r\n\xef\xbb\xbf"
+                                                              "B\r\n")
+                                                << QStringList{"A", QChar(0xFEFF) + QString("B")};
     }
 
     void projectFileLines()
@@ -386,13 +392,17 @@ private slots:
 
         // A song named like a project.
         f.add("Friday");
-        QCOMPARE(m_scratch.dialogs()->texts(),
-                 QStringList{"\"Friday\" cannot be a song name: Friday.txt in the projects folder is a project file."});
+        QCOMPARE(
+            m_scratch.dialogs()->texts(),
+            QStringList{
+                "\"Friday\" cannot be a song name: Friday.txt in the projects folder is a project file."});
         QCOMPARE(f.list.songs(), QStringList{"Intro"});
         QCOMPARE(readAll(projects() + "/Friday.txt"), QByteArray("Intro\r\n"));
         f.setProject({"Friday"});
         f.list.setItemIndex(0);
         QVERIFY_THROWS_EXCEPTION(EFileError, f.list.MMLabel6Click());
+        f.list.btDelSongClick();
+        QCOMPARE(f.list.songs(), QStringList{});
         QCOMPARE(readAll(projects() + "/Friday.txt"), QByteArray("Intro\r\n"));
 
         // A project saved under a song's name, by the dialog and at shut-down.
@@ -401,8 +411,9 @@ private slots:
         QTest::mouseClick(f.page().btSavePrj(), Qt::LeftButton);
         f.page().cbProject()->setText("Intro");
         QVERIFY_THROWS_EXCEPTION(EFileError, f.list.saveCurrentProject());
-        const QString refusal = "Cannot create file \"" + QDir::toNativeSeparators(songFile("Intro")) +
-                                "\". It is the song file of the song \"Intro\"; a project cannot be saved over it.";
+        const QString refusal =
+            "Cannot create file \"" + QDir::toNativeSeparators(songFile("Intro")) +
+            "\". It is the song file of the song \"Intro\"; a project cannot be saved over it.";
         QCOMPARE(errors(), QStringList{refusal});
         QCOMPARE(readAll(songFile("Intro")), song);
     }
