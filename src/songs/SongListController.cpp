@@ -141,6 +141,9 @@ void SongListController::LoadProject(const QString &name)
 
 void SongListController::loadLastProject(const QString &lastOne, const QString &stored)
 {
+    // Nothing named is nothing to read, as on a first start.
+    if (lastOne.isEmpty())
+        return;
     if (!SongName::staysInFolder(lastOne)) {
         Dialogs::warning(QStringLiteral("The last project \"%1\" named in Midi.ini is not in the projects "
                                         "folder; it was not read.")

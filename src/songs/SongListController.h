@@ -39,10 +39,10 @@ public:
     // projects folder or a full path. A missing file changes nothing; one that exists but
     // cannot be read is reported and changes nothing.
     void LoadProject(const QString &name);
-    // The start-up's load: `lastOne` is the stored project file name ("Sorry.txt" when
+    // The start-up's load: `lastOne` is the stored project file name ("Sorry" when
     // none is stored), `stored` the name as stored, which the project name comes from. A
     // name that leads out of the projects folder is refused with a warning, and the
-    // project name stays empty.
+    // project name stays empty; an empty one reads nothing.
     void loadLastProject(const QString &lastOne, const QString &stored);
     // Writes the list as the project file `name`, relative to the projects folder or a
     // full path. Throws EFileError "Cannot create file ..." when it cannot.
