@@ -24,6 +24,7 @@
 #include "songs/SongFile.h"
 #include "songs/SongListController.h"
 #include "songs/SongsPage.h"
+#include "units/UnitsHub.h"
 #include "widgets/ActivityLeds.h"
 #include "widgets/FlatTabs.h"
 #include "widgets/Named.h"
@@ -216,6 +217,13 @@ void tForm1::wireSubsystems()
     m_songFile = std::make_unique<SongFile>(m_song);
     m_recall = new SongRecall(m_song, *m_midiOut, *m_leds, this);
     m_songFile->setSongSender([this] { MyPrgChange(); });
+    m_units = new UnitsHub(m_song, m_recall->sequence(), UnitProfiles::defaultPath(), this);
+    m_recall->setUnits(&m_units->rig());
+    m_songFile->setExtraValues([this](const IniFile &ini) { m_units->readSong(ini); },
+                               [this](IniFile &ini) { m_units->writeSong(ini); });
+    QMenu *units = named(new QMenu(QStringLiteral("&Units"), this), "Units1");
+    menuBar()->insertMenu(menuBar()->findChild<QMenu *>(QStringLiteral("Help1"))->menuAction(), units);
+    m_units->addMenuItems(units);
     m_songList = new SongListController(*m_songsPage, *m_songFile, this);
 
     m_commands = new MidiCommands(
