@@ -30,6 +30,9 @@ void IncomingMidi::MidiInMidiInput()
         if (m_out.IsOpen())
             m_out.SendEvent(*event);
         m_leds.lightIn();
+        if (event->SysexData && m_hooks.sysexReceived)
+            m_hooks.sysexReceived(
+                QByteArray(reinterpret_cast<const char *>(event->SysexData.get()), event->SysexLength));
     }
 }
 

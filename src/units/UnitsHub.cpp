@@ -1,6 +1,7 @@
 #include "units/UnitsHub.h"
 
 #include "songs/SongControls.h"
+#include "units/RigCheck.h"
 #include "units/SendPreview.h"
 #include "units/UnitsWindow.h"
 
@@ -17,13 +18,14 @@ void showWindow(QWidget *window)
 }
 } // namespace
 
-UnitsHub::UnitsHub(SongControls &controls, RecallSequence &sequence, const QString &profilesPath,
-                   QWidget *windowParent)
+UnitsHub::UnitsHub(SongControls &controls, RecallSequence &sequence, TMidiOutput &output,
+                   const QString &profilesPath, QWidget *windowParent)
     : QObject(windowParent)
 {
     m_rig.profiles.load(profilesPath);
     m_units = new UnitsWindow(controls, m_rig, profilesPath, windowParent);
     m_preview = new SendPreview(controls, m_rig, sequence, windowParent);
+    m_rigCheck = new RigCheck(output, windowParent);
     connect(m_units, &UnitsWindow::changed, m_preview, &SendPreview::refreshSoon);
 
     for (const ChannelStrip &strip : controls.strips) {
@@ -62,4 +64,6 @@ void UnitsHub::addMenuItems(QMenu *menu)
         ->setObjectName(QStringLiteral("UnitProfiles1"));
     menu->addAction(tr("Send Preview"), m_preview, [this] { showWindow(m_preview); })
         ->setObjectName(QStringLiteral("SendPreview1"));
+    menu->addAction(tr("Rig Check"), m_rigCheck, [this] { showWindow(m_rigCheck); })
+        ->setObjectName(QStringLiteral("RigCheck1"));
 }

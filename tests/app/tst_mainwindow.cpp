@@ -115,7 +115,7 @@ private slots:
                                      "UserDifendController1=User Defined Controller",
                                      "SystemReset1=System Reset", "AllNotesoff1=All Notes off",
                                      "Panic1=Panic", "UnitProfiles1=Unit Profiles",
-                                     "SendPreview1=Send Preview", "Helpfile1=Help file", "-", "About1=About"}));
+                                     "SendPreview1=Send Preview", "RigCheck1=Rig Check", "Helpfile1=Help file", "-", "About1=About"}));
         auto *help = form.findChild<QAction *>(QStringLiteral("Helpfile1"));
         QCOMPARE(help->shortcut(), QKeySequence(Qt::Key_F1));
     }

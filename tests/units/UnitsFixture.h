@@ -27,7 +27,7 @@ struct UnitsFixture {
 
     UnitsFixture(TMidiOutput &output, const QString &profilesPath)
         : recall(window.controls, output, leds),
-          hub(window.controls, recall.sequence(), profilesPath, &window.root)
+          hub(window.controls, recall.sequence(), output, profilesPath, &window.root)
     {
         recall.setUnits(&hub.rig());
     }

@@ -1,3 +1,4 @@
+#include "../app/AppFixture.h"
 #include "UnitsFixture.h"
 #include "support/ScratchData.h"
 #include "support/TestMain.h"
@@ -5,10 +6,14 @@
 #include "platform/IniFile.h"
 #include "platform/VirtualMidiSystem.h"
 #include "songs/SongFile.h"
+#include "units/DeviceInquiry.h"
+#include "units/RigCheck.h"
 #include "units/SendPreview.h"
 
 #include <QCheckBox>
 #include <QDir>
+#include <QLabel>
+#include <QPushButton>
 #include <QRandomGenerator>
 #include <QTableWidget>
 
@@ -180,6 +185,65 @@ private slots:
         again.LoadSong("Intro");
         QCOMPARE(loading.units.hub.rig().banks.strips, saving.units.hub.rig().banks.strips);
         QCOMPARE(loading.units.hub.unitsWindow()->msb(15)->value(), 81);
+    }
+
+    // Replies written from the universal SysEx format: F0 7E <device> 06 02 <maker>
+    // <family LSB MSB> <model LSB MSB> <version 4 bytes> F7.
+    void identityReplies_data()
+    {
+        QTest::addColumn<QByteArray>("sysex");
+        QTest::addColumn<QString>("described"); // empty: not a reply
+        QTest::newRow("one-byte maker")
+            << QByteArray::fromHex("F07E100602412301040001000000F7")
+            << "Roland (41), device 17, family 0x00a3, model 0x0004, version 01 00 00 00";
+        QTest::newRow("14-bit family and model")
+            << QByteArray::fromHex("F07E000602430041120500000001F7")
+            << "Yamaha (43), device 1, family 0x2080, model 0x0292, version 00 00 00 01";
+        QTest::newRow("three-byte maker, all devices")
+            << QByteArray::fromHex("F07E7F06020020320100020001020304F7")
+            << "Behringer (00 20 32), device 128, family 0x0001, model 0x0002, version 01 02 03 04";
+        QTest::newRow("maker not in the table") << QByteArray::fromHex("F07E0006020056780100020000000000F7")
+                                                << "Unknown maker (00 56 78), device 1, family 0x0001, model "
+                                                   "0x0002, version 00 00 00 00";
+        QTest::newRow("the inquiry itself") << QByteArray::fromHex("F07E7F0601F7") << QString();
+        QTest::newRow("version cut short")
+            << QByteArray::fromHex("F07E1006024123010400010000F7") << QString();
+        QTest::newRow("status byte inside")
+            << QByteArray::fromHex("F07E10060241230104000100F000F7") << QString();
+        QTest::newRow("no end byte") << QByteArray::fromHex("F07E100602412301040001000000F0") << QString();
+    }
+
+    void identityReplies()
+    {
+        QFETCH(QByteArray, sysex);
+        QFETCH(QString, described);
+        const auto identity = DeviceInquiry::parseReply(sysex);
+        QCOMPARE(identity ? identity->describe() : QString(), described);
+    }
+
+    // The whole program: the inquiry goes out, replies arriving at the input are listed for
+    // two seconds, anything else and anything later is not.
+    void rigCheckListsWhoAnswers()
+    {
+        AppFixture app;
+        tForm1 &form = app.start();
+        auto *check = form.findChild<RigCheck *>(QStringLiteral("RigCheck"));
+        QVERIFY(check);
+        app.outs[0]->clearLog();
+        QTest::mouseClick(check->checkButton(), Qt::LeftButton);
+        QVERIFY(check->isListening());
+        QVERIFY(app.outs[0]->log().contains("F0 7E 7F 06 01 F7"));
+        app.ins[0]->feedSysex(QByteArray::fromHex("F07E7F0601F7"));
+        app.ins[0]->feedSysex(QByteArray::fromHex("F07E100602412301040001000000F7"));
+        app.ins[0]->feedSysex(QByteArray::fromHex("F07E7F06020020320100020001020304F7"));
+        QTRY_COMPARE_WITH_TIMEOUT(check->replies()->count(), 2, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!check->isListening(), 5000);
+        QCOMPARE(check->status()->text(), QString("2 unit(s) answered."));
+        app.ins[0]->feedSysex(QByteArray::fromHex("F07E000602430041120500000001F7"));
+        QTRY_VERIFY_WITH_TIMEOUT(app.outs[0]->log().contains("F0 7E 00 06 02 43 00 41 12 05 00 00 00 01 F7"),
+                                 5000);
+        QCOMPARE(check->replies()->count(), 2);
+        QVERIFY(check->replies()->item(0)->text().startsWith("Roland (41), device 17"));
     }
 };
 
