@@ -25,6 +25,11 @@ void RecallSequence::send(QList<PlannedMessage> plan)
 
 void RecallSequence::sendDue()
 {
+    // The port was closed during a pause: a closed port sends nothing, as a burst would not.
+    if (!m_output.IsOpen()) {
+        cancel();
+        return;
+    }
     const qint64 elapsed = m_clock.elapsed();
     while (!m_pending.isEmpty() && m_pending.first().atMs <= elapsed) {
         const PlannedMessage message = m_pending.takeFirst();
