@@ -102,6 +102,11 @@ void SongBanks::readFrom(const IniFile &ini)
 
 void SongBanks::writeTo(IniFile &ini) const
 {
+    // A song that never had a bank of its own keeps the file it always had.
+    const bool any =
+        std::any_of(strips.begin(), strips.end(), [](const Bank &bank) { return bank != Bank{}; });
+    if (!any && !ini.hasKey(BanksSection, QStringLiteral("Msb1")))
+        return;
     for (int n = 0; n < StripCount; ++n) {
         ini.writeInteger(BanksSection, QStringLiteral("Msb%1").arg(n + 1), strips[n].msb);
         ini.writeInteger(BanksSection, QStringLiteral("Lsb%1").arg(n + 1), strips[n].lsb);

@@ -61,7 +61,8 @@ struct SongBanks {
     static constexpr int StripCount = 16;
     std::array<Bank, StripCount> strips{};
 
-    // Missing keys read as bank 0.
+    // Missing keys read as bank 0. Nothing is written while every bank is 0 and the file
+    // has none yet.
     void readFrom(const IniFile &ini);
     void writeTo(IniFile &ini) const;
 };

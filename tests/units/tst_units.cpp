@@ -168,10 +168,12 @@ private slots:
         VirtualRig saving(profilesPath());
         saving.units.setProfile("JV-1080", BankMode::MsbLsb, 120, true);
         saving.units.setProfile("Drums", BankMode::None, 0, false);
-        saving.units.setBank(16, 81, 3);
         SongFile file(saving.units.window.controls);
         file.setExtraValues([&](const IniFile &ini) { saving.units.hub.readSong(ini); },
                             [&](IniFile &ini) { saving.units.hub.writeSong(ini); });
+        file.SaveSong("Plain");
+        QVERIFY(!IniFile(SongFile::songPath("Plain")).hasKey("Unit Banks", "Msb1"));
+        saving.units.setBank(16, 81, 3);
         file.SaveSong("Intro");
         const IniFile stored(SongFile::songPath("Intro"));
         QCOMPARE(stored.readInteger("Unit Banks", "Msb16", -1), 81);
