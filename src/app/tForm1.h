@@ -100,6 +100,7 @@ private:
     void wireSubsystems();
     void updateStatus();
     void showOverflow();
+    void showNotice(const QString &text);
     void selectSongRemotely(int row);
     void readSettings();
     void writeSettings();
@@ -120,6 +121,7 @@ private:
     MidiSetupPage *m_setupPage = nullptr;
     QLabel *m_midiStatus = nullptr;
     QLabel *m_overflowStatus = nullptr;
+    QLabel *m_midiNotice = nullptr;
 
     std::unique_ptr<SongFile> m_songFile;
     SongRecall *m_recall = nullptr;

@@ -27,7 +27,7 @@ void IncomingMidi::MidiInMidiInput()
         const std::unique_ptr<TMyMidiEvent> event = m_in.ReadEvent();
         if (!event)
             break;
-        if (m_out.IsOpen())
+        if (m_out.IsOpen() && !m_thruSuspended)
             m_out.SendEvent(*event);
         m_leds.lightIn();
     }

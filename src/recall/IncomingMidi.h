@@ -29,6 +29,9 @@ public:
     IncomingMidi(TMidiInput &in, TMidiOutput &out, ActivityLeds &leds, QListWidget *songList,
                  QCheckBox *ckbRemote, Hooks hooks, QObject *parent = nullptr);
 
+    // While the output feeds the input, thru would send every event round for ever.
+    void setThruSuspended(bool on) { m_thruSuspended = on; }
+
 public slots:
     void MidiInMidiInput();
     void MidiInMidiMessage();
@@ -41,4 +44,5 @@ private:
     QListWidget *m_songList;
     QCheckBox *m_ckbRemote;
     Hooks m_hooks;
+    bool m_thruSuspended = false;
 };

@@ -212,7 +212,13 @@ private slots:
         QVERIFY(count >= 1);
         QVERIFY(sourceDevice() >= 0);
         MidiInCaps caps;
-        QCOMPARE(m_system->inCaps(-1, caps), quint16(MidiResult::BadDeviceId));
+        // Device -1 is the program's own input port; a system without ports of its own
+        // refuses it like an unknown device.
+        const quint16 own = m_system->inCaps(-1, caps);
+        if (own == MidiResult::NoError)
+            QVERIFY2(caps.name.endsWith("Patchwarden MIDI In"), qPrintable(caps.name));
+        else
+            QCOMPARE(own, quint16(MidiResult::BadDeviceId));
         QCOMPARE(m_system->inCaps(count, caps), quint16(MidiResult::BadDeviceId));
         MidiInHandle handle = 77;
         QCOMPARE(m_system->inOpen(handle, count, &Received::callback, 0), quint16(MidiResult::BadDeviceId));
