@@ -89,39 +89,39 @@ DeviceSelection::DeviceSelection(MidiSystem &system, TMidiOutput &out, TMidiInpu
     : QObject(parent), m_system(system), m_outSide(std::make_unique<Side>()),
       m_inSide(std::make_unique<Side>())
 {
+    // What both ports do alike.
+    const auto bind = [](Side &side, const QString &label, QListWidget *list, QAbstractButton *own,
+                         auto &port) {
+        side.label = label;
+        side.list = list;
+        side.own = own;
+        side.productName = [&port] { return port.ProductName(); };
+        side.close = [&port] { port.Close(); };
+        side.isOpen = [&port] { return port.IsOpen(); };
+    };
     Side &o = *m_outSide;
-    o.label = tr("MIDI Out");
-    o.list = controls.cmbOutput;
-    o.own = controls.ownOutput;
+    bind(o, tr("MIDI Out"), controls.cmbOutput, controls.ownOutput, out);
     o.names = [&system = m_system] {
         return systemNames<MidiOutCaps, EmidioutputError>(system, &MidiSystem::outDeviceCount,
                                                           &MidiSystem::outCaps);
     };
     o.select = [&out](int n) { out.setDeviceID(n); };
     o.number = [&out] { return out.DeviceID(); };
-    o.productName = [&out] { return out.ProductName(); };
     o.open = [&out] { out.Open(); };
-    o.close = [&out] { out.Close(); };
-    o.isOpen = [&out] { return out.IsOpen(); };
 
     Side &i = *m_inSide;
-    i.label = tr("MIDI In");
-    i.list = controls.cmbInput;
-    i.own = controls.ownInput;
+    bind(i, tr("MIDI In"), controls.cmbInput, controls.ownInput, in);
     i.names = [&system = m_system] {
         return systemNames<MidiInCaps, EMidiInputError>(system, &MidiSystem::inDeviceCount,
                                                         &MidiSystem::inCaps);
     };
     i.select = [&in](int n) { in.setDeviceID(n < 0 ? TMidiInput::OwnPort : quint16(n)); };
     i.number = [&in] { return in.DeviceID() == TMidiInput::OwnPort ? -1 : int(in.DeviceID()); };
-    i.productName = [&in] { return in.ProductName(); };
     i.open = [&in] {
         in.Open();
         if (in.IsOpen())
             in.Start();
     };
-    i.close = [&in] { in.Close(); };
-    i.isOpen = [&in] { return in.IsOpen(); };
 
     wire(o);
     wire(i);
