@@ -148,6 +148,7 @@ private:
 struct VirtualMidiSystem::Private {
     std::atomic<bool> running{true};
     bool looped = false;
+    bool reports = true;
     QPointer<QObject> watcher;
     Output own{VirtualMidiSystem::ownOutputName(), running};
     Input ownIn{VirtualMidiSystem::ownInputName()};
@@ -159,7 +160,7 @@ struct VirtualMidiSystem::Private {
 
     void changed() const
     {
-        if (watcher)
+        if (watcher && reports)
             QCoreApplication::postEvent(watcher, new MidiSystemChangedEvent);
     }
     Output *output(int device)
@@ -207,6 +208,16 @@ QString VirtualMidiSystem::ownInputName()
 void VirtualMidiSystem::setChangeWatcher(QObject *watcher)
 {
     d->watcher = watcher;
+}
+
+bool VirtualMidiSystem::reportsChanges() const
+{
+    return d->reports;
+}
+
+void VirtualMidiSystem::setReportsChanges(bool reports)
+{
+    d->reports = reports;
 }
 
 bool VirtualMidiSystem::isRunning() const

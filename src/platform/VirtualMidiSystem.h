@@ -57,7 +57,7 @@ public:
 
     QString systemName() const override;
     void setChangeWatcher(QObject *watcher) override;
-    bool reportsChanges() const override { return true; }
+    bool reportsChanges() const override;
     bool isRunning() const override;
     bool loopedBack() const override;
 
@@ -81,6 +81,8 @@ public:
     void setRunning(bool running);
     // As if the own output were connected to the own input from outside.
     void setLoopedBack(bool looped);
+    // Off: changes are posted to nobody, as on a system whose lists must be compared.
+    void setReportsChanges(bool reports);
 
 protected:
     int listOutputs() override;

@@ -161,14 +161,18 @@ private slots:
     void aUnitGoesAndComesBack_data()
     {
         QTest::addColumn<bool>("resend");
-        QTest::newRow("song not sent again") << false;
-        QTest::newRow("song sent again") << true;
+        QTest::addColumn<bool>("reported");
+        QTest::newRow("song not sent again") << false << true;
+        QTest::newRow("song sent again") << true << true;
+        QTest::newRow("a system that does not report changes") << true << false;
     }
 
     void aUnitGoesAndComesBack()
     {
         QFETCH(bool, resend);
+        QFETCH(bool, reported);
         AppFixture app;
+        app.midi.setReportsChanges(reported);
         writeSetList(app, "[Midi]\r\nMidi Out=0\r\n");
         tForm1 &form = app.start();
         form.setupPage().ckbResendOnReturn()->setChecked(resend);
