@@ -54,7 +54,7 @@ public:
     Losses losses() const;
 
     // Bytes of SysEx that may wait for a buffer.
-    static constexpr size_t WaitingCapacity = size_t(1) << 20;
+    static constexpr size_t WaitingCapacity = size_t(2) << 20;
 
 private:
     struct Private;
