@@ -99,7 +99,8 @@ private:
     void buildStatusBar();
     void wireSubsystems();
     void updateStatus();
-    void showOverflow();
+    void showInputLosses();
+    void showThruStatus();
     void showNotice(const QString &text);
     void selectSongRemotely(int row);
     void readSettings();
@@ -120,7 +121,8 @@ private:
     ControllerCommandPage *m_commandPage = nullptr;
     MidiSetupPage *m_setupPage = nullptr;
     QLabel *m_midiStatus = nullptr;
-    QLabel *m_overflowStatus = nullptr;
+    QLabel *m_overflowStatus = nullptr; // every input loss, overflow and malformed alike
+    QLabel *m_thruStatus = nullptr;
     QLabel *m_midiNotice = nullptr;
 
     std::unique_ptr<SongFile> m_songFile;

@@ -1,5 +1,6 @@
 #include "MidiSystem.h"
 
+#include "JackMidiSystem.h"
 #include "MidiProbe.h"
 #include "RtMidiSystem.h"
 #include "VirtualMidiSystem.h"
@@ -97,7 +98,7 @@ std::unique_ptr<MidiSystem> createMidiSystem(const QString &api, QString *error)
     } else if (api == QLatin1String("alsa")) {
         system = RtMidiSystem::create(RtMidiSystem::Alsa, &why);
     } else if (api == QLatin1String("jack")) {
-        system = RtMidiSystem::create(RtMidiSystem::Jack, &why);
+        system = JackMidiSystem::create(&why);
     } else if (api == QLatin1String("auto")) {
         // Each system is looked at quietly first, so that one that is not there does not
         // fill the terminal with its library's complaints at every start.
@@ -109,7 +110,7 @@ std::unique_ptr<MidiSystem> createMidiSystem(const QString &api, QString *error)
             reason = QStringLiteral("its sequencer is there");
         }
         if (!system && MidiProbe::jackServer(&noJack)) {
-            system = RtMidiSystem::create(RtMidiSystem::Jack, &noJack);
+            system = JackMidiSystem::create(&noJack);
             reason = noAlsa + QStringLiteral(", a JACK server is running");
         }
         if (!system) {
