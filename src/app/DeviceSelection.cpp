@@ -343,24 +343,30 @@ void DeviceSelection::follow(bool refill)
     }
     const bool restarted = m_stopped;
     m_stopped = false;
+    QStringList notices;
     for (Side *side : {m_outSide.get(), m_inSide.get()}) {
         const QStringList names = side->names();
         if (refill || names != entries(side->list))
             fillList(*side, names);
         const bool wasMissing = side->missing;
+        const bool known = !side->wanted.name.isEmpty();
         const bool moved =
             side->wanted.kind == Choice::Device && names.indexOf(side->wanted.name) != side->number();
         const bool redo = side->isOpen() ? refill || moved : refill || wasMissing || restarted;
         if (redo) {
             settle(*side);
             if ((wasMissing || restarted) && side->isOpen() && side->wanted.kind == Choice::Device) {
-                emit notice(tr("%1: %2 is back").arg(side->label, side->wanted.name));
+                // A device stored by number alone was never there before: it is new, not back.
+                notices.append(
+                    (known ? tr("%1: %2 is back") : tr("%1: %2 opened")).arg(side->label, side->wanted.name));
                 if (side == m_outSide.get())
                     emit outputReturned();
             }
         }
         mark(*side);
     }
+    if (!notices.isEmpty())
+        emit notice(notices.join(QStringLiteral("  |  ")));
     emit statusChanged();
 }
 
