@@ -249,6 +249,7 @@ void tForm1::wireSubsystems()
                                     this);
     connect(m_devices, &DeviceSelection::statusChanged, this, &tForm1::updateStatus);
     connect(m_devices, &DeviceSelection::notice, this, &tForm1::showNotice);
+    connect(m_recall, &SongRecall::outputGone, m_devices, &DeviceSelection::outputLost);
     connect(m_devices, &DeviceSelection::outputReturned, this, [this] {
         if (m_setupPage->ckbResendOnReturn()->isChecked())
             guarded([this] { MyPrgChange(); });
@@ -496,18 +497,9 @@ void tForm1::ToolButton1Click()
 
 void tForm1::MyPrgChange()
 {
-    if (!m_midiOut->IsOpen() && m_devices->outputMissing()) {
+    m_recall->MyPrgChange();
+    // A unit that is gone, or went during the send, costs one line, not a box per message.
+    if (!m_midiOut->IsOpen() && m_devices->outputMissing())
         if (const QListWidgetItem *song = m_songsPage->lbSongList()->currentItem())
             showNotice(tr("Not sent: %1 (%2)").arg(song->text(), m_devices->outputStatus()));
-        return;
-    }
-    try {
-        m_recall->MyPrgChange();
-    } catch (const EmidioutputError &) {
-        // The unit went before the system said so: one line, not a box per message.
-        if (m_midiOut->Error() != MidiResult::NoDevice)
-            throw;
-        m_devices->outputLost();
-        MyPrgChange();
-    }
 }
