@@ -182,6 +182,9 @@ public:
     // False while the MIDI system itself is gone (a JACK server that stopped): lists are
     // empty and every port reports NoDevice until it runs again.
     virtual bool isRunning() const { return true; }
+    // True while one of the program's own output ports is connected straight to one of
+    // its own input ports (made outside the program, in a patch bay): a MIDI loop.
+    virtual bool loopedBack() const { return false; }
 
     // The text for a result code; returns BadErrorNumber for a code it does not know.
     virtual quint16 errorText(quint16 code, QString &text) const;
