@@ -11,8 +11,6 @@
 #include "platform/AppPaths.h"
 #include "platform/MidiSystem.h"
 #include "songs/SongsPage.h"
-#include "support/JackEventClient.h"
-#include "support/MidiBytes.h"
 #include "support/RecordingDialogs.h"
 
 #include <QDir>
@@ -196,61 +194,6 @@ private slots:
         QCOMPARE(songs->currentRow(), 2);
         QVERIFY(dialogs.messages.isEmpty());
         keyboard.Close();
-        QDir::setCurrent(QDir::tempPath());
-    }
-
-    // JACK events as sources really send them, in at the program's input and thru to its
-    // output: what leaves is correct MIDI, byte for byte and in order, and no window opens.
-    void incomingStreamsThru_data()
-    {
-        QTest::addColumn<Events>("events");
-        QTest::addColumn<QByteArray>("out");
-        QTest::newRow("running status in the next event")
-            << hexEvents({"90 3C 40", "3D 40"}) << QByteArray::fromHex("90 3C 40 90 3D 40");
-        QTest::newRow("lone end of SysEx and stray data")
-            << hexEvents({"F7", "3D 40", "C0 05"}) << QByteArray::fromHex("C0 05");
-        QTest::newRow("unfinished SysEx broken by notes")
-            << hexEvents({"F0 43 10 01", "90 3C 40", "C0 05", "F0 7E 01 F7"})
-            << QByteArray::fromHex("90 3C 40 C0 05 F0 7E 01 F7");
-        QTest::newRow("real-time during a SysEx")
-            << hexEvents({"F0 43 10", "F8", "01 FE 02 F7"}) << QByteArray::fromHex("F8 FE F0 43 10 01 02 F7");
-        QTest::newRow("two messages in one event, an incomplete one")
-            << hexEvents({"B0 07 64 B0 0A 20", "90 3C", "80 3C 00"})
-            << QByteArray::fromHex("B0 07 64 B0 0A 20 80 3C 00");
-        const QByteArray big = sysexOf(300000, 0);
-        QTest::newRow("300 000-byte SysEx in 1 000-byte events") << cut(big, 1000) << big;
-        Events smalls;
-        QByteArray joined;
-        for (int i = 0; i < 32; ++i) {
-            smalls << sysexOf(10, i);
-            joined += smalls.last();
-        }
-        QTest::newRow("32 small SysEx in one cycle") << smalls << joined;
-    }
-
-    void incomingStreamsThru()
-    {
-        QFETCH(Events, events);
-        QFETCH(QByteArray, out);
-        RecordingDialogs dialogs;
-        QTemporaryDir data;
-        AppPaths::setDataDir(data.path());
-        QString error;
-        const auto system = createMidiSystem(QStringLiteral("jack"), &error);
-        QVERIFY2(system, qPrintable(error));
-        // One client of the test's own plays into the program and hears what comes out.
-        JackEventClient rig(QStringLiteral("pw-rig-%1").arg(QCoreApplication::applicationPid()));
-        QVERIFY(rig.isOpen());
-        ProgramWindows windows(*system, {rig.inputName(), rig.outputName()}, nullptr);
-        windows.Form1().show();
-        QVERIFY(windows.Form1().MidiOut().IsOpen());
-        QVERIFY(windows.Form1().MidiIn().IsOpen());
-        // With no project there is no song to send at start: all that leaves is thru.
-        rig.send(events);
-        QTRY_VERIFY2_WITH_TIMEOUT(rig.receivedBytes().size() >= out.size(),
-                                  qPrintable(rig.receivedBytes().left(64).toHex(' ')), 20000);
-        QCOMPARE(rig.receivedBytes(), out);
-        QVERIFY(dialogs.messages.isEmpty());
         QDir::setCurrent(QDir::tempPath());
     }
 };
