@@ -122,6 +122,7 @@ private:
     QLabel *m_midiStatus = nullptr;
     QLabel *m_overflowStatus = nullptr; // every input loss, overflow and malformed alike
     QLabel *m_thruStatus = nullptr;
+    QLabel *m_fileStatus = nullptr;
 
     std::unique_ptr<SongFile> m_songFile;
     SongRecall *m_recall = nullptr;
