@@ -199,8 +199,8 @@ void tForm1::buildStatusBar()
     m_fileStatus = named(new QLabel(bar), "lbFileStatus");
     m_fileStatus->hide();
     bar->addWidget(m_midiStatus, 1);
-    bar->addPermanentWidget(m_thruStatus);
     bar->addPermanentWidget(m_fileStatus);
+    bar->addPermanentWidget(m_thruStatus);
     bar->addPermanentWidget(m_overflowStatus);
     // A file moves to UTF-8 once, when it first gets a character its code page lacks.
     TextFile::setEncodingNotice([this](const QString &path) {
