@@ -387,7 +387,10 @@ bool MidiInputFeed::addBuffer(MidiHeader *header)
 
 void MidiInputFeed::start()
 {
-    // The driver side is idle while stopped, so the state can be reset here.
+    // The driver side is idle while stopped, so the state can be reset here; a second
+    // start stops first to get there.
+    if (m_running.load(std::memory_order_seq_cst))
+        stop();
     d->parser.reset();
     d->backlog.clear();
     d->waiting.clear();
