@@ -14,6 +14,9 @@
 
 #include <array>
 #include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <string>
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -34,8 +37,9 @@ constexpr int ProcessWaitMs = 1000;
 
 enum WakeFlag : unsigned { PortsChanged = 1, ConnectionsChanged = 2, ServerGone = 4 };
 
-// Sets *flag while JACK is asked for a server that may not be there, so that libjack's
-// "cannot connect" lines do not fill stderr once a second.
+// Set while JACK is asked for a server that may not be there, so that libjack's "cannot
+// connect" lines do not fill stderr (once a second while the program waits for one); the
+// status of a failed open says what went wrong instead.
 std::atomic<bool> quietJack{false};
 void jackError(const char *message)
 {
@@ -44,7 +48,7 @@ void jackError(const char *message)
 }
 
 // What the process thread knows of one open port. The GUI thread owns it; the process
-// thread reaches it only through the session's port table.
+// thread reaches it only through the port table.
 struct PortLink {
     jack_port_t *port = nullptr;
     MidiInputFeed *feed = nullptr;        // input ports
@@ -87,7 +91,7 @@ struct JackMidiSystem::Private {
     std::vector<std::string> outNames;
     std::vector<std::string> inNames;
 
-    bool openClient();
+    bool openClient(jack_status_t &status);
     void closeClient();
     void wake(unsigned flags);
     void onWake();
@@ -291,9 +295,8 @@ void JackMidiSystem::Private::shutDown(jack_status_t, const char *, void *arg)
     d->wake(ServerGone);
 }
 
-bool JackMidiSystem::Private::openClient()
+bool JackMidiSystem::Private::openClient(jack_status_t &status)
 {
-    jack_status_t status;
     quietJack.store(true);
     jack_set_error_function(&jackError);
     jack_set_info_function(&jackError);
@@ -312,6 +315,7 @@ bool JackMidiSystem::Private::openClient()
     jack_on_info_shutdown(client, &Private::shutDown, this);
     running.store(true, std::memory_order_release);
     if (jack_activate(client) != 0) {
+        status = jack_status_t(status | JackFailure);
         running.store(false);
         jack_client_close(client);
         client = nullptr;
@@ -489,7 +493,8 @@ JackMidiSystem::JackMidiSystem() : d(std::make_unique<Private>())
     d->retry = new QTimer(d->agent.get());
     d->retry->setInterval(1000);
     QObject::connect(d->retry, &QTimer::timeout, d->agent.get(), [this] {
-        if (!d->openClient())
+        jack_status_t status;
+        if (!d->openClient(status))
             return;
         d->retry->stop();
         d->lastLooped = false;
@@ -514,12 +519,26 @@ std::unique_ptr<JackMidiSystem> JackMidiSystem::create(QString *why)
     // Looking for a server must never start one, here or in a library that asks too.
     qputenv("JACK_NO_START_SERVER", "1");
     std::unique_ptr<JackMidiSystem> system(new JackMidiSystem);
-    if (system->d->wakeFd < 0 || !system->d->openClient()) {
+    if (system->d->wakeFd < 0) {
         if (why)
-            *why = QStringLiteral("No JACK server is running.");
+            *why = QStringLiteral("JACK cannot be watched: %1").arg(QString::fromLocal8Bit(strerror(errno)));
         return nullptr;
     }
-    return system;
+    // A server that runs but is slow to answer (a loaded machine) gets a second chance.
+    jack_status_t status = jack_status_t(0);
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (system->d->openClient(status))
+            return system;
+        if (status & JackServerFailed)
+            break;
+        QThread::msleep(200);
+    }
+    if (why)
+        *why =
+            status & JackServerFailed
+                ? QStringLiteral("No JACK server is running.")
+                : QStringLiteral("The JACK server refused a client (status 0x%1).").arg(int(status), 0, 16);
+    return nullptr;
 }
 
 QString JackMidiSystem::systemName() const

@@ -10,6 +10,7 @@
 #include "platform/AppPaths.h"
 #include "platform/MidiSystem.h"
 #include "support/JackEventClient.h"
+#include "support/MidiBytes.h"
 #include "support/RecordingDialogs.h"
 
 #include <QFile>
@@ -20,34 +21,6 @@
 
 namespace
 {
-
-using Events = QList<QByteArray>;
-
-QByteArray sysexOf(int length, int seed = 0)
-{
-    QByteArray bytes(length, '\0');
-    for (int i = 1; i < length - 1; ++i)
-        bytes[i] = char((i + seed) & 0x7F);
-    bytes[0] = char(0xF0);
-    bytes[length - 1] = char(0xF7);
-    return bytes;
-}
-
-Events cut(const QByteArray &bytes, int size)
-{
-    Events events;
-    for (qsizetype at = 0; at < bytes.size(); at += size)
-        events << bytes.mid(at, size);
-    return events;
-}
-
-Events hexEvents(const QStringList &events)
-{
-    Events result;
-    for (const QString &event : events)
-        result << QByteArray::fromHex(event.toLatin1());
-    return result;
-}
 
 // Resident memory in KiB, from the kernel's own figure.
 qint64 residentKiB()

@@ -2,6 +2,7 @@
 // messages, SysEx of any size, broken streams), fed as raw driver events into the real
 // program on in-process devices.
 #include "AppFixture.h"
+#include "support/MidiBytes.h"
 #include "support/TestMain.h"
 
 #include "app/tForm1.h"
@@ -14,34 +15,6 @@
 
 namespace
 {
-
-using Events = QList<QByteArray>;
-
-Events hexEvents(const QStringList &events)
-{
-    Events result;
-    for (const QString &event : events)
-        result << QByteArray::fromHex(event.toLatin1());
-    return result;
-}
-
-QByteArray sysexOf(int length, int seed = 0)
-{
-    QByteArray bytes(length, '\0');
-    for (int i = 1; i < length - 1; ++i)
-        bytes[i] = char((i + seed) & 0x7F);
-    bytes[0] = char(0xF0);
-    bytes[length - 1] = char(0xF7);
-    return bytes;
-}
-
-Events cut(const QByteArray &bytes, int size)
-{
-    Events events;
-    for (int at = 0; at < bytes.size(); at += size)
-        events << bytes.mid(at, size);
-    return events;
-}
 
 // The output log with the parts of each SysEx joined, in the log's own spelling.
 QStringList joinedOutput(const QStringList &log)

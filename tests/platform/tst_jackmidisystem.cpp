@@ -6,6 +6,59 @@
 
 #include <QScopeGuard>
 
+#include <atomic>
+#include <pthread.h>
+
+// The driver thread must neither allocate nor lock. Every allocation and every mutex taken
+// in this process passes through here, and those on the driver thread are counted.
+namespace
+{
+pthread_t mainThread = pthread_self();
+std::atomic<pthread_t> driverThread{0};
+std::atomic<int> driverAllocations{0};
+std::atomic<int> driverLocks{0};
+
+bool onDriverThread()
+{
+    const pthread_t driver = driverThread.load(std::memory_order_relaxed);
+    return driver != 0 && pthread_equal(driver, pthread_self());
+}
+} // namespace
+
+extern "C" {
+void *__libc_malloc(size_t);
+void *__libc_calloc(size_t, size_t);
+void *__libc_realloc(void *, size_t);
+// glibc's own lock under its old versioned name, which this file's lock passes on to.
+__asm__(".symver realMutexLock,__pthread_mutex_lock@GLIBC_2.2.5");
+int realMutexLock(pthread_mutex_t *);
+
+void *malloc(size_t size)
+{
+    if (onDriverThread())
+        driverAllocations.fetch_add(1);
+    return __libc_malloc(size);
+}
+void *calloc(size_t count, size_t size)
+{
+    if (onDriverThread())
+        driverAllocations.fetch_add(1);
+    return __libc_calloc(count, size);
+}
+void *realloc(void *old, size_t size)
+{
+    if (onDriverThread())
+        driverAllocations.fetch_add(1);
+    return __libc_realloc(old, size);
+}
+int pthread_mutex_lock(pthread_mutex_t *mutex)
+{
+    if (onDriverThread())
+        driverLocks.fetch_add(1);
+    return realMutexLock(mutex);
+}
+}
+
 // The JACK backend against JACK clients of the test's own: raw bytes, one cycle per
 // batch, lists and loops that follow the server, and a server that stops and comes back.
 namespace
@@ -169,6 +222,57 @@ private slots:
         QVERIFY(accepted >= 8);
         QTRY_COMPARE_WITH_TIMEOUT(m_synth->receivedBytes().size(), accepted * 60000, 20000);
         QCOMPARE(m_synth->receivedBytes().left(60000), blocks.front());
+    }
+
+    // Input of every shape and output in the same cycles, with the driver thread watched.
+    void driverThreadNeitherAllocatesNorLocks()
+    {
+        struct Seen {
+            std::atomic<int> messages{0};
+            static void callback(MidiInHandle, quint32, quintptr instance, quintptr, quintptr)
+            {
+                if (!pthread_equal(pthread_self(), mainThread))
+                    driverThread.store(pthread_self());
+                reinterpret_cast<Seen *>(instance)->messages.fetch_add(1);
+            }
+        } seen;
+        MidiInHandle in = 0;
+        int device = -1;
+        for (int i = 0, count = m_system->inDeviceCount(); i < count && device < 0; ++i) {
+            MidiInCaps caps;
+            if (m_system->inCaps(i, caps) == 0 && caps.name == m_synth->outputName())
+                device = i;
+        }
+        QCOMPARE(m_system->inOpen(in, device, &Seen::callback, reinterpret_cast<quintptr>(&seen)),
+                 quint16(0));
+        std::vector<QByteArray> space(16, QByteArray(256, '\0'));
+        std::vector<MidiHeader> headers(space.size());
+        for (size_t i = 0; i < space.size(); ++i) {
+            headers[i].data = reinterpret_cast<quint8 *>(space[i].data());
+            headers[i].bufferLength = 256;
+            QCOMPARE(m_system->inPrepare(in, &headers[i]), quint16(0));
+            QCOMPARE(m_system->inAddBuffer(in, &headers[i]), quint16(0));
+        }
+        QCOMPARE(m_system->inStart(in), quint16(0));
+        m_synth->send({QByteArray("\xFE", 1)});
+        QTRY_VERIFY_WITH_TIMEOUT(driverThread.load() != 0, 5000);
+        driverAllocations = 0;
+        driverLocks = 0;
+        const int before = seen.messages;
+
+        const QByteArray big = sysex(1000);
+        m_synth->send({QByteArray("\x90\x3C\x40\x3D\x40", 5), QByteArray("\xF7", 1), big.left(300),
+                       QByteArray("\xF8", 1), big.mid(300), QByteArray("\xB0\x07\x64\xB0\x0A\x20", 6)});
+        for (int i = 0; i < 20; ++i)
+            QCOMPARE(m_system->outShort(m_toSynth, 0x0040B0 | quint32(i) << 8), quint16(0));
+        // Two notes, the clock, the SysEx in four buffers and two controllers.
+        QTRY_COMPARE_WITH_TIMEOUT(seen.messages - before, 9, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_synth->receivedCount(), 20, 5000);
+        QCOMPARE(driverAllocations.load(), 0);
+        QCOMPARE(driverLocks.load(), 0);
+        driverThread = 0;
+        QCOMPARE(m_system->inReset(in), quint16(0));
+        QCOMPARE(m_system->inClose(in), quint16(0));
     }
 
     void ownPortsAreNeverListed()
