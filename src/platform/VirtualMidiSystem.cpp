@@ -121,8 +121,9 @@ public:
     {
         // The log shows what the port packed, all three bytes, whatever the status implies.
         const quint8 bytes[3] = {quint8(packed), quint8(packed >> 8), quint8(packed >> 16)};
-        // A real MIDI system will not send a short message without its status.
-        if (bytes[0] < 0x80)
+        // A real MIDI system will not send a short message without its status, nor SysEx
+        // framing as one.
+        if (midiShortMessageLength(bytes[0]) == 0)
             return MidiResult::InvalidParameter;
         return m_device.send(bytes, 3);
     }

@@ -10,7 +10,7 @@
 // In-process MIDI devices, for tests and for machines with no MIDI system.
 //
 // An output device records every message it is sent and, as real systems do, refuses a
-// short message whose first byte is not a status byte. An input device can be fed from
+// short message whose first byte is not a status byte (or is SysEx framing). An input device can be fed from
 // any thread, as a driver would feed it (deliveries are serialised). Either can be told to refuse an open or
 // a send with a result code. No output loops back into an input by itself.
 //

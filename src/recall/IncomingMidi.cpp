@@ -7,6 +7,7 @@
 
 #include <QCheckBox>
 #include <QListWidget>
+#include <QScopedValueRollback>
 
 namespace
 {
@@ -26,7 +27,7 @@ void IncomingMidi::MidiInMidiInput()
     // event on; the call already reading goes on with what waits.
     if (m_reading)
         return;
-    m_reading = true;
+    const QScopedValueRollback<bool> reading(m_reading, true);
     while (m_in.PendingCount() > 0) {
         // A failed read leaves its event in the ring for the port's next notice.
         std::unique_ptr<TMyMidiEvent> event;
@@ -36,7 +37,6 @@ void IncomingMidi::MidiInMidiInput()
         if (m_out.IsOpen() && !m_thruSuspended && attempt([&] { m_out.SendEvent(*event); }))
             passedOn();
     }
-    m_reading = false;
 }
 
 bool IncomingMidi::attempt(const std::function<void()> &action)

@@ -246,6 +246,8 @@ private slots:
         QCOMPARE(m_system->outUnprepare(handle, &header), quint16(0));
         QVERIFY(!(header.flags & MidiHeaderFlag::Prepared));
         // Neither a data byte nor SysEx framing can go out as a short message.
+        for (const quint32 packed : {0x00403Du, 0x0000F7u, 0x0001F0u})
+            QCOMPARE(m_system->outShort(handle, packed), quint16(MidiResult::InvalidParameter));
         QCOMPARE(m_system->outReset(handle), quint16(0));
         QCOMPARE(m_system->outClose(handle), quint16(0));
         QCOMPARE(m_system->outShort(handle, 0x90), quint16(MidiResult::InvalidHandle));
