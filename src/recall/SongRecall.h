@@ -24,7 +24,8 @@ struct UnitRig;
 // time, and the next recall cancels what is left of it.
 //
 // With the output port closed a recall sends nothing, shows nothing and lights nothing.
-// A send the port refuses raises its error, which ends the recall there.
+// A send the port refuses raises its error, which ends the recall there; a device that is
+// no longer there ends it with outputGone instead.
 //
 // Threading: GUI thread only.
 class SongRecall : public QObject
@@ -49,7 +50,12 @@ public slots:
     // A program number of strips 1 to 8 changed, by whatever means.
     void spp1Change();
 
+signals:
+    void outputGone();
+
 private:
+    void sendSong();
+
     const SongControls &m_controls;
     TMidiOutput &m_output;
     ActivityLeds &m_leds;
