@@ -16,6 +16,7 @@ SongRecall::SongRecall(const SongControls &controls, TMidiOutput &output, Activi
 {
     for (int n = 0; n < 8; ++n)
         connectGuarded(controls.strips[n].program, &SpinEdit::changed, this, &SongRecall::spp1Change);
+    connect(m_sequence, &RecallSequence::outputGone, this, &SongRecall::outputGone);
 }
 
 void SongRecall::spp1Change()

@@ -1,12 +1,13 @@
 #include "units/RecallSequence.h"
 
 #include "midi/MidiOut.h"
+#include "platform/MidiSystem.h"
 
 RecallSequence::RecallSequence(TMidiOutput &output, QObject *parent) : QObject(parent), m_output(output)
 {
     m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::PreciseTimer);
-    connect(&m_timer, &QTimer::timeout, this, &RecallSequence::sendDue);
+    connect(&m_timer, &QTimer::timeout, this, [this] { sendDue(true); });
 }
 
 void RecallSequence::cancel()
@@ -20,10 +21,10 @@ void RecallSequence::send(QList<PlannedMessage> plan)
     cancel();
     m_pending = std::move(plan);
     m_clock.start();
-    sendDue();
+    sendDue(false);
 }
 
-void RecallSequence::sendDue()
+void RecallSequence::sendDue(bool fromTimer)
 {
     // The port was closed during a pause: a closed port sends nothing, as a burst would not.
     if (!m_output.IsOpen()) {
@@ -35,10 +36,14 @@ void RecallSequence::sendDue()
         const PlannedMessage message = m_pending.takeFirst();
         try {
             sendOne(message);
-        } catch (...) {
+        } catch (const EmidioutputError &) {
             // A refused send ends the recall there, as a burst would end.
             cancel();
-            throw;
+            // From send() the caller hears of it, as it would of a burst.
+            if (!fromTimer || m_output.Error() != MidiResult::NoDevice)
+                throw;
+            emit outputGone();
+            return;
         }
     }
     if (!m_pending.isEmpty())

@@ -29,9 +29,11 @@ public:
 signals:
     // A program change went out; the last-sent list changed.
     void programSent();
+    // The device went away during a pause; the rest of the plan was dropped.
+    void outputGone();
 
 private:
-    void sendDue();
+    void sendDue(bool fromTimer);
     void sendOne(const PlannedMessage &message);
 
     TMidiOutput &m_output;
