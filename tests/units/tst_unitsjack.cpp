@@ -3,7 +3,7 @@
 #include "support/TestMain.h"
 
 #include "../platform/JackTestServer.h"
-#include "platform/RtMidiSystem.h"
+#include "platform/JackMidiSystem.h"
 
 #include <QDir>
 
@@ -99,7 +99,7 @@ private slots:
         FrameRecorder sink;
         QVERIFY(sink.ok());
         QString why;
-        auto system = RtMidiSystem::create(RtMidiSystem::Jack, &why);
+        auto system = JackMidiSystem::create(&why);
         QVERIFY2(system, qPrintable(why));
         TMidiOutput output(*system);
         bool found = false;
