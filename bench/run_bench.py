@@ -681,13 +681,21 @@ def write_report(settings, path, started, load_before, data, load_after):
              "estimated. \"not sendable at the probe\" counts messages the probe's own JACK port buffer "
              "could not take in that cycle; they are not counted as sent.",
              "- `bench/pw_passthru.cpp`: the floor, copying input to output in the same cycle.",
-             "- `bench/pw_rtforward.cpp`: an RtMidi (JACK API) forwarder sending from its input callback.",
+             "- `bench/pw_rtforward.cpp`: an RtMidi (JACK API) forwarder sending from its input callback. "
+             "It is started before the probe: started after it, it forwarded nothing here while the server "
+             "reported xruns in nearly every cycle.",
+             "- The probe and the subject form a loop in the JACK graph (probe → subject → probe), which is "
+             "why the floor is one period. Under xruns the native pass-through now and then returned a "
+             "message twice; those count as repeated, never as received.",
              "- The program is the real binary, `--midi-api jack`, an empty data folder, its input and "
              "output named with `--midi-in` / `--midi-out`. Song change runs `bench/bench_songchange.cpp`, "
              "which builds the program's own windows on JACK, presses Space on the song list (the stage "
              "action: next song, load, send) and times the call; the project lists one full song 1 + "
              "recalls times. \"in one cycle\" means all 144 messages of a recall arrived in one JACK cycle "
-             "at the probe.",
+             "at the probe. This harness is the program's code, not its binary: the binary offers no way "
+             "from outside to press Space, and a remote program change only moves the selection.",
+             "- Start-up is timed to the first MIDI message at the probe, not to the window: the binary "
+             "says nothing when its window is up, and its start-up ends by sending the first song.",
              "- CPU: user + system ticks of the forwarding process from `/proc/<pid>/stat` around each "
              "stream (10 ms resolution; the JACK server's own time is not included)."]
     if problems:
