@@ -421,7 +421,7 @@ class Report:
         if met:
             v = "met"
         elif floor_failed:
-            v = "**missed**; the native floor failed it too in this run (xruns)"
+            v = "**missed**; the native floor failed it about as badly in this run (xruns)"
         else:
             v = "**missed**"
         self.verdicts.append((target, figure, v))
@@ -485,8 +485,8 @@ def song_table(rep, sc, period):
     table_head(rep, f"#### Song change, {period} frames (144 messages per recall; one burst per recall at the probe)",
                ["path", "recalls", "bursts of 144", "in one cycle", "caller p50 µs", "caller p99 µs",
                 "caller max µs"])
-    labels = {"space": "Space on the song list (load + send)", "recall": "`MyPrgChange` alone",
-              "raw": "raw loop of the same 144 `SendShort`"}
+    labels = {"space": "harness: Space on the song list (load + send)", "recall": "harness: `MyPrgChange` alone",
+              "raw": "harness: raw loop of the same 144 `SendShort`"}
     out = {}
     for key, ph in sc["phases"].items():
         n = len(ph["cycles"])
@@ -617,8 +617,9 @@ def write_report(settings, path, started, load_before, data, load_after):
                     f"p50 {p['p50']} vs {f['p50']}, p99 {p['p99']} vs {f['p99']} frames",
                     p["p50"] <= f["p50"] and p["p99"] <= f["p99"])
         share = 100.0 * p["late"] / max(1, p["n"])
+        native_share = 100.0 * n["late"] / max(1, n["n"])
         rep.verdict(f"≤ 0.01 % one period late ({period} frames)", f"{fmt(share, 3)} % ({p['late']} of {p['n']}; "
-                    f"native {n['late']} of {n['n']})", share <= 0.01, 100.0 * n["late"] / max(1, n["n"]) > 0.01)
+                    f"native {n['late']} of {n['n']})", share <= 0.01, 0.01 < native_share and share <= 2 * native_share)
         rep.verdict(f"p99 within one period of the native floor ({period} frames)",
                     f"p99 {p['p99']} vs floor p99 {n['p99']} frames", p["p99"] <= n["p99"] + period)
         ceiling = 1_000_000 if period == 64 else 300_000
@@ -628,7 +629,7 @@ def write_report(settings, path, started, load_before, data, load_after):
             pl = rates[(rate, "program")]["loss"]
             nl = rates[(rate, "native")]["loss"]
             rep.verdict(f"lossless at {rate:,}/s ({period} frames)",
-                        f"lost {fmt(100 * pl, 3)} % (native {fmt(100 * nl, 3)} %)", pl == 0, nl > 0)
+                        f"lost {fmt(100 * pl, 3)} % (native {fmt(100 * nl, 3)} %)", pl == 0, 0 < nl and pl <= 2 * nl)
         per = [ratio(rates[(rate, "program")]["per_msg"], rates[(rate, "rtmidi")]["per_msg"])
                for rate in (100_000, 300_000)]
         rep.verdict(f"CPU per message ≤ 1.5× the forwarder ({period} frames, 100 k and 300 k/s)",
@@ -647,7 +648,7 @@ def write_report(settings, path, started, load_before, data, load_after):
     verdict_lines = ["## Targets", "", "| target | this run | |", "|---|---|---|"]
     verdict_lines += [f"| {t} | {fig} | {v} |" for t, fig, v in rep.verdicts]
     verdict_lines += ["", "Reading the misses:", "",
-                      "- Where the native floor misses too, the server itself lost or delayed messages in "
+                      "- Where the native floor misses about as badly (at most twice the floor's figure), the server itself lost or delayed messages in "
                       "that run: on a loaded machine without real-time scheduling the dummy driver reports "
                       "xruns (counts in the tables), and a late cycle delays or drops MIDI for every client.",
                       "- Where only the program misses, the figure is the program's own. The causes profiled "
@@ -693,7 +694,9 @@ def write_report(settings, path, started, load_before, data, load_after):
              "action: next song, load, send) and times the call; the project lists one full song 1 + "
              "recalls times. \"in one cycle\" means all 144 messages of a recall arrived in one JACK cycle "
              "at the probe. This harness is the program's code, not its binary: the binary offers no way "
-             "from outside to press Space, and a remote program change only moves the selection.",
+             "from outside to press Space, and a remote program change only moves the selection (key and "
+             "pointer events sent to the binary through Qt's VNC platform did not reach the song list "
+             "when tried).",
              "- Start-up is timed to the first MIDI message at the probe, not to the window: the binary "
              "says nothing when its window is up, and its start-up ends by sending the first song.",
              "- CPU: user + system ticks of the forwarding process from `/proc/<pid>/stat` around each "
