@@ -102,9 +102,14 @@ def wait_for_ports(names, seconds=20):
 
 class Probe:
     def __init__(self, build):
+        # Its stderr carries only libjack's notices (one per event a full buffer refuses);
+        # everything the run needs comes back on stdout.
         self.proc = subprocess.Popen([os.path.join(build, "bench", "pw_probe"), PROBE], stdin=subprocess.PIPE,
-                                     stdout=subprocess.PIPE, text=True, env=jack_env())
-        self.hello = json.loads(self.proc.stdout.readline())
+                                     stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True, env=jack_env())
+        line = self.proc.stdout.readline()
+        if not line:
+            raise RuntimeError("pw_probe did not start (is the JACK server up?)")
+        self.hello = json.loads(line)
 
     def ask(self, command):
         self.proc.stdin.write(command + "\n")
@@ -738,7 +743,12 @@ def main():
 
     for period in settings.periods:
         log(f"JACK dummy server {SERVER} at {period} frames")
-        server = JackServer(period)
+        try:
+            server = JackServer(period)
+        except RuntimeError as e:
+            data["errors"][period] = str(e)
+            log(f"failed: {e}")
+            continue
         try:
             rounds = []
             subjects = [Native(), Forwarder(), Program()]
