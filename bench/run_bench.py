@@ -436,7 +436,9 @@ SUBJECTS = (("native", "native JACK pass-through"), ("rtmidi", "RtMidi forwarder
 
 
 def table_head(rep, title, columns):
-    rep.add(title, "", "| " + " | ".join(columns) + " |", "|" + "---|" * len(columns))
+    if title:
+        rep.add(title, "")
+    rep.add("| " + " | ".join(columns) + " |", "|" + "---|" * len(columns))
 
 
 def latency_table(rep, period, rounds):
@@ -598,8 +600,8 @@ def write_report(settings, path, started, load_before, data, load_after):
     st = data.get("startup")
     if st:
         rep.add("## Start-up and idle memory", "", "Launch to the first MIDI message at the probe (the program sends the first song of its last "
-                "project at the end of its start-up; the bare window sends one message once its JACK client "
-                f"runs), and resident memory after {settings.idle_ms} ms of idling.", "")
+                "project at the end of its start-up; the bare window sends a message every cycle once its JACK "
+                f"client runs, and the first to arrive counts), and resident memory after {settings.idle_ms} ms of idling.", "")
         table_head(rep, "", ["subject", "launches", "median ms", "max ms", "median RSS MiB"])
         med = {}
         for key, label in (("bare", "bare Qt window + one JACK client"), ("program", "Patchwarden")):
