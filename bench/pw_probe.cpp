@@ -74,7 +74,6 @@ struct Probe {
     std::atomic<Mode> mode{Mode::Idle};
     jack_nframes_t rate = 48000;
 
-    std::atomic<bool> ready{true};
     // The mode the last finished cycle ran in: state is reset only once the process
     // thread is seen to have left the previous mode.
     std::atomic<Mode> seenMode{Mode::Idle};
@@ -142,7 +141,7 @@ void processLatency(uint64_t cycle, jack_nframes_t n, void *inBuf, void *outBuf)
         g.lost.fetch_add(1, std::memory_order_relaxed);
         g.inFlight = false;
     }
-    if (g.inFlight || !g.ready.load(std::memory_order_acquire))
+    if (g.inFlight)
         return;
     // One quiet cycle between messages, so that no answer can overlap the next send.
     if (g.idleCycles++ < 1)
@@ -192,7 +191,7 @@ void processRate(uint64_t cycle, jack_nframes_t n, void *inBuf, void *outBuf)
             g.expected = (seq + 1) & SeqMask;
         g.anyReceived = true;
     }
-    if (!g.ready.load(std::memory_order_acquire) || g.streamDone.load(std::memory_order_relaxed))
+    if (g.streamDone.load(std::memory_order_relaxed))
         return;
     if (!g.streamStarted) {
         g.streamStarted = true;
