@@ -792,7 +792,8 @@ def main():
     verdicts = write_report(settings, args.report, started, load_before, data, data["load_after"])
     log(f"wrote {args.report}")
     for target, figure, verdict in verdicts:
-        print(f"{verdict.strip('*'):13} {target}: {figure}")
+        word = verdict.split(";")[0].strip("*")
+        print(f"{word:13} {target}: {figure}")
     return 0
 
 
