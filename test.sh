@@ -14,7 +14,10 @@ for arg in "$@"; do
   esac
 done
 
-pw_install_packages "${PW_PACKAGES[@]}" jackd2
+# Beyond the build: a JACK server for the MIDI tests; the desktop's own checkers and the
+# Debian packaging tools for the install tests; a virtual display with a window manager.
+pw_install_packages "${PW_PACKAGES[@]}" jackd2 desktop-file-utils appstream dpkg-dev file \
+  xvfb xauth openbox x11-utils
 pw_build "$PW_ROOT/build" -DPW_BUILD_TESTS=ON
 
 # A JACK server of this run's own, with the dummy driver: a real MIDI system that needs

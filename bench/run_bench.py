@@ -549,8 +549,9 @@ def update_readme(settings, started, headline):
         songs = headline.get((period, "songs"))
         if songs:
             s = songs["space"]
-            line += (f"; song change (Space, 144 messages) in one JACK cycle {fmt(100 * s['share'])} % of "
-                     f"recalls, load + send p99 {fmt(s['p99'] / 1000, 2)} ms")
+            line += (f"; song change (Space on the song list, 144 messages, in a harness of the program's "
+                     f"code) in one JACK cycle {fmt(100 * s['share'])} % of recalls, load + send p99 "
+                     f"{fmt(s['p99'] / 1000, 2)} ms")
         lines.append(line + ".")
     kind = "--quick run" if settings.quick else "run"
     lines.append(f"- Measured {started.strftime('%Y-%m-%d')} on a shared, loaded 2-core machine ({kind}); "

@@ -25,6 +25,7 @@
 #include "songs/SongListController.h"
 #include "songs/SongsPage.h"
 #include "widgets/ActivityLeds.h"
+#include "widgets/FlatTabs.h"
 #include "widgets/Named.h"
 #include "widgets/SkinEngine.h"
 #include "widgets/SpinEdit.h"
@@ -110,6 +111,10 @@ void tForm1::buildToolBar()
     for (QToolButton *led : {m_inLed, m_outLed}) {
         led->setToolButtonStyle(Qt::ToolButtonTextOnly);
         led->setFocusPolicy(Qt::NoFocus);
+        // A dark lamp keeps its place, so that "MIDI Out" never moves when "MIDI In" goes out.
+        QSizePolicy policy = led->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        led->setSizePolicy(policy);
         row->addWidget(led);
     }
     row->addStretch();
@@ -122,7 +127,7 @@ QTabWidget *tForm1::buildLeftPages()
 {
     auto *pages = named(new QTabWidget(this), "PageControl1");
     pages->setFixedWidth(417);
-    pages->setDocumentMode(true);
+    FlatTabs::follow(pages, *m_skin);
     m_songsPage = new SongsPage(m_song);
     m_commandPage = new ControllerCommandPage(m_song);
     m_setupPage = new MidiSetupPage;
@@ -140,7 +145,7 @@ QTabWidget *tForm1::buildRightPages()
 {
     auto *pages = named(new QTabWidget(this), "PageControl2");
     pages->setFixedWidth(377);
-    pages->setDocumentMode(true);
+    FlatTabs::follow(pages, *m_skin);
     pages->addTab(named(new ChannelStripsPage(1, m_song), "TabSheet5"), QStringLiteral("Channel 1-8"));
     pages->addTab(named(new ChannelStripsPage(9, m_song), "TabSheet6"), QStringLiteral("Channel 9-16"));
     pages->addTab(named(new ControllerDataPage(m_song), "TabSheet2"), QStringLiteral("Controller Data"));

@@ -99,9 +99,11 @@ private slots:
         for (const char *option : {"--data-dir", "--midi-api", "--midi-out", "--midi-in", "--list-devices"})
             QVERIFY2(help.out.contains(QLatin1String(option)), option);
         QVERIFY(!help.out.contains(QStringLiteral("skin-screenshots")));
+        QVERIFY2(help.out.startsWith(QStringLiteral("Usage: patchwarden ")), qPrintable(help.out.left(60)));
         const Run version = run({"--version"});
         QCOMPARE(version.status, 0);
-        QVERIFY(version.out.startsWith(QStringLiteral("Patchwarden 2011")));
+        // The same text as the About box's version label.
+        QCOMPARE(version.out, QStringLiteral("Patchwarden 2011\n"));
     }
 
     void terminationSignalEndsThroughTheShutDown()
