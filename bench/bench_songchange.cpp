@@ -59,13 +59,16 @@ int main(int argc, char **argv)
     ProgramWindows windows(*midi, {QString::fromLocal8Bit(argv[2]), QString()}, nullptr);
     tForm1 &form = windows.Form1();
     form.show();
-    QTest::qWait(1000); // start-up sends the first song; let it pass
     TMidiOutput &out = form.MidiOut();
-    if (!out.IsOpen()) {
-        QTextStream(stderr) << "bench_songchange: output port not open\n";
+    QListWidget *list = form.songsPage().lbSongList();
+    // Start-up opens the port and sends the first song, maybe after the window is up: a
+    // press before it ends would be lost.
+    if (!QTest::qWaitFor([&] { return out.IsOpen() && list->currentRow() == 0; }, 30000)) {
+        QTextStream(stderr)
+            << "bench_songchange: start-up did not open the output and select the first song\n";
         return 1;
     }
-    QListWidget *list = form.songsPage().lbSongList();
+    QTest::qWait(500);
     list->setFocus();
     const QString space = timed(count, [&] { QTest::keyClick(list, Qt::Key_Space); });
     QTest::qWait(300);

@@ -7,7 +7,7 @@
 //     wait-connected SECONDS        until both our ports have a peer
 //     latency COUNT                 one message in flight, COUNT times
 //     rate MSGS_PER_S SECONDS       a steady stream, counted on return
-//     bursts-start / bursts-stop    groups what arrives meanwhile into bursts
+//     bursts-start / bursts-stop    the cycles that brought input meanwhile, and how much
 //     first SECONDS IDLE_MS CMD...  starts CMD, time to its first message, then its memory
 //     quit
 
@@ -399,23 +399,16 @@ std::string stopBursts()
     const uint32_t xruns = g.xruns.load();
     enterMode(Mode::Idle);
     drain(records);
-    // A burst: cycles with input whose starts lie less than 8 ms apart.
-    const uint64_t gap = g.rate * 8 / 1000;
-    std::vector<uint32_t> cycles, messages;
-    uint64_t lastFrame = 0;
+    // Every cycle that brought input, by its first frame: the caller groups them.
+    std::vector<uint32_t> frames, counts;
     for (const Record &r : records) {
         if (r.kind != 2)
             continue;
-        if (cycles.empty() || r.frame - lastFrame > gap) {
-            cycles.push_back(0);
-            messages.push_back(0);
-        }
-        ++cycles.back();
-        messages.back() += r.value;
-        lastFrame = r.frame;
+        frames.push_back(static_cast<uint32_t>(r.frame));
+        counts.push_back(r.value);
     }
     std::ostringstream s;
-    s << "\"xruns\":" << xruns << ",\"cycles\":" << samples(cycles) << ",\"messages\":" << samples(messages);
+    s << "\"xruns\":" << xruns << ",\"frames\":" << samples(frames) << ",\"counts\":" << samples(counts);
     return s.str();
 }
 
