@@ -34,7 +34,7 @@ void IncomingMidi::MidiInMidiInput()
         if (!attempt([&] { event = m_in.ReadEvent(); }) || !event)
             break;
         m_leds.lightIn();
-        if (m_out.IsOpen() && attempt([&] { m_out.SendEvent(*event); }))
+        if (m_out.IsOpen() && !m_thruSuspended && attempt([&] { m_out.SendEvent(*event); }))
             passedOn();
     }
 }

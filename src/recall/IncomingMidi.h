@@ -33,6 +33,8 @@ public:
     IncomingMidi(TMidiInput &in, TMidiOutput &out, ActivityLeds &leds, QListWidget *songList,
                  QCheckBox *ckbRemote, Hooks hooks, QObject *parent = nullptr);
 
+    // While the output feeds the input, thru would send every event round for ever.
+    void setThruSuspended(bool on) { m_thruSuspended = on; }
     // "MIDI thru: 3 messages not sent: <reason>", or empty while everything goes out.
     QString thruStatus() const;
 
@@ -60,4 +62,5 @@ private:
     QListWidget *m_songList;
     QCheckBox *m_ckbRemote;
     Hooks m_hooks;
+    bool m_thruSuspended = false;
 };
