@@ -2,6 +2,7 @@
 
 #include "app/DeviceSelection.h"
 #include "app/MidiSetupPage.h"
+#include "app/ShutdownReport.h"
 #include "look/HelpNotice.h"
 #include "look/TFrmInfo.h"
 #include "look/TfOutfitSpec.h"
@@ -188,7 +189,10 @@ void tForm1::buildStatusBar()
     m_midiStatus = named(new QLabel(bar), "lbMidiStatus");
     m_overflowStatus = named(new QLabel(bar), "lbOverflow");
     m_overflowStatus->hide();
+    m_lastExitStatus = named(new QLabel(bar), "lbLastExit");
+    m_lastExitStatus->hide();
     bar->addWidget(m_midiStatus, 1);
+    bar->addWidget(m_lastExitStatus, 1);
     bar->addPermanentWidget(m_overflowStatus);
 }
 
@@ -312,6 +316,11 @@ void tForm1::FormShow()
         if (songs->count() > 0)
             m_songList->lbSongListClick();
     });
+    const QString lastExit = ShutdownReport::takeNote();
+    if (!lastExit.isEmpty()) {
+        m_lastExitStatus->setText(tr("At the last exit: %1").arg(lastExit));
+        m_lastExitStatus->show();
+    }
     if (m_info)
         m_info->closeSplash();
 }

@@ -1,10 +1,13 @@
 // The command line, parsed in-process and run through the real program.
+#include "AppFixture.h"
 #include "support/TestMain.h"
 
 #include "app/CommandLine.h"
 
 #include <QFileInfo>
+#include <QLabel>
 #include <QProcess>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -104,9 +107,21 @@ private slots:
         QVERIFY(version.out.startsWith(QStringLiteral("Patchwarden 2011")));
     }
 
+    void terminationSignalEndsThroughTheShutDown_data()
+    {
+        QTest::addColumn<bool>("settingsWritable");
+        QTest::newRow("clean") << true;
+        // A folder where Midi.ini should be: the shut-down has an error to report.
+        QTest::newRow("error at shut-down") << false;
+    }
+
     void terminationSignalEndsThroughTheShutDown()
     {
+        QFETCH(bool, settingsWritable);
         QTemporaryDir data;
+        const QString settings = data.path() + QStringLiteral("/Midi.ini");
+        if (!settingsWritable)
+            QVERIFY(QDir().mkpath(settings));
         QProcess program;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
@@ -114,13 +129,28 @@ private slots:
         program.start(QStringLiteral(PW_BINARY), {"--midi-api", "virtual", "--data-dir", data.path()});
         // Start-up makes the projects folder when it looks for the last project.
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(data.path() + QStringLiteral("/Projects")), 30000);
-        QVERIFY(!QFileInfo::exists(data.path() + QStringLiteral("/Midi.ini")));
+        QCOMPARE(QFileInfo(settings).isDir(), !settingsWritable);
         program.terminate(); // SIGTERM, as a log-out sends it
         QVERIFY(program.waitForFinished(30000));
         QCOMPARE(program.exitStatus(), QProcess::NormalExit);
         QCOMPARE(program.exitCode(), 0);
-        QVERIFY(QFileInfo::exists(data.path() + QStringLiteral("/Midi.ini")));
         QVERIFY(QFileInfo::exists(data.path() + QStringLiteral("/Projects/.txt")));
+        const QString unableToWrite = QStringLiteral("Unable to write to ") + settings;
+        const QString err = QString::fromLocal8Bit(program.readAllStandardError());
+        if (settingsWritable) {
+            QVERIFY(QFileInfo(settings).isFile());
+            QVERIFY2(!err.contains(unableToWrite), qPrintable(err));
+            return;
+        }
+        QVERIFY2(err.contains(unableToWrite), qPrintable(err));
+
+        // The next start shows what the last exit could not.
+        AppFixture next;
+        AppPaths::setDataDir(data.path());
+        tForm1 &form = next.start();
+        const QLabel *lastExit = form.statusBar()->findChild<QLabel *>(QStringLiteral("lbLastExit"));
+        QVERIFY2(lastExit->text().contains(unableToWrite), qPrintable(lastExit->text()));
+        QVERIFY(next.dialogs.messages.isEmpty());
     }
 
     void listDevicesOfTheVirtualSystem()

@@ -7,6 +7,7 @@
 #include "look/TFrmInfo.h"
 #include "midi/MidiIn.h"
 #include "midi/MidiOut.h"
+#include "platform/TextLines.h"
 #include "songs/SongsPage.h"
 #include "widgets/LedDisplay.h"
 #include "widgets/SpinEdit.h"
@@ -311,6 +312,60 @@ private slots:
         QCOMPARE(app.dialogs.messages.size(), 1);
         QVERIFY2(app.dialogs.messages[0].text.startsWith(QStringLiteral("Unable to write to")),
                  qPrintable(app.dialogs.messages[0].text));
+    }
+
+    void damagedFilesAreNotWrittenBackAsDefaults_data()
+    {
+        QTest::addColumn<QByteArray>("settingsFile");
+        QTest::addColumn<QByteArray>("project");
+        QTest::addColumn<QByteArray>("song");
+        QTest::addColumn<bool>("notUtf8"); // holds text in another encoding than UTF-8
+        QByteArray garbage;
+        for (int i = 0; i < 4096; ++i)
+            garbage += char((i * 7919 + 13) >> 3);
+        const QByteArray ini = settings("Gig.txt");
+        const QByteArray list = "Intro\r\nOutro\r\n";
+        const QByteArray song = AppFixture::songFile(2, 10);
+        QByteArray many;
+        for (int i = 0; i < 100000; ++i)
+            many += "Song " + QByteArray::number(i) + "\r\n";
+        QTest::newRow("garbage settings") << garbage + "\r\n" + ini << list << song << false;
+        QTest::newRow("garbage project") << ini << garbage << song << true;
+        QTest::newRow("garbage song") << ini << list << garbage << false;
+        QTest::newRow("song file holding a project") << ini << list << list << false;
+        QTest::newRow("project holding a song") << ini << song << song << false;
+        QTest::newRow("100 000 songs") << ini << many << song << false;
+        QTest::newRow("odd names")
+            << ini << QString("%1\r\n%s\r\n\"quoted\"\r\n'single'\r\nCafé Müller 🎹\r\n").toUtf8() << song
+            << false;
+        QTest::newRow("Windows-1252 names") << ini << QByteArray("Caf\xe9 M\xfcller\r\n") << song << true;
+        QTest::newRow("UTF-16 project") << ini << QByteArray("\xff\xfeI\0n\0\r\0\n\0", 10) << song << true;
+    }
+
+    // Whatever the user's files hold, a start and a normal exit never put defaults in its
+    // place: the project and the song come out as they went in, every line of the settings
+    // file is still there.
+    void damagedFilesAreNotWrittenBackAsDefaults()
+    {
+        QFETCH(QByteArray, settingsFile);
+        QFETCH(QByteArray, project);
+        QFETCH(QByteArray, song);
+        QFETCH(bool, notUtf8);
+        AppFixture app;
+        app.writeFile(app.settingsPath(), settingsFile);
+        app.writeFile(app.projects() + "/Gig.txt", project);
+        app.writeFile(app.projects() + "/Intro.txt", song);
+        tForm1 &form = app.start();
+        form.close();
+        QVERIFY2(app.dialogs.messages.isEmpty(), qPrintable(app.dialogs.texts().join(u'|')));
+        QCOMPARE(AppFixture::readFile(app.projects() + "/Intro.txt"), song);
+        const QByteArray settingsAfter = AppFixture::readFile(app.settingsPath());
+        for (const QByteArray &line : splitTextLines(settingsFile))
+            QVERIFY2(settingsAfter.contains(line), line.toHex().constData());
+        if (notUtf8)
+            QEXPECT_FAIL("", "text that is not UTF-8 comes back as UTF-8 until files keep their encoding",
+                         Continue);
+        QCOMPARE(AppFixture::readFile(app.projects() + "/Gig.txt"), project);
     }
 
     void refreshFindsANewDeviceAndKeepsTheOpenOne()
