@@ -44,6 +44,8 @@ command -v ccache >/dev/null 2>&1 && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=cca
 export JACK_NO_AUDIO_RESERVATION=1
 export JACK_DEFAULT_SERVER="pw-test-$$"
 export PW_JACK_REQUIRED=1
+# The full-disk tests mount a small tmpfs; here that must work, not be skipped.
+export PW_REQUIRE_TMPFS=1
 jack_log=$(mktemp)
 jackd --no-realtime -t 5000 -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 256 >"$jack_log" 2>&1 &
 jack_pid=$!

@@ -46,6 +46,11 @@ QString SettingsFile::storedProjectFile() const
     return IniFile(m_path).readString(Project, LastOne, QString());
 }
 
+QString SettingsFile::readError() const
+{
+    return IniFile(m_path).readError();
+}
+
 void SettingsFile::writeAll(const Values &values) const
 {
     IniFile ini(m_path);

@@ -27,6 +27,8 @@ public:
     Values read() const;
     // "Last one" as stored, empty when absent (the project name comes from it).
     QString storedProjectFile() const;
+    // Why the file exists but cannot be read, in plain words; empty when it can or is absent.
+    QString readError() const;
     // Everything, as at shut-down. Throws EFileError when the file cannot be written.
     void writeAll(const Values &values) const;
     // "Save as Default": everything but "Last one". Throws EFileError.

@@ -11,9 +11,11 @@
 #include "mixer/TfMidiUnit.h"
 #include "platform/AppException.h"
 #include "platform/AppPaths.h"
+#include "platform/Dialogs.h"
 #include "platform/GuardedApplication.h"
 #include "platform/GuardedConnect.h"
 #include "platform/MidiSystem.h"
+#include "platform/TextFile.h"
 #include "recall/IncomingMidi.h"
 #include "recall/MidiCommands.h"
 #include "recall/SongRecall.h"
@@ -30,6 +32,8 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -78,6 +82,7 @@ tForm1::tForm1(MidiSystem &midiSystem, Options options, QWidget *parent)
 
 tForm1::~tForm1()
 {
+    TextFile::setEncodingNotice({});
     // Ports go before the controls their handlers touch; an open port is closed first.
     try {
         if (m_midiOut->IsOpen())
@@ -189,11 +194,20 @@ void tForm1::buildStatusBar()
     m_midiStatus = named(new QLabel(bar), "lbMidiStatus");
     m_overflowStatus = named(new QLabel(bar), "lbOverflow");
     m_overflowStatus->hide();
+    m_fileStatus = named(new QLabel(bar), "lbFileStatus");
+    m_fileStatus->hide();
     m_lastExitStatus = named(new QLabel(bar), "lbLastExit");
     m_lastExitStatus->hide();
     bar->addWidget(m_midiStatus, 1);
     bar->addWidget(m_lastExitStatus, 1);
+    bar->addPermanentWidget(m_fileStatus);
     bar->addPermanentWidget(m_overflowStatus);
+    // A file moves to UTF-8 once, when it first gets a character its code page lacks.
+    TextFile::setEncodingNotice([this](const QString &path) {
+        m_fileStatus->setText(tr("%1 is now saved as UTF-8: Windows-1252 cannot hold all of its text")
+                                  .arg(QFileInfo(path).fileName()));
+        m_fileStatus->show();
+    });
 }
 
 void tForm1::wireSubsystems()
@@ -282,6 +296,11 @@ void tForm1::readSettings()
 {
     const SettingsFile file(AppPaths::settingsFile());
     const SettingsFile::Values v = file.read();
+    if (const QString why = file.readError(); !why.isEmpty())
+        Dialogs::warning(
+            tr("The settings file %1 could not be read: %2. The program starts with its defaults "
+               "and leaves that file as it is.")
+                .arg(QDir::toNativeSeparators(AppPaths::settingsFile()), why));
     // A device named on the command line must be that device: no falling back to the
     // stored number.
     if (m_options.midiOutName.isEmpty())
@@ -295,8 +314,7 @@ void tForm1::readSettings()
     m_song.ckbRemote->setChecked(v.remoteOn);
     m_song.MidiRecCh->setValue(v.remoteChannel);
     m_song.MidiSendCh->setValue(v.sendChannel);
-    m_songList->LoadProject(v.lastProject);
-    m_song.cbProject->setText(SongListController::fileName(file.storedProjectFile()));
+    m_songList->loadLastProject(v.lastProject, file.storedProjectFile());
 }
 
 void tForm1::FormShow()

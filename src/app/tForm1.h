@@ -120,6 +120,7 @@ private:
     MidiSetupPage *m_setupPage = nullptr;
     QLabel *m_midiStatus = nullptr;
     QLabel *m_overflowStatus = nullptr;
+    QLabel *m_fileStatus = nullptr;
     QLabel *m_lastExitStatus = nullptr; // what the last exit could not show
 
     std::unique_ptr<SongFile> m_songFile;

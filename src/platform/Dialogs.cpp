@@ -37,6 +37,18 @@ void Dialogs::warning(const QString &text, const QString &caption)
     instance().message(Icon::Warning, caption, text);
 }
 
+bool Dialogs::confirm(const QString &text, const QString &caption)
+{
+    return instance().question(caption, text);
+}
+
+bool QtDialogs::question(const QString &caption, const QString &text)
+{
+    QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No, dialogParent());
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
 void QtDialogs::message(Icon icon, const QString &caption, const QString &text)
 {
     QMessageBox::Icon qtIcon = QMessageBox::Information;

@@ -23,6 +23,8 @@ public:
 
     // A modal box with a single "OK" button.
     virtual void message(Icon icon, const QString &caption, const QString &text) = 0;
+    // A modal box with "Yes" and "No"; true for Yes.
+    virtual bool question(const QString &caption, const QString &text) = 0;
     // Empty string when the user cancels.
     virtual QString openFile(const FileRequest &request) = 0;
     virtual QString saveFile(const FileRequest &request) = 0;
@@ -37,6 +39,7 @@ public:
     // Shortcuts for the common boxes.
     static void information(const QString &text, const QString &caption = QStringLiteral("Information"));
     static void warning(const QString &text, const QString &caption = QStringLiteral("Warning"));
+    static bool confirm(const QString &text, const QString &caption = QStringLiteral("Confirm"));
 };
 
 // The real dialogs: QMessageBox, QFileDialog, QDesktopServices.
@@ -44,6 +47,7 @@ class QtDialogs : public Dialogs
 {
 public:
     void message(Icon icon, const QString &caption, const QString &text) override;
+    bool question(const QString &caption, const QString &text) override;
     QString openFile(const FileRequest &request) override;
     QString saveFile(const FileRequest &request) override;
     void openUrl(const QUrl &url) override;

@@ -1,13 +1,13 @@
 #include "IniFile.h"
 
 #include "AppException.h"
+#include "TextFile.h"
 #include "TextLines.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
+#include <algorithm>
 #include <limits>
 
 namespace
@@ -54,35 +54,47 @@ QString fullPath(const QString &path)
 
 IniFile::IniFile(const QString &path) : m_path(path)
 {
-    QFile file(path);
-    if (!file.exists())
+    if (path.isEmpty())
         return;
-    if (!file.open(QIODevice::ReadOnly)) {
+    const TextFile::Content content = TextFile::read(path);
+    m_encoding = content.encoding;
+    if (content.state == TextFile::State::Unreadable) {
         m_unreadable = true;
+        m_readError = content.reason;
         return;
     }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        m_unreadable = true;
-        return;
-    }
-    for (const QByteArray &raw : splitTextLines(bytes))
+    for (const QString &raw : splitTextLines(content.text))
         m_lines.append(parseLine(raw));
 }
 
-IniFile::Line IniFile::parseLine(const QByteArray &raw)
+bool IniFile::isSectionLine(const QString &line)
+{
+    return line.trimmed().startsWith(u'[');
+}
+
+bool IniFile::hasSections() const
+{
+    return std::any_of(m_lines.cbegin(), m_lines.cend(),
+                       [](const Line &l) { return l.kind == Line::Section; });
+}
+
+bool IniFile::hasContent() const
+{
+    return std::any_of(m_lines.cbegin(), m_lines.cend(),
+                       [](const Line &l) { return !l.raw.trimmed().isEmpty(); });
+}
+
+IniFile::Line IniFile::parseLine(const QString &raw)
 {
     Line line;
     line.raw = raw;
-    const QString text = QString::fromLocal8Bit(raw).trimmed();
+    const QString text = raw.trimmed();
     if (text.startsWith(u';'))
         return line;
-    if (text.startsWith(u'[')) {
+    if (isSectionLine(text)) {
         const qsizetype close = text.indexOf(u']');
-        if (close > 0) {
-            line.kind = Line::Section;
-            line.name = text.mid(1, close - 1).trimmed();
-        }
+        line.kind = Line::Section;
+        line.name = text.mid(1, close < 0 ? -1 : close - 1).trimmed();
         return line;
     }
     const qsizetype eq = text.indexOf(u'=');
@@ -99,7 +111,7 @@ IniFile::Line IniFile::parseLine(const QByteArray &raw)
 
 IniFile::Line IniFile::makeKeyLine(const QString &key, const QString &value)
 {
-    return parseLine((key + u'=' + oneLine(value)).toLocal8Bit());
+    return parseLine(key + u'=' + oneLine(value));
 }
 
 int IniFile::findSection(const QString &section) const
@@ -209,7 +221,7 @@ void IniFile::writeString(const QString &section, const QString &key, const QStr
 {
     int s = findSection(section);
     if (s < 0) {
-        Line header = parseLine((u'[' + section.trimmed() + u']').toLocal8Bit());
+        Line header = parseLine(u'[' + section.trimmed() + u']');
         m_lines.append(header);
         m_lines.append(makeKeyLine(key.trimmed(), value));
         return;
@@ -237,31 +249,24 @@ void IniFile::writeBool(const QString &section, const QString &key, bool value)
     writeString(section, key, value ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
-QByteArray IniFile::toBytes() const
+QString IniFile::toText() const
 {
-    QByteArray bytes;
+    QString text;
     for (const Line &line : m_lines) {
-        bytes += line.raw;
-        bytes += "\r\n";
+        text += line.raw;
+        text += QStringLiteral("\r\n");
     }
-    return bytes;
+    return text;
 }
 
-void IniFile::save() const
+void IniFile::save()
 {
-    const QString error = QStringLiteral("Unable to write to ") + fullPath(m_path);
+    const QString error = QStringLiteral("Unable to write to %1. %2");
     if (m_unreadable)
-        throw EFileError(error);
-    QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw EFileError(error);
-    const QByteArray bytes = toBytes();
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        throw EFileError(error);
-    }
-    if (!file.commit())
-        throw EFileError(error);
+        throw EFileError(error.arg(fullPath(m_path), TextFile::keptUnread(m_readError)));
+    const QString reason = TextFile::write(m_path, toText(), &m_encoding);
+    if (!reason.isEmpty())
+        throw EFileError(error.arg(fullPath(m_path), reason));
 }
 
 QString IniFile::readString(const QString &path, const QString &section, const QString &key,

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TextCodec.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -7,13 +9,14 @@
 // An INI file with the private-profile rules that Midi.ini and the song files were
 // always written by: sections and keys found regardless of letter case, a write replaces
 // a value where it stands, a missing key goes to the end of its section and a missing
-// section to the end of the file. Text is in the local 8-bit encoding, lines end in
-// CR LF.
+// section to the end of the file. Lines end in CR LF. The file is read in whatever
+// encoding it is in (see TextCodec) and written back in the same one.
 //
 // Reading follows the classic profile reader: blanks around section names, keys and
 // values are dropped; a value wrapped in a matching pair of double or single quotes
 // loses them; of two same-named sections or keys the first counts; a line starting
-// with ";" is a comment and a line without "=" holds no key. Files with lone CR or
+// with ";" is a comment and a line without "=" holds no key; a section line without its
+// "]" names the section up to the end of the line. Files with lone CR or
 // lone LF line ends read like CR LF ones.
 //
 // The object holds the whole file: it reads it once, takes any number of writes and
@@ -30,6 +33,15 @@ public:
     explicit IniFile(const QString &path);
 
     QString path() const { return m_path; }
+    // The file exists but could not be read; readError() says why, in plain words.
+    bool isUnreadable() const { return m_unreadable; }
+    QString readError() const { return m_readError; }
+    // Whether the file as read holds a section line: song files and Midi.ini do, project
+    // files, which share the folder and the ending with song files, never.
+    bool hasSections() const;
+    // Whether the file as read holds anything but blank lines.
+    bool hasContent() const;
+    static bool isSectionLine(const QString &line);
 
     QString readString(const QString &section, const QString &key, const QString &defaultValue) const;
     // Decimal, or hexadecimal after "0x", "0X" or "$"; anything else counts as missing.
@@ -43,13 +55,13 @@ public:
     void writeBool(const QString &section, const QString &key, bool value);
 
     // Replaces the file on disk with the current content, atomically. Throws EFileError
-    // "Unable to write to <full path>" when that fails; the file on disk is then as it
-    // was. A file that exists but could not be read is never replaced, so that its
+    // "Unable to write to <full path>. <reason>" when that fails; the file on disk is then
+    // as it was. A file that exists but could not be read is never replaced, so that its
     // other content is not lost.
-    void save() const;
+    void save();
 
-    // The whole file as it would be saved.
-    QByteArray toBytes() const;
+    // The whole file as it would be saved, without its encoding.
+    QString toText() const;
 
     // One-call forms: each write reads, changes and saves the file.
     static QString readString(const QString &path, const QString &section, const QString &key,
@@ -66,13 +78,13 @@ public:
 private:
     struct Line {
         enum Kind { Other, Section, Key };
-        QByteArray raw; // as read, without its line end
+        QString raw; // as read, without its line end
         Kind kind = Other;
         QString name;  // section or key name, trimmed
         QString value; // key lines: the value, trimmed, quotes not yet removed
     };
 
-    static Line parseLine(const QByteArray &raw);
+    static Line parseLine(const QString &raw);
     static Line makeKeyLine(const QString &key, const QString &value);
     // Index of the section's header line, or -1.
     int findSection(const QString &section) const;
@@ -84,4 +96,6 @@ private:
     QString m_path;
     QList<Line> m_lines;
     bool m_unreadable = false;
+    QString m_readError;
+    TextCodec::Encoding m_encoding = TextCodec::Encoding::Utf8;
 };

@@ -1,20 +1,20 @@
 #include "TextLines.h"
 
-QList<QByteArray> splitTextLines(const QByteArray &bytes)
+QStringList splitTextLines(const QString &text)
 {
-    QList<QByteArray> lines;
+    QStringList lines;
     qsizetype start = 0;
-    const qsizetype size = bytes.size();
+    const qsizetype size = text.size();
     for (qsizetype i = 0; i < size; ++i) {
-        const char c = bytes.at(i);
-        if (c != '\r' && c != '\n')
+        const QChar c = text.at(i);
+        if (c != u'\r' && c != u'\n')
             continue;
-        lines.append(bytes.mid(start, i - start));
-        if (c == '\r' && i + 1 < size && bytes.at(i + 1) == '\n')
+        lines.append(text.mid(start, i - start));
+        if (c == u'\r' && i + 1 < size && text.at(i + 1) == u'\n')
             ++i;
         start = i + 1;
     }
     if (start < size)
-        lines.append(bytes.mid(start));
+        lines.append(text.mid(start));
     return lines;
 }

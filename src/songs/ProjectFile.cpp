@@ -1,45 +1,46 @@
 #include "songs/ProjectFile.h"
 
 #include "platform/AppException.h"
+#include "platform/IniFile.h"
 #include "platform/TextLines.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
-std::optional<QStringList> ProjectFile::read(const QString &path)
+#include <algorithm>
+
+ProjectFile::Content ProjectFile::read(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return std::nullopt;
-
-    QStringList names;
-    for (const QByteArray &line : splitTextLines(bytes))
-        names.append(QString::fromLocal8Bit(line));
-    return names;
+    const TextFile::Content text = TextFile::read(path);
+    Content content;
+    content.state = text.state;
+    content.reason = text.reason;
+    if (text.state == TextFile::State::Read)
+        content.names = splitTextLines(text.text);
+    return content;
 }
 
 void ProjectFile::write(const QString &path, const QStringList &names)
 {
-    QByteArray bytes;
+    const TextFile::Content old = TextFile::read(path);
+    const auto refuse = [&](const QString &reason) {
+        throw EFileError(QStringLiteral("Cannot create file \"%1\". %2")
+                             .arg(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()), reason));
+    };
+    if (old.state == TextFile::State::Unreadable)
+        refuse(TextFile::keptUnread(old.reason));
+    const QStringList oldLines = splitTextLines(old.text);
+    if (std::any_of(oldLines.cbegin(), oldLines.cend(), &IniFile::isSectionLine))
+        refuse(QStringLiteral("It is the song file of the song \"%1\"; a project cannot be saved over it")
+                   .arg(QFileInfo(path).completeBaseName()));
+
+    QString text;
     for (const QString &name : names) {
-        bytes += name.toLocal8Bit();
-        bytes += "\r\n";
+        text += name;
+        text += QStringLiteral("\r\n");
     }
-    QSaveFile file(path);
-    QString reason;
-    if (file.open(QIODevice::WriteOnly)) {
-        if (file.write(bytes) == bytes.size() && file.commit())
-            return;
-        reason = file.errorString();
-        file.cancelWriting();
-    } else {
-        reason = file.errorString();
-    }
-    throw EFileError(QStringLiteral("Cannot create file \"%1\". %2")
-                         .arg(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()), reason));
+    TextCodec::Encoding encoding = old.encoding;
+    const QString reason = TextFile::write(path, text, &encoding);
+    if (!reason.isEmpty())
+        refuse(reason);
 }

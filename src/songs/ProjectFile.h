@@ -1,20 +1,27 @@
 #pragma once
 
+#include "platform/TextFile.h"
+
 #include <QString>
 #include <QStringList>
 
-#include <optional>
-
-// A project file: one song name per line in list order, each line ended by CR LF, in
-// the local 8-bit encoding.
+// A project file: one song name per line in list order, each line ended by CR LF. It is
+// read in whatever encoding it is in and written back in the same one; a new one is UTF-8.
 class ProjectFile
 {
 public:
-    // The names in the file; nothing when it cannot be read. Lines may end in CR LF, a
-    // lone CR or a lone LF; an empty line is an empty name; a final line end adds no name.
-    static std::optional<QStringList> read(const QString &path);
+    struct Content {
+        TextFile::State state = TextFile::State::Missing;
+        QStringList names;
+        QString reason; // why it could not be read
+    };
+
+    // The names in the file. Lines may end in CR LF, a lone CR or a lone LF; an empty line
+    // is an empty name; a final line end adds no name.
+    static Content read(const QString &path);
 
     // Replaces the file with `names` in one piece. Throws EFileError
-    // "Cannot create file "<full path>". <reason>" when it cannot; the file is then as it was.
+    // "Cannot create file "<full path>". <reason>" when it cannot, when the file there
+    // could not be read, or when it is a song file; the file is then as it was.
     static void write(const QString &path, const QStringList &names);
 };

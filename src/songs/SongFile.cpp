@@ -75,14 +75,32 @@ QString SongFile::songPath(const QString &name)
     return AppPaths::projectsDir() + u'/' + name + QStringLiteral(".txt");
 }
 
+QString SongFile::projectFileProblem(const QString &name)
+{
+    if (!SongName::staysInFolder(name) || !isProjectFile(IniFile(songPath(name))))
+        return {};
+    return QStringLiteral("\"%1\" cannot be a song name: %1.txt in the projects folder is a project file.")
+        .arg(name);
+}
+
+bool SongFile::isProjectFile(const IniFile &file)
+{
+    return !file.isUnreadable() && file.hasContent() && !file.hasSections();
+}
+
 void SongFile::SaveSong(const QString &name)
 {
     Cd_Md_Dir();
     const QString path = songPath(name);
+    const QString error = QStringLiteral("Unable to write to %1. %2").arg(QDir::toNativeSeparators(path));
     if (!SongName::staysInFolder(name))
-        throw EFileError(QStringLiteral("Unable to write to ") + QDir::toNativeSeparators(path));
+        throw EFileError(error.arg(QStringLiteral("A song file must stay in the projects folder")));
 
     IniFile ini(path);
+    if (isProjectFile(ini))
+        throw EFileError(error.arg(QStringLiteral("It is the project file of the project \"%1\"; a song "
+                                                  "cannot be saved over it")
+                                       .arg(name)));
     for (const StoredControl &control : storedControls()) {
         QWidget *widget = storedWidget(m_controls, control);
         if (!widget)
@@ -112,6 +130,12 @@ void SongFile::LoadSong(const QString &name)
     Cd_Md_Dir();
     // A name from a hand-made project file that points elsewhere reads as a missing song.
     const IniFile ini(SongName::staysInFolder(name) ? songPath(name) : QString());
+    if (ini.isUnreadable()) {
+        // Defaults sent in its place would switch every unit on stage to the wrong sound.
+        Dialogs::warning(QStringLiteral("The song file %1 could not be read: %2. Nothing was loaded or sent.")
+                             .arg(QDir::toNativeSeparators(ini.path()), ini.readError()));
+        return;
+    }
     for (const StoredControl &control : storedControls()) {
         if (keptOnLoad(control.objectName))
             continue;

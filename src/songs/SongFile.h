@@ -4,6 +4,7 @@
 
 #include <functional>
 
+class IniFile;
 struct SongControls;
 
 // Copies the current song between the window's controls and its song file, an INI file
@@ -26,16 +27,23 @@ public:
     // The song file of the song `name`.
     static QString songPath(const QString &name);
 
+    // Why `name` cannot become a new song because its file is a project's; empty when it can.
+    static QString projectFileProblem(const QString &name);
+
     // Writes the song file of `name` from the controls. Throws EFileError
-    // "Unable to write to <full path>" when it cannot; the file is then as it was.
+    // "Unable to write to <full path>. <reason>" when it cannot, also when that file is a
+    // project file or could not be read; the file is then as it was.
     void SaveSong(const QString &name);
 
     // Sets the controls from the song file of `name` (a missing file or key gives the
     // control its lowest value, empty text, off or no choice), then sends the song. The
     // project name, the send and receive channels and the remote switch keep their values.
+    // A file that exists but cannot be read is reported and changes nothing, sends nothing.
     void LoadSong(const QString &name);
 
 private:
+    static bool isProjectFile(const IniFile &file);
+
     const SongControls &m_controls;
     std::function<void()> m_sendSong;
 };

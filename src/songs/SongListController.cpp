@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QPushButton>
 
 #include <utility>
@@ -66,8 +67,12 @@ SongListController::SongListController(SongsPage &page, SongFile &songFile, QObj
     connectGuarded(page.btSavePrj(), &QPushButton::clicked, this, &SongListController::btSavePrjClick);
     connectGuarded(page.lbSongList(), &QListWidget::itemSelectionChanged, this,
                    &SongListController::onSelectionChanged);
+    connect(page.lbSongList(), &QListWidget::clicked, this,
+            [this](const QModelIndex &index) { guarded([&] { onItemClicked(index); }); });
     m_songList = page.lbSongList();
     m_songList->installEventFilter(this);
+    m_songViewport = page.lbSongList()->viewport();
+    m_songViewport->installEventFilter(this);
 }
 
 int SongListController::getItemIx() const
@@ -119,18 +124,48 @@ QString SongListController::selectedName() const
     return songAt(index);
 }
 
-void SongListController::LoadProject(const QString &name)
+std::optional<QStringList> SongListController::readProject(const QString &path)
 {
-    SongFile::Cd_Md_Dir();
-    const std::optional<QStringList> names = ProjectFile::read(inProjectsFolder(name));
-    if (!names)
-        return;
+    const ProjectFile::Content project = ProjectFile::read(path);
+    if (project.state == TextFile::State::Unreadable)
+        Dialogs::warning(
+            QStringLiteral("The project file %1 could not be read: %2. The song list stays as it was.")
+                .arg(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()), project.reason));
+    if (project.state != TextFile::State::Read)
+        return std::nullopt;
+    return project.names;
+}
+
+void SongListController::showSongs(const QStringList &names)
+{
     QListWidget *list = m_page.lbSongList();
     const bool wasQuiet = std::exchange(m_quiet, true);
     list->clear();
-    list->addItems(*names);
+    list->addItems(names);
     list->clearSelection();
     m_quiet = wasQuiet;
+}
+
+void SongListController::LoadProject(const QString &name)
+{
+    SongFile::Cd_Md_Dir();
+    if (const std::optional<QStringList> names = readProject(inProjectsFolder(name)))
+        showSongs(*names);
+}
+
+void SongListController::loadLastProject(const QString &lastOne, const QString &stored)
+{
+    // Nothing named is nothing to read, as on a first start.
+    if (lastOne.isEmpty())
+        return;
+    if (!SongName::staysInFolder(lastOne)) {
+        Dialogs::warning(QStringLiteral("The last project \"%1\" named in Midi.ini is not in the projects "
+                                        "folder; it was not read.")
+                             .arg(lastOne));
+        return;
+    }
+    LoadProject(lastOne);
+    m_page.cbProject()->setText(fileName(stored));
 }
 
 void SongListController::SaveProject(const QString &name)
@@ -143,16 +178,19 @@ void SongListController::saveCurrentProject()
     SongFile::Cd_Md_Dir();
     const QString name = m_page.cbProject()->text();
     const QString file = name + QStringLiteral(".txt");
-    if (!SongName::staysInFolder(name))
+    const QString problem = SongName::projectProblem(name);
+    if (!problem.isEmpty())
         throw EFileError(QStringLiteral("Cannot create file \"%1\". %2")
-                             .arg(QDir::toNativeSeparators(inProjectsFolder(file)), SongName::BadCharacters));
+                             .arg(QDir::toNativeSeparators(inProjectsFolder(file)), problem));
     SaveProject(file);
 }
 
 void SongListController::btAddSongClick()
 {
     const QString name = m_page.edNewSong()->text();
-    const QString problem = SongName::addProblem(name, m_page.cbProject()->text());
+    QString problem = SongName::addProblem(name, m_page.cbProject()->text());
+    if (problem.isEmpty())
+        problem = SongFile::projectFileProblem(name);
     if (!problem.isEmpty()) {
         Dialogs::warning(problem);
         return;
@@ -195,15 +233,39 @@ void SongListController::lbSongListKeyPress()
     lbSongListClick();
 }
 
+void SongListController::resend()
+{
+    if (getItemIx() >= 0)
+        lbSongListClick();
+}
+
+void SongListController::onItemClicked(const QModelIndex &index)
+{
+    // A click that selected the song has sent it already; only a click on the song that
+    // was selected before sends it again.
+    if (std::exchange(m_pressedOnSelected, false) && index.row() == getItemIx())
+        resend();
+}
+
 bool SongListController::eventFilter(QObject *watched, QEvent *event)
 {
     // Compared, never called: the page may already be on its way out when its list's last
     // events arrive.
-    if (event->type() == QEvent::KeyPress && watched == m_songList &&
-        static_cast<QKeyEvent *>(event)->key() == Qt::Key_Space &&
-        static_cast<QKeyEvent *>(event)->modifiers() == Qt::NoModifier) {
-        guarded([this] { lbSongListKeyPress(); });
-        return true;
+    if (event->type() == QEvent::MouseButtonPress && watched == m_songViewport) {
+        const auto *press = static_cast<QMouseEvent *>(event);
+        const QModelIndex at = m_page.lbSongList()->indexAt(press->position().toPoint());
+        m_pressedOnSelected = at.isValid() && at.row() == getItemIx();
+    } else if (event->type() == QEvent::KeyPress && watched == m_songList) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->modifiers() == Qt::NoModifier && key->key() == Qt::Key_Space) {
+            guarded([this] { lbSongListKeyPress(); });
+            return true;
+        }
+        if ((key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier &&
+            (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
+            guarded([this] { resend(); });
+            return true;
+        }
     }
     return QObject::eventFilter(watched, event);
 }
@@ -218,9 +280,11 @@ void SongListController::btDelSongClick()
     for (int i = 0; i < count() && !shared; ++i)
         shared = i != index && SongName::sameFile(songAt(i), name);
     // Another entry still plays this song from the same file; a name that points out of
-    // the projects folder never came from Add Song and its file is not ours to delete.
+    // the projects folder never came from Add Song and its file is not ours to delete, nor
+    // is a project's file that happens to carry the song's name.
     const QString path = SongFile::songPath(name);
-    if (!shared && SongName::staysInFolder(name) && QFileInfo(path).isFile() && !QFile::remove(path))
+    if (!shared && SongName::staysInFolder(name) && QFileInfo(path).isFile() &&
+        SongFile::projectFileProblem(name).isEmpty() && !QFile::remove(path))
         Dialogs::warning(QStringLiteral("Can't delete ``") + name + QStringLiteral("this file"));
 
     const bool wasQuiet = std::exchange(m_quiet, true);
@@ -251,8 +315,31 @@ void SongListController::btLoadPrjClick()
     const QString chosen = Dialogs::instance().openFile(request);
     if (chosen.isEmpty())
         return;
-    m_page.cbProject()->setText(QFileInfo(chosen).completeBaseName());
-    LoadProject(chosen);
+    // Read first: a file that cannot be read must not rename the project either, or the
+    // list shown now would be saved under the new name.
+    const std::optional<QStringList> names = readProject(chosen);
+    const QString name = QFileInfo(chosen).completeBaseName();
+    if (!names || !mayReplaceProject(name, chosen, *names))
+        return;
+    m_page.cbProject()->setText(name);
+    showSongs(*names);
+}
+
+bool SongListController::mayReplaceProject(const QString &name, const QString &chosen,
+                                           const QStringList &names)
+{
+    // The project is saved into the projects folder from now on: a project of that name
+    // already there would be replaced at the next save.
+    const QString own = inProjectsFolder(name + QStringLiteral(".txt"));
+    const QFileInfo ownInfo(own);
+    if (!ownInfo.exists() || ownInfo.canonicalFilePath() == QFileInfo(chosen).canonicalFilePath())
+        return true;
+    const ProjectFile::Content there = ProjectFile::read(own);
+    if (there.state == TextFile::State::Read && there.names == names)
+        return true;
+    return Dialogs::confirm(
+        QStringLiteral("Replace the project %1 in the projects folder with the one loaded from %2?")
+            .arg(name, QDir::toNativeSeparators(QFileInfo(chosen).absoluteFilePath())));
 }
 
 void SongListController::LoadProject1Click()

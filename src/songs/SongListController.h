@@ -2,7 +2,11 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
+#include <optional>
+
+class QModelIndex;
 class SongFile;
 class SongsPage;
 
@@ -10,7 +14,8 @@ class SongsPage;
 // It connects the page's own controls when it is made; the main window connects its
 // File menu items to LoadProject1Click, SaveProject1Click and SaveSong1Click.
 //
-// Selecting a song by a click or by the keyboard loads and sends it. Selection made by
+// Selecting a song by a click or by the keyboard loads and sends it; a click on the
+// selected song, or Enter in the list, sends it again. Selection made by
 // the program (setItemIndex, remote selection, start-up) does not; run lbSongListClick
 // afterwards where the song should follow.
 class SongListController : public QObject
@@ -31,8 +36,14 @@ public:
     static QString fileName(const QString &name);
 
     // Replaces the list with the lines of the project file `name`, a name relative to the
-    // projects folder or a full path. A file that cannot be read changes nothing.
+    // projects folder or a full path. A missing file changes nothing; one that exists but
+    // cannot be read is reported and changes nothing.
     void LoadProject(const QString &name);
+    // The start-up's load: `lastOne` is the stored project file name ("Sorry" when
+    // none is stored), `stored` the name as stored, which the project name comes from. A
+    // name that leads out of the projects folder is refused with a warning, and the
+    // project name stays empty; an empty one reads nothing.
+    void loadLastProject(const QString &lastOne, const QString &stored);
     // Writes the list as the project file `name`, relative to the projects folder or a
     // full path. Throws EFileError "Cannot create file ..." when it cannot.
     void SaveProject(const QString &name);
@@ -59,11 +70,24 @@ protected:
 
 private:
     void onSelectionChanged();
+    void onItemClicked(const QModelIndex &index);
+    // Loads and sends the selected song again.
+    void resend();
+    // Whether loading `chosen` as the project `name` may go on; asks when that would replace
+    // a different project of that name in the projects folder.
+    static bool mayReplaceProject(const QString &name, const QString &chosen, const QStringList &names);
+    // The names in the project file at `path`; nothing when it is missing, and a warning
+    // too when it exists but cannot be read.
+    static std::optional<QStringList> readProject(const QString &path);
+    // Replaces the list's songs, leaving none selected and sending nothing.
+    void showSongs(const QStringList &names);
     // The name at the selected position; throws "List index out of bounds (-1)" when none.
     QString selectedName() const;
 
     SongsPage &m_page;
-    QObject *m_songList = nullptr; // the list whose keys we watch
+    QObject *m_songList = nullptr;     // the list whose keys we watch
+    QObject *m_songViewport = nullptr; // and its viewport, whose clicks we watch
+    bool m_pressedOnSelected = false;
     SongFile &m_songFile;
     // Set while the program itself moves the selection.
     bool m_quiet = false;

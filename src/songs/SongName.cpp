@@ -37,7 +37,26 @@ QString SongName::projectNameText(const QString &projectName)
 
 bool SongName::staysInFolder(const QString &name)
 {
-    return !hasForbiddenCharacter(name) && name != u"." && name != u"..";
+    // Only what would lead out of the folder counts: a name that came from a file is used
+    // as it stands, whatever else the folder allowed in it.
+#if defined(Q_OS_WIN)
+    static const QString leaves = QStringLiteral("\\/:");
+#else
+    static const QString leaves = QStringLiteral("\\/");
+#endif
+    for (const QChar c : name) {
+        if (c.unicode() == 0 || leaves.contains(c))
+            return false;
+    }
+    return name != u"." && name != u"..";
+}
+
+QString SongName::projectProblem(const QString &name)
+{
+    if (staysInFolder(name))
+        return {};
+    return QStringLiteral("A project name cannot contain \\ or / and cannot be \".\" or \"..\": "
+                          "the project file must stay in the projects folder.");
 }
 
 bool SongName::sameFile(const QString &a, const QString &b)

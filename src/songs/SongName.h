@@ -12,8 +12,12 @@ public:
     static QString addProblem(const QString &name, const QString &projectName);
 
     // True when "<name>.txt" names a file directly inside the projects folder. Names that
-    // came from a project file are held to this before a file is written or deleted.
+    // came from a file are held to this, and only this, before a file is read, written or
+    // deleted.
     static bool staysInFolder(const QString &name);
+
+    // Why `name` cannot be the file name of a project; empty when it can.
+    static QString projectProblem(const QString &name);
 
     // Whether two names address one file, as the file system compares names.
     static bool sameFile(const QString &a, const QString &b);

@@ -109,19 +109,18 @@ private slots:
 
     void terminationSignalEndsThroughTheShutDown_data()
     {
-        QTest::addColumn<bool>("settingsWritable");
+        QTest::addColumn<bool>("projectWritable");
         QTest::newRow("clean") << true;
-        // A folder where Midi.ini should be: the shut-down has an error to report.
+        // A folder where the project file should go: the shut-down has an error to report.
         QTest::newRow("error at shut-down") << false;
     }
 
     void terminationSignalEndsThroughTheShutDown()
     {
-        QFETCH(bool, settingsWritable);
+        QFETCH(bool, projectWritable);
         QTemporaryDir data;
         const QString settings = data.path() + QStringLiteral("/Midi.ini");
-        if (!settingsWritable)
-            QVERIFY(QDir().mkpath(settings));
+        const QString project = data.path() + QStringLiteral("/Projects/.txt");
         QProcess program;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
@@ -129,27 +128,30 @@ private slots:
         program.start(QStringLiteral(PW_BINARY), {"--midi-api", "virtual", "--data-dir", data.path()});
         // Start-up makes the projects folder when it looks for the last project.
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(data.path() + QStringLiteral("/Projects")), 30000);
-        QCOMPARE(QFileInfo(settings).isDir(), !settingsWritable);
+        // Made now, so that only the shut-down meets it.
+        if (!projectWritable)
+            QVERIFY(QDir().mkpath(project + QStringLiteral("/inside")));
         program.terminate(); // SIGTERM, as a log-out sends it
         QVERIFY(program.waitForFinished(30000));
         QCOMPARE(program.exitStatus(), QProcess::NormalExit);
         QCOMPARE(program.exitCode(), 0);
-        QVERIFY(QFileInfo::exists(data.path() + QStringLiteral("/Projects/.txt")));
-        const QString unableToWrite = QStringLiteral("Unable to write to ") + settings;
+        QVERIFY(QFileInfo(settings).isFile());
+        const QString cannotCreate = QStringLiteral("Cannot create file \"%1\"").arg(project);
         const QString err = QString::fromLocal8Bit(program.readAllStandardError());
-        if (settingsWritable) {
-            QVERIFY(QFileInfo(settings).isFile());
-            QVERIFY2(!err.contains(unableToWrite), qPrintable(err));
+        if (projectWritable) {
+            QVERIFY(QFileInfo(project).isFile());
+            QVERIFY2(!err.contains(cannotCreate), qPrintable(err));
             return;
         }
-        QVERIFY2(err.contains(unableToWrite), qPrintable(err));
+        QVERIFY2(err.contains(cannotCreate), qPrintable(err));
+        QVERIFY(QDir(project).removeRecursively());
 
         // The next start shows what the last exit could not.
         AppFixture next;
         AppPaths::setDataDir(data.path());
         tForm1 &form = next.start();
         const QLabel *lastExit = form.statusBar()->findChild<QLabel *>(QStringLiteral("lbLastExit"));
-        QVERIFY2(lastExit->text().contains(unableToWrite), qPrintable(lastExit->text()));
+        QVERIFY2(lastExit->text().contains(cannotCreate), qPrintable(lastExit->text()));
         QVERIFY(next.dialogs.messages.isEmpty());
     }
 

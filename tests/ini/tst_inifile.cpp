@@ -1,5 +1,6 @@
 #include "platform/AppException.h"
 #include "platform/IniFile.h"
+#include "platform/TextFile.h"
 #include "support/TestMain.h"
 
 #include <QDir>
@@ -142,8 +143,20 @@ private slots:
         QTest::newRow("LF only") << QByteArray("[s]\nj=0\nk=lf") << "s"
                                  << "k"
                                  << "lf";
-        QTest::newRow("local 8-bit") << QString("[s]\r\nk=Café ñ\r\n").toLocal8Bit() << "S"
-                                     << "K" << QString("Café ñ");
+        QTest::newRow("UTF-8") << QByteArray("[s]\r\nk=Caf\xc3\xa9 \xc3\xb1\r\n") << "S"
+                               << "K" << QString("Café ñ");
+        QTest::newRow("Windows-1252") << QByteArray("[s]\r\nk=Caf\xe9 \x80\r\n") << "S"
+                                      << "K" << QString("Café €");
+        QTest::newRow("UTF-16 LE") << QByteArray("\xff\xfe[\0s\0]\0\r\0\n\0k\0=\0\xe9\0", 18) << "s"
+                                   << "k" << QString("é");
+        QTest::newRow("UTF-16 BE") << QByteArray("\xfe\xff\0[\0s\0]\0\r\0\n\0k\0=\0\xe9", 18) << "s"
+                                   << "k" << QString("é");
+        QTest::newRow("UTF-8 mark") << QByteArray("\xef\xbb\xbf[s]\r\nk=v\r\n") << "s"
+                                    << "k"
+                                    << "v";
+        QTest::newRow("section without ]") << QByteArray("[TSpinEdit\r\nSpin49=16\r\n") << "TSpinEdit"
+                                           << "Spin49"
+                                           << "16";
     }
 
     void readingRules()
@@ -231,16 +244,82 @@ private slots:
         QCOMPARE(readRaw(path), QByteArray("[s]\r\nk=new\r\n[t]\r\nk=added\r\n"));
     }
 
+    void encodingsRoundTrip_data()
+    {
+        // A file in each encoding; one value changes, every other byte must stay.
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QByteArray>("after");
+        const auto utf16 = [](const QString &text, bool bigEndian) {
+            QByteArray bytes(bigEndian ? "\xfe\xff" : "\xff\xfe");
+            for (const QChar c : text) {
+                const char hi = char(c.unicode() >> 8), lo = char(c.unicode());
+                bytes += bigEndian ? hi : lo;
+                bytes += bigEndian ? lo : hi;
+            }
+            return bytes;
+        };
+        // U+FEFF starting a line is text, not a mark; a lone surrogate survives UTF-16.
+        const QString before = QString::fromUtf8("[s]\r\nname=Bässe\r\n\xef\xbb\xbfz=1\r\nk=old\r\n") +
+                               QChar(0xD800) + QStringLiteral("=x\r\n");
+        QString after = before;
+        after.replace(QStringLiteral("old"), QStringLiteral("new"));
+        QTest::newRow("Windows-1252") << QByteArray("[s]\r\nname=B\xe4sse \x81\x9f\r\nk=old\r\n")
+                                      << QByteArray("[s]\r\nname=B\xe4sse \x81\x9f\r\nk=new\r\n");
+        QTest::newRow("UTF-8 with mark") << QByteArray("\xef\xbb\xbf[s]\r\nname=B\xc3\xa4sse\r\nk=old\r\n")
+                                         << QByteArray("\xef\xbb\xbf[s]\r\nname=B\xc3\xa4sse\r\nk=new\r\n");
+        QTest::newRow("UTF-8") << QByteArray("[s]\r\n\xef\xbb\xbfname=B\xc3\xa4sse\r\nk=old\r\n")
+                               << QByteArray("[s]\r\n\xef\xbb\xbfname=B\xc3\xa4sse\r\nk=new\r\n");
+        QTest::newRow("UTF-16 LE") << utf16(before, false) << utf16(after, false);
+        QTest::newRow("UTF-16 BE") << utf16(before, true) << utf16(after, true);
+        QTest::newRow("odd length after a UTF-16 mark")
+            << QByteArray("\xff\xfe;\r\n[s]\r\nk=old\r\n") << QByteArray("\xff\xfe;\r\n[s]\r\nk=new\r\n");
+        QTest::newRow("new file") << QByteArray() << QByteArray("[s]\r\nk=new\r\n");
+    }
+
+    void encodingsRoundTrip()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(QByteArray, after);
+        const QString path = before.isEmpty() ? pathOf("new.ini") : writeRaw("enc.ini", before);
+        QFile::remove(pathOf("new.ini"));
+        IniFile ini(path);
+        ini.writeString("s", "k", "new");
+        ini.save();
+        QCOMPARE(readRaw(path), after);
+        // Unchanged values are not written again either.
+        IniFile again(path);
+        again.writeString("s", "k", "new");
+        again.save();
+        QCOMPARE(readRaw(path), after);
+    }
+
+    void codePageThatCannotHoldALetterTurnsToUtf8()
+    {
+        const QString path = writeRaw("cp.ini", "[s]\r\nname=B\xe4sse\r\n");
+        QStringList told;
+        TextFile::setEncodingNotice([&](const QString &file) { told.append(file); });
+        IniFile ini(path);
+        ini.writeString("s", "k", QString::fromUtf8("♪ €"));
+        ini.save();
+        TextFile::setEncodingNotice({});
+        QCOMPARE(readRaw(path), QByteArray("[s]\r\nname=B\xc3\xa4sse\r\nk=\xe2\x99\xaa \xe2\x82\xac\r\n"));
+        QCOMPARE(told, QStringList{path});
+    }
+
     void failedWriteKeepsTheOldFile_data()
     {
         QTest::addColumn<QString>("how");
-        QTest::newRow("folder missing") << "missing";
-        QTest::newRow("disk full") << "full";
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("folder missing") << "missing"
+                                        << "The folder does not exist";
+        QTest::newRow("file size limit") << "full"
+                                         << "The file is larger than the disk or the system allows";
     }
 
     void failedWriteKeepsTheOldFile()
     {
         QFETCH(QString, how);
+        QFETCH(QString, reason);
         QTemporaryDir dir;
         QString path = dir.filePath("song.txt");
         const QByteArray old("[TEdit]\r\nText7=old\r\n");
@@ -273,7 +352,7 @@ private slots:
             setrlimit(RLIMIT_FSIZE, &saved);
             std::signal(SIGXFSZ, oldHandler);
         }
-        QCOMPARE(error, "Unable to write to " + QDir::toNativeSeparators(path));
+        QCOMPARE(error, "Unable to write to " + QDir::toNativeSeparators(path) + ". " + reason);
         if (how == "full") {
             QCOMPARE(readRaw(path), old);
             // No half-written temporary file is left beside it either.

@@ -267,7 +267,8 @@ private slots:
         } catch (const EFileError &e) {
             error = e.message();
         }
-        QCOMPARE(error, "Unable to write to " + QDir::toNativeSeparators(projects() + "/a/b.txt"));
+        QCOMPARE(error, "Unable to write to " + QDir::toNativeSeparators(projects() + "/a/b.txt") +
+                            ". A song file must stay in the projects folder");
         QVERIFY(!QFile::exists(projects() + "/a"));
     }
 

@@ -299,7 +299,17 @@ private slots:
         QTest::newRow("no final line end") << QByteArray("A\r\nB") << QStringList{"A", "B"};
         QTest::newRow("empty file") << QByteArray() << QStringList{};
         QTest::newRow("one empty line") << QByteArray("\r\n") << QStringList{""};
-        QTest::newRow("8-bit text") << QString("Café\r\n").toLocal8Bit() << QStringList{"Café"};
+        QTest::newRow("Windows-1252") << QByteArray("Caf\xe9\r\n") << QStringList{"Café"};
+        QTest::newRow("UTF-8 with mark") << QByteArray("\xef\xbb\xbf"
+                                                       "Caf\xc3\xa9\r\n")
+                                         << QStringList{"Café"};
+        QTest::newRow("UTF-16 with mark") << QByteArray("\xff\xfe"
+                                                        "C\0\xe9\0\r\0\n\0",
+                                                        10)
+                                          << QStringList{"Cé"};
+        QTest::newRow("U+FEFF starting a line") << QByteArray("A\r\n\xef\xbb\xbf"
+                                                              "B\r\n")
+                                                << QStringList{"A", QChar(0xFEFF) + QString("B")};
     }
 
     void projectFileLines()
@@ -326,6 +336,7 @@ private slots:
         writeAll(projects() + "/live..txt", "Decoy\r\n");
 
         m_scratch.dialogs()->fileAnswers = QStringList{elsewhere.filePath("live.text")};
+        m_scratch.dialogs()->questionAnswers = {true};
         QTest::mouseClick(f.page().btLoadPrj(), Qt::LeftButton);
         QCOMPARE(m_scratch.dialogs()->fileRequests.size(), 1);
         QCOMPARE(m_scratch.dialogs()->fileRequests[0].title, QString("Load Patchwarden project file"));
@@ -345,6 +356,141 @@ private slots:
         f.list.LoadProject(elsewhere.filePath("gone.txt"));
         QCOMPARE(f.list.songs(), (QStringList{"One", "Two"}));
         QVERIFY(m_scratch.dialogs()->messages.isEmpty());
+    }
+
+    void projectFromElsewhereAsksBeforeReplacing_data()
+    {
+        QTest::addColumn<QByteArray>("there"); // the project of that name in the projects folder
+        QTest::addColumn<bool>("answer");
+        QTest::addColumn<bool>("asked");
+        QTest::addColumn<QStringList>("songs");
+        const QStringList loaded{"One", "Two"}, kept{"Kept"};
+        QTest::newRow("none there") << QByteArray() << false << false << loaded;
+        QTest::newRow("same list there") << QByteArray("One\nTwo") << false << false << loaded;
+        QTest::newRow("another, Yes") << QByteArray("Old\r\n") << true << true << loaded;
+        QTest::newRow("another, No") << QByteArray("Old\r\n") << false << true << kept;
+    }
+
+    void projectFromElsewhereAsksBeforeReplacing()
+    {
+        QFETCH(QByteArray, there);
+        QFETCH(bool, answer);
+        QFETCH(bool, asked);
+        QFETCH(QStringList, songs);
+        SongsFixture f;
+        f.setProject({"Kept"});
+        f.page().cbProject()->setText("Mine");
+        QTemporaryDir elsewhere;
+        writeAll(elsewhere.filePath("Q2.txt"), "One\r\nTwo\r\n");
+        if (!there.isEmpty())
+            writeAll(projects() + "/Q2.txt", there);
+        m_scratch.dialogs()->fileAnswers = QStringList{elsewhere.filePath("Q2.txt")};
+        m_scratch.dialogs()->questionAnswers = {answer};
+        QTest::mouseClick(f.page().btLoadPrj(), Qt::LeftButton);
+
+        const QStringList question{"Replace the project Q2 in the projects folder with the one loaded from " +
+                                   QDir::toNativeSeparators(elsewhere.filePath("Q2.txt")) + "?"};
+        QCOMPARE(m_scratch.dialogs()->questions, asked ? question : QStringList());
+        QCOMPARE(f.list.songs(), songs);
+        QCOMPARE(f.page().cbProject()->text(), QString(songs.size() == 2 ? "Q2" : "Mine"));
+        f.list.saveCurrentProject();
+        QCOMPARE(readAll(projects() + "/Q2.txt"), songs.size() == 1 ? there : QByteArray("One\r\nTwo\r\n"));
+    }
+
+    void oneFileOneKind()
+    {
+        SongsFixture f;
+        writeAll(projects() + "/Friday.txt", "Intro\r\n");
+        f.add("Intro");
+        const QByteArray song = readAll(songFile("Intro"));
+
+        // A song named like a project.
+        f.add("Friday");
+        QCOMPARE(
+            m_scratch.dialogs()->texts(),
+            QStringList{
+                "\"Friday\" cannot be a song name: Friday.txt in the projects folder is a project file."});
+        QCOMPARE(f.list.songs(), QStringList{"Intro"});
+        QCOMPARE(readAll(projects() + "/Friday.txt"), QByteArray("Intro\r\n"));
+        f.setProject({"Friday"});
+        f.list.setItemIndex(0);
+        QVERIFY_THROWS_EXCEPTION(EFileError, f.list.MMLabel6Click());
+        f.list.btDelSongClick();
+        QCOMPARE(f.list.songs(), QStringList{});
+        QCOMPARE(readAll(projects() + "/Friday.txt"), QByteArray("Intro\r\n"));
+
+        // A project saved under a song's name, by the dialog and at shut-down.
+        m_scratch.dialogs()->clear();
+        m_scratch.dialogs()->fileAnswers = QStringList{songFile("Intro")};
+        QTest::mouseClick(f.page().btSavePrj(), Qt::LeftButton);
+        f.page().cbProject()->setText("Intro");
+        QVERIFY_THROWS_EXCEPTION(EFileError, f.list.saveCurrentProject());
+        const QString refusal =
+            "Cannot create file \"" + QDir::toNativeSeparators(songFile("Intro")) +
+            "\". It is the song file of the song \"Intro\"; a project cannot be saved over it.";
+        QCOMPARE(errors(), QStringList{refusal});
+        QCOMPARE(readAll(songFile("Intro")), song);
+    }
+
+    void namesFromFilesAreUsedAsTheyStand_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("quotes") << "\"Best\"";
+        QTest::newRow("U+FEFF first") << QChar(0xFEFF) + QString("Intro");
+        QTest::newRow("star and colon") << "a*b:c";
+    }
+
+    void namesFromFilesAreUsedAsTheyStand()
+    {
+        QFETCH(QString, name);
+        writeAll(songFile(name), "[TSpinEdit]\r\nSpin49=16\r\n");
+        // Not on the first line, where a U+FEFF is the file's encoding mark.
+        const QByteArray list = QString("First\r\n" + name + "\r\n").toUtf8();
+        writeAll(projects() + "/Set " + name + ".txt", list);
+        SongsFixture f;
+        f.list.LoadProject("Set " + name + ".txt");
+        QCOMPARE(f.list.songs(), (QStringList{"First", name}));
+        f.clickSong(1);
+        QCOMPARE(f.window.controls.strips[0].program->value(), 16);
+
+        // A project may carry such a name too; only leaving the folder is refused, as a project.
+        f.page().cbProject()->setText(name);
+        QFile::remove(songFile(name));
+        f.list.saveCurrentProject();
+        QCOMPARE(readAll(projects() + "/" + name + ".txt"), list);
+        f.page().cbProject()->setText("../" + name);
+        try {
+            f.list.saveCurrentProject();
+            QFAIL("a project name leading out of the folder was saved");
+        } catch (const EFileError &e) {
+            QVERIFY2(e.message().contains("A project name cannot contain"), qPrintable(e.message()));
+        }
+    }
+
+    void selectedSongIsSentAgain()
+    {
+        SongsFixture f;
+        f.add("A");
+        f.add("B");
+        f.clickSong(0);
+        QCOMPARE(f.sends, 1);
+        // A unit switched on late: the same song once more, by a click or by Enter.
+        f.window.controls.strips[0].program->setValue(90);
+        f.clickSong(0);
+        QCOMPARE(f.sends, 2);
+        QCOMPARE(f.window.controls.strips[0].program->value(), 1);
+        f.songs()->setFocus();
+        QTest::keyClick(f.songs(), Qt::Key_Return);
+        QTest::keyClick(f.songs(), Qt::Key_Enter, Qt::KeypadModifier);
+        QCOMPARE(f.sends, 4);
+        QCOMPARE(f.list.getItemIx(), 0);
+        // The arrows keep moving the selection, each move one send.
+        QTest::keyClick(f.songs(), Qt::Key_Down);
+        QCOMPARE(f.list.getItemIx(), 1);
+        QCOMPARE(f.sends, 5);
+        // A click on another song sends that song once.
+        f.clickSong(0);
+        QCOMPARE(f.sends, 6);
     }
 
     void saveProject()

@@ -15,6 +15,12 @@ void RecordingDialogs::message(Icon icon, const QString &caption, const QString 
     messages.append({icon, caption, text});
 }
 
+bool RecordingDialogs::question(const QString &, const QString &text)
+{
+    questions.append(text);
+    return !questionAnswers.isEmpty() && questionAnswers.takeFirst();
+}
+
 QString RecordingDialogs::openFile(const FileRequest &request)
 {
     fileRequests.append(request);
@@ -45,4 +51,5 @@ void RecordingDialogs::clear()
     messages.clear();
     fileRequests.clear();
     urls.clear();
+    questions.clear();
 }

@@ -21,6 +21,7 @@ public:
     ~RecordingDialogs() override;
 
     void message(Icon icon, const QString &caption, const QString &text) override;
+    bool question(const QString &caption, const QString &text) override;
     QString openFile(const FileRequest &request) override;
     QString saveFile(const FileRequest &request) override;
     void openUrl(const QUrl &url) override;
@@ -30,6 +31,9 @@ public:
     QList<QUrl> urls;
     // Answers to the next file dialogs, first in first out; an empty queue cancels.
     QStringList fileAnswers;
+    // Questions asked, and the answers to the next ones (true: Yes); an empty queue says No.
+    QStringList questions;
+    QList<bool> questionAnswers;
 
     QStringList texts() const;
     void clear();
