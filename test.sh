@@ -32,7 +32,9 @@ wanted() {
   return 1
 }
 
-packages=("${PW_PACKAGES[@]}" jackd2)
+# Beyond the build: a JACK server for the MIDI tests; the desktop's own checkers and the
+# Debian packaging tools for the install tests; a virtual display with a window manager.
+packages=("${PW_PACKAGES[@]}" jackd2 desktop-file-utils appstream dpkg-dev file xvfb xauth openbox x11-utils)
 wanted fuzz && packages+=("${PW_FUZZ_PACKAGES[@]}")
 pw_install_packages "${packages[@]}"
 # Four trees share most objects: ccache, when there, makes the later runs cheap.

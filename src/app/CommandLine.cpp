@@ -49,7 +49,10 @@ CommandLine CommandLine::parse(const QStringList &arguments)
     }
     if (parser.isSet(help)) {
         result.outcome = Outcome::ShowHelp;
+        // Parsed before any application object exists, Qt cannot know the program's name.
         result.helpText = parser.helpText();
+        result.helpText.replace(QStringLiteral("<executable_name>"),
+                                QFileInfo(arguments.value(0, QStringLiteral("patchwarden"))).fileName());
         return result;
     }
     if (parser.isSet(version)) {

@@ -8,7 +8,7 @@ class QPushButton;
 class SpinEdit;
 
 // The page "Midi Setup": device lists, channels and the remote switch. Widgets only; the
-// main window and DeviceSettings give them their behaviour.
+// main window and DeviceSelection give them their behaviour.
 class MidiSetupPage : public QWidget
 {
     Q_OBJECT
@@ -22,6 +22,10 @@ public:
     QCheckBox *ckbRemote() const { return m_ckbRemote; }
     QPushButton *ToolButton1() const { return m_toolButton1; }
     QPushButton *refreshButton() const { return m_refresh; }
+    // The program's own ports, chosen beside the lists: a list entry's place is its device number.
+    QCheckBox *ckbOwnOutput() const { return m_ckbOwnOutput; }
+    QCheckBox *ckbOwnInput() const { return m_ckbOwnInput; }
+    QCheckBox *ckbResendOnReturn() const { return m_ckbResendOnReturn; }
 
 private:
     QListWidget *m_cmbOutput;
@@ -31,4 +35,7 @@ private:
     QCheckBox *m_ckbRemote;
     QPushButton *m_toolButton1;
     QPushButton *m_refresh;
+    QCheckBox *m_ckbOwnOutput;
+    QCheckBox *m_ckbOwnInput;
+    QCheckBox *m_ckbResendOnReturn;
 };

@@ -2,15 +2,20 @@
 #include "app/DeviceListing.h"
 #include "app/ProgramWindows.h"
 #include "app/ShutdownReport.h"
+#include "look/LookResources.h"
 #include "look/SkinScreenshots.h"
 #include "look/SkinStore.h"
+#include "look/SkinTable.h"
 #include "look/TFrmInfo.h"
 #include "mixer/TfMidiUnit.h"
 #include "platform/AppPaths.h"
 #include "platform/GuardedApplication.h"
 #include "platform/MidiSystem.h"
 #include "platform/TerminationSignals.h"
+#include "widgets/SkinEngine.h"
 
+#include <QIcon>
+#include <QTabWidget>
 #include <QTextStream>
 #include <cstdio>
 #include <optional>
@@ -29,6 +34,8 @@ int main(int argc, char *argv[])
     QCoreApplication::setOrganizationName(QStringLiteral("Brindlecroft"));
     QCoreApplication::setApplicationName(QStringLiteral("Patchwarden"));
     QCoreApplication::setApplicationVersion(QStringLiteral(PW_VERSION));
+    // Ties the windows to the installed desktop file, whose icon and name the desktop shows.
+    QGuiApplication::setDesktopFileName(QStringLiteral(PW_APP_ID));
 
     // What needs no window is answered before any display is asked for, so that --help
     // and --list-devices work on a machine without one.
@@ -60,16 +67,20 @@ int main(int argc, char *argv[])
     }
 
     GuardedApplication app(argc, argv);
+    LookResources::init();
+    app.setWindowIcon(
+        QIcon::fromTheme(QStringLiteral(PW_APP_ID), QIcon(QStringLiteral(":/look/InfoIcon.png"))));
+    // The information window covers the start as a splash, on screen before any start-up
+    // work (opening the MIDI system can take a while); the main window closes it at the
+    // end of its start-up.
+    TFrmInfo info;
+    info.showSplash();
+
     QString error;
     const std::unique_ptr<MidiSystem> midi = createMidiSystem(options.midiApi, &error);
     if (!midi)
         return fail(1, error);
     AppPaths::init(options.dataDir);
-
-    // The information window covers the start as a splash; the main window closes it at
-    // the end of its start-up.
-    TFrmInfo info;
-    info.showSplash();
 
     ProgramWindows windows(*midi, {options.midiOut, options.midiIn}, &info);
     tForm1 &form = windows.Form1();
@@ -80,6 +91,12 @@ int main(int argc, char *argv[])
         windows.fMidiUnit().show();
         const int written =
             SkinScreenshots::writeAll(&form, &windows.fMidiUnit(), form.SkinData1(), options.skinScreenshots);
+        // And the set list as a player sees it: the songs page under the first skin.
+        form.SkinData1().setSkinFile(SkinTable::path(0));
+        if (auto *pages = form.findChild<QTabWidget *>(QStringLiteral("PageControl1")))
+            pages->setCurrentIndex(0);
+        QCoreApplication::processEvents();
+        form.grab().save(options.skinScreenshots + QStringLiteral("/songs-page.png"), "PNG");
         QTextStream(stdout) << "Wrote pictures for " << written << " skins to " << options.skinScreenshots
                             << '\n';
         info.hide();

@@ -26,6 +26,7 @@
 #include "songs/SongListController.h"
 #include "songs/SongsPage.h"
 #include "widgets/ActivityLeds.h"
+#include "widgets/FlatTabs.h"
 #include "widgets/Named.h"
 #include "widgets/SkinEngine.h"
 #include "widgets/SpinEdit.h"
@@ -43,6 +44,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <algorithm>
@@ -111,6 +113,10 @@ void tForm1::buildToolBar()
     for (QToolButton *led : {m_inLed, m_outLed}) {
         led->setToolButtonStyle(Qt::ToolButtonTextOnly);
         led->setFocusPolicy(Qt::NoFocus);
+        // A dark lamp keeps its place, so that "MIDI Out" never moves when "MIDI In" goes out.
+        QSizePolicy policy = led->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        led->setSizePolicy(policy);
         row->addWidget(led);
     }
     row->addStretch();
@@ -123,7 +129,7 @@ QTabWidget *tForm1::buildLeftPages()
 {
     auto *pages = named(new QTabWidget(this), "PageControl1");
     pages->setFixedWidth(417);
-    pages->setDocumentMode(true);
+    FlatTabs::follow(pages, *m_skin);
     m_songsPage = new SongsPage(m_song);
     m_commandPage = new ControllerCommandPage(m_song);
     m_setupPage = new MidiSetupPage;
@@ -141,7 +147,7 @@ QTabWidget *tForm1::buildRightPages()
 {
     auto *pages = named(new QTabWidget(this), "PageControl2");
     pages->setFixedWidth(377);
-    pages->setDocumentMode(true);
+    FlatTabs::follow(pages, *m_skin);
     pages->addTab(named(new ChannelStripsPage(1, m_song), "TabSheet5"), QStringLiteral("Channel 1-8"));
     pages->addTab(named(new ChannelStripsPage(9, m_song), "TabSheet6"), QStringLiteral("Channel 9-16"));
     pages->addTab(named(new ControllerDataPage(m_song), "TabSheet2"), QStringLiteral("Controller Data"));
@@ -194,11 +200,16 @@ void tForm1::buildStatusBar()
     m_midiStatus = named(new QLabel(bar), "lbMidiStatus");
     m_overflowStatus = named(new QLabel(bar), "lbOverflow");
     m_overflowStatus->hide();
+    m_thruStatus = named(new QLabel(bar), "lbThru");
+    m_thruStatus->hide();
+    m_midiNotice = named(new QLabel(bar), "lbMidiNotice");
     m_fileStatus = named(new QLabel(bar), "lbFileStatus");
     m_fileStatus->hide();
     m_lastExitStatus = named(new QLabel(bar), "lbLastExit");
     m_lastExitStatus->hide();
     bar->addWidget(m_midiStatus, 1);
+    bar->addWidget(m_midiNotice);
+    bar->addPermanentWidget(m_thruStatus);
     bar->addWidget(m_lastExitStatus, 1);
     bar->addPermanentWidget(m_fileStatus);
     bar->addPermanentWidget(m_overflowStatus);
@@ -233,12 +244,25 @@ void tForm1::wireSubsystems()
                                   hooks, this);
     connectGuarded(m_midiIn.get(), &TMidiInput::OnMidiInput, m_incoming, &IncomingMidi::MidiInMidiInput);
     connect(m_midiIn.get(), &TMidiInput::OnMidiMessage, m_incoming, &IncomingMidi::MidiInMidiMessage);
-    connect(m_midiIn.get(), &TMidiInput::OnOverflow, this, &tForm1::showOverflow);
+    connect(m_midiIn.get(), &TMidiInput::OnOverflow, this, &tForm1::showInputLosses);
+    connect(m_incoming, &IncomingMidi::thruStatusChanged, this, &tForm1::showThruStatus);
+    // Malformed input fills no ring slot and wakes nobody: its count is looked at now and then.
+    auto *lossWatch = new QTimer(this);
+    connect(lossWatch, &QTimer::timeout, this, &tForm1::showInputLosses);
+    lossWatch->start(500);
     connect(m_midiOut.get(), &TMidiOutput::Onmidioutput, m_incoming, &IncomingMidi::MidiOutmidioutput);
 
-    m_devices = new DeviceSelection(m_midiSystem, *m_midiOut, *m_midiIn, m_setupPage->cmbOutput(),
-                                    m_setupPage->cmbInput(), this);
+    m_devices = new DeviceSelection(m_midiSystem, *m_midiOut, *m_midiIn,
+                                    {m_setupPage->cmbOutput(), m_setupPage->cmbInput(),
+                                     m_setupPage->ckbOwnOutput(), m_setupPage->ckbOwnInput()},
+                                    this);
     connect(m_devices, &DeviceSelection::statusChanged, this, &tForm1::updateStatus);
+    connect(m_devices, &DeviceSelection::notice, this, &tForm1::showNotice);
+    connect(m_recall, &SongRecall::outputGone, m_devices, &DeviceSelection::outputLost);
+    connect(m_devices, &DeviceSelection::outputReturned, this, [this] {
+        if (m_setupPage->ckbResendOnReturn()->isChecked())
+            guarded([this] { MyPrgChange(); });
+    });
     connectGuarded(m_setupPage->refreshButton(), &QPushButton::clicked, m_devices, &DeviceSelection::refresh);
     connect(m_setupPage->MidiRecCh(), &SpinEdit::changed, this, &tForm1::MidiRecChChange);
     connectGuarded(m_setupPage->ToolButton1(), &QPushButton::clicked, this, &tForm1::ToolButton1Click);
@@ -258,13 +282,47 @@ QStringList tForm1::outputDeviceNames() const
 
 void tForm1::updateStatus()
 {
-    m_midiStatus->setText(tr("MIDI: %1  |  %2").arg(m_midiSystem.systemName(), m_devices->status()));
+    // Thru with the output wired to the input would send every event round for ever.
+    const bool loop = m_midiSystem.isRunning() && m_midiSystem.loopedBack();
+    m_incoming->setThruSuspended(loop);
+    QString text = tr("MIDI: %1  |  %2").arg(m_midiSystem.systemName(), m_devices->status());
+    if (loop)
+        text += QStringLiteral("  |  ") + tr("MIDI loop: output connected to input");
+    m_midiStatus->setText(text);
 }
 
-void tForm1::showOverflow()
+void tForm1::showNotice(const QString &text)
 {
-    m_overflowStatus->setText(tr("MIDI input overflow: %1 messages lost").arg(m_midiIn->OverflowCount()));
+    m_midiNotice->setText(text);
+}
+
+void tForm1::showInputLosses()
+{
+    const quint64 overflow = m_midiIn->OverflowCount();
+    const MidiInLosses device = m_midiIn->DeviceLosses();
+    QStringList kinds;
+    if (overflow)
+        kinds << tr("overflow %1").arg(overflow);
+    if (device.malformed)
+        kinds << tr("malformed %1").arg(device.malformed);
+    QStringList parts;
+    if (!kinds.isEmpty())
+        parts << tr("%1 lost (%2)").arg(overflow + device.malformed).arg(kinds.join(QStringLiteral(", ")));
+    if (device.bytesWithoutBuffer)
+        parts << tr("%1 SysEx bytes without buffer").arg(device.bytesWithoutBuffer);
+    if (parts.isEmpty())
+        return;
+    const QString text = QStringLiteral("MIDI in: ") + parts.join(QStringLiteral("; "));
+    if (m_overflowStatus->text() != text)
+        m_overflowStatus->setText(text);
     m_overflowStatus->show();
+}
+
+void tForm1::showThruStatus()
+{
+    const QString text = m_incoming->thruStatus();
+    m_thruStatus->setText(text);
+    m_thruStatus->setVisible(!text.isEmpty());
 }
 
 void tForm1::selectSongRemotely(int row)
@@ -303,14 +361,14 @@ void tForm1::readSettings()
                 .arg(QDir::toNativeSeparators(AppPaths::settingsFile()), why));
     // A device named on the command line must be that device: no falling back to the
     // stored number.
-    if (m_options.midiOutName.isEmpty())
-        m_devices->chooseOutput(v.midiOut, v.midiOutName);
-    else
-        m_devices->chooseOutput(-2, m_options.midiOutName);
-    if (m_options.midiInName.isEmpty())
-        m_devices->chooseInput(v.midiIn, v.midiInName);
-    else
-        m_devices->chooseInput(-2, m_options.midiInName);
+    // -1 is the program's own port; a stored name decides over the number.
+    const auto stored = [](int number, const QString &name) {
+        using Choice = DeviceSelection::Choice;
+        return number == -1 ? Choice{Choice::Own, -1, QString()} : Choice{Choice::Device, number, name};
+    };
+    m_devices->chooseOutput(stored(v.midiOut, v.midiOutName), m_options.midiOutName);
+    m_devices->chooseInput(stored(v.midiIn, v.midiInName), m_options.midiInName);
+    m_setupPage->ckbResendOnReturn()->setChecked(v.resendOnReturn);
     m_song.ckbRemote->setChecked(v.remoteOn);
     m_song.MidiRecCh->setValue(v.remoteChannel);
     m_song.MidiSendCh->setValue(v.sendChannel);
@@ -346,14 +404,17 @@ void tForm1::FormShow()
 SettingsFile::Values tForm1::currentSettings() const
 {
     SettingsFile::Values v;
-    v.midiIn = m_midiIn->DeviceID();
-    v.midiOut = m_midiOut->DeviceID();
+    const DeviceSelection::Choice out = m_devices->savedOutput();
+    const DeviceSelection::Choice in = m_devices->savedInput();
+    v.midiOut = out.number;
+    v.midiIn = in.number;
+    v.midiOutName = out.name;
+    v.midiInName = in.name;
+    v.resendOnReturn = m_setupPage->ckbResendOnReturn()->isChecked();
     v.lastProject = m_song.cbProject->text() + QStringLiteral(".txt");
     v.remoteChannel = m_song.MidiRecCh->value();
     v.sendChannel = m_song.MidiSendCh->value();
     v.remoteOn = m_song.ckbRemote->isChecked();
-    v.midiOutName = m_devices->outputName();
-    v.midiInName = m_devices->inputName();
     return v;
 }
 
@@ -451,4 +512,8 @@ void tForm1::ToolButton1Click()
 void tForm1::MyPrgChange()
 {
     m_recall->MyPrgChange();
+    // A unit that is gone, or went during the send, costs one line, not a box per message.
+    if (!m_midiOut->IsOpen() && m_devices->outputMissing())
+        if (const QListWidgetItem *song = m_songsPage->lbSongList()->currentItem())
+            showNotice(tr("Not sent: %1 (%2)").arg(song->text(), m_devices->outputStatus()));
 }

@@ -99,7 +99,9 @@ private:
     void buildStatusBar();
     void wireSubsystems();
     void updateStatus();
-    void showOverflow();
+    void showInputLosses();
+    void showThruStatus();
+    void showNotice(const QString &text);
     void selectSongRemotely(int row);
     void readSettings();
     void writeSettings();
@@ -119,7 +121,9 @@ private:
     ControllerCommandPage *m_commandPage = nullptr;
     MidiSetupPage *m_setupPage = nullptr;
     QLabel *m_midiStatus = nullptr;
-    QLabel *m_overflowStatus = nullptr;
+    QLabel *m_overflowStatus = nullptr; // every input loss, overflow and malformed alike
+    QLabel *m_thruStatus = nullptr;
+    QLabel *m_midiNotice = nullptr;
     QLabel *m_fileStatus = nullptr;
     QLabel *m_lastExitStatus = nullptr; // what the last exit could not show
 

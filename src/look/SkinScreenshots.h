@@ -6,8 +6,8 @@ class QWidget;
 class SkinEngine;
 
 // Pictures of two windows under every skin of the table, for checking the skins by eye:
-// <dir>/<skin file base name>-main.png and -mixer.png. The engine is left with the last
-// skin applied.
+// <dir>/<skin file base name>-main.png and -mixer.png, and all of them on one page,
+// <dir>/skins.png. The engine is left with the last skin applied.
 class SkinScreenshots
 {
 public:

@@ -6,6 +6,7 @@
 #include "platform/Dialogs.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QFrame>
@@ -15,7 +16,9 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
+#include <QThread>
 #include <QUrl>
+#include <QWindow>
 
 namespace
 {
@@ -27,6 +30,26 @@ QByteArray builtInPicture()
 }
 
 const QColor Silver(192, 192, 192);
+
+// The window keeps its own look whatever the skin: a silver card with a thin dark rim,
+// so that it never melts into a dark main window behind it. A sheet of its own outranks
+// the skin's application-wide one for it and its children.
+const char *const OwnLook = R"(
+QWidget { background-color: transparent; color: #000000; font-family: "DejaVu Sans"; }
+#FrmInfo { background-color: #c0c0c0; border: 1px solid #404040; }
+#MMLabel2 { color: #808080; }
+#MMLabel7, #MMLabel3 {
+    color: #0000a0; background-color: #d4d4d4;
+    border: 1px solid; border-color: #ffffff #606060 #606060 #ffffff;
+}
+#Bevel1 { border: none; border-top: 1px solid #808080; border-bottom: 1px solid #ffffff; }
+QPushButton {
+    background-color: #d4d4d4; color: #000000;
+    border: 1px solid; border-color: #ffffff #404040 #404040 #ffffff; border-radius: 0px;
+    padding: 3px 10px; font-weight: normal;
+}
+QPushButton:pressed { background-color: #b0b0b0; border-color: #404040 #ffffff #ffffff #404040; }
+)";
 } // namespace
 
 QString TFrmInfo::mailAddress()
@@ -73,6 +96,7 @@ void TFrmInfo::build(const QByteArray &jpeg)
     silver.setColor(QPalette::Window, Silver);
     silver.setColor(QPalette::WindowText, Qt::black);
     setPalette(silver);
+    setStyleSheet(QString::fromLatin1(OwnLook));
 
     ClickLabel *picture = addLabel("Image1", QString(), QRect(8, 8, PictureWidth, PictureHeight));
     const QImage image = JpegDecoder::decode(jpeg);
@@ -98,7 +122,8 @@ void TFrmInfo::build(const QByteArray &jpeg)
     namePalette.setColor(QPalette::WindowText, Qt::black);
     name->setPalette(namePalette);
 
-    ClickLabel *version = addLabel("MMLabel10", QStringLiteral("Version 2011"), QRect(266, 58, 200, 18));
+    ClickLabel *version =
+        addLabel("MMLabel10", QStringLiteral("Version " PW_VERSION), QRect(266, 58, 200, 18));
 
     auto *separator = new QFrame(this);
     separator->setObjectName(QStringLiteral("Bevel1"));
@@ -158,9 +183,22 @@ void TFrmInfo::showSplash()
     setWindowModality(Qt::NonModal);
     show();
     raise();
-    // The event loop is not running yet: let the window be exposed, then paint it now.
+    // The event loop is not running yet. Under a window manager the window is mapped
+    // only once the manager has placed it, and a paint before that is lost: wait for the
+    // exposure, then paint. A desktop that never exposes it costs at most the limit.
+    QDeadlineTimer limit(SplashExposeLimitMs);
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    while (!isExposed() && !limit.hasExpired()) {
+        QThread::msleep(5);
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    }
     repaint();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+bool TFrmInfo::isExposed() const
+{
+    return windowHandle() && windowHandle()->isExposed();
 }
 
 void TFrmInfo::closeSplash()

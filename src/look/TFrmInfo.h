@@ -34,8 +34,10 @@ public:
     // window without a picture.
     explicit TFrmInfo(const QByteArray &jpeg, QWidget *parent = nullptr);
 
-    // Shown without being modal and painted at once, before the event loop runs.
+    // Shown without being modal and painted on screen before it returns, before the
+    // event loop runs.
     void showSplash();
+    static constexpr int SplashExposeLimitMs = 3000;
     // Hides the splash; an About box on view stays.
     void closeSplash();
     // Shown as the About box: returns when the window is closed by any of its closings.
@@ -62,6 +64,7 @@ private:
     void build(const QByteArray &jpeg);
     ClickLabel *addLabel(const char *name, const QString &text, const QRect &geometry);
     void centre();
+    bool isExposed() const;
 
     QEventLoop *m_modalLoop = nullptr;
     bool m_hasPicture = false;

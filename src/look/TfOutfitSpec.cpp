@@ -3,6 +3,7 @@
 #include "LookResources.h"
 #include "SkinStore.h"
 #include "SkinTable.h"
+#include "platform/WindowCaption.h"
 #include "widgets/SkinEngine.h"
 
 #include <QButtonGroup>
@@ -48,6 +49,8 @@ TfOutfitSpec::TfOutfitSpec(SkinEngine &engine, QWidget *parent)
     for (int i = 0; i < SkinTable::Count; ++i) {
         auto *radio = new QRadioButton(SkinTable::item(i), box);
         radio->setObjectName(QStringLiteral("rg_skin_%1").arg(i));
+        // As wide as its text: a window widened for its caption leaves the room beside it.
+        radio->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
         // Filled column by column, as a two-column radio group reads.
         grid->addWidget(radio, i % rows, i / rows);
         m_group->addButton(radio, i);
@@ -62,6 +65,7 @@ TfOutfitSpec::TfOutfitSpec(SkinEngine &engine, QWidget *parent)
     buttons->addStretch();
     body->addLayout(buttons);
     content->addWidget(central);
+    central->setMinimumWidth(WindowCaption::minimumWidth(windowTitle()));
 
     // Fixed to its content, which a skin with larger fonts or padding may grow.
     layout()->setSizeConstraint(QLayout::SetFixedSize);

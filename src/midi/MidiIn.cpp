@@ -17,6 +17,11 @@
 namespace
 {
 constexpr quint32 BufferTurnedAway = 1; // as midiHandler marks it
+
+int systemDevice(quint16 id)
+{
+    return id == TMidiInput::OwnPort ? -1 : int(id);
+}
 } // namespace
 
 struct TMidiInput::Private {
@@ -40,6 +45,7 @@ struct TMidiInput::Private {
     quint16 sysexBufferCount = 16;
     std::unique_ptr<std::vector<std::unique_ptr<TMyMidiHdr>>> sysexBuffers;
     TMidiCallbackRecord *record = nullptr;
+    MidiInLosses closedLosses; // of the devices opened before the one open now
     quint8 lastStatus = 0;
     quint8 lastData1 = 0;
     quint8 lastData2 = 0;
@@ -113,11 +119,11 @@ void TMidiInput::setDeviceID(quint16 id)
 
 void TMidiInput::selectIndex(quint16 id)
 {
-    if (!(id < d->system.inDeviceCount()))
+    if (id != OwnPort && !(id < d->system.inDeviceCount()))
         raise(QStringLiteral("Invalid device ID"));
     d->deviceId = id;
     MidiInCaps caps;
-    check(d->system.inCaps(id, caps));
+    check(d->system.inCaps(systemDevice(id), caps));
     d->productName = caps.name;
     d->driverVersion = caps.driverVersion;
     d->manufacturerId = caps.manufacturerId;
@@ -257,7 +263,8 @@ void TMidiInput::openDevice()
     d->record->OverflowPending.store(false);
 
     MidiInHandle handle = 0;
-    check(d->system.inOpen(handle, d->deviceId, &midiHandler, reinterpret_cast<quintptr>(d->record)));
+    check(d->system.inOpen(handle, systemDevice(d->deviceId), &midiHandler,
+                           reinterpret_cast<quintptr>(d->record)));
     d->handle = handle;
 
     if (d->sysexBufferCount > 0 && d->sysexBufferSize > 0 && d->handle) {
@@ -285,6 +292,7 @@ void TMidiInput::unwindOpen()
         if (d->sysexBuffers)
             for (auto &buffer : *d->sysexBuffers)
                 d->system.inUnprepare(d->handle, buffer->Header);
+        keepLosses();
         d->system.inClose(d->handle);
         d->handle = 0;
     }
@@ -317,6 +325,7 @@ void TMidiInput::Close()
         }
         d->sysexBuffers.reset();
     }
+    keepLosses();
     check(d->system.inClose(d->handle));
     d->handle = 0;
     FreeEventRing(d->ring);
@@ -375,6 +384,22 @@ std::unique_ptr<TMyMidiEvent> TMidiInput::ReadEvent()
 quint32 TMidiInput::OverflowCount() const
 {
     return d->record ? d->record->OverflowCount.load(std::memory_order_relaxed) : 0;
+}
+
+MidiInLosses TMidiInput::DeviceLosses() const
+{
+    MidiInLosses total = d->closedLosses;
+    MidiInLosses open;
+    if (d->handle && d->system.inLosses(d->handle, open) == 0) {
+        total.malformed += open.malformed;
+        total.bytesWithoutBuffer += open.bytesWithoutBuffer;
+    }
+    return total;
+}
+
+void TMidiInput::keepLosses()
+{
+    d->closedLosses = DeviceLosses();
 }
 
 quint8 TMidiInput::LastStatus() const

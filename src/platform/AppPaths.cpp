@@ -62,8 +62,12 @@ QString AppPaths::skinsDir()
     const QString besideExe = exeDir() + QStringLiteral("/skins");
     if (QFileInfo(besideExe).isDir())
         return besideExe;
-    for (const QString &base : QStandardPaths::standardLocations(QStandardPaths::AppDataLocation)) {
-        const QString installed = base + QStringLiteral("/skins");
+    // An installed program finds its skins relative to itself first, so that a copy
+    // installed under any prefix (a package, /usr/local, a home folder) uses its own.
+    QStringList candidates{exeDir() + QStringLiteral("/../share/patchwarden/skins")};
+    for (const QString &base : QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation))
+        candidates.append(base + QStringLiteral("/patchwarden/skins"));
+    for (const QString &installed : candidates) {
         if (QFileInfo(installed).isDir())
             return clean(installed);
     }

@@ -24,6 +24,7 @@ public:
     static QString settingsFile();
     // dataDir() + "/Projects"
     static QString projectsDir();
-    // The skins folder: beside the executable, else the installed data folder.
+    // The skins folder: beside the executable, else share/patchwarden/skins of the prefix
+    // the executable is installed in, else of the system's data folders.
     static QString skinsDir();
 };

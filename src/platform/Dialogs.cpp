@@ -1,10 +1,14 @@
 #include "Dialogs.h"
 
+#include "WindowCaption.h"
+
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QSpacerItem>
 
 namespace
 {
@@ -57,6 +61,10 @@ void QtDialogs::message(Icon icon, const QString &caption, const QString &text)
     else if (icon == Icon::Error)
         qtIcon = QMessageBox::Critical;
     QMessageBox box(qtIcon, caption, text, QMessageBox::Ok, dialogParent());
+    // A short text makes a box narrower than its caption, which the title bar then cuts.
+    if (auto *grid = qobject_cast<QGridLayout *>(box.layout()))
+        grid->addItem(new QSpacerItem(WindowCaption::minimumWidth(caption), 0, QSizePolicy::Fixed),
+                      grid->rowCount(), 0, 1, grid->columnCount());
     box.exec();
 }
 

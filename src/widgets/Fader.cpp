@@ -5,6 +5,9 @@
 #include <QPainter>
 #include <QStyle>
 
+#include <algorithm>
+#include <cmath>
+
 namespace
 {
 constexpr int CapHeight = 26;
@@ -12,6 +15,37 @@ constexpr int CapMaxWidth = 34;
 constexpr int Margin = 2;
 constexpr int GrooveWidth = 6;
 constexpr int TickCount = 11;
+// Contrast ratio (as for text on a background) that keeps a groove or a cap plain to see.
+constexpr double MinContrast = 2.0;
+
+double luminance(const QColor &c)
+{
+    const auto channel = [](double v) {
+        return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+}
+
+double contrast(const QColor &a, const QColor &b)
+{
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// A skin may give the groove the colour of the panel behind it (black on black): move it
+// towards the text colour, which a skin always sets apart from the panel, until it shows.
+QColor visibleAgainst(const QColor &groove, const QColor &background, const QColor &text)
+{
+    QColor shown = groove;
+    for (int step = 1; step <= 10 && contrast(shown, background) < MinContrast; ++step) {
+        const double t = step / 10.0;
+        shown = QColor::fromRgbF(groove.redF() + (text.redF() - groove.redF()) * t,
+                                 groove.greenF() + (text.greenF() - groove.greenF()) * t,
+                                 groove.blueF() + (text.blueF() - groove.blueF()) * t);
+    }
+    return shown;
+}
 } // namespace
 
 Fader::Fader(QWidget *parent)
@@ -92,8 +126,11 @@ void Fader::paintEvent(QPaintEvent *)
     const int bottom = top + travelSpan();
     const QRect cap = handleRect();
 
+    const QColor background = palette().color(backgroundRole());
+    const QColor text = palette().color(QPalette::WindowText);
+
     // Scale marks on both sides of the slot, as printed on a desk.
-    p.setPen(QPen(palette().color(QPalette::WindowText), 1));
+    p.setPen(QPen(text, 1));
     for (int i = 0; i < TickCount; ++i) {
         const int y = top + (bottom - top) * i / (TickCount - 1);
         const int len = (i % 5 == 0) ? 7 : 4;
@@ -103,7 +140,7 @@ void Fader::paintEvent(QPaintEvent *)
 
     const QRectF slot(cx - GrooveWidth / 2.0, top, GrooveWidth, bottom - top);
     p.setPen(Qt::NoPen);
-    p.setBrush(m_groove);
+    p.setBrush(visibleAgainst(m_groove, background, text));
     p.drawRoundedRect(slot, 2, 2);
 
     // The lit part of the slot shows the level below the cap.
@@ -118,7 +155,13 @@ void Fader::paintEvent(QPaintEvent *)
     shade.setColorAt(0.45, m_handle);
     shade.setColorAt(0.55, m_handle.darker(120));
     shade.setColorAt(1.0, m_handle.darker(140));
-    p.setPen(QPen(m_handle.darker(200), 1));
+    // A cap of the panel's own shade (a dark cap on a dark skin) is outlined in the text
+    // colour instead of its own darker edge, so its shape still shows.
+    const QColor rim = contrast(m_handle, background) >= MinContrast ||
+                               contrast(m_handle.darker(200), background) >= MinContrast
+                           ? m_handle.darker(200)
+                           : text;
+    p.setPen(QPen(rim, 1));
     p.setBrush(shade);
     p.drawRoundedRect(QRectF(cap).adjusted(0.5, 0.5, -0.5, -0.5), 3, 3);
     p.setPen(QPen(m_handle.darker(260), 2));

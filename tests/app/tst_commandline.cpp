@@ -102,9 +102,11 @@ private slots:
         for (const char *option : {"--data-dir", "--midi-api", "--midi-out", "--midi-in", "--list-devices"})
             QVERIFY2(help.out.contains(QLatin1String(option)), option);
         QVERIFY(!help.out.contains(QStringLiteral("skin-screenshots")));
+        QVERIFY2(help.out.startsWith(QStringLiteral("Usage: patchwarden ")), qPrintable(help.out.left(60)));
         const Run version = run({"--version"});
         QCOMPARE(version.status, 0);
-        QVERIFY(version.out.startsWith(QStringLiteral("Patchwarden 2011")));
+        // The same text as the About box's version label.
+        QCOMPARE(version.out, QStringLiteral("Patchwarden 2011\n"));
     }
 
     void terminationSignalEndsThroughTheShutDown_data()
@@ -162,6 +164,17 @@ private slots:
         QVERIFY2(r.out.startsWith(QStringLiteral("MIDI system: Virtual\nOutput devices:\n")),
                  qPrintable(r.out));
         QVERIFY(r.out.contains(QStringLiteral("Input devices:\n")));
+    }
+
+    void autoSaysInOneLineWhichSystemItTook()
+    {
+        // Whatever this machine has, the systems that are not there stay silent.
+        const Run r = run({"--list-devices"});
+        QCOMPARE(r.status, 0);
+        const QStringList lines = r.err.trimmed().split(u'\n');
+        QCOMPARE(lines.size(), 1);
+        QVERIFY2(lines[0].startsWith(QStringLiteral("patchwarden: MIDI system ")), qPrintable(r.err));
+        QVERIFY2(r.out.startsWith(QStringLiteral("MIDI system: ")), qPrintable(r.out));
     }
 };
 

@@ -140,6 +140,7 @@ private slots:
         auto *outLed = form.findChild<QToolButton *>(QStringLiteral("OutLed"));
         QCOMPARE(inLed->text(), QStringLiteral("MIDI In"));
         QCOMPARE(outLed->text(), QStringLiteral("  MIDI Out"));
+        const QRect outPlace = outLed->geometry();
         // Both stand lit until the first activity has come and gone.
         QVERIFY(inLed->isVisible());
         QVERIFY(outLed->isVisible());
@@ -155,6 +156,12 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!outLed->isVisible(), 5000);
         QVERIFY(!inLed->isVisible());
         QVERIFY(!timer->isActive());
+
+        // A lamp keeps its place: "MIDI Out" does not move while "MIDI In" is dark.
+        form.leds().lightOut();
+        QCoreApplication::sendPostedEvents();
+        QCOMPARE(outLed->geometry(), outPlace);
+        QTRY_VERIFY_WITH_TIMEOUT(!outLed->isVisible(), 5000);
 
         form.leds().lightIn();
         QVERIFY(inLed->isVisible());

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 
 namespace
@@ -158,6 +159,13 @@ void TestInfo::splashThenAbout()
     info.showSplash();
     QVERIFY(info.isVisible());
     QVERIFY(!info.isModal());
+    // What the screen holds, not a fresh rendering: start-up may only go on once the
+    // splash stands there with its picture.
+    const QImage onScreen =
+        info.screen()->grabWindow(info.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage picture = JpegDecoder::decode(builtInJpeg()).convertToFormat(QImage::Format_RGB32);
+    QCOMPARE(onScreen.size(), info.size());
+    QCOMPARE(onScreen.copy(QRect(QPoint(8, 8), picture.size())), picture);
     info.closeSplash();
     QVERIFY(info.isHidden());
 

@@ -8,6 +8,7 @@
 #include "platform/VirtualMidiSystem.h"
 #include "support/RecordingDialogs.h"
 #include "support/TestMain.h"
+#include "widgets/Fader.h"
 #include "widgets/SkinEngine.h"
 
 #include <QAbstractButton>
@@ -15,10 +16,27 @@
 #include <QSettings>
 #include <QTemporaryDir>
 
+#include <algorithm>
+#include <cmath>
 #include <memory>
 
 namespace
 {
+// Contrast ratio of two colours as seen, from their relative luminance.
+double contrast(QRgb a, QRgb b)
+{
+    const auto luminance = [](QRgb c) {
+        const auto lin = [](int v) {
+            const double f = v / 255.0;
+            return f <= 0.03928 ? f / 12.92 : std::pow((f + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * lin(qRed(c)) + 0.7152 * lin(qGreen(c)) + 0.0722 * lin(qBlue(c));
+    };
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
 QImage shot(QWidget *window)
 {
     QCoreApplication::sendPostedEvents();
@@ -52,6 +70,8 @@ private slots:
     void cleanup();
     void choosingSkin7RepaintsTheProgram();
     void storedChoiceComesBackAtTheNextStart();
+    void faderStandsOutUnderEverySkin_data();
+    void faderStandsOutUnderEverySkin();
 
 private:
     QTemporaryDir m_temp;
@@ -90,7 +110,8 @@ void TestProgramSkins::choosingSkin7RepaintsTheProgram()
     QCOMPARE(SkinStore::stored(), expected);
     QVERIFY(shot(&form) != mainBefore);
     QVERIFY(shot(&program.windows->fMidiUnit()) != mixerBefore);
-    QVERIFY(shot(&program.info) != infoBefore);
+    // The information window keeps its silver look under every skin.
+    QCOMPARE(shot(&program.info), infoBefore);
     QVERIFY(dialogs.messages.isEmpty());
 }
 
@@ -114,6 +135,46 @@ void TestProgramSkins::storedChoiceComesBackAtTheNextStart()
     const QImage restored = shot(&form);
     QVERIFY(restored != plain);
     QCOMPARE(restored, chosen);
+}
+
+void TestProgramSkins::faderStandsOutUnderEverySkin_data()
+{
+    QTest::addColumn<int>("skin");
+    for (int i = 0; i < SkinTable::Count; ++i)
+        QTest::newRow(qPrintable(SkinTable::item(i))) << i;
+}
+
+void TestProgramSkins::faderStandsOutUnderEverySkin()
+{
+    QFETCH(int, skin);
+    RecordingDialogs dialogs;
+    Program program(m_temp.filePath(QStringLiteral("data3")));
+    QWidget &mixer = program.windows->fMidiUnit();
+    QVERIFY(QTest::qWaitForWindowExposed(&mixer));
+    program.windows->fOutfitSpec().buttonGroup()->button(skin)->click();
+    QCOMPARE(program.windows->Form1().SkinData1().skinFile(), SkinTable::path(skin));
+
+    // Measured on the picture of the whole mixer, as a player sees it.
+    const QImage picture = shot(&mixer);
+    const QList<Fader *> faders = mixer.findChildren<Fader *>();
+    QVERIFY(!faders.isEmpty());
+    for (Fader *fader : faders) {
+        const QRect cap = fader->handleRect();
+        QVERIFY2(cap.top() > fader->height() / 2, "the cap is expected low, with the groove open above it");
+        const QPoint origin = fader->mapTo(&mixer, QPoint(0, 0));
+        const int cx = fader->width() / 2;
+        const int y = cap.top() / 2;
+        const QRgb background = picture.pixel(origin + QPoint(1, y));
+        const QRgb groove = picture.pixel(origin + QPoint(cx, y));
+        // A cap shows by its face or by its rim.
+        const QRgb face = picture.pixel(origin + QPoint(cx - 6, cap.top() + cap.height() / 4));
+        const QRgb rim = picture.pixel(origin + QPoint(cap.left(), cap.center().y() + 4));
+        const QString at = QStringLiteral("%1: background %2 groove %3 cap %4 rim %5")
+                               .arg(fader->objectName(), QColor(background).name(), QColor(groove).name(),
+                                    QColor(face).name(), QColor(rim).name());
+        QVERIFY2(contrast(groove, background) >= 1.8, qPrintable(at));
+        QVERIFY2(std::max(contrast(face, background), contrast(rim, background)) >= 1.8, qPrintable(at));
+    }
 }
 
 PW_TEST_MAIN(TestProgramSkins)
