@@ -25,6 +25,8 @@
 #include "songs/SongFile.h"
 #include "songs/SongListController.h"
 #include "songs/SongsPage.h"
+#include "units/RigCheck.h"
+#include "units/UnitsHub.h"
 #include "widgets/ActivityLeds.h"
 #include "widgets/FlatTabs.h"
 #include "widgets/Named.h"
@@ -226,6 +228,13 @@ void tForm1::wireSubsystems()
     m_songFile = std::make_unique<SongFile>(m_song);
     m_recall = new SongRecall(m_song, *m_midiOut, *m_leds, this);
     m_songFile->setSongSender([this] { MyPrgChange(); });
+    m_units = new UnitsHub(m_song, m_recall->sequence(), *m_midiOut, UnitProfiles::defaultPath(), this);
+    m_recall->setUnits(&m_units->rig());
+    m_songFile->setExtraValues([this](const IniFile &ini) { m_units->readSong(ini); },
+                               [this](IniFile &ini) { m_units->writeSong(ini); });
+    QMenu *units = named(new QMenu(QStringLiteral("&Units"), this), "Units1");
+    menuBar()->insertMenu(menuBar()->findChild<QMenu *>(QStringLiteral("Help1"))->menuAction(), units);
+    m_units->addMenuItems(units);
     m_songList = new SongListController(*m_songsPage, *m_songFile, this);
 
     m_commands = new MidiCommands(
@@ -240,6 +249,7 @@ void tForm1::wireSubsystems()
             m_mixer->showInput(status, data1, data2);
     };
     hooks.selectSong = [this](int row) { selectSongRemotely(row); };
+    hooks.sysexReceived = [this](const QByteArray &sysex) { m_units->rigCheck()->takeSysex(sysex); };
     m_incoming = new IncomingMidi(*m_midiIn, *m_midiOut, *m_leds, m_songsPage->lbSongList(), m_song.ckbRemote,
                                   hooks, this);
     connectGuarded(m_midiIn.get(), &TMidiInput::OnMidiInput, m_incoming, &IncomingMidi::MidiInMidiInput);

@@ -19,6 +19,7 @@ class SkinEngine;
 class SongFile;
 class SongListController;
 class SongRecall;
+class UnitsHub;
 class SongsPage;
 class ControllerCommandPage;
 class TFrmInfo;
@@ -132,6 +133,7 @@ private:
     SongListController *m_songList = nullptr;
     MidiCommands *m_commands = nullptr;
     IncomingMidi *m_incoming = nullptr;
+    UnitsHub *m_units = nullptr;
     DeviceSelection *m_devices = nullptr;
 
     TfMidiUnit *m_mixer = nullptr;

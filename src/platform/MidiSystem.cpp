@@ -96,7 +96,7 @@ std::unique_ptr<MidiSystem> createMidiSystem(const QString &api, QString *error)
     if (api == QLatin1String("virtual")) {
         system = std::make_unique<VirtualMidiSystem>();
     } else if (api == QLatin1String("alsa")) {
-        system = RtMidiSystem::create(RtMidiSystem::Alsa, &why);
+        system = RtMidiSystem::create(&why);
     } else if (api == QLatin1String("jack")) {
         system = JackMidiSystem::create(&why);
     } else if (api == QLatin1String("auto")) {
@@ -106,7 +106,7 @@ std::unique_ptr<MidiSystem> createMidiSystem(const QString &api, QString *error)
         QString noJack;
         QString reason;
         if (MidiProbe::alsaSequencer(&noAlsa)) {
-            system = RtMidiSystem::create(RtMidiSystem::Alsa, &noAlsa);
+            system = RtMidiSystem::create(&noAlsa);
             reason = QStringLiteral("its sequencer is there");
         }
         if (!system && MidiProbe::jackServer(&noJack)) {

@@ -36,6 +36,9 @@ void IncomingMidi::MidiInMidiInput()
         m_leds.lightIn();
         if (m_out.IsOpen() && !m_thruSuspended && attempt([&] { m_out.SendEvent(*event); }))
             passedOn();
+        if (event->SysexData && m_hooks.sysexReceived)
+            m_hooks.sysexReceived(
+                QByteArray(reinterpret_cast<const char *>(event->SysexData.get()), event->SysexLength));
     }
 }
 

@@ -28,6 +28,8 @@ public:
         std::function<void(quint8 status, quint8 data1, quint8 data2)> showInput;
         // Moves the song list's selection without running its click action.
         std::function<void(int row)> selectSong;
+        // Every SysEx message that arrives, whole (the rig check takes its replies here).
+        std::function<void(const QByteArray &sysex)> sysexReceived;
     };
 
     IncomingMidi(TMidiInput &in, TMidiOutput &out, ActivityLeds &leds, QListWidget *songList,

@@ -3,8 +3,10 @@
 #include <QObject>
 
 class ActivityLeds;
+class RecallSequence;
 class TMidiOutput;
 struct SongControls;
+struct UnitRig;
 
 // Sends the current song, as the song controls show it at this moment, to the output
 // port: for every active strip a program change on the strip's channel and, where the
@@ -16,6 +18,10 @@ struct SongControls;
 // program change. Values typed out of a field's range are brought into it first, and
 // no data byte above 127 goes out (bank 128 sends 127). A user row switched on with no
 // controller chosen sends nothing.
+//
+// A strip whose unit has a profile in the rig sends its bank, its program change and
+// the pause before its block as the profile says; a recall with pauses goes out over
+// time, and the next recall cancels what is left of it.
 //
 // With the output port closed a recall sends nothing, shows nothing and lights nothing.
 // A send the port refuses raises its error, which ends the recall there; a device that is
@@ -32,6 +38,11 @@ public:
                QObject *parent = nullptr);
 
 public slots:
+    // The units' profiles and the song's banks; without them every strip recalls plainly.
+    void setUnits(const UnitRig *rig) { m_units = rig; }
+    const UnitRig *units() const { return m_units; }
+    RecallSequence &sequence() { return *m_sequence; }
+
     // The whole song.
     void MyPrgChange();
     // The controller block, less the bank select, on `channel` (1..16).
@@ -44,9 +55,10 @@ signals:
 
 private:
     void sendSong();
-    void sendBank(int channel);
 
     const SongControls &m_controls;
     TMidiOutput &m_output;
     ActivityLeds &m_leds;
+    const UnitRig *m_units = nullptr;
+    RecallSequence *m_sequence;
 };

@@ -122,6 +122,8 @@ void SongFile::SaveSong(const QString &name)
             break;
         }
     }
+    if (m_writeExtra)
+        m_writeExtra(ini);
     ini.save();
 }
 
@@ -136,6 +138,9 @@ void SongFile::LoadSong(const QString &name)
                              .arg(QDir::toNativeSeparators(ini.path()), ini.readError()));
         return;
     }
+    // Before the controls: a program number set below already sends the song.
+    if (m_readExtra)
+        m_readExtra(ini);
     for (const StoredControl &control : storedControls()) {
         if (keptOnLoad(control.objectName))
             continue;

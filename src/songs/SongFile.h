@@ -20,6 +20,14 @@ public:
     // Called at the end of every load, after all controls were set.
     void setSongSender(std::function<void()> sendSong) { m_sendSong = std::move(sendSong); }
 
+    // Values kept with a song beyond its controls, in sections of their own: `read` runs
+    // before the controls are set on a load, `write` after them on a save.
+    void setExtraValues(std::function<void(const IniFile &)> read, std::function<void(IniFile &)> write)
+    {
+        m_readExtra = std::move(read);
+        m_writeExtra = std::move(write);
+    }
+
     // Makes `folder` inside the data folder the current folder, creating it when missing;
     // warns "Can't create directory" when that fails and goes on. Returns the folder's path.
     static QString Cd_Md_Dir(const QString &folder = QStringLiteral("Projects"));
@@ -46,4 +54,6 @@ private:
 
     const SongControls &m_controls;
     std::function<void()> m_sendSong;
+    std::function<void(const IniFile &)> m_readExtra;
+    std::function<void(IniFile &)> m_writeExtra;
 };

@@ -109,12 +109,13 @@ private slots:
                 items.append(item->isSeparator() ? QStringLiteral("-")
                                                  : item->objectName() + u'=' + item->text());
         }
-        QCOMPARE(titles, (QStringList{"&File", "&MIDI Mixer", "MIDI &Messesages", "&Help"}));
+        QCOMPARE(titles, (QStringList{"&File", "&MIDI Mixer", "MIDI &Messesages", "&Units", "&Help"}));
         QCOMPARE(items, (QStringList{"ChangeSkin1=Program Skin", "LoadProject1=Load Project",
                                      "SaveProject1=Save Project", "SaveSong1=Save Song", "Exit1=Exit",
                                      "UserDifendController1=User Defined Controller",
                                      "SystemReset1=System Reset", "AllNotesoff1=All Notes off",
-                                     "Panic1=Panic", "Helpfile1=Help file", "-", "About1=About"}));
+                                     "Panic1=Panic", "UnitProfiles1=Unit Profiles",
+                                     "SendPreview1=Send Preview", "RigCheck1=Rig Check", "Helpfile1=Help file", "-", "About1=About"}));
         auto *help = form.findChild<QAction *>(QStringLiteral("Helpfile1"));
         QCOMPARE(help->shortcut(), QKeySequence(Qt::Key_F1));
     }

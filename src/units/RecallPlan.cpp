@@ -1,0 +1,164 @@
+#include "units/RecallPlan.h"
+
+#include "songs/ControllerNames.h"
+#include "songs/SongControls.h"
+#include "units/UnitProfiles.h"
+#include "widgets/SpinEdit.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+
+#include <algorithm>
+
+namespace
+{
+constexpr quint8 ProgramChange = 0xC0;
+constexpr quint8 ControlChange = 0xB0;
+constexpr quint8 BankMsbController = 0;
+constexpr quint8 VolumeController = 7;
+constexpr quint8 PanController = 10;
+constexpr quint8 BankLsbController = 32;
+constexpr int MaxDataByte = 127;
+
+// A field's value as it would read once the user leaves it.
+int inRange(const SpinEdit *field)
+{
+    return std::clamp(field->value(), field->minimum(), field->maximum());
+}
+
+// Fields count from 1 as the user does, the wire from 0.
+quint8 dataByte(int valueFromOne)
+{
+    return static_cast<quint8>(std::clamp(valueFromOne - 1, 0, MaxDataByte));
+}
+
+quint8 rawByte(int value)
+{
+    return static_cast<quint8>(std::clamp(value, 0, MaxDataByte));
+}
+
+PlannedMessage controlChange(int channel, quint8 controller, quint8 value)
+{
+    return {0, static_cast<quint8>(ControlChange + channel - 1), controller, value, {}};
+}
+
+QString controllerName(int controller)
+{
+    switch (controller) {
+    case BankMsbController:
+        return QStringLiteral("Bank MSB");
+    case VolumeController:
+        return QStringLiteral("Volume");
+    case PanController:
+        return QStringLiteral("Pan");
+    case BankLsbController:
+        return QStringLiteral("Bank LSB");
+    default:
+        return controllerNames().value(controller).simplified();
+    }
+}
+} // namespace
+
+QString PlannedMessage::decoded() const
+{
+    const QString onUnit = unit.trimmed().isEmpty() ? QString() : QStringLiteral(" (%1)").arg(unit.trimmed());
+    if (isProgramChange())
+        return QStringLiteral("Ch %1 Program %2%3").arg(channel()).arg(data1 + 1).arg(onUnit);
+    return QStringLiteral("Ch %1 CC %2 %3 %4%5")
+        .arg(channel())
+        .arg(data1)
+        .arg(controllerName(data1))
+        .arg(data2)
+        .arg(onUnit);
+}
+
+QString PlannedMessage::hex() const
+{
+    const QString bytes =
+        QStringLiteral("%1 %2").arg(status, 2, 16, QChar('0')).arg(data1, 2, 16, QChar('0'));
+    return (isProgramChange() ? bytes : bytes + QStringLiteral(" %1").arg(data2, 2, 16, QChar('0')))
+        .toUpper();
+}
+
+QList<PlannedMessage> controllerBlock(const SongControls &controls, int channel)
+{
+    channel = std::clamp(channel, 1, 16);
+    QList<PlannedMessage> block;
+    if (controls.volume.on->isChecked())
+        block.append(controlChange(channel, VolumeController, dataByte(inRange(controls.volume.value))));
+    if (controls.pan.on->isChecked())
+        block.append(controlChange(channel, PanController, dataByte(inRange(controls.pan.value))));
+    for (const ControllerRow &row : controls.user) {
+        if (!row.on->isChecked())
+            continue;
+        const int controller = row.controller->currentIndex();
+        if (controller < 0 || controller > MaxDataByte)
+            continue;
+        block.append(controlChange(channel, static_cast<quint8>(controller), dataByte(inRange(row.value))));
+    }
+    return block;
+}
+
+QList<PlannedMessage> buildRecallPlan(const SongControls &controls, const UnitRig *rig,
+                                      const LastPrograms &lastSent)
+{
+    LastPrograms last = lastSent;
+    QList<PlannedMessage> plan;
+    int now = 0;
+    for (int n = 0; n < SongControls::StripCount; ++n) {
+        const ChannelStrip &strip = controls.strips[n];
+        if (!strip.active->isChecked())
+            continue;
+        const int channel = std::clamp(inRange(strip.channel), 1, 16);
+        const bool withBlock = strip.controllerData->isChecked();
+        const quint8 program = dataByte(inRange(strip.program));
+        const UnitProfile *profile = rig ? rig->profiles.find(strip.unitName->text()) : nullptr;
+        const UnitProfile plain;
+        const UnitProfile &unit = profile ? *profile : plain;
+        const QString unitName = strip.unitName->text();
+        const auto add = [&](PlannedMessage message) {
+            message.atMs = now;
+            message.unit = unitName;
+            plan.append(message);
+        };
+
+        // A bank select without its program change would take effect at some later one.
+        const bool sendProgram = !unit.onlyWhenChanged || last[channel - 1] != program;
+        if (sendProgram) {
+            const SongBanks::Bank bank = rig ? rig->banks.strips[n] : SongBanks::Bank{};
+            switch (unit.bankMode) {
+            case BankMode::FromBlock:
+                // Units apply a bank select at the next program change, so it goes first;
+                // the bank goes out as shown, not less one; 128 has no data byte of its own.
+                if (withBlock && controls.bank.on->isChecked())
+                    add(controlChange(channel, BankLsbController, rawByte(inRange(controls.bank.value))));
+                break;
+            case BankMode::Msb:
+                add(controlChange(channel, BankMsbController, rawByte(bank.msb)));
+                break;
+            case BankMode::MsbLsb:
+                add(controlChange(channel, BankMsbController, rawByte(bank.msb)));
+                add(controlChange(channel, BankLsbController, rawByte(bank.lsb)));
+                break;
+            case BankMode::None:
+                break;
+            }
+            add({0, static_cast<quint8>(ProgramChange + channel - 1), program, 0, {}});
+            last[channel - 1] = program;
+        }
+        if (!withBlock)
+            continue;
+        const QList<PlannedMessage> block = controllerBlock(controls, channel);
+        if (sendProgram && !block.isEmpty())
+            now += unit.pauseMs;
+        for (const PlannedMessage &message : block)
+            add(message);
+    }
+    return plan;
+}
+
+bool hasPauses(const QList<PlannedMessage> &plan)
+{
+    return std::any_of(plan.begin(), plan.end(), [](const PlannedMessage &m) { return m.atMs > 0; });
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+#include <array>
+
+struct SongControls;
+struct UnitRig;
+
+// One message of a recall and when it goes out, counted from the start of the recall.
+struct PlannedMessage {
+    int atMs = 0;
+    quint8 status = 0;
+    quint8 data1 = 0;
+    quint8 data2 = 0;
+    QString unit; // the strip's unit name, for the preview
+
+    bool isProgramChange() const { return (status & 0xF0) == 0xC0; }
+    int channel() const { return (status & 0x0F) + 1; }
+    // "Ch 3 Program 12 (JV-1080)", "Ch 3 CC 7 Volume 99".
+    QString decoded() const;
+    // "C2 0B": the bytes on the wire (a program change has no second data byte).
+    QString hex() const;
+    bool operator==(const PlannedMessage &) const = default;
+};
+
+// The program last sent on each channel (index 0 = channel 1), -1 for none yet.
+using LastPrograms = std::array<int, 16>;
+inline LastPrograms noProgramsSent()
+{
+    LastPrograms none;
+    none.fill(-1);
+    return none;
+}
+
+// Everything the current song's recall sends, in order: for every active strip its bank
+// select as its unit wants it, its program change and, where the strip asks for it, the
+// controller block, after the unit's pause. Without `rig`, or for a strip whose unit has
+// no profile, the bytes are those the program always sent.
+QList<PlannedMessage> buildRecallPlan(const SongControls &controls, const UnitRig *rig,
+                                      const LastPrograms &last);
+
+// The controller block, less the bank select, on `channel` (1..16).
+QList<PlannedMessage> controllerBlock(const SongControls &controls, int channel);
+
+// Whether the plan needs a timer, or can go out at once.
+bool hasPauses(const QList<PlannedMessage> &plan);

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "units/RecallPlan.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+
+class TMidiOutput;
+
+// Sends a recall plan to the output port. A plan without pauses goes out at once, in one
+// go; one with pauses goes out from a timer, so neither the window nor MIDI thru ever
+// waits for a unit. A new plan cancels what is left of the one before: once the player
+// has chosen the next song, the rest of the old one would only switch units back.
+//
+// Threading: GUI thread only.
+class RecallSequence : public QObject
+{
+    Q_OBJECT
+public:
+    explicit RecallSequence(TMidiOutput &output, QObject *parent = nullptr);
+
+    void send(QList<PlannedMessage> plan);
+    void cancel();
+    bool isSending() const { return !m_pending.isEmpty(); }
+
+    const LastPrograms &lastPrograms() const { return m_last; }
+
+signals:
+    // A program change went out; the last-sent list changed.
+    void programSent();
+    // The device went away during a pause; the rest of the plan was dropped.
+    void outputGone();
+
+private:
+    void sendDue(bool fromTimer);
+    void sendOne(const PlannedMessage &message);
+
+    TMidiOutput &m_output;
+    QList<PlannedMessage> m_pending;
+    QElapsedTimer m_clock;
+    QTimer m_timer;
+    LastPrograms m_last = noProgramsSent();
+};

@@ -1,0 +1,253 @@
+#include "../app/AppFixture.h"
+#include "UnitsFixture.h"
+#include "support/ScratchData.h"
+#include "support/TestMain.h"
+
+#include "platform/IniFile.h"
+#include "platform/VirtualMidiSystem.h"
+#include "songs/SongFile.h"
+#include "units/DeviceInquiry.h"
+#include "units/RigCheck.h"
+#include "units/SendPreview.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QTableWidget>
+
+namespace
+{
+struct VirtualRig {
+    VirtualMidiSystem system;
+    VirtualOutput &device = system.addOutput("Synth");
+    TMidiOutput output{system};
+    UnitsFixture units;
+
+    explicit VirtualRig(const QString &profilesPath) : units(output, profilesPath)
+    {
+        output.setDeviceID(0);
+        output.Open();
+    }
+
+    QStringList recallNow()
+    {
+        device.clearLog();
+        units.recall.MyPrgChange();
+        return device.log();
+    }
+
+    // The preview's hex column, with the pad byte the port log shows after a program change.
+    QStringList previewed()
+    {
+        QCoreApplication::processEvents(); // the preview's coalesced refresh
+        const QTableWidget *table = units.hub.preview()->table();
+        QStringList rows;
+        for (int row = 0; row < table->rowCount(); ++row) {
+            const QString hex = table->item(row, 2)->text();
+            rows << (hex.startsWith('C') ? hex + " 00" : hex);
+        }
+        return rows;
+    }
+};
+} // namespace
+
+class TestUnits : public QObject
+{
+    Q_OBJECT
+
+private:
+    ScratchData m_scratch;
+    QString profilesPath() const { return QDir(m_scratch.data()->path()).filePath("Units.ini"); }
+
+private slots:
+    void init() { m_scratch.init(); }
+    void cleanup() { m_scratch.cleanup(); }
+
+    // Strip 9 on channel 3, program 12, unit "JV", volume 100 in the block, bank row 5.
+    void bankModesPerStrip_data()
+    {
+        QTest::addColumn<int>("mode"); // -1: no profile
+        QTest::addColumn<bool>("block");
+        QTest::addColumn<bool>("onlyWhenChanged");
+        QTest::addColumn<int>("recalls");
+        QTest::addColumn<QStringList>("lastRecall");
+        const QString pc = "C2 0B 00", vol = "B2 07 63";
+        QTest::newRow("no profile") << -1 << true << false << 1 << QStringList{"B2 20 05", pc, vol};
+        QTest::newRow("controller 32 from the block")
+            << int(BankMode::FromBlock) << true << false << 1 << QStringList{"B2 20 05", pc, vol};
+        QTest::newRow("controller 32, no block")
+            << int(BankMode::FromBlock) << false << false << 1 << QStringList{pc};
+        QTest::newRow("controller 0 only")
+            << int(BankMode::Msb) << true << false << 1 << QStringList{"B2 00 01", pc, vol};
+        QTest::newRow("controller 0 and 32")
+            << int(BankMode::MsbLsb) << true << false << 1 << QStringList{"B2 00 01", "B2 20 02", pc, vol};
+        QTest::newRow("controller 0 and 32, no block")
+            << int(BankMode::MsbLsb) << false << false << 1 << QStringList{"B2 00 01", "B2 20 02", pc};
+        QTest::newRow("none") << int(BankMode::None) << true << false << 1 << QStringList{pc, vol};
+        QTest::newRow("always, sent again")
+            << int(BankMode::MsbLsb) << true << false << 2 << QStringList{"B2 00 01", "B2 20 02", pc, vol};
+        QTest::newRow("only when changed, first")
+            << int(BankMode::MsbLsb) << true << true << 1 << QStringList{"B2 00 01", "B2 20 02", pc, vol};
+        QTest::newRow("only when changed, same again")
+            << int(BankMode::MsbLsb) << true << true << 2 << QStringList{vol};
+    }
+
+    void bankModesPerStrip()
+    {
+        QFETCH(int, mode);
+        QFETCH(bool, block);
+        QFETCH(bool, onlyWhenChanged);
+        QFETCH(int, recalls);
+        QFETCH(QStringList, lastRecall);
+        VirtualRig rig(profilesPath());
+        SongControls &c = rig.units.window.controls;
+        // Strip 9: strips 1 to 8 would send the song at every program change already.
+        rig.units.setStrip(9, "JV", 3, 12, block);
+        c.volume.on->setChecked(true);
+        c.volume.value->setValue(100);
+        c.bank.on->setChecked(true);
+        c.bank.value->setValue(5);
+        rig.units.setBank(9, 1, 2);
+        if (mode >= 0)
+            rig.units.setProfile("jv", BankMode(mode), 0, onlyWhenChanged);
+        QStringList sent;
+        for (int n = 0; n < recalls; ++n)
+            sent = rig.recallNow();
+        QCOMPARE(sent, lastRecall);
+    }
+
+    // Songs made at random from a seed: strips, units with and without profiles, pauses.
+    void previewIsWhatTheRecallSends_data()
+    {
+        QTest::addColumn<int>("seed");
+        for (int seed = 1; seed <= 24; ++seed)
+            QTest::newRow(qPrintable(QString("song %1").arg(seed))) << seed;
+    }
+
+    void previewIsWhatTheRecallSends()
+    {
+        QFETCH(int, seed);
+        VirtualRig rig(profilesPath());
+        UnitsFixture &u = rig.units;
+        SongControls &c = u.window.controls;
+        u.setProfile("Layer", BankMode::MsbLsb, 0, false);
+        u.setProfile("Drums", BankMode::Msb, 0, true);
+        u.setProfile("Pad", BankMode::None, 25, false);
+        u.setProfile("Plain", BankMode::FromBlock, 0, false);
+        const QStringList units{"", "Layer", "Drums", "Pad", "Plain", "Unknown"};
+        QRandomGenerator random(seed);
+        for (int n = 1; n <= SongControls::StripCount; ++n) {
+            u.setStrip(n, units[random.bounded(units.size())], random.bounded(1, 17), random.bounded(1, 129),
+                       random.bounded(2) == 1);
+            u.strip(n).active->setChecked(random.bounded(3) > 0);
+            u.setBank(n, random.bounded(128), random.bounded(128));
+        }
+        for (ControllerRow *row : {&c.volume, &c.bank, &c.pan, &c.user[0], &c.user[4]}) {
+            row->on->setChecked(random.bounded(2) == 1);
+            row->value->setValue(random.bounded(1, 129));
+        }
+        c.user[0].controller->setCurrentIndex(random.bounded(-1, 128));
+        c.user[4].controller->setCurrentIndex(random.bounded(-1, 128));
+
+        // Twice: the second recall is where "only when changed" leaves program changes out.
+        for (int round = 0; round < 2; ++round) {
+            const QStringList preview = rig.previewed();
+            rig.device.clearLog();
+            u.recall.MyPrgChange();
+            QTRY_COMPARE_WITH_TIMEOUT(rig.device.log().size(), preview.size(), 5000);
+            QTRY_VERIFY_WITH_TIMEOUT(!u.recall.sequence().isSending(), 5000);
+            QCOMPARE(rig.device.log(), preview);
+        }
+    }
+
+    // Profiles in their own file; the song's banks in its song file, in a section of their own.
+    void profilesAndBanksKeptInTheirFiles()
+    {
+        VirtualRig saving(profilesPath());
+        saving.units.setProfile("JV-1080", BankMode::MsbLsb, 120, true);
+        saving.units.setProfile("Drums", BankMode::None, 0, false);
+        SongFile file(saving.units.window.controls);
+        file.setExtraValues([&](const IniFile &ini) { saving.units.hub.readSong(ini); },
+                            [&](IniFile &ini) { saving.units.hub.writeSong(ini); });
+        file.SaveSong("Plain");
+        QVERIFY(!IniFile(SongFile::songPath("Plain")).hasKey("Unit Banks", "Msb1"));
+        saving.units.setBank(16, 81, 3);
+        file.SaveSong("Intro");
+        const IniFile stored(SongFile::songPath("Intro"));
+        QCOMPARE(stored.readInteger("Unit Banks", "Msb16", -1), 81);
+        QCOMPARE(stored.readInteger("TSpinEdit", "Spin48", -1), 1); // the song's own keys as before
+
+        VirtualRig loading(profilesPath());
+        QCOMPARE(loading.units.hub.rig().profiles.all(), saving.units.hub.rig().profiles.all());
+        SongFile again(loading.units.window.controls);
+        again.setExtraValues([&](const IniFile &ini) { loading.units.hub.readSong(ini); },
+                             [&](IniFile &ini) { loading.units.hub.writeSong(ini); });
+        again.LoadSong("Intro");
+        QCOMPARE(loading.units.hub.rig().banks.strips, saving.units.hub.rig().banks.strips);
+        QCOMPARE(loading.units.hub.unitsWindow()->msb(15)->value(), 81);
+    }
+
+    // Replies written from the universal SysEx format: F0 7E <device> 06 02 <maker>
+    // <family LSB MSB> <model LSB MSB> <version 4 bytes> F7.
+    void identityReplies_data()
+    {
+        QTest::addColumn<QByteArray>("sysex");
+        QTest::addColumn<QString>("described"); // empty: not a reply
+        QTest::newRow("one-byte maker")
+            << QByteArray::fromHex("F07E100602412301040001000000F7")
+            << "Roland (41), device 17, family 0x00a3, model 0x0004, version 01 00 00 00";
+        QTest::newRow("14-bit family and model")
+            << QByteArray::fromHex("F07E000602430041120500000001F7")
+            << "Yamaha (43), device 1, family 0x2080, model 0x0292, version 00 00 00 01";
+        QTest::newRow("three-byte maker, all devices")
+            << QByteArray::fromHex("F07E7F06020020320100020001020304F7")
+            << "Behringer (00 20 32), device 128, family 0x0001, model 0x0002, version 01 02 03 04";
+        QTest::newRow("maker not in the table") << QByteArray::fromHex("F07E0006020056780100020000000000F7")
+                                                << "Unknown maker (00 56 78), device 1, family 0x0001, model "
+                                                   "0x0002, version 00 00 00 00";
+        QTest::newRow("the inquiry itself") << QByteArray::fromHex("F07E7F0601F7") << QString();
+        QTest::newRow("version cut short")
+            << QByteArray::fromHex("F07E1006024123010400010000F7") << QString();
+        QTest::newRow("status byte inside")
+            << QByteArray::fromHex("F07E10060241230104000100F000F7") << QString();
+        QTest::newRow("no end byte") << QByteArray::fromHex("F07E100602412301040001000000F0") << QString();
+    }
+
+    void identityReplies()
+    {
+        QFETCH(QByteArray, sysex);
+        QFETCH(QString, described);
+        const auto identity = DeviceInquiry::parseReply(sysex);
+        QCOMPARE(identity ? identity->describe() : QString(), described);
+    }
+
+    // The whole program: the inquiry goes out, replies arriving at the input are listed for
+    // two seconds, anything else and anything later is not.
+    void rigCheckListsWhoAnswers()
+    {
+        AppFixture app;
+        tForm1 &form = app.start();
+        auto *check = form.findChild<RigCheck *>(QStringLiteral("RigCheck"));
+        QVERIFY(check);
+        app.outs[0]->clearLog();
+        QTest::mouseClick(check->checkButton(), Qt::LeftButton);
+        QVERIFY(check->isListening());
+        QVERIFY(app.outs[0]->log().contains("F0 7E 7F 06 01 F7"));
+        app.ins[0]->feedSysex(QByteArray::fromHex("F07E7F0601F7"));
+        app.ins[0]->feedSysex(QByteArray::fromHex("F07E100602412301040001000000F7"));
+        app.ins[0]->feedSysex(QByteArray::fromHex("F07E7F06020020320100020001020304F7"));
+        QTRY_COMPARE_WITH_TIMEOUT(check->replies()->count(), 2, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!check->isListening(), 5000);
+        QCOMPARE(check->status()->text(), QString("2 unit(s) answered."));
+        app.ins[0]->feedSysex(QByteArray::fromHex("F07E000602430041120500000001F7"));
+        QTRY_VERIFY_WITH_TIMEOUT(app.outs[0]->log().contains("F0 7E 00 06 02 43 00 41 12 05 00 00 00 01 F7"),
+                                 5000);
+        QCOMPARE(check->replies()->count(), 2);
+        QVERIFY(check->replies()->item(0)->text().startsWith("Roland (41), device 17"));
+    }
+};
+
+PW_TEST_MAIN(TestUnits)
+#include "tst_units.moc"
