@@ -1,24 +1,45 @@
 #!/usr/bin/env bash
-# Sets up this machine (installs what is missing, builds) and runs the whole test suite.
-#   ./test.sh             build and run every test (JACK tests against a private server)
-#   ./test.sh --sanitize  also build and run the suite under AddressSanitizer+UBSan
+# Sets up this machine (installs what is missing, builds) and runs the whole test suite,
+# four times over:
+#   plain  the suite as shipped (RelWithDebInfo)
+#   asan   the suite again under AddressSanitizer+UBSan, leak detection on
+#   tsan   the ring, callback and input-feed tests under ThreadSanitizer
+#   fuzz   every libFuzzer target for a few seconds (clang)
+# Any failure or sanitizer report fails the run.
+#   ./test.sh                  all four
+#   ./test.sh --only NAME      one of them (plain, asan, tsan, fuzz); may be repeated
+#   ./test.sh --fuzz SECONDS   run each fuzz target that long instead of the smoke run
+# --sanitize is accepted for old scripts: the sanitizer builds always run now.
 set -euo pipefail
 PW_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$PW_ROOT/scripts/setup.sh"
 
-sanitize=0
-for arg in "$@"; do
-  case "$arg" in
-    --sanitize) sanitize=1 ;;
-    *) echo "test.sh: unknown option $arg" >&2; exit 2 ;;
+fuzz_seconds=5
+only=()
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --sanitize) ;;
+    --fuzz) fuzz_seconds=${2:?--fuzz needs a number of seconds}; shift ;;
+    --only) only+=("${2:?--only needs plain, asan, tsan or fuzz}"); shift ;;
+    *) echo "test.sh: unknown option $1" >&2; exit 2 ;;
   esac
+  shift
 done
+wanted() {
+  [ ${#only[@]} -eq 0 ] && return 0
+  local o
+  for o in "${only[@]}"; do [ "$o" = "$1" ] && return 0; done
+  return 1
+}
 
 # Beyond the build: a JACK server for the MIDI tests; the desktop's own checkers and the
 # Debian packaging tools for the install tests; a virtual display with a window manager.
-pw_install_packages "${PW_PACKAGES[@]}" jackd2 desktop-file-utils appstream dpkg-dev file \
-  xvfb xauth openbox x11-utils
-pw_build "$PW_ROOT/build" -DPW_BUILD_TESTS=ON
+packages=("${PW_PACKAGES[@]}" jackd2 desktop-file-utils appstream dpkg-dev file xvfb xauth openbox x11-utils)
+wanted fuzz && packages+=("${PW_FUZZ_PACKAGES[@]}")
+pw_install_packages "${packages[@]}"
+# Four trees share most objects: ccache, when there, makes the later runs cheap.
+launcher=()
+command -v ccache >/dev/null 2>&1 && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
 # A JACK server of this run's own, with the dummy driver: a real MIDI system that needs
 # no sound hardware. Stopped by its process id however the tests end.
@@ -51,27 +72,67 @@ fi
 
 run_suite() {
   local dir=$1
-  QT_QPA_PLATFORM=offscreen ctest --test-dir "$dir" --output-on-failure --timeout 600
+  shift
+  QT_QPA_PLATFORM=offscreen ctest --test-dir "$dir" --output-on-failure --timeout 600 "$@"
 }
 
 status=0
+summary=()
+stage() { # stage NAME COMMAND...: runs one build's tests, times it, notes the outcome
+  local name=$1 start=$SECONDS
+  shift
+  if "$@"; then
+    summary+=("$name: passed in $((SECONDS - start)) s")
+  else
+    summary+=("$name: FAILED after $((SECONDS - start)) s")
+    status=1
+  fi
+}
 
-# The input ring and the driver-thread callback under ThreadSanitizer. Only those tests are
-# built there: a sanitised build of everything would double the run for no gain.
-tsan_dir="$PW_ROOT/build-tsan"
-cmake -S "$PW_ROOT" -B "$tsan_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DPW_BUILD_TESTS=ON -DPW_SANITIZE=thread >/dev/null
-cmake --build "$tsan_dir" --target tst_midiring tst_midiconcurrency
-TSAN_OPTIONS="halt_on_error=1 suppressions=$PW_ROOT/tests/midi/tsan.supp" \
-  QT_QPA_PLATFORM=offscreen ctest --test-dir "$tsan_dir" -R '^tst_midi(ring|concurrency)$' \
-  --output-on-failure --timeout 600 || status=1
+# Every sanitizer report ends the test process with an error, so ctest counts it as failed.
+export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
+export LSAN_OPTIONS="suppressions=$PW_ROOT/tests/lsan.supp:print_suppressions=0"
 
-if [ "$sanitize" -eq 1 ]; then
-  pw_build "$PW_ROOT/build-asan" -DPW_BUILD_TESTS=ON -DPW_SANITIZE=address
-  ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
-    run_suite "$PW_ROOT/build-asan" || status=1
-fi
+tsan_stage() {
+  local dir="$PW_ROOT/build-tsan"
+  # Only the code that threads touch: a sanitised build of everything would double the
+  # run for no gain. The JACK port tests are left out for now: ThreadSanitizer reports the
+  # process threads of two connected clients sharing a port buffer, an order that libjack
+  # keeps and that, uninstrumented, the sanitizer cannot see; until that is shown, not
+  # suppressed wholesale.
+  cmake -S "$PW_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" \
+    -DPW_BUILD_TESTS=ON -DPW_SANITIZE=thread >/dev/null &&
+    cmake --build "$dir" --target tst_midiring tst_midiconcurrency tst_midiinput &&
+    # die_after_fork=0: tests that start a helper through QProcess, whose child runs exec
+    # at once and so never meets the forked copy of another thread's state.
+    TSAN_OPTIONS="halt_on_error=1 die_after_fork=0 suppressions=$PW_ROOT/tests/midi/tsan.supp" \
+      run_suite "$dir" -R '^tst_midi(ring|concurrency|input)$'
+}
 
-# The whole suite last, so that its summary closes the output.
-run_suite "$PW_ROOT/build" || status=1
+asan_stage() {
+  pw_build "$PW_ROOT/build-asan" -DPW_BUILD_TESTS=ON -DPW_SANITIZE=address "${launcher[@]}" &&
+    ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:detect_stack_use_after_return=0" \
+      run_suite "$PW_ROOT/build-asan"
+}
+
+fuzz_stage() {
+  local dir="$PW_ROOT/build-fuzz"
+  cmake -S "$PW_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" \
+    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DPW_BUILD_TESTS=OFF -DPW_FUZZ=ON >/dev/null &&
+    cmake --build "$dir" --target pw_fuzz_targets &&
+    "$PW_ROOT/scripts/fuzz.sh" "$dir" "$fuzz_seconds"
+}
+
+plain_stage() {
+  pw_build "$PW_ROOT/build" -DPW_BUILD_TESTS=ON "${launcher[@]}" && run_suite "$PW_ROOT/build"
+}
+
+wanted tsan && stage tsan tsan_stage
+wanted asan && stage asan asan_stage
+wanted fuzz && stage fuzz fuzz_stage
+# The plain suite last, so that its summary sits just above this run's.
+wanted plain && stage plain plain_stage
+
+printf '%s\n' "${summary[@]}"
+echo "test.sh: $SECONDS s in all"
 exit $status

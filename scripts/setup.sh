@@ -6,6 +6,8 @@ PW_PACKAGES=(
   qt6-base-dev librtmidi-dev libjpeg-dev libasound2-dev libjack-jackd2-dev
   fonts-dejavu-core
 )
+# The fuzz build: clang with libFuzzer and its sanitizer runtimes.
+PW_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 
 pw_missing_packages() {
   local missing=() p

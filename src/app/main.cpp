@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 #include "app/DeviceListing.h"
 #include "app/ProgramWindows.h"
+#include "app/ShutdownReport.h"
 #include "look/LookResources.h"
 #include "look/SkinScreenshots.h"
 #include "look/SkinStore.h"
@@ -17,6 +18,7 @@
 #include <QTabWidget>
 #include <QTextStream>
 #include <cstdio>
+#include <optional>
 
 namespace
 {
@@ -103,8 +105,14 @@ int main(int argc, char *argv[])
 
     QObject::connect(&form, &tForm1::terminated, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     // Asked to end from outside (log-out, Ctrl+C): end as "Exit" does, saving the project.
+    // Nobody may be there to answer a message box then: the shut-down reports without them.
+    std::optional<ShutdownReport> unattended;
     TerminationSignals termination;
-    QObject::connect(&termination, &TerminationSignals::terminationRequested, &form, &QWidget::close);
+    QObject::connect(&termination, &TerminationSignals::terminationRequested, &form, [&] {
+        if (!unattended)
+            unattended.emplace();
+        form.close();
+    });
     form.show();
     return app.exec();
 }

@@ -2,6 +2,7 @@
 
 #include "app/DeviceSelection.h"
 #include "app/MidiSetupPage.h"
+#include "app/ShutdownReport.h"
 #include "look/HelpNotice.h"
 #include "look/TFrmInfo.h"
 #include "look/TfOutfitSpec.h"
@@ -206,9 +207,12 @@ void tForm1::buildStatusBar()
     m_midiNotice = named(new QLabel(bar), "lbMidiNotice");
     m_fileStatus = named(new QLabel(bar), "lbFileStatus");
     m_fileStatus->hide();
+    m_lastExitStatus = named(new QLabel(bar), "lbLastExit");
+    m_lastExitStatus->hide();
     bar->addWidget(m_midiStatus, 1);
     bar->addWidget(m_midiNotice);
     bar->addPermanentWidget(m_thruStatus);
+    bar->addWidget(m_lastExitStatus, 1);
     bar->addPermanentWidget(m_fileStatus);
     bar->addPermanentWidget(m_overflowStatus);
     // A file moves to UTF-8 once, when it first gets a character its code page lacks.
@@ -398,6 +402,11 @@ void tForm1::FormShow()
         if (songs->count() > 0)
             m_songList->lbSongListClick();
     });
+    const QString lastExit = ShutdownReport::takeNote();
+    if (!lastExit.isEmpty()) {
+        m_lastExitStatus->setText(tr("At the last exit: %1").arg(lastExit));
+        m_lastExitStatus->show();
+    }
     if (m_info)
         m_info->closeSplash();
 }

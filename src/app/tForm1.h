@@ -126,6 +126,7 @@ private:
     QLabel *m_thruStatus = nullptr;
     QLabel *m_midiNotice = nullptr;
     QLabel *m_fileStatus = nullptr;
+    QLabel *m_lastExitStatus = nullptr; // what the last exit could not show
 
     std::unique_ptr<SongFile> m_songFile;
     SongRecall *m_recall = nullptr;

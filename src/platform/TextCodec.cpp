@@ -106,8 +106,15 @@ bool TextCodec::encode(const QString &text, Encoding encoding, QByteArray *out)
     case Encoding::Utf16BE:
         *out = toUtf16(text, encoding == Encoding::Utf16BE);
         return true;
-    case Encoding::Windows1252:
-        return toWindows1252(text, out);
+    case Encoding::Windows1252: {
+        // Code-page bytes that start like a UTF-16 mark or happen to be valid UTF-8 would
+        // read back as other text; such text cannot stay in the code page.
+        QByteArray bytes;
+        if (!toWindows1252(text, &bytes) || decode(bytes).text != text)
+            return false;
+        *out = bytes;
+        return true;
+    }
     }
     return false;
 }

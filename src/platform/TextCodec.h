@@ -23,7 +23,8 @@ public:
     static Decoded decode(const QByteArray &bytes);
 
     // The text in `encoding`, mark included. Returns false, leaving `out` alone, when the
-    // encoding cannot hold every character (only Windows-1252 can fail).
+    // encoding cannot hold every character, or when the bytes would read back as other text
+    // (only Windows-1252 can fail).
     static bool encode(const QString &text, Encoding encoding, QByteArray *out);
 
     // Exact inverses of each other for all 256 bytes: the five bytes Windows leaves

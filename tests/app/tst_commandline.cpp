@@ -1,10 +1,13 @@
 // The command line, parsed in-process and run through the real program.
+#include "AppFixture.h"
 #include "support/TestMain.h"
 
 #include "app/CommandLine.h"
 
 #include <QFileInfo>
+#include <QLabel>
 #include <QProcess>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -106,9 +109,20 @@ private slots:
         QCOMPARE(version.out, QStringLiteral("Patchwarden 2011\n"));
     }
 
+    void terminationSignalEndsThroughTheShutDown_data()
+    {
+        QTest::addColumn<bool>("projectWritable");
+        QTest::newRow("clean") << true;
+        // A folder where the project file should go: the shut-down has an error to report.
+        QTest::newRow("error at shut-down") << false;
+    }
+
     void terminationSignalEndsThroughTheShutDown()
     {
+        QFETCH(bool, projectWritable);
         QTemporaryDir data;
+        const QString settings = data.path() + QStringLiteral("/Midi.ini");
+        const QString project = data.path() + QStringLiteral("/Projects/.txt");
         QProcess program;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
@@ -116,13 +130,31 @@ private slots:
         program.start(QStringLiteral(PW_BINARY), {"--midi-api", "virtual", "--data-dir", data.path()});
         // Start-up makes the projects folder when it looks for the last project.
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(data.path() + QStringLiteral("/Projects")), 30000);
-        QVERIFY(!QFileInfo::exists(data.path() + QStringLiteral("/Midi.ini")));
+        // Made now, so that only the shut-down meets it.
+        if (!projectWritable)
+            QVERIFY(QDir().mkpath(project + QStringLiteral("/inside")));
         program.terminate(); // SIGTERM, as a log-out sends it
         QVERIFY(program.waitForFinished(30000));
         QCOMPARE(program.exitStatus(), QProcess::NormalExit);
         QCOMPARE(program.exitCode(), 0);
-        QVERIFY(QFileInfo::exists(data.path() + QStringLiteral("/Midi.ini")));
-        QVERIFY(QFileInfo::exists(data.path() + QStringLiteral("/Projects/.txt")));
+        QVERIFY(QFileInfo(settings).isFile());
+        const QString cannotCreate = QStringLiteral("Cannot create file \"%1\"").arg(project);
+        const QString err = QString::fromLocal8Bit(program.readAllStandardError());
+        if (projectWritable) {
+            QVERIFY(QFileInfo(project).isFile());
+            QVERIFY2(!err.contains(cannotCreate), qPrintable(err));
+            return;
+        }
+        QVERIFY2(err.contains(cannotCreate), qPrintable(err));
+        QVERIFY(QDir(project).removeRecursively());
+
+        // The next start shows what the last exit could not.
+        AppFixture next;
+        AppPaths::setDataDir(data.path());
+        tForm1 &form = next.start();
+        const QLabel *lastExit = form.statusBar()->findChild<QLabel *>(QStringLiteral("lbLastExit"));
+        QVERIFY2(lastExit->text().contains(cannotCreate), qPrintable(lastExit->text()));
+        QVERIFY(next.dialogs.messages.isEmpty());
     }
 
     void listDevicesOfTheVirtualSystem()

@@ -7,6 +7,7 @@
 #include "look/TFrmInfo.h"
 #include "midi/MidiIn.h"
 #include "midi/MidiOut.h"
+#include "songs/ProjectFile.h"
 #include "songs/SongsPage.h"
 #include "widgets/LedDisplay.h"
 #include "widgets/SpinEdit.h"
@@ -312,6 +313,66 @@ private slots:
         QCOMPARE(app.dialogs.messages.size(), 1);
         QVERIFY2(app.dialogs.messages[0].text.startsWith(QStringLiteral("Unable to write to")),
                  qPrintable(app.dialogs.messages[0].text));
+    }
+
+    void damagedFilesAreNotWrittenBackAsDefaults_data()
+    {
+        QTest::addColumn<QByteArray>("settingsFile");
+        QTest::addColumn<QByteArray>("project");
+        QTest::addColumn<QByteArray>("song");
+        QByteArray garbage;
+        for (int i = 0; i < 4096; ++i)
+            garbage += char((i * 7919 + 13) >> 3);
+        const QByteArray ini = settings("Gig.txt");
+        const QByteArray list = "Intro\r\nOutro\r\n";
+        const QByteArray song = AppFixture::songFile(2, 10);
+        QByteArray many;
+        for (int i = 0; i < 100000; ++i)
+            many += "Song " + QByteArray::number(i) + "\r\n";
+        QTest::newRow("garbage settings") << garbage + "\r\n" + ini << list << song;
+        QTest::newRow("garbage project") << ini << garbage << song;
+        QTest::newRow("garbage song") << ini << list << garbage;
+        QTest::newRow("song file holding a project") << ini << list << list;
+        // Kept, and the save at exit says why it did not replace it.
+        QTest::newRow("project holding a song") << ini << song << song;
+        QTest::newRow("100 000 songs") << ini << many << song;
+        QTest::newRow("odd names")
+            << ini << QString("%1\r\n%s\r\n\"quoted\"\r\n'single'\r\nCafé Müller 🎹\r\n").toUtf8() << song;
+        QTest::newRow("Windows-1252 names") << ini << QByteArray("Caf\xe9 M\xfcller\r\n") << song;
+        QTest::newRow("UTF-16 project") << ini << QByteArray("\xff\xfeI\0n\0\r\0\n\0", 10) << song;
+    }
+
+    // Whatever the user's files hold, a start and a normal exit never put defaults in its
+    // place: the project and the song come out as they went in, every line of the settings
+    // file is still there.
+    void damagedFilesAreNotWrittenBackAsDefaults()
+    {
+        QFETCH(QByteArray, settingsFile);
+        QFETCH(QByteArray, project);
+        QFETCH(QByteArray, song);
+        AppFixture app;
+        app.writeFile(app.settingsPath(), settingsFile);
+        app.writeFile(app.projects() + "/Gig.txt", project);
+        app.writeFile(app.projects() + "/Intro.txt", song);
+        const QStringList names = ProjectFile::read(app.projects() + "/Gig.txt").names;
+        tForm1 &form = app.start();
+        form.close();
+        const QStringList shown = app.dialogs.texts();
+        if (QTest::currentDataTag() == QByteArrayLiteral("project holding a song"))
+            QVERIFY2(shown.size() == 1 && shown[0].contains(u"a project cannot be saved over it"),
+                     qPrintable(shown.join(u'|')));
+        else
+            QVERIFY2(shown.isEmpty(), qPrintable(shown.join(u'|')));
+        QCOMPARE(AppFixture::readFile(app.projects() + "/Intro.txt"), song);
+        const QByteArray settingsAfter = AppFixture::readFile(app.settingsPath());
+        QByteArray lines = settingsFile;
+        lines.replace("\r\n", "\n").replace('\r', '\n');
+        for (const QByteArray &line : lines.split('\n'))
+            QVERIFY2(settingsAfter.contains(line), line.toHex().constData());
+        // Line ends may come back as CR LF; every name comes back as it was.
+        QCOMPARE(ProjectFile::read(app.projects() + "/Gig.txt").names, names);
+        if (!project.contains('\n') || project.endsWith("\r\n"))
+            QCOMPARE(AppFixture::readFile(app.projects() + "/Gig.txt"), project);
     }
 
     void refreshFindsANewDeviceAndKeepsTheOpenOne()

@@ -1,7 +1,11 @@
 #pragma once
 
+#include "app/SettingsFile.h"
+#include "platform/AppPaths.h"
 #include "songs/ControlNumbers.h"
+#include "songs/ProjectFile.h"
 #include "songs/SongControls.h"
+#include "songs/SongFile.h"
 #include "widgets/SpinEdit.h"
 
 #include <QCheckBox>
@@ -32,3 +36,35 @@ inline void setLoopSong(SongControls &controls, bool second)
         }
     }
 }
+
+// The files a kill may hit: a song, the project (the song list) and the settings file,
+// each saved by the code the program saves it with, in one of two large versions.
+namespace SaveLoop
+{
+inline const QStringList kinds{QStringLiteral("song"), QStringLiteral("project"), QStringLiteral("settings")};
+
+inline QString path(const QString &kind)
+{
+    if (kind == u"settings")
+        return AppPaths::settingsFile();
+    return SongFile::songPath(QStringLiteral("Loop"));
+}
+
+inline void save(const QString &kind, SongControls &controls, bool second)
+{
+    const QChar fill = second ? u'b' : u'a';
+    if (kind == u"song") {
+        setLoopSong(controls, second);
+        SongFile(controls).SaveSong(QStringLiteral("Loop"));
+    } else if (kind == u"project") {
+        SongFile::Cd_Md_Dir();
+        ProjectFile::write(path(kind), QStringList(3000, QString(20, fill)));
+    } else {
+        SettingsFile::Values values;
+        values.midiOut = second ? 1 : 0;
+        values.lastProject = QString(20000, fill) + QStringLiteral(".txt");
+        values.midiOutName = QString(20000, fill);
+        SettingsFile(path(kind)).writeAll(values);
+    }
+}
+} // namespace SaveLoop

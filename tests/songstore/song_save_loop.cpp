@@ -1,10 +1,9 @@
-// Saves one song over and over, alternating between two contents, until it is killed.
-// Usage: song_save_loop <data folder> <song name>
+// Saves one file over and over, alternating between two contents, until it is killed.
+// Usage: song_save_loop <data folder> <song|project|settings>
 #include "SaveLoopSongs.h"
 #include "SongWindow.h"
 
 #include "platform/AppPaths.h"
-#include "songs/SongFile.h"
 
 #include <QApplication>
 
@@ -17,12 +16,10 @@ int main(int argc, char *argv[])
     if (argc != 3)
         return 2;
     AppPaths::setDataDir(QString::fromLocal8Bit(argv[1]));
-    const QString name = QString::fromLocal8Bit(argv[2]);
+    const QString kind = QString::fromLocal8Bit(argv[2]);
     SongWindow window;
-    SongFile file(window.controls);
     for (unsigned long i = 0;; ++i) {
-        setLoopSong(window.controls, i % 2 != 0);
-        file.SaveSong(name);
+        SaveLoop::save(kind, window.controls, i % 2 != 0);
         if (i == 0) {
             std::fputs("saved\n", stdout);
             std::fflush(stdout);

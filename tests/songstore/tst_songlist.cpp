@@ -275,6 +275,20 @@ private slots:
         QCOMPARE(f.page().LabSong()->text(), QString("SONG 1100"));
     }
 
+    void absurdlyLongNameIsShownCut()
+    {
+        SongsFixture f;
+        const QString longName(1 << 20, u'x');
+        writeAll(projects() + "/Set.txt", longName.toLatin1() + "\r\nB\r\n");
+        f.list.LoadProject("Set.txt");
+        f.clickSong(0);
+        const QString shown = f.page().labDeleteSong()->text();
+        QCOMPARE(shown, longName.left(254) + QChar(0x2026));
+        QCOMPARE(f.page().LabSong()->text(), shown.toUpper());
+        // The list keeps the whole name, so a save at exit writes the line back as it was.
+        QCOMPARE(f.list.songs(), (QStringList{longName, "B"}));
+    }
+
     void projectFileLines_data()
     {
         QTest::addColumn<QByteArray>("content");
