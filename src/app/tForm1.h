@@ -8,6 +8,8 @@
 
 class ActivityLeds;
 class DeviceSelection;
+class FootBindings;
+class PerformanceView;
 class IncomingMidi;
 class MidiCommands;
 class MidiSetupPage;
@@ -58,6 +60,8 @@ public:
     MidiSetupPage &setupPage() { return *m_setupPage; }
     SongsPage &songsPage() { return *m_songsPage; }
     SongListController &songList() { return *m_songList; }
+    PerformanceView &performanceView() { return *m_stage; }
+    FootBindings &footBindings() { return *m_footBindings; }
     QStringList outputDeviceNames() const;
     int remoteChannel() const { return m_remoteChannel; }
 
@@ -77,6 +81,7 @@ public slots:
     void Panic1Click();
     void Helpfile1Click();
     void About1Click();
+    void PerformanceView1Click();
     // "Midi Setup".
     void MidiRecChChange();
     void ToolButton1Click();
@@ -103,6 +108,8 @@ private:
     void selectSongRemotely(int row);
     void readSettings();
     void writeSettings();
+    // The performance view and the foot-controller bindings, in Midi.ini sections of their own.
+    void writeStageSettings();
     SettingsFile::Values currentSettings() const;
 
     MidiSystem &m_midiSystem;
@@ -128,6 +135,8 @@ private:
     MidiCommands *m_commands = nullptr;
     IncomingMidi *m_incoming = nullptr;
     DeviceSelection *m_devices = nullptr;
+    FootBindings *m_footBindings = nullptr;
+    PerformanceView *m_stage = nullptr;
 
     TfMidiUnit *m_mixer = nullptr;
     TfOutfitSpec *m_skinChoice = nullptr;

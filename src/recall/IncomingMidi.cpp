@@ -39,6 +39,10 @@ void IncomingMidi::MidiInMidiMessage()
     const quint8 data1 = m_in.LastData1();
     if (m_hooks.showInput)
         m_hooks.showInput(status, data1, m_in.LastData2());
+    if (m_hooks.footSwitch && m_hooks.footSwitch(status, data1, m_in.LastData2())) {
+        m_leds.lightIn();
+        return;
+    }
 
     if (!m_ckbRemote->isChecked())
         return;

@@ -24,6 +24,8 @@ public:
         std::function<void(quint8 status, quint8 data1, quint8 data2)> showInput;
         // Moves the song list's selection without running its click action.
         std::function<void(int row)> selectSong;
+        // The foot-controller bindings; true when the message was theirs.
+        std::function<bool(quint8 status, quint8 data1, quint8 data2)> footSwitch;
     };
 
     IncomingMidi(TMidiInput &in, TMidiOutput &out, ActivityLeds &leds, QListWidget *songList,

@@ -211,11 +211,18 @@ void SongListController::lbSongListClick()
 
 void SongListController::lbSongListKeyPress()
 {
+    if (getItemIx() >= 0)
+        stepSong(1);
+}
+
+void SongListController::stepSong(int step)
+{
     const int index = getItemIx();
+    const int target = index < 0 ? (step > 0 ? 0 : -1) : index + step;
     // On the last song there is nowhere to go; the song stays selected and is not resent.
-    if (index < 0 || index + 1 >= count())
+    if (target < 0 || target >= count() || target == index)
         return;
-    setItemIndex(index + 1);
+    setItemIndex(target);
     lbSongListClick();
 }
 

@@ -64,6 +64,12 @@ public slots:
     void LoadProject1Click();
     void btSavePrjClick();
     void SaveProject1Click();
+    // Moves the selection `step` songs on (back when negative) and sends that song, as a
+    // stage's Next / Previous; with nothing selected, Next takes the first song. At either
+    // end of the list nothing moves and nothing is sent.
+    void stepSong(int step);
+    // Loads and sends the selected song again.
+    void resend();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -71,8 +77,6 @@ protected:
 private:
     void onSelectionChanged();
     void onItemClicked(const QModelIndex &index);
-    // Loads and sends the selected song again.
-    void resend();
     // Whether loading `chosen` as the project `name` may go on; asks when that would replace
     // a different project of that name in the projects folder.
     static bool mayReplaceProject(const QString &name, const QString &chosen, const QStringList &names);
