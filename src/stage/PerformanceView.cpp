@@ -154,6 +154,9 @@ void PerformanceView::resizeEvent(QResizeEvent *event)
     QFont next = m_next->font();
     next.setPixelSize(std::max(16, height() / 16));
     m_next->setFont(next);
+    QFont list = m_list->font();
+    list.setPixelSize(std::max(14, height() / 28));
+    m_list->setFont(list);
 }
 
 void PerformanceView::keyPressEvent(QKeyEvent *event)
