@@ -70,6 +70,14 @@ public slots:
     void stepSong(int step);
     // Loads and sends the selected song again.
     void resend();
+    // Moves the selected song `step` places; it stays selected and nothing is sent.
+    void moveSong(int step);
+    // Renames the selected song, and its file, to the name in edNewSong; every entry that
+    // plays the same file follows. Refused with a warning where a song file of the new
+    // name exists already.
+    void btRenameClick();
+    // A copy of the selected song's file under the name in edNewSong, entered after it.
+    void btDuplicateClick();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -87,6 +95,9 @@ private:
     void showSongs(const QStringList &names);
     // The name at the selected position; throws "List index out of bounds (-1)" when none.
     QString selectedName() const;
+    // The name in edNewSong, when it may become the file of a new song; warns and gives
+    // nothing when not.
+    std::optional<QString> newSongName();
 
     SongsPage &m_page;
     QObject *m_songList = nullptr;     // the list whose keys we watch
