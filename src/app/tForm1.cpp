@@ -249,6 +249,7 @@ void tForm1::wireSubsystems()
     hooks.footSwitch = [this](quint8 status, quint8 data1, quint8 data2) {
         return m_footBindings->take(status, data1, data2);
     };
+    hooks.keepRemoteOut = [this] { return m_footBindings->keepOutOfThru(); };
     m_setupPage->addGroup(new FootBindingsBox(*m_footBindings));
     m_stage = new PerformanceView(*m_songList, m_songsPage->lbSongList(), m_songsPage->LabSong(), *m_skin, m_inLed,
                                   m_outLed, this);

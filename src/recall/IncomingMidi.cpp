@@ -6,6 +6,7 @@
 
 #include <QCheckBox>
 #include <QListWidget>
+#include <utility>
 
 namespace
 {
@@ -24,10 +25,11 @@ void IncomingMidi::MidiInMidiInput()
     // An error while passing an event on ends the loop; what is still waiting stays in
     // the ring until the port's next notice.
     while (m_in.PendingCount() > 0) {
+        m_holdBack = false;
         const std::unique_ptr<TMyMidiEvent> event = m_in.ReadEvent();
         if (!event)
             break;
-        if (m_out.IsOpen())
+        if (m_out.IsOpen() && !std::exchange(m_holdBack, false))
             m_out.SendEvent(*event);
         m_leds.lightIn();
     }
@@ -39,7 +41,9 @@ void IncomingMidi::MidiInMidiMessage()
     const quint8 data1 = m_in.LastData1();
     if (m_hooks.showInput)
         m_hooks.showInput(status, data1, m_in.LastData2());
+    const bool keepOut = m_hooks.keepRemoteOut && m_hooks.keepRemoteOut();
     if (m_hooks.footSwitch && m_hooks.footSwitch(status, data1, m_in.LastData2())) {
+        m_holdBack = keepOut;
         m_leds.lightIn();
         return;
     }
@@ -48,6 +52,7 @@ void IncomingMidi::MidiInMidiMessage()
         return;
     if (status != ProgramChange + m_hooks.remoteChannel() - 1)
         return;
+    m_holdBack = keepOut;
     if (data1 > m_songList->count() - 1)
         return;
     m_hooks.selectSong(data1);

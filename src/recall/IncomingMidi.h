@@ -26,6 +26,8 @@ public:
         std::function<void(int row)> selectSong;
         // The foot-controller bindings; true when the message was theirs.
         std::function<bool(quint8 status, quint8 data1, quint8 data2)> footSwitch;
+        // Whether remote and foot-controller messages stay out of MIDI thru.
+        std::function<bool()> keepRemoteOut;
     };
 
     IncomingMidi(TMidiInput &in, TMidiOutput &out, ActivityLeds &leds, QListWidget *songList,
@@ -43,4 +45,6 @@ private:
     QListWidget *m_songList;
     QCheckBox *m_ckbRemote;
     Hooks m_hooks;
+    // Set by the message handler for the event being read: it is not passed on.
+    bool m_holdBack = false;
 };

@@ -130,6 +130,7 @@ void FootBindings::read(const IniFile &ini)
     for (int a = 0; a < ActionCount; ++a)
         m_bindings[a] = parse(ini.readString(section, QLatin1String(Keys[a]), QString()));
     m_debounceMs = std::max(0, ini.readInteger(section, QStringLiteral("Debounce ms"), DefaultDebounceMs));
+    m_keepOutOfThru = ini.readBool(section, QStringLiteral("Don't forward"), false);
     emit changed();
 }
 
@@ -139,4 +140,5 @@ void FootBindings::write(IniFile &ini) const
     for (int a = 0; a < ActionCount; ++a)
         ini.writeString(section, QLatin1String(Keys[a]), describe(m_bindings[a]));
     ini.writeInteger(section, QStringLiteral("Debounce ms"), m_debounceMs);
+    ini.writeBool(section, QStringLiteral("Don't forward"), m_keepOutOfThru);
 }

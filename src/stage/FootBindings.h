@@ -40,6 +40,9 @@ public:
     void setBinding(Action action, Binding binding);
     int debounceMs() const { return m_debounceMs; }
     void setDebounceMs(int ms) { m_debounceMs = ms; }
+    // "Don't forward remote messages": remote and binding messages stay out of MIDI thru.
+    bool keepOutOfThru() const { return m_keepOutOfThru; }
+    void setKeepOutOfThru(bool on) { m_keepOutOfThru = on; }
 
     // One short message from the input. True when it belongs to a binding (or was learnt),
     // so that it is not taken for anything else.
@@ -63,4 +66,5 @@ private:
     std::array<QElapsedTimer, ActionCount> m_lastPress;
     int m_learning = -1;
     int m_debounceMs = DefaultDebounceMs;
+    bool m_keepOutOfThru = false;
 };

@@ -4,6 +4,7 @@
 #include "widgets/Named.h"
 #include "widgets/SpinEdit.h"
 
+#include <QCheckBox>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -32,7 +33,13 @@ FootBindingsBox::FootBindingsBox(FootBindings &bindings, QWidget *parent)
     m_debounce = named(new SpinEdit(0, 2000, bindings.debounceMs(), this), "seDebounce");
     grid->addWidget(new QLabel(QStringLiteral("Ignore repeats within (ms)"), this), 3, 0, 1, 2);
     grid->addWidget(m_debounce, 3, 2);
+    m_dontForward =
+        named(new QCheckBox(QStringLiteral("Don't forward remote messages"), this), "ckbDontForward");
+    m_dontForward->setToolTip(
+        QStringLiteral("Remote and foot-controller messages do not go out through MIDI thru"));
+    grid->addWidget(m_dontForward, 4, 0, 1, 3);
     grid->setColumnStretch(1, 1);
+    connect(m_dontForward, &QCheckBox::toggled, this, [this](bool on) { m_bindings.setKeepOutOfThru(on); });
     connect(m_debounce, &SpinEdit::changed, this, [this] { m_bindings.setDebounceMs(m_debounce->value()); });
     connect(&bindings, &FootBindings::changed, this, &FootBindingsBox::refresh);
     refresh();
@@ -48,6 +55,7 @@ void FootBindingsBox::refresh()
     }
     if (!m_bindings.learning())
         m_learningAction = -1;
+    m_dontForward->setChecked(m_bindings.keepOutOfThru());
     if (m_debounce->value() != m_bindings.debounceMs())
         m_debounce->setValue(m_bindings.debounceMs());
 }

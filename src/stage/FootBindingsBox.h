@@ -4,6 +4,7 @@
 #include <array>
 
 class FootBindings;
+class QCheckBox;
 class QLabel;
 class QPushButton;
 class SpinEdit;
@@ -19,6 +20,7 @@ public:
     QPushButton *learnButton(int action) const { return m_learn[action]; }
     QLabel *bindingLabel(int action) const { return m_shown[action]; }
     SpinEdit *debounce() const { return m_debounce; }
+    QCheckBox *dontForward() const { return m_dontForward; }
 
 private:
     void refresh();
@@ -27,5 +29,6 @@ private:
     std::array<QLabel *, 3> m_shown{};
     std::array<QPushButton *, 3> m_learn{};
     SpinEdit *m_debounce = nullptr;
+    QCheckBox *m_dontForward = nullptr;
     int m_learningAction = -1;
 };

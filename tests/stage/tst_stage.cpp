@@ -13,6 +13,7 @@
 #include "stage/PerformanceView.h"
 #include "widgets/SpinEdit.h"
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -177,6 +178,44 @@ private slots:
         QCOMPARE(form.songsPage().lbSongList()->currentRow(), 1);
         QVERIFY(app.outs[0]->log().contains(recallOf(1)));
         QVERIFY(!app.outs[0]->log().contains(recallOf(2)));
+    }
+
+    void remoteMessagesKeptOutOfThru_data()
+    {
+        QTest::addColumn<bool>("dontForward");
+        QTest::addColumn<Message>("message");
+        QTest::addColumn<bool>("passedOn");
+        const Message pedal{0xB0, 64, 127};
+        const Message remote{0xC0, 3, 0};
+        QTest::newRow("pedal, forwarded") << false << pedal << true;
+        QTest::newRow("pedal, kept out") << true << pedal << false;
+        QTest::newRow("remote, forwarded") << false << remote << true;
+        QTest::newRow("remote, kept out") << true << remote << false;
+    }
+
+    void remoteMessagesKeptOutOfThru()
+    {
+        QFETCH(bool, dontForward);
+        QFETCH(Message, message);
+        QFETCH(bool, passedOn);
+        AppFixture app;
+        tForm1 &form = startSet(app);
+        form.setupPage().ckbRemote()->setChecked(true);
+        form.footBindings().setBinding(FootBindings::Next, {FootBindings::Binding::Controller, 1, 64});
+        auto *box = form.findChild<FootBindingsBox *>();
+        QVERIFY(!box->dontForward()->isChecked());
+        box->dontForward()->setChecked(dontForward);
+        app.outs[0]->clearLog();
+        feed(app, message);
+        settle(app);
+        const QString bytes = QStringLiteral("%1 %2 %3")
+                                  .arg(message[0], 2, 16, QChar(u'0'))
+                                  .arg(message[1], 2, 16, QChar(u'0'))
+                                  .arg(message[2], 2, 16, QChar(u'0'))
+                                  .toUpper();
+        QCOMPARE(app.outs[0]->log().contains(bytes), passedOn);
+        // Kept out of thru or not, the message did its work.
+        QCOMPARE(form.songsPage().lbSongList()->currentRow(), message[0] == 0xB0 ? 1 : 3);
     }
 };
 
