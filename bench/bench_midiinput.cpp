@@ -5,6 +5,8 @@
 #include "midi/MidiHandler.h"
 #include "midi/MidiIn.h"
 #include "midi/MidiWakeup.h"
+#include "platform/MidiInputFeed.h"
+#include "platform/MidiStreamParser.h"
 #include "platform/VirtualMidiSystem.h"
 
 #include <QCoreApplication>
@@ -13,6 +15,7 @@
 #include <benchmark/benchmark.h>
 #include <chrono>
 #include <thread>
+#include <vector>
 
 namespace
 {
@@ -159,6 +162,42 @@ void BM_ReadEvent(benchmark::State &state)
     port.Close();
 }
 BENCHMARK(BM_ReadEvent);
+
+// The stream parser on what a busy keyboard sends: running-status notes, clock, a SysEx.
+void BM_ParseStream(benchmark::State &state)
+{
+    struct Counter final : MidiStreamParser::Sink {
+        size_t items = 0;
+        void message(const uint8_t *, size_t) override { ++items; }
+        void sysex(const uint8_t *, size_t, bool) override { ++items; }
+        void sysexBroken() override {}
+    } counter;
+    std::vector<uint8_t> stream = {0x90, 0x3C, 0x40, 0x3E, 0x40, 0xF8, 0x40, 0x00, 0xF0};
+    for (int i = 0; i < 100; ++i)
+        stream.push_back(uint8_t(i));
+    stream.push_back(0xF7);
+    MidiStreamParser parser;
+    for (auto _ : state)
+        parser.parse(stream.data(), stream.size(), counter);
+    benchmark::DoNotOptimize(counter.items);
+    state.SetBytesProcessed(int64_t(state.iterations() * stream.size()));
+}
+BENCHMARK(BM_ParseStream);
+
+// One three-byte event through the feed on the driver side, to a callback that only counts.
+void BM_FeedEvent(benchmark::State &state)
+{
+    static std::atomic<quint64> delivered{0};
+    MidiInputFeed feed(
+        1, [](MidiInHandle, quint32, quintptr, quintptr, quintptr) { delivered.fetch_add(1); }, 0);
+    feed.start();
+    const quint8 note[3] = {0x90, 0x3C, 0x40};
+    for (auto _ : state)
+        feed.deliverMessage(note, sizeof note);
+    feed.stop();
+    state.SetItemsProcessed(int64_t(state.iterations()));
+}
+BENCHMARK(BM_FeedEvent);
 
 } // namespace
 

@@ -47,6 +47,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <algorithm>
@@ -206,10 +207,13 @@ void tForm1::buildStatusBar()
     m_midiStatus = named(new QLabel(bar), "lbMidiStatus");
     m_overflowStatus = named(new QLabel(bar), "lbOverflow");
     m_overflowStatus->hide();
+    m_thruStatus = named(new QLabel(bar), "lbThru");
+    m_thruStatus->hide();
     m_fileStatus = named(new QLabel(bar), "lbFileStatus");
     m_fileStatus->hide();
     bar->addWidget(m_midiStatus, 1);
     bar->addPermanentWidget(m_fileStatus);
+    bar->addPermanentWidget(m_thruStatus);
     bar->addPermanentWidget(m_overflowStatus);
     // A file moves to UTF-8 once, when it first gets a character its code page lacks.
     TextFile::setEncodingNotice([this](const QString &path) {
@@ -257,7 +261,12 @@ void tForm1::wireSubsystems()
                                   hooks, this);
     connectGuarded(m_midiIn.get(), &TMidiInput::OnMidiInput, m_incoming, &IncomingMidi::MidiInMidiInput);
     connect(m_midiIn.get(), &TMidiInput::OnMidiMessage, m_incoming, &IncomingMidi::MidiInMidiMessage);
-    connect(m_midiIn.get(), &TMidiInput::OnOverflow, this, &tForm1::showOverflow);
+    connect(m_midiIn.get(), &TMidiInput::OnOverflow, this, &tForm1::showInputLosses);
+    connect(m_incoming, &IncomingMidi::thruStatusChanged, this, &tForm1::showThruStatus);
+    // Malformed input fills no ring slot and wakes nobody: its count is looked at now and then.
+    auto *lossWatch = new QTimer(this);
+    connect(lossWatch, &QTimer::timeout, this, &tForm1::showInputLosses);
+    lossWatch->start(500);
     connect(m_midiOut.get(), &TMidiOutput::Onmidioutput, m_incoming, &IncomingMidi::MidiOutmidioutput);
 
     m_devices = new DeviceSelection(m_midiSystem, *m_midiOut, *m_midiIn, m_setupPage->cmbOutput(),
@@ -286,10 +295,33 @@ void tForm1::updateStatus()
     m_stage->setStatus(m_midiStatus->text());
 }
 
-void tForm1::showOverflow()
+void tForm1::showInputLosses()
 {
-    m_overflowStatus->setText(tr("MIDI input overflow: %1 messages lost").arg(m_midiIn->OverflowCount()));
+    const quint64 overflow = m_midiIn->OverflowCount();
+    const MidiInLosses device = m_midiIn->DeviceLosses();
+    QStringList kinds;
+    if (overflow)
+        kinds << tr("overflow %1").arg(overflow);
+    if (device.malformed)
+        kinds << tr("malformed %1").arg(device.malformed);
+    QStringList parts;
+    if (!kinds.isEmpty())
+        parts << tr("%1 lost (%2)").arg(overflow + device.malformed).arg(kinds.join(QStringLiteral(", ")));
+    if (device.bytesWithoutBuffer)
+        parts << tr("%1 SysEx bytes without buffer").arg(device.bytesWithoutBuffer);
+    if (parts.isEmpty())
+        return;
+    const QString text = QStringLiteral("MIDI in: ") + parts.join(QStringLiteral("; "));
+    if (m_overflowStatus->text() != text)
+        m_overflowStatus->setText(text);
     m_overflowStatus->show();
+}
+
+void tForm1::showThruStatus()
+{
+    const QString text = m_incoming->thruStatus();
+    m_thruStatus->setText(text);
+    m_thruStatus->setVisible(!text.isEmpty());
 }
 
 void tForm1::selectSongRemotely(int row)

@@ -104,7 +104,8 @@ private:
     void buildStatusBar();
     void wireSubsystems();
     void updateStatus();
-    void showOverflow();
+    void showInputLosses();
+    void showThruStatus();
     void selectSongRemotely(int row);
     void readSettings();
     void writeSettings();
@@ -126,7 +127,8 @@ private:
     ControllerCommandPage *m_commandPage = nullptr;
     MidiSetupPage *m_setupPage = nullptr;
     QLabel *m_midiStatus = nullptr;
-    QLabel *m_overflowStatus = nullptr;
+    QLabel *m_overflowStatus = nullptr; // every input loss, overflow and malformed alike
+    QLabel *m_thruStatus = nullptr;
     QLabel *m_fileStatus = nullptr;
 
     std::unique_ptr<SongFile> m_songFile;

@@ -40,6 +40,7 @@ struct TMidiInput::Private {
     quint16 sysexBufferCount = 16;
     std::unique_ptr<std::vector<std::unique_ptr<TMyMidiHdr>>> sysexBuffers;
     TMidiCallbackRecord *record = nullptr;
+    MidiInLosses closedLosses; // of the devices opened before the one open now
     quint8 lastStatus = 0;
     quint8 lastData1 = 0;
     quint8 lastData2 = 0;
@@ -285,6 +286,7 @@ void TMidiInput::unwindOpen()
         if (d->sysexBuffers)
             for (auto &buffer : *d->sysexBuffers)
                 d->system.inUnprepare(d->handle, buffer->Header);
+        keepLosses();
         d->system.inClose(d->handle);
         d->handle = 0;
     }
@@ -317,6 +319,7 @@ void TMidiInput::Close()
         }
         d->sysexBuffers.reset();
     }
+    keepLosses();
     check(d->system.inClose(d->handle));
     d->handle = 0;
     FreeEventRing(d->ring);
@@ -375,6 +378,22 @@ std::unique_ptr<TMyMidiEvent> TMidiInput::ReadEvent()
 quint32 TMidiInput::OverflowCount() const
 {
     return d->record ? d->record->OverflowCount.load(std::memory_order_relaxed) : 0;
+}
+
+MidiInLosses TMidiInput::DeviceLosses() const
+{
+    MidiInLosses total = d->closedLosses;
+    MidiInLosses open;
+    if (d->handle && d->system.inLosses(d->handle, open) == 0) {
+        total.malformed += open.malformed;
+        total.bytesWithoutBuffer += open.bytesWithoutBuffer;
+    }
+    return total;
+}
+
+void TMidiInput::keepLosses()
+{
+    d->closedLosses = DeviceLosses();
 }
 
 quint8 TMidiInput::LastStatus() const

@@ -2,6 +2,7 @@
 
 #include "MidiTypes.h"
 #include "platform/AppException.h"
+#include "platform/MidiSystem.h"
 
 #include <QEvent>
 #include <QObject>
@@ -61,6 +62,9 @@ public:
 
     // Messages turned away by a full ring since the port was made.
     quint32 OverflowCount() const;
+    // Since the port was made: messages the device dropped as malformed, and bytes it had
+    // no receive buffer for.
+    MidiInLosses DeviceLosses() const;
 
     // The notices the driver side raises, as event types of the port.
     static constexpr QEvent::Type DataNotice = QEvent::Type(QEvent::User + 0x3C3);
@@ -87,6 +91,8 @@ private:
     void unwindOpen();
     void takeWakeup();
     void requeueTurnedAway();
+    // Adds the losses of the device about to be closed to those kept.
+    void keepLosses();
 
     struct Private;
     std::unique_ptr<Private> d;

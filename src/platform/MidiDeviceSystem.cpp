@@ -177,7 +177,10 @@ quint16 MidiDeviceSystem::inAddBuffer(MidiInHandle handle, MidiHeader *header)
         return refusal;
     header->bytesRecorded = 0;
     header->flags = (header->flags & ~quint32(MidiHeaderFlag::Done)) | MidiHeaderFlag::InQueue;
-    it->second.feed->addBuffer(header);
+    if (!it->second.feed->addBuffer(header)) {
+        header->flags &= ~quint32(MidiHeaderFlag::InQueue);
+        return MidiResult::NoMemory;
+    }
     return MidiResult::NoError;
 }
 
@@ -223,5 +226,16 @@ quint16 MidiDeviceSystem::inClose(MidiInHandle handle)
     // The port goes first: it may still hold the feed until it is gone.
     it->second.port.reset();
     m_ins.erase(it);
+    return MidiResult::NoError;
+}
+
+quint16 MidiDeviceSystem::inLosses(MidiInHandle handle, MidiInLosses &losses)
+{
+    auto it = m_ins.find(handle);
+    if (it == m_ins.end())
+        return MidiResult::InvalidHandle;
+    const MidiInputFeed::Losses feedLosses = it->second.feed->losses();
+    losses.malformed = feedLosses.malformed.total();
+    losses.bytesWithoutBuffer = feedLosses.bytesLost;
     return MidiResult::NoError;
 }

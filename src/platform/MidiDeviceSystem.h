@@ -55,6 +55,7 @@ public:
     quint16 inStart(MidiInHandle handle) override;
     quint16 inReset(MidiInHandle handle) override;
     quint16 inClose(MidiInHandle handle) override;
+    quint16 inLosses(MidiInHandle handle, MidiInLosses &losses) override;
 
 protected:
     // Each takes a fresh listing; the indices of the other calls refer to the last one.

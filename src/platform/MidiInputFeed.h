@@ -1,49 +1,80 @@
 #pragma once
 
+#include "MidiStreamParser.h"
 #include "MidiSystem.h"
 
 #include <atomic>
 #include <chrono>
-#include <deque>
-#include <mutex>
+#include <memory>
 
-// What every backend's input device does with incoming bytes: time-stamps them against
-// the last start, packs short messages, fills the queued receive buffers with SysEx and
-// calls the port's callback, one message at a time.
+// What every backend's input device does with incoming bytes: cuts the port's byte stream
+// into messages, time-stamps them against the last start, packs short messages, fills the
+// queued receive buffers with SysEx and calls the port's callback, one message at a time.
 //
-// Threading: deliver*() may be called from any thread, also from several at once (they
-// are serialised, as one driver thread would deliver). addBuffer(), start(), stop() and
-// takeBuffers() are for the GUI thread. After stop() returns no callback is running and
-// none starts until start().
+// A SysEx longer than the buffers queued waits in storage made here, at open, and goes on
+// into the buffers as they come back; bytes that find that storage full are counted, never
+// cut silently.
+//
+// Threading: deliver*() are for the driver thread, one call at a time (a backend with more
+// threads serialises them itself); they take no lock and allocate nothing. addBuffer(),
+// start(), stop(), takeBuffers() and the counters are for the GUI thread. Whichever of the
+// two threads holds the delivery turn (an atomic flag, only ever tried, never waited for on
+// the driver thread) runs the callback; a driver call that finds the GUI thread delivering
+// leaves its bytes in a backlog for the holder to take. After stop() returns no callback is
+// running and none starts until start().
 class MidiInputFeed
 {
 public:
     MidiInputFeed(MidiInHandle handle, MidiInCallback callback, quintptr instance);
+    ~MidiInputFeed();
 
-    // A complete message as it came off the wire; SysEx starts with 0xF0.
+    // The bytes of one event as the driver gave them: any part of the stream, a message,
+    // several, or a piece of one.
     void deliverMessage(const quint8 *bytes, size_t length);
+    // A whole short message, its bytes packed from the low end; only the bytes its status
+    // takes are read.
     void deliverShort(quint32 packed);
+    // A whole SysEx as the device gives it; an empty one fills one buffer with nothing.
     void deliverSysex(const quint8 *bytes, size_t length);
 
-    void addBuffer(MidiHeader *header);
+    // False when no more buffers can be queued.
+    bool addBuffer(MidiHeader *header);
     void start();
     void stop();
     // Hands every queued buffer back: marked done, no longer queued.
     void takeBuffers();
     bool hasBuffers() const;
 
+    struct Losses {
+        MidiStreamParser::Drops malformed;
+        // Bytes that found no room: SysEx with neither a buffer nor room to wait, or an
+        // event that came while the backlog was full.
+        quint64 bytesLost = 0;
+    };
+    Losses losses() const;
+
+    // Bytes of SysEx that may wait for a buffer.
+    static constexpr size_t WaitingCapacity = size_t(2) << 20;
+
 private:
-    quint32 elapsedMs() const;
-    void deliverSysexLocked(const quint8 *bytes, size_t length);
+    struct Private;
+    enum class Kind : quint8 { Stream, Sysex };
+
+    void deliver(Kind kind, const quint8 *bytes, size_t length);
+    bool takeTurn();
+    void beginTurn();
+    void endTurn();
+    void serve();
+    bool moreToServe() const;
 
     const MidiInHandle m_handle;
     const MidiInCallback m_callback;
     const quintptr m_instance;
 
-    std::mutex m_deliver; // one message at a time, and stop() waits for it
     std::atomic<bool> m_running{false};
+    std::atomic<bool> m_turn{false};         // someone is delivering
+    std::atomic<bool> m_driverInside{false}; // a driver call is under way
+    std::atomic<bool> m_waiting{false};      // SysEx bytes wait for a buffer
     std::atomic<std::chrono::steady_clock::rep> m_startTicks{0};
-
-    mutable std::mutex m_queueLock;
-    std::deque<MidiHeader *> m_queue;
+    std::unique_ptr<Private> d;
 };

@@ -1,5 +1,6 @@
 #include "MidiSystem.h"
 
+#include "JackMidiSystem.h"
 #include "RtMidiSystem.h"
 #include "VirtualMidiSystem.h"
 
@@ -94,11 +95,11 @@ std::unique_ptr<MidiSystem> createMidiSystem(const QString &api, QString *error)
     } else if (api == QLatin1String("alsa")) {
         system = RtMidiSystem::create(RtMidiSystem::Alsa, &why);
     } else if (api == QLatin1String("jack")) {
-        system = RtMidiSystem::create(RtMidiSystem::Jack, &why);
+        system = JackMidiSystem::create(&why);
     } else if (api == QLatin1String("auto")) {
         system = RtMidiSystem::create(RtMidiSystem::Alsa, &why);
         if (!system)
-            system = RtMidiSystem::create(RtMidiSystem::Jack, &why);
+            system = JackMidiSystem::create(&why);
         if (!system)
             system = std::make_unique<VirtualMidiSystem>();
     } else {

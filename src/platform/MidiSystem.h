@@ -71,6 +71,13 @@ struct MidiHeader {
 };
 static_assert(sizeof(MidiHeader) == 64, "a header fills one 64-byte block");
 
+// Input the device dropped: messages that broke the MIDI stream rules, and bytes (mostly
+// SysEx) for which there was no receive buffer and no room to wait for one.
+struct MidiInLosses {
+    quint64 malformed = 0;
+    quint64 bytesWithoutBuffer = 0;
+};
+
 struct MidiOutCaps {
     quint16 manufacturerId = 0;
     quint16 productId = 0;
@@ -159,6 +166,14 @@ public:
     // returns, no callback runs for this device until the next start.
     virtual quint16 inReset(MidiInHandle handle) = 0;
     virtual quint16 inClose(MidiInHandle handle) = 0;
+    // What the device could not deliver since it was opened. A system that cannot tell
+    // answers with zeros.
+    virtual quint16 inLosses(MidiInHandle handle, MidiInLosses &losses)
+    {
+        Q_UNUSED(handle)
+        losses = MidiInLosses();
+        return MidiResult::NoError;
+    }
 
     // Change notification. A system that reportsChanges() posts MidiSystemChangedEvent to
     // the watcher (null: to nobody); one that does not is compared on a timer by its user.
@@ -167,6 +182,9 @@ public:
     // False while the MIDI system itself is gone (a JACK server that stopped): lists are
     // empty and every port reports NoDevice until it runs again.
     virtual bool isRunning() const { return true; }
+    // True while one of the program's own output ports is connected straight to one of
+    // its own input ports (made outside the program, in a patch bay): a MIDI loop.
+    virtual bool loopedBack() const { return false; }
 
     // The text for a result code; returns BadErrorNumber for a code it does not know.
     virtual quint16 errorText(quint16 code, QString &text) const;

@@ -81,6 +81,21 @@ template <class Rt> int portNumber(Rt &rt, const std::string &name)
     return -1;
 }
 
+// Whether a listed port belongs to one of this program's clients ("Patchwarden:…", or
+// "Patchwarden-01:…" where the system numbers clients of one name): listing those made a
+// MIDI loop one click away.
+bool isOwnPort(const std::string &name)
+{
+    const std::string own = RtMidiSystem::clientName().toStdString();
+    if (name.compare(0, own.size(), own) != 0)
+        return false;
+    size_t at = own.size();
+    if (at < name.size() && name[at] == '-')
+        while (++at < name.size() && name[at] >= '0' && name[at] <= '9') {
+        }
+    return at < name.size() && name[at] == ':';
+}
+
 // Watches the JACK server with a client of our own: RtMidi does not say when it goes.
 class JackWatch
 {
@@ -281,7 +296,8 @@ int RtMidiSystem::listOutputs()
     try {
         const unsigned count = d->listOut->getPortCount();
         for (unsigned i = 0; i < count; ++i)
-            d->outNames.push_back(d->listOut->getPortName(i));
+            if (std::string name = d->listOut->getPortName(i); !isOwnPort(name))
+                d->outNames.push_back(std::move(name));
     } catch (const RtMidiError &) {
     }
     return int(d->outNames.size());
@@ -295,7 +311,8 @@ int RtMidiSystem::listInputs()
     try {
         const unsigned count = d->listIn->getPortCount();
         for (unsigned i = 0; i < count; ++i)
-            d->inNames.push_back(d->listIn->getPortName(i));
+            if (std::string name = d->listIn->getPortName(i); !isOwnPort(name))
+                d->inNames.push_back(std::move(name));
     } catch (const RtMidiError &) {
     }
     return int(d->inNames.size());

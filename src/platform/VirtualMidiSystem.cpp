@@ -75,6 +75,12 @@ public:
         if (feed)
             feed->deliverShort(quint32(status) | quint32(data1) << 8 | quint32(data2) << 16);
     }
+    void feedBytes(const QByteArray &bytes) override
+    {
+        std::lock_guard lock(mutex);
+        if (feed)
+            feed->deliverMessage(reinterpret_cast<const quint8 *>(bytes.constData()), size_t(bytes.size()));
+    }
     void feedSysex(const QByteArray &bytes) override
     {
         std::lock_guard lock(mutex);
@@ -111,6 +117,10 @@ public:
     {
         // The log shows what the port packed, all three bytes, whatever the status implies.
         const quint8 bytes[3] = {quint8(packed), quint8(packed >> 8), quint8(packed >> 16)};
+        // A real MIDI system will not send a short message without its status, nor SysEx
+        // framing as one.
+        if (midiShortMessageLength(bytes[0]) == 0)
+            return MidiResult::InvalidParameter;
         return m_device.send(bytes, 3);
     }
     quint16 sendLong(const quint8 *bytes, size_t length) override { return m_device.send(bytes, length); }

@@ -9,7 +9,8 @@
 
 // In-process MIDI devices, for tests and for machines with no MIDI system.
 //
-// An output device records every message it is sent. An input device can be fed from
+// An output device records every message it is sent and, as real systems do, refuses a
+// short message whose first byte is not a status byte (or is SysEx framing). An input device can be fed from
 // any thread, as a driver would feed it (deliveries are serialised). Either can be told to refuse an open or
 // a send with a result code. No output loops back into an input by itself.
 class VirtualOutput
@@ -37,7 +38,10 @@ public:
     virtual QString name() const = 0;
     // Safe to call from any thread. Does nothing while the device is not started.
     virtual void feedShort(quint8 status, quint8 data1, quint8 data2) = 0;
-    // Fills the queued receive buffers; an empty array fills one buffer with no bytes.
+    // The bytes of one event as a driver would hand them over: any part of the stream.
+    virtual void feedBytes(const QByteArray &bytes) = 0;
+    // A whole SysEx, as a device that frames its messages gives it: fills the queued receive
+    // buffers; an empty array fills one buffer with no bytes.
     virtual void feedSysex(const QByteArray &bytes) = 0;
     virtual void refuseOpen(quint16 resultCode) = 0;
     virtual void refuseCaps(quint16 resultCode) = 0;

@@ -2,10 +2,12 @@
 
 #include "midi/MidiIn.h"
 #include "midi/MidiOut.h"
+#include "platform/AppException.h"
 #include "widgets/ActivityLeds.h"
 
 #include <QCheckBox>
 #include <QListWidget>
+#include <QScopedValueRollback>
 #include <utility>
 
 namespace
@@ -22,20 +24,68 @@ IncomingMidi::IncomingMidi(TMidiInput &in, TMidiOutput &out, ActivityLeds &leds,
 
 void IncomingMidi::MidiInMidiInput()
 {
-    // An error while passing an event on ends the loop; what is still waiting stays in
-    // the ring until the port's next notice.
+    // A dialog's event loop (opened by whatever) could call us again while we pass an
+    // event on; the call already reading goes on with what waits.
+    if (m_reading)
+        return;
+    const QScopedValueRollback<bool> reading(m_reading, true);
     while (m_in.PendingCount() > 0) {
         m_holdBack = false;
-        const std::unique_ptr<TMyMidiEvent> event = m_in.ReadEvent();
-        if (!event)
+        // A failed read leaves its event in the ring for the port's next notice.
+        std::unique_ptr<TMyMidiEvent> event;
+        if (!attempt([&] { event = m_in.ReadEvent(); }) || !event)
             break;
-        if (m_out.IsOpen() && !std::exchange(m_holdBack, false))
-            m_out.SendEvent(*event);
         m_leds.lightIn();
+        if (m_out.IsOpen() && !std::exchange(m_holdBack, false) && attempt([&] { m_out.SendEvent(*event); }))
+            passedOn();
     }
 }
 
+bool IncomingMidi::attempt(const std::function<void()> &action)
+{
+    try {
+        action();
+        return true;
+    } catch (const AppException &e) {
+        notPassedOn(e.message());
+    } catch (const std::exception &e) {
+        notPassedOn(QString::fromLocal8Bit(e.what()));
+    }
+    return false;
+}
+
+void IncomingMidi::notPassedOn(const QString &reason)
+{
+    ++m_notSent;
+    m_reason = reason;
+    emit thruStatusChanged();
+}
+
+void IncomingMidi::passedOn()
+{
+    if (m_notSent == 0)
+        return;
+    m_notSent = 0;
+    m_reason.clear();
+    emit thruStatusChanged();
+}
+
+QString IncomingMidi::thruStatus() const
+{
+    if (m_notSent == 0)
+        return {};
+    const QString count =
+        m_notSent == 1 ? QStringLiteral("1 message") : QStringLiteral("%1 messages").arg(m_notSent);
+    return QStringLiteral("MIDI thru: %1 not sent: %2").arg(count, m_reason);
+}
+
+// Called from inside reading an event: an error here must not leave that event unread.
 void IncomingMidi::MidiInMidiMessage()
+{
+    attempt([this] { handleMessage(); });
+}
+
+void IncomingMidi::handleMessage()
 {
     const quint8 status = m_in.LastStatus();
     const quint8 data1 = m_in.LastData1();

@@ -13,6 +13,10 @@ class TMidiOutput;
 // output unchanged (MIDI thru); each short message is shown in the mixer's input row
 // and, with "Remote on", a program change on the remote channel moves the song list's
 // selection to the song of that number, without loading or sending it.
+//
+// Nothing arriving at the input opens a dialog: a message that cannot be passed on (the
+// output refuses it, or handling it failed) is counted in thruStatus(), which empties
+// again when a later message goes out.
 class IncomingMidi : public QObject
 {
     Q_OBJECT
@@ -33,12 +37,27 @@ public:
     IncomingMidi(TMidiInput &in, TMidiOutput &out, ActivityLeds &leds, QListWidget *songList,
                  QCheckBox *ckbRemote, Hooks hooks, QObject *parent = nullptr);
 
+    // "MIDI thru: 3 messages not sent: <reason>", or empty while everything goes out.
+    QString thruStatus() const;
+
+signals:
+    void thruStatusChanged();
+
 public slots:
     void MidiInMidiInput();
     void MidiInMidiMessage();
     void MidiOutmidioutput();
 
 private:
+    void notPassedOn(const QString &reason);
+    void passedOn();
+    void handleMessage();
+    // Runs the action; an error it raises is counted, never shown in a dialog.
+    bool attempt(const std::function<void()> &action);
+
+    bool m_reading = false;
+    quint64 m_notSent = 0;
+    QString m_reason;
     TMidiInput &m_in;
     TMidiOutput &m_out;
     ActivityLeds &m_leds;

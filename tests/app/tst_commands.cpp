@@ -277,7 +277,7 @@ private slots:
             app.ins[0]->feedShort(0x90, quint8(i), 0x40);
         auto *label = form.statusBar()->findChild<QLabel *>(QStringLiteral("lbOverflow"));
         QTRY_VERIFY(label->isVisible());
-        QCOMPARE(label->text(), QStringLiteral("MIDI input overflow: 6 messages lost"));
+        QCOMPARE(label->text(), QStringLiteral("MIDI in: 6 lost (overflow 6)"));
         QTRY_COMPARE(app.outs[0]->log().size(), 4);
     }
 };

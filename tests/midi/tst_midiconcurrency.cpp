@@ -4,13 +4,18 @@
 #include "midi/MidiHandler.h"
 #include "midi/MidiIn.h"
 #include "midi/MidiWakeup.h"
+#include "platform/MidiInputFeed.h"
 #include "platform/VirtualMidiSystem.h"
 
 #include <QEventLoop>
 #include <QTimer>
 
+#include <QDeadlineTimer>
+
+#include <array>
 #include <atomic>
 #include <functional>
+#include <mutex>
 #include <thread>
 
 // A driver thread storing while the GUI thread drains: nothing may be lost unseen, doubled
@@ -127,6 +132,156 @@ private slots:
         QCOMPARE(received.load() + port.OverflowCount(), quint64(Total));
         QVERIFY(received.load() >= Total / 2);
         port.Close();
+    }
+
+    // Raw events as a driver cuts them: SysEx longer than the few small receive buffers, a
+    // clock byte inside each, a note behind it. The GUI thread hands buffers back while the
+    // driver delivers, so both take turns filling them; every SysEx must arrive whole and
+    // in order, each note after its SysEx.
+    void streamThroughThePort()
+    {
+        constexpr int Rounds = 3000;
+        VirtualMidiSystem system;
+        VirtualInput &device = system.addInput("Keys");
+        TMidiInput port(system);
+        port.setSysexBufferSize(64);
+        port.setSysexBufferCount(4);
+        port.Open();
+        port.Start();
+        const auto sysexOf = [](int round) {
+            QByteArray bytes(40 + round % 300, char(round & 0x7F));
+            bytes[0] = char(0xF0);
+            bytes[bytes.size() - 1] = char(0xF7);
+            return bytes;
+        };
+        std::atomic<int> rounds{0};
+        int clocks = 0;
+        bool inOrder = true;
+        QByteArray sysex;
+        connect(&port, &TMidiInput::OnMidiInput, this, [&] {
+            while (port.PendingCount() > 0) {
+                auto event = port.ReadEvent();
+                if (event->Status == 0xF8) {
+                    ++clocks;
+                } else if (event->Status == 0xF0) {
+                    sysex.append(reinterpret_cast<const char *>(event->SysexData.get()), event->SysexLength);
+                } else {
+                    const int round = rounds.load();
+                    inOrder = inOrder && sysex == sysexOf(round) && event->Status == 0x90 &&
+                              event->Data1 == (round >> 7 & 0x7F) && event->Data2 == (round & 0x7F);
+                    sysex.clear();
+                    rounds.store(round + 1);
+                }
+            }
+        });
+        std::thread driver([&] {
+            for (int round = 0; round < Rounds; ++round) {
+                while (round - rounds.load() > 20)
+                    std::this_thread::yield();
+                QByteArray stream = sysexOf(round);
+                stream.insert(stream.size() / 2, char(0xF8));
+                stream += QByteArray("\x90", 1) + char(round >> 7 & 0x7F) + char(round & 0x7F);
+                for (qsizetype at = 0; at < stream.size(); at += 37)
+                    device.feedBytes(stream.mid(at, 37));
+            }
+        });
+        QVERIFY(runUntil([&] { return rounds.load() == Rounds; }, 120000));
+        driver.join();
+        QVERIFY(inOrder);
+        QCOMPARE(clocks, Rounds);
+        QCOMPARE(port.OverflowCount(), 0u);
+        QCOMPARE(port.DeviceLosses().bytesWithoutBuffer, 0u);
+        port.Close();
+    }
+
+    // The driver delivers while the GUI thread is filling a buffer that came back: its
+    // events wait in the backlog and are taken, in order, by whichever thread goes next.
+    void driverWhileTheGuiDelivers()
+    {
+        struct Received {
+            std::mutex lock;
+            std::vector<MidiHeader *> filled;
+            QByteArray shorts;
+            std::thread::id gui = std::this_thread::get_id();
+            std::atomic<int> driverCalls{0};
+            std::atomic<bool> driverDone{false};
+            std::atomic<bool> guiHolds{false};
+            int heldBackOnGui = 0;
+        } received;
+        const auto callback = [](MidiInHandle, quint32 message, quintptr instance, quintptr param1,
+                                 quintptr) {
+            auto *r = reinterpret_cast<Received *>(instance);
+            if (message == MidiInMessage::LongData && std::this_thread::get_id() == r->gui &&
+                r->heldBackOnGui < 20 && !r->driverDone.load()) {
+                // Hold the turn until the driver has come by twice.
+                const int seen = r->driverCalls.load();
+                r->guiHolds.store(true);
+                QDeadlineTimer deadline(10000);
+                while (r->driverCalls.load() < seen + 2 && !r->driverDone.load() && !deadline.hasExpired())
+                    std::this_thread::yield();
+                r->heldBackOnGui += r->driverCalls.load() >= seen + 2;
+                r->guiHolds.store(false);
+            }
+            std::lock_guard guard(r->lock);
+            if (message == MidiInMessage::LongData)
+                r->filled.push_back(reinterpret_cast<MidiHeader *>(param1));
+            else
+                r->shorts.append(char(param1));
+        };
+        MidiInputFeed feed(1, callback, reinterpret_cast<quintptr>(&received));
+        std::vector<std::array<quint8, 32>> storage(4);
+        std::vector<MidiHeader> headers(4);
+        for (size_t i = 0; i < headers.size(); ++i) {
+            headers[i].data = storage[i].data();
+            headers[i].bufferLength = 32;
+            QVERIFY(feed.addBuffer(&headers[i]));
+        }
+        feed.start();
+
+        QByteArray sent;
+        for (int i = 0; i < 40; ++i) {
+            QByteArray sysex(30 + i * 7, char(i));
+            sysex[0] = char(0xF0);
+            sysex[sysex.size() - 1] = char(0xF7);
+            sent += sysex;
+        }
+        std::thread driver([&] {
+            for (qsizetype at = 0; at < sent.size(); at += 10) {
+                // Now and then, wait for the GUI thread to be delivering before going on.
+                if (at % 300 == 290) {
+                    QDeadlineTimer deadline(10000);
+                    while (!received.guiHolds.load() && !deadline.hasExpired())
+                        std::this_thread::yield();
+                }
+                const QByteArray event = sent.mid(at, 10) + char(0xF8);
+                feed.deliverMessage(reinterpret_cast<const quint8 *>(event.constData()),
+                                    size_t(event.size()));
+                received.driverCalls.fetch_add(1);
+            }
+            received.driverDone.store(true);
+        });
+        QByteArray got;
+        QVERIFY(runUntil(
+            [&] {
+                std::vector<MidiHeader *> back;
+                {
+                    std::lock_guard guard(received.lock);
+                    back.swap(received.filled);
+                }
+                for (MidiHeader *header : back) {
+                    got.append(reinterpret_cast<const char *>(header->data), header->bytesRecorded);
+                    header->flags = 0;
+                    feed.addBuffer(header);
+                }
+                return got.size() == sent.size();
+            },
+            60000));
+        driver.join();
+        feed.stop();
+        QCOMPARE(got, sent);
+        QVERIFY(received.heldBackOnGui > 0);
+        QCOMPARE(received.shorts, QByteArray((sent.size() + 9) / 10, char(0xF8)));
+        QCOMPARE(feed.losses().bytesLost, 0u);
     }
 
     // Closing while the driver thread is delivering must neither crash nor race.

@@ -96,7 +96,9 @@ void TestMonitor::namesEachChannelMessage()
 
     rig.play(quint8(status), 12, 34);
 
-    QCOMPARE(inputRow(rig), (QStringList{QString::number(status), channel, "12", "34"}));
+    // A program change or channel pressure carries one data byte: the second is never read.
+    const QString data2 = (status & 0xE0) == 0xC0 ? QStringLiteral("0") : QStringLiteral("34");
+    QCOMPARE(inputRow(rig), (QStringList{QString::number(status), channel, "12", data2}));
     QCOMPARE(eventLabel(rig), name);
 }
 

@@ -1,11 +1,10 @@
 #include "support/TestMain.h"
 
 #include "JackTestServer.h"
+#include "platform/JackMidiSystem.h"
 #include "platform/MidiSystem.h"
-#include "platform/RtMidiSystem.h"
 #include "platform/VirtualMidiSystem.h"
-
-#include <rtmidi/RtMidi.h>
+#include "support/JackEventClient.h"
 
 #include <QCoreApplication>
 #include <QMutex>
@@ -74,17 +73,15 @@ class TestMidiContract : public QObject
 
     std::unique_ptr<MidiSystem> m_system;
     VirtualInput *m_virtualSource = nullptr;
-    MidiOutHandle m_sourceHandle = 0; // JACK: our own output port, looped into an input
     QString m_sourceName;
     QString m_sinkName;
 #ifdef PW_CONTRACT_JACK
-    std::unique_ptr<RtMidiIn> m_sink; // something to send to: the dummy server has no MIDI ports
+    // Something to send to and play from: the dummy server has no MIDI ports.
+    std::unique_ptr<JackEventClient> m_peer;
 #endif
-    std::vector<std::unique_ptr<MidiHeader>> m_sourceHeaders;
-    std::vector<QByteArray> m_sourceData;
 
-    // Sends a message into the input side: through a virtual device, or through a real
-    // port of the system itself.
+    // Sends a message into the input side: through a virtual device, or through a JACK
+    // client's port.
     void inject(const QByteArray &bytes)
     {
         if (m_virtualSource) {
@@ -95,20 +92,9 @@ class TestMidiContract : public QObject
                                            quint8(bytes.size() > 2 ? bytes[2] : 0));
             return;
         }
-        if (quint8(bytes[0]) != 0xF0) {
-            quint32 packed = 0;
-            for (int i = 0; i < bytes.size(); ++i)
-                packed |= quint32(quint8(bytes[i])) << (8 * i);
-            QCOMPARE(m_system->outShort(m_sourceHandle, packed), quint16(0));
-            return;
-        }
-        m_sourceData.push_back(bytes);
-        auto header = std::make_unique<MidiHeader>();
-        header->data = reinterpret_cast<quint8 *>(m_sourceData.back().data());
-        header->bufferLength = quint32(bytes.size());
-        QCOMPARE(m_system->outPrepare(m_sourceHandle, header.get()), quint16(0));
-        QCOMPARE(m_system->outLong(m_sourceHandle, header.get()), quint16(0));
-        m_sourceHeaders.push_back(std::move(header));
+#ifdef PW_CONTRACT_JACK
+        m_peer->send({bytes});
+#endif
     }
 
     int sinkDevice()
@@ -139,27 +125,14 @@ private slots:
 #ifdef PW_CONTRACT_JACK
         PW_REQUIRE_JACK();
         QString why;
-        m_system = RtMidiSystem::create(RtMidiSystem::Jack, &why);
+        m_system = JackMidiSystem::create(&why);
         QVERIFY2(m_system, qPrintable(why));
         QCOMPARE(m_system->systemName(), QString("JACK"));
-        m_sink = std::make_unique<RtMidiIn>(RtMidi::UNIX_JACK, "pw-contract");
-        m_sink->openVirtualPort("Contract Sink");
-        m_sinkName = ":Contract Sink";
+        m_peer = std::make_unique<JackEventClient>("pw-contract");
+        QVERIFY(m_peer->isOpen());
+        m_sinkName = m_peer->inputName();
+        m_sourceName = m_peer->outputName();
         QCOMPARE(m_system->outDeviceCount(), m_system->outDeviceCount());
-        QCOMPARE(m_system->outOpen(m_sourceHandle, -1, nullptr), quint16(0));
-        // Our own output port shows up among the inputs under its full JACK name.
-        QTRY_VERIFY_WITH_TIMEOUT(
-            [&] {
-                const int count = m_system->inDeviceCount();
-                for (int i = 0; i < count; ++i) {
-                    MidiInCaps caps;
-                    if (m_system->inCaps(i, caps) == 0 &&
-                        caps.name.endsWith(":" + RtMidiSystem::ownOutputName()))
-                        m_sourceName = caps.name;
-                }
-                return !m_sourceName.isEmpty();
-            }(),
-            5000);
 #else
         auto system = std::make_unique<VirtualMidiSystem>();
         system->addOutput("Contract Out");
@@ -173,11 +146,9 @@ private slots:
 
     void cleanupTestCase()
     {
-        if (m_system && m_sourceHandle)
-            m_system->outClose(m_sourceHandle);
         m_system.reset();
 #ifdef PW_CONTRACT_JACK
-        m_sink.reset();
+        m_peer.reset();
 #endif
     }
 
@@ -212,7 +183,13 @@ private slots:
         QVERIFY(count >= 1);
         QVERIFY(sourceDevice() >= 0);
         MidiInCaps caps;
+#ifdef PW_CONTRACT_JACK
+        // The program's own input port, that other programs play into.
+        QCOMPARE(m_system->inCaps(-1, caps), quint16(0));
+        QCOMPARE(caps.name, QString("Patchwarden MIDI In"));
+#else
         QCOMPARE(m_system->inCaps(-1, caps), quint16(MidiResult::BadDeviceId));
+#endif
         QCOMPARE(m_system->inCaps(count, caps), quint16(MidiResult::BadDeviceId));
         MidiInHandle handle = 77;
         QCOMPARE(m_system->inOpen(handle, count, &Received::callback, 0), quint16(MidiResult::BadDeviceId));
@@ -273,6 +250,8 @@ private slots:
         QCOMPARE(m_system->outUnprepare(handle, &header), quint16(0));
         QVERIFY(!(header.flags & MidiHeaderFlag::Prepared));
         // Neither a data byte nor SysEx framing can go out as a short message.
+        for (const quint32 packed : {0x00403Du, 0x0000F7u, 0x0001F0u})
+            QCOMPARE(m_system->outShort(handle, packed), quint16(MidiResult::InvalidParameter));
         QCOMPARE(m_system->outReset(handle), quint16(0));
         QCOMPARE(m_system->outClose(handle), quint16(0));
         QCOMPARE(m_system->outShort(handle, 0x90), quint16(MidiResult::InvalidHandle));

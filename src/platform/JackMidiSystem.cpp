@@ -1,0 +1,656 @@
+#include "JackMidiSystem.h"
+
+#include "JackOutputRing.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QPointer>
+#include <QSocketNotifier>
+#include <QThread>
+#include <QTimer>
+
+#include <jack/jack.h>
+#include <jack/midiport.h>
+
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <sys/eventfd.h>
+#include <unistd.h>
+#include <vector>
+
+namespace
+{
+
+constexpr quint16 ModMidiPort = 1; // technology code of a MIDI port
+constexpr quint32 DriverVersion = 0x0100;
+// Enough for any message the ports send (a SysEx block is at most 64 KiB) many times
+// over; made when a port opens, never on the process thread.
+constexpr size_t OutputRingBytes = size_t(1) << 20;
+constexpr size_t MaxPorts = 32;
+// How long the GUI thread waits for the process thread (a cycle to end, a ring to drain)
+// before it goes on regardless: a server that stopped answering must not hang the program.
+constexpr int ProcessWaitMs = 1000;
+
+enum WakeFlag : unsigned { PortsChanged = 1, ConnectionsChanged = 2, ServerGone = 4 };
+
+// Set while JACK is asked for a server that may not be there, so that libjack's "cannot
+// connect" lines do not fill stderr (once a second while the program waits for one); the
+// status of a failed open says what went wrong instead.
+std::atomic<bool> quietJack{false};
+void jackError(const char *message)
+{
+    if (!quietJack.load(std::memory_order_relaxed))
+        fprintf(stderr, "%s\n", message);
+}
+
+// What the process thread knows of one open port. The GUI thread owns it; the process
+// thread reaches it only through the port table.
+struct PortLink {
+    jack_port_t *port = nullptr;
+    MidiInputFeed *feed = nullptr;        // input ports
+    std::unique_ptr<JackOutputRing> ring; // output ports
+    // An output port opened on a device holds its messages until its connection has
+    // taken effect (or a second has passed), or the first of them would leave on an
+    // unconnected port.
+    std::atomic<bool> holding{false};
+    std::atomic<jack_nframes_t> holdUntil{0};
+    size_t frontSent = 0; // process thread: bytes of the front message already written
+    quint64 generation = 0;
+    int slot = -1;
+};
+
+} // namespace
+
+// The JACK client and everything its threads share with the GUI thread.
+struct JackMidiSystem::Private {
+    JackMidiSystem *system = nullptr;
+    jack_client_t *client = nullptr;
+    std::string clientName;
+    quint64 generation = 0; // one per client opened
+    std::atomic<bool> running{false};
+
+    std::array<std::atomic<PortLink *>, MaxPorts> table{};
+    std::atomic<quint64> cyclesStarted{0};
+    std::atomic<quint64> cyclesDone{0};
+    std::vector<PortLink *> outputs; // GUI thread: the output ports of this client
+
+    std::atomic<unsigned> wakeFlags{0};
+    std::atomic<bool> wakePending{false};
+    int wakeFd = -1;
+    std::unique_ptr<QObject> agent; // lives on the GUI thread: notifier, timer, flush events
+    QSocketNotifier *wakeNotifier = nullptr;
+    QTimer *retry = nullptr;
+    bool flushPosted = false;
+    bool lastLooped = false;
+    QPointer<QObject> watcher;
+
+    std::vector<std::string> outNames;
+    std::vector<std::string> inNames;
+
+    bool openClient(jack_status_t &status);
+    void closeClient();
+    void wake(unsigned flags);
+    void onWake();
+    void postChange();
+    void scheduleFlush();
+    void flush();
+    bool attach(PortLink *link);
+    void detach(PortLink *link);
+    bool waitForCycleEnd();
+    bool current(const PortLink &link) const
+    {
+        return running.load(std::memory_order_acquire) && link.generation == generation;
+    }
+    std::vector<std::string> list(unsigned long flags) const;
+    jack_port_t *registerPort(const QString &baseName, unsigned long flags);
+    quint16 openLink(PortLink &link, int device, bool output);
+
+    static int process(jack_nframes_t frames, void *arg);
+    static void drain(PortLink &link, void *buffer);
+    static void portRegistered(jack_port_id_t id, int, void *arg);
+    static void portRenamed(jack_port_id_t, const char *, const char *, void *arg);
+    static void portsConnected(jack_port_id_t a, jack_port_id_t b, int, void *arg);
+    static void shutDown(jack_status_t, const char *, void *arg);
+};
+
+namespace
+{
+
+// A flush request from a port, posted to the agent so that it runs once the GUI thread
+// has finished what it is doing now.
+constexpr QEvent::Type FlushEvent = QEvent::Type(QEvent::User + 0x3D1);
+
+class Agent : public QObject
+{
+public:
+    explicit Agent(JackMidiSystem::Private *d) : m_d(d) {}
+    bool event(QEvent *e) override
+    {
+        if (e->type() != FlushEvent)
+            return QObject::event(e);
+        m_d->flush();
+        return true;
+    }
+
+private:
+    JackMidiSystem::Private *m_d;
+};
+
+class JackOutPort : public MidiOutPort
+{
+public:
+    JackOutPort(JackMidiSystem::Private *d, std::unique_ptr<PortLink> link) : m_d(d), m_link(std::move(link))
+    {
+    }
+    ~JackOutPort() override { m_d->detach(m_link.get()); }
+
+    quint16 sendShort(quint32 packed) override
+    {
+        const quint8 bytes[3] = {quint8(packed), quint8(packed >> 8), quint8(packed >> 16)};
+        const int length = midiShortMessageLength(bytes[0]);
+        if (length == 0)
+            return MidiResult::InvalidParameter;
+        return sendLong(bytes, size_t(length));
+    }
+    quint16 sendLong(const quint8 *bytes, size_t length) override
+    {
+        if (!m_d->current(*m_link))
+            return MidiResult::NoDevice;
+        if (length > OutputRingBytes / 2)
+            return MidiResult::InvalidParameter;
+        if (!m_link->ring->write(bytes, length)) {
+            // What is waiting goes now, so that the ring empties; this message is refused.
+            m_link->ring->publish();
+            return MidiResult::NotReady;
+        }
+        m_d->scheduleFlush();
+        return MidiResult::NoError;
+    }
+
+private:
+    JackMidiSystem::Private *m_d;
+    std::unique_ptr<PortLink> m_link;
+};
+
+class JackInPort : public MidiInPort
+{
+public:
+    JackInPort(JackMidiSystem::Private *d, std::unique_ptr<PortLink> link) : m_d(d), m_link(std::move(link))
+    {
+    }
+    ~JackInPort() override { m_d->detach(m_link.get()); }
+    quint16 bufferRefusal() const override { return m_d->current(*m_link) ? 0 : MidiResult::NoDevice; }
+
+private:
+    JackMidiSystem::Private *m_d;
+    std::unique_ptr<PortLink> m_link;
+};
+
+} // namespace
+
+int JackMidiSystem::Private::process(jack_nframes_t frames, void *arg)
+{
+    auto *d = static_cast<Private *>(arg);
+    d->cyclesStarted.fetch_add(1);
+    for (auto &entry : d->table) {
+        PortLink *link = entry.load();
+        if (!link)
+            continue;
+        void *buffer = jack_port_get_buffer(link->port, frames);
+        if (link->feed) {
+            const jack_nframes_t count = jack_midi_get_event_count(buffer);
+            for (jack_nframes_t i = 0; i < count; ++i) {
+                jack_midi_event_t event;
+                if (jack_midi_event_get(&event, buffer, i) == 0 && event.size > 0)
+                    link->feed->deliverMessage(event.buffer, event.size);
+            }
+            continue;
+        }
+        jack_midi_clear_buffer(buffer);
+        if (link->holding.load(std::memory_order_acquire)) {
+            const jack_nframes_t now = jack_last_frame_time(d->client);
+            if (jack_port_connected(link->port) == 0 &&
+                qint32(now - link->holdUntil.load(std::memory_order_relaxed)) < 0)
+                continue;
+            link->holding.store(false, std::memory_order_relaxed);
+        }
+        drain(*link, buffer);
+    }
+    d->cyclesDone.fetch_add(1);
+    return 0;
+}
+
+// Writes the published messages at the start of the cycle, in order, as far as the
+// buffer takes them; the rest waits for the next cycle. A message larger than a whole
+// empty buffer (a long SysEx) goes out in pieces.
+void JackMidiSystem::Private::drain(PortLink &link, void *buffer)
+{
+    JackOutputRing &ring = *link.ring;
+    const size_t emptyRoom = jack_midi_max_event_size(buffer);
+    while (const size_t length = ring.frontLength()) {
+        const size_t left = length - link.frontSent;
+        const size_t room = jack_midi_max_event_size(buffer);
+        size_t count = left;
+        if (left > room) {
+            if (left <= emptyRoom || room == 0)
+                break;
+            count = room;
+        }
+        jack_midi_data_t *to = jack_midi_event_reserve(buffer, 0, count);
+        if (!to)
+            break;
+        ring.copyFront(link.frontSent, to, count);
+        link.frontSent += count;
+        if (link.frontSent == length) {
+            ring.popFront();
+            link.frontSent = 0;
+        }
+    }
+}
+
+void JackMidiSystem::Private::wake(unsigned flags)
+{
+    wakeFlags.fetch_or(flags);
+    if (!wakePending.exchange(true)) {
+        const quint64 one = 1;
+        [[maybe_unused]] const ssize_t written = ::write(wakeFd, &one, sizeof one);
+    }
+}
+
+void JackMidiSystem::Private::portRegistered(jack_port_id_t id, int, void *arg)
+{
+    auto *d = static_cast<Private *>(arg);
+    // Our own ports are never listed: their coming and going changes no list.
+    jack_port_t *port = d->client ? jack_port_by_id(d->client, id) : nullptr;
+    if (port && jack_port_is_mine(d->client, port))
+        return;
+    d->wake(PortsChanged);
+}
+
+void JackMidiSystem::Private::portRenamed(jack_port_id_t, const char *, const char *, void *arg)
+{
+    static_cast<Private *>(arg)->wake(PortsChanged);
+}
+
+void JackMidiSystem::Private::portsConnected(jack_port_id_t a, jack_port_id_t b, int, void *arg)
+{
+    auto *d = static_cast<Private *>(arg);
+    if (!d->client)
+        return;
+    jack_port_t *first = jack_port_by_id(d->client, a);
+    jack_port_t *second = jack_port_by_id(d->client, b);
+    // Only a connection between two of our own ports can make or break a loop.
+    if (first && second && jack_port_is_mine(d->client, first) && jack_port_is_mine(d->client, second))
+        d->wake(ConnectionsChanged);
+}
+
+void JackMidiSystem::Private::shutDown(jack_status_t, const char *, void *arg)
+{
+    auto *d = static_cast<Private *>(arg);
+    d->running.store(false, std::memory_order_release);
+    d->wake(ServerGone);
+}
+
+bool JackMidiSystem::Private::openClient(jack_status_t &status)
+{
+    quietJack.store(true);
+    jack_set_error_function(&jackError);
+    jack_set_info_function(&jackError);
+    jack_client_t *opened =
+        jack_client_open(JackMidiSystem::clientName().toUtf8().constData(), JackNoStartServer, &status);
+    quietJack.store(false);
+    if (!opened)
+        return false;
+    client = opened;
+    ++generation;
+    clientName = jack_get_client_name(client);
+    jack_set_process_callback(client, &Private::process, this);
+    jack_set_port_registration_callback(client, &Private::portRegistered, this);
+    jack_set_port_rename_callback(client, &Private::portRenamed, this);
+    jack_set_port_connect_callback(client, &Private::portsConnected, this);
+    jack_on_info_shutdown(client, &Private::shutDown, this);
+    running.store(true, std::memory_order_release);
+    if (jack_activate(client) != 0) {
+        status = jack_status_t(status | JackFailure);
+        running.store(false);
+        jack_client_close(client);
+        client = nullptr;
+        return false;
+    }
+    return true;
+}
+
+void JackMidiSystem::Private::closeClient()
+{
+    // The process thread is gone with the server: nothing reads the table any more.
+    for (auto &entry : table)
+        entry.store(nullptr);
+    outputs.clear();
+    outNames.clear();
+    inNames.clear();
+    jack_client_t *old = client;
+    client = nullptr;
+    if (old)
+        jack_client_close(old);
+}
+
+void JackMidiSystem::Private::onWake()
+{
+    quint64 count;
+    [[maybe_unused]] const ssize_t got = ::read(wakeFd, &count, sizeof count);
+    wakePending.store(false);
+    const unsigned flags = wakeFlags.exchange(0);
+    bool changed = flags & PortsChanged;
+    if ((flags & ServerGone) && client) {
+        closeClient();
+        retry->start();
+        changed = true;
+    }
+    if (flags & (ConnectionsChanged | ServerGone)) {
+        const bool looped = system->loopedBack();
+        changed = changed || looped != lastLooped;
+        lastLooped = looped;
+    }
+    if (changed)
+        postChange();
+}
+
+void JackMidiSystem::Private::postChange()
+{
+    if (watcher)
+        QCoreApplication::postEvent(watcher, new MidiSystemChangedEvent);
+}
+
+void JackMidiSystem::Private::scheduleFlush()
+{
+    if (flushPosted)
+        return;
+    flushPosted = true;
+    QCoreApplication::postEvent(agent.get(), new QEvent(FlushEvent));
+}
+
+void JackMidiSystem::Private::flush()
+{
+    flushPosted = false;
+    for (PortLink *link : outputs)
+        link->ring->publish();
+}
+
+bool JackMidiSystem::Private::waitForCycleEnd()
+{
+    const quint64 started = cyclesStarted.load();
+    QDeadlineTimer deadline(ProcessWaitMs);
+    while (cyclesDone.load() < started) {
+        if (!running.load() || deadline.hasExpired())
+            return false;
+        QThread::usleep(200);
+    }
+    return true;
+}
+
+bool JackMidiSystem::Private::attach(PortLink *link)
+{
+    link->generation = generation;
+    for (size_t i = 0; i < table.size(); ++i) {
+        if (table[i].load())
+            continue;
+        link->slot = int(i);
+        table[i].store(link);
+        if (link->ring)
+            outputs.push_back(link);
+        return true;
+    }
+    return false;
+}
+
+void JackMidiSystem::Private::detach(PortLink *link)
+{
+    if (!current(*link))
+        return; // its client is gone, and its port with it
+    if (link->ring) {
+        // What was sent before the close still goes out.
+        link->ring->publish();
+        QDeadlineTimer deadline(ProcessWaitMs);
+        while (!link->ring->isEmpty() && running.load() && !deadline.hasExpired())
+            QThread::usleep(200);
+        std::erase(outputs, link);
+    }
+    if (link->slot >= 0) {
+        table[size_t(link->slot)].store(nullptr);
+        waitForCycleEnd();
+    }
+    if (running.load() && client)
+        jack_port_unregister(client, link->port);
+}
+
+std::vector<std::string> JackMidiSystem::Private::list(unsigned long flags) const
+{
+    std::vector<std::string> names;
+    if (!running.load() || !client)
+        return names;
+    const char **ports = jack_get_ports(client, nullptr, JACK_DEFAULT_MIDI_TYPE, flags);
+    if (!ports)
+        return names;
+    const std::string own = clientName + ":";
+    for (const char **port = ports; *port; ++port)
+        if (std::string_view(*port).substr(0, own.size()) != own)
+            names.emplace_back(*port);
+    jack_free(ports);
+    return names;
+}
+
+// Registers the link's port, connects it to the listed device (none for -1) and hands
+// it to the process thread.
+quint16 JackMidiSystem::Private::openLink(PortLink &link, int device, bool output)
+{
+    const std::vector<std::string> &names = output ? outNames : inNames;
+    if (!running.load() || !client)
+        return MidiResult::NoDevice;
+    if (device < -1 || device >= int(names.size()))
+        return MidiResult::BadDeviceId;
+    link.port = registerPort(output ? JackMidiSystem::ownOutputName() : JackMidiSystem::ownInputName(),
+                             output ? JackPortIsOutput : JackPortIsInput);
+    if (!link.port)
+        return MidiResult::NoMemory;
+    quint16 result = MidiResult::NoError;
+    if (device >= 0) {
+        const char *ours = jack_port_name(link.port);
+        const char *theirs = names[size_t(device)].c_str();
+        if (jack_connect(client, output ? ours : theirs, output ? theirs : ours) != 0)
+            result = MidiResult::NoDevice;
+    }
+    if (result == MidiResult::NoError && !attach(&link))
+        result = MidiResult::NoMemory;
+    if (result != MidiResult::NoError)
+        jack_port_unregister(client, link.port);
+    return result;
+}
+
+// The first free name of baseName, "baseName 2", ...: one client carries every port.
+jack_port_t *JackMidiSystem::Private::registerPort(const QString &baseName, unsigned long flags)
+{
+    for (int n = 1; n <= int(MaxPorts); ++n) {
+        const QString name = n == 1 ? baseName : QStringLiteral("%1 %2").arg(baseName).arg(n);
+        const QByteArray full = QByteArray::fromStdString(clientName) + ':' + name.toUtf8();
+        if (jack_port_by_name(client, full.constData()))
+            continue;
+        return jack_port_register(client, name.toUtf8().constData(), JACK_DEFAULT_MIDI_TYPE, flags, 0);
+    }
+    return nullptr;
+}
+
+JackMidiSystem::JackMidiSystem() : d(std::make_unique<Private>())
+{
+    d->system = this;
+    d->wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    d->agent = std::make_unique<Agent>(d.get());
+    d->wakeNotifier = new QSocketNotifier(d->wakeFd, QSocketNotifier::Read, d->agent.get());
+    QObject::connect(d->wakeNotifier, &QSocketNotifier::activated, d->agent.get(), [this] { d->onWake(); });
+    d->retry = new QTimer(d->agent.get());
+    d->retry->setInterval(1000);
+    QObject::connect(d->retry, &QTimer::timeout, d->agent.get(), [this] {
+        jack_status_t status;
+        if (!d->openClient(status))
+            return;
+        d->retry->stop();
+        d->lastLooped = false;
+        d->postChange();
+    });
+}
+
+JackMidiSystem::~JackMidiSystem()
+{
+    closeAll();
+    if (d->client) {
+        jack_deactivate(d->client);
+        d->closeClient();
+    }
+    d->agent.reset();
+    if (d->wakeFd >= 0)
+        ::close(d->wakeFd);
+}
+
+std::unique_ptr<JackMidiSystem> JackMidiSystem::create(QString *why)
+{
+    // Looking for a server must never start one, here or in a library that asks too.
+    qputenv("JACK_NO_START_SERVER", "1");
+    std::unique_ptr<JackMidiSystem> system(new JackMidiSystem);
+    if (system->d->wakeFd < 0) {
+        if (why)
+            *why = QStringLiteral("JACK cannot be watched: %1").arg(QString::fromLocal8Bit(strerror(errno)));
+        return nullptr;
+    }
+    // A server that runs but is slow to answer (a loaded machine) gets a second chance.
+    jack_status_t status = jack_status_t(0);
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (system->d->openClient(status))
+            return system;
+        if (status & JackServerFailed)
+            break;
+        QThread::msleep(200);
+    }
+    if (why)
+        *why =
+            status & JackServerFailed
+                ? QStringLiteral("No JACK server is running.")
+                : QStringLiteral("The JACK server refused a client (status 0x%1).").arg(int(status), 0, 16);
+    return nullptr;
+}
+
+QString JackMidiSystem::systemName() const
+{
+    return QStringLiteral("JACK");
+}
+
+void JackMidiSystem::setChangeWatcher(QObject *watcher)
+{
+    d->watcher = watcher;
+}
+
+bool JackMidiSystem::isRunning() const
+{
+    return d->running.load(std::memory_order_acquire) && d->client;
+}
+
+bool JackMidiSystem::loopedBack() const
+{
+    if (!isRunning())
+        return false;
+    for (PortLink *link : d->outputs) {
+        const char **connections = jack_port_get_connections(link->port);
+        if (!connections)
+            continue;
+        bool looped = false;
+        for (const char **name = connections; *name && !looped; ++name) {
+            jack_port_t *other = jack_port_by_name(d->client, *name);
+            looped = other && jack_port_is_mine(d->client, other);
+        }
+        jack_free(connections);
+        if (looped)
+            return true;
+    }
+    return false;
+}
+
+QString JackMidiSystem::ownClientName() const
+{
+    return QString::fromStdString(d->clientName);
+}
+
+QString JackMidiSystem::clientName()
+{
+    return QStringLiteral("Patchwarden");
+}
+
+QString JackMidiSystem::ownOutputName()
+{
+    return QStringLiteral("Patchwarden MIDI Out");
+}
+
+QString JackMidiSystem::ownInputName()
+{
+    return QStringLiteral("Patchwarden MIDI In");
+}
+
+int JackMidiSystem::listOutputs()
+{
+    // We send to the other clients' input ports.
+    d->outNames = d->list(JackPortIsInput);
+    return int(d->outNames.size());
+}
+
+int JackMidiSystem::listInputs()
+{
+    d->inNames = d->list(JackPortIsOutput);
+    return int(d->inNames.size());
+}
+
+quint16 JackMidiSystem::outputCaps(int device, MidiOutCaps &caps)
+{
+    if (device < -1 || device >= int(d->outNames.size()))
+        return MidiResult::BadDeviceId;
+    caps = MidiOutCaps();
+    caps.name = device == -1 ? ownOutputName() : QString::fromStdString(d->outNames[size_t(device)]);
+    caps.driverVersion = DriverVersion;
+    caps.technology = ModMidiPort;
+    caps.channelMask = 0xFFFF;
+    return MidiResult::NoError;
+}
+
+quint16 JackMidiSystem::inputCaps(int device, MidiInCaps &caps)
+{
+    if (device < -1 || device >= int(d->inNames.size()))
+        return MidiResult::BadDeviceId;
+    caps = MidiInCaps();
+    caps.name = device == -1 ? ownInputName() : QString::fromStdString(d->inNames[size_t(device)]);
+    caps.driverVersion = DriverVersion;
+    return MidiResult::NoError;
+}
+
+quint16 JackMidiSystem::openOutput(int device, std::unique_ptr<MidiOutPort> &port)
+{
+    auto link = std::make_unique<PortLink>();
+    link->ring = std::make_unique<JackOutputRing>(OutputRingBytes);
+    if (device >= 0 && isRunning()) {
+        link->holdUntil.store(jack_frame_time(d->client) + jack_get_sample_rate(d->client));
+        link->holding.store(true);
+    }
+    if (const quint16 result = d->openLink(*link, device, true))
+        return result;
+    port = std::make_unique<JackOutPort>(d.get(), std::move(link));
+    return MidiResult::NoError;
+}
+
+quint16 JackMidiSystem::openInput(int device, MidiInputFeed &feed, std::unique_ptr<MidiInPort> &port)
+{
+    auto link = std::make_unique<PortLink>();
+    link->feed = &feed;
+    if (const quint16 result = d->openLink(*link, device, false))
+        return result;
+    port = std::make_unique<JackInPort>(d.get(), std::move(link));
+    return MidiResult::NoError;
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "MidiDeviceSystem.h"
+
+// The JACK server through libjack's own API, as one client ("Patchwarden") that carries
+// every port the program opens, lists the other clients' MIDI ports and watches the
+// server. Devices are the other clients' MIDI ports in the server's order, as listed by
+// the last count; the program's own ports are never listed. Output device -1 is the own
+// port "Patchwarden MIDI Out" and input device -1 the own port "Patchwarden MIDI In",
+// which other programs connect to; any other device gets a port of its own, connected to
+// that device.
+//
+// Every raw JACK event reaches the input feed in arrival order. Messages sent during one
+// pass of the GUI event loop are handed to the process thread together and leave in the
+// same cycle. When the server goes away the system stops running (empty lists, NoDevice
+// from every port) and looks for a server again every second, without starting one;
+// the ports that were open stay dead until their owner closes and opens them again.
+//
+// Threading: every member is for the GUI thread. The process thread touches only the
+// ports' rings and input feeds; JACK's notification callbacks only set flags and wake
+// the GUI thread, which posts MidiSystemChangedEvent.
+class JackMidiSystem : public MidiDeviceSystem
+{
+public:
+    // Null, with the reason in *why, when no JACK server runs (none is ever started).
+    static std::unique_ptr<JackMidiSystem> create(QString *why);
+    ~JackMidiSystem() override;
+
+    QString systemName() const override;
+    void setChangeWatcher(QObject *watcher) override;
+    bool reportsChanges() const override { return true; }
+    bool isRunning() const override;
+    bool loopedBack() const override;
+
+    // The name the client has in the server; "Patchwarden" unless a second copy runs.
+    QString ownClientName() const;
+    static QString clientName();
+    static QString ownOutputName();
+    static QString ownInputName();
+
+    // Defined in the source; named here so that the port classes there can reach it.
+    struct Private;
+
+protected:
+    int listOutputs() override;
+    int listInputs() override;
+    quint16 outputCaps(int device, MidiOutCaps &caps) override;
+    quint16 inputCaps(int device, MidiInCaps &caps) override;
+    quint16 openOutput(int device, std::unique_ptr<MidiOutPort> &port) override;
+    quint16 openInput(int device, MidiInputFeed &feed, std::unique_ptr<MidiInPort> &port) override;
+
+private:
+    JackMidiSystem();
+    std::unique_ptr<Private> d;
+};
