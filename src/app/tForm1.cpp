@@ -380,9 +380,11 @@ void tForm1::readSettings()
 void tForm1::writeStageSettings()
 {
     IniFile ini(AppPaths::settingsFile());
+    const QString before = ini.toText();
     m_footBindings->write(ini);
     m_stage->write(ini);
-    ini.save();
+    if (ini.toText() != before)
+        ini.save();
 }
 
 void tForm1::FormShow()
@@ -429,8 +431,10 @@ void tForm1::FormClose()
     step([this] { m_midiOut->Close(); });
     step([this] { m_midiIn->Close(); });
     step([] { SongFile::Cd_Md_Dir(); });
-    step([this] { SettingsFile(AppPaths::settingsFile()).writeAll(currentSettings()); });
-    step([this] { writeStageSettings(); });
+    step([this] {
+        SettingsFile(AppPaths::settingsFile()).writeAll(currentSettings());
+        writeStageSettings();
+    });
     emit terminated();
 }
 

@@ -3,6 +3,7 @@
 #include "platform/IniFile.h"
 
 #include <QStringList>
+#include <algorithm>
 
 namespace
 {
@@ -137,6 +138,11 @@ void FootBindings::read(const IniFile &ini)
 void FootBindings::write(IniFile &ini) const
 {
     const QString section = QLatin1String(Section);
+    const bool untouched = std::all_of(m_bindings.begin(), m_bindings.end(),
+                                       [](const Binding &b) { return b.kind == Binding::None; }) &&
+                           m_debounceMs == DefaultDebounceMs && !m_keepOutOfThru;
+    if (untouched && !ini.hasKey(section, QLatin1String(Keys[Next])))
+        return;
     for (int a = 0; a < ActionCount; ++a)
         ini.writeString(section, QLatin1String(Keys[a]), describe(m_bindings[a]));
     ini.writeInteger(section, QStringLiteral("Debounce ms"), m_debounceMs);

@@ -52,6 +52,8 @@ public:
     static Binding parse(const QString &text);
 
     void read(const IniFile &ini);
+    // Writes nothing while nothing was ever set, so that a rig without pedals keeps its
+    // Midi.ini as it always was.
     void write(IniFile &ini) const;
 
 signals:

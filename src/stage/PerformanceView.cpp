@@ -213,9 +213,17 @@ void PerformanceView::read(const IniFile &ini)
         show();
 }
 
+void PerformanceView::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    m_opened = true;
+}
+
 void PerformanceView::write(IniFile &ini) const
 {
     const QString section = QLatin1String(Section);
+    if (!m_opened && !ini.hasKey(section, QStringLiteral("Geometry")))
+        return;
     ini.writeString(section, QStringLiteral("Geometry"), QString::fromLatin1(saveGeometry().toBase64()));
     ini.writeBool(section, QStringLiteral("Full screen"), isFullScreen());
     ini.writeBool(section, QStringLiteral("Open"), isVisible());

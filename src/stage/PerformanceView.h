@@ -40,6 +40,7 @@ public:
     // Size, place and full-screen state, kept between runs; read() shows the window again
     // when it was open at the last exit.
     void read(const IniFile &ini);
+    // Nothing while the view was never opened.
     void write(IniFile &ini) const;
 
 public slots:
@@ -48,6 +49,7 @@ public slots:
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -70,4 +72,5 @@ private:
     QLabel *m_outLamp;
     QLabel *m_status;
     QColor m_led;
+    bool m_opened = false;
 };
