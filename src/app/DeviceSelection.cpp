@@ -5,10 +5,12 @@
 #include "platform/GuardedConnect.h"
 #include "platform/MidiSystem.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCursor>
 #include <QListWidget>
 #include <QScopedValueRollback>
+#include <QTimer>
 
 namespace
 {
@@ -19,6 +21,7 @@ public:
     WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
     ~WaitCursor() { QApplication::restoreOverrideCursor(); }
 };
+
 QStringList entries(const QListWidget *list)
 {
     QStringList names;
@@ -27,227 +30,419 @@ QStringList entries(const QListWidget *list)
     return names;
 }
 
-// A stored name that is present wins over the stored number.
-int pickDevice(const QListWidget *list, int deviceId, const QString &name)
-{
-    const int byName = name.isEmpty() ? -1 : entries(list).indexOf(name);
-    return byName >= 0 ? byName : deviceId;
-}
+// How often a system that does not report its changes is compared with the lists.
+constexpr int PollInterval = 1000;
+} // namespace
 
-QString missingDevice(const QString &kind, const QListWidget *list, int deviceId, const QString &name)
+// One port with its list: what the user wants on it, what the settings keep of it, and
+// how the port is reached. Output and input differ only in these few operations.
+struct DeviceSelection::Side {
+    QString label; // "MIDI Out"
+    QListWidget *list = nullptr;
+    QAbstractButton *own = nullptr;
+    // A fresh listing of the system; throws the port's error when a device will not say its name.
+    std::function<QStringList()> names;
+    std::function<void(int)> select; // -1: the program's own port
+    std::function<int()> number;     // the port's device, -1 for the own port
+    std::function<QString()> productName;
+    std::function<void()> open;
+    std::function<void()> close;
+    std::function<bool()> isOpen;
+
+    Choice wanted;
+    Choice saved;
+    Choice lastDevice; // what unticking the own port goes back to
+    bool forThisRun = false;
+    bool missing = false; // the wanted device is absent; its port is closed
+    bool placed = false;  // the port holds the wanted device
+
+    void closeQuietly()
+    {
+        try {
+            close();
+        } catch (const AppException &) {
+            // A device that has gone cannot refuse anything worth telling the user.
+        }
+    }
+};
+
+namespace
 {
-    if (list->count() == 0)
-        return DeviceSelection::tr("No MIDI %1 device").arg(kind);
-    if (name.isEmpty())
-        return DeviceSelection::tr("MIDI %1 device %2 not found").arg(kind).arg(deviceId);
-    return DeviceSelection::tr("MIDI %1 device \"%2\" not found").arg(kind, name);
+template <typename Caps, typename Error>
+QStringList systemNames(MidiSystem &system, quint16 (MidiSystem::*count)(),
+                        quint16 (MidiSystem::*caps)(int, Caps &))
+{
+    QStringList names;
+    const int n = (system.*count)();
+    for (int i = 0; i < n; ++i) {
+        Caps c;
+        if (const quint16 code = (system.*caps)(i, c))
+            throw Error(system.failureText(code));
+        names.append(c.name);
+    }
+    return names;
 }
 } // namespace
 
-DeviceSelection::DeviceSelection(MidiSystem &system, TMidiOutput &out, TMidiInput &in, QListWidget *cmbOutput,
-                                 QListWidget *cmbInput, QObject *parent)
-    : QObject(parent), m_system(system), m_out(out), m_in(in), m_cmbOutput(cmbOutput), m_cmbInput(cmbInput)
+DeviceSelection::DeviceSelection(MidiSystem &system, TMidiOutput &out, TMidiInput &in, Controls controls,
+                                 QObject *parent)
+    : QObject(parent), m_system(system), m_outSide(std::make_unique<Side>()),
+      m_inSide(std::make_unique<Side>())
 {
-    wireList(m_cmbOutput, &DeviceSelection::cmbOutputClick);
-    wireList(m_cmbInput, &DeviceSelection::cmbInputClick);
+    // What both ports do alike.
+    const auto bind = [](Side &side, const QString &label, QListWidget *list, QAbstractButton *own,
+                         auto &port) {
+        side.label = label;
+        side.list = list;
+        side.own = own;
+        side.productName = [&port] { return port.ProductName(); };
+        side.close = [&port] { port.Close(); };
+        side.isOpen = [&port] { return port.IsOpen(); };
+    };
+    Side &o = *m_outSide;
+    bind(o, tr("MIDI Out"), controls.cmbOutput, controls.ownOutput, out);
+    o.names = [&system = m_system] {
+        return systemNames<MidiOutCaps, EmidioutputError>(system, &MidiSystem::outDeviceCount,
+                                                          &MidiSystem::outCaps);
+    };
+    o.select = [&out](int n) { out.setDeviceID(n); };
+    o.number = [&out] { return out.DeviceID(); };
+    o.open = [&out] { out.Open(); };
+
+    Side &i = *m_inSide;
+    bind(i, tr("MIDI In"), controls.cmbInput, controls.ownInput, in);
+    i.names = [&system = m_system] {
+        return systemNames<MidiInCaps, EMidiInputError>(system, &MidiSystem::inDeviceCount,
+                                                        &MidiSystem::inCaps);
+    };
+    i.select = [&in](int n) { in.setDeviceID(n < 0 ? TMidiInput::OwnPort : quint16(n)); };
+    i.number = [&in] { return in.DeviceID() == TMidiInput::OwnPort ? -1 : int(in.DeviceID()); };
+    i.open = [&in] {
+        in.Open();
+        if (in.IsOpen())
+            in.Start();
+    };
+
+    wire(o);
+    wire(i);
+    m_system.setChangeWatcher(this);
+    if (!m_system.reportsChanges()) {
+        m_poll = new QTimer(this);
+        m_poll->setInterval(PollInterval);
+        connect(m_poll, &QTimer::timeout, this, [this] { guarded([this] { follow(false); }); });
+    }
 }
 
-void DeviceSelection::wireList(QListWidget *list, void (DeviceSelection::*handler)())
+DeviceSelection::~DeviceSelection()
+{
+    m_system.setChangeWatcher(nullptr);
+}
+
+void DeviceSelection::wire(Side &side)
 {
     // A click chooses, also on the device already open (which reopens it); moving the
     // selection with the keyboard chooses too.
-    connectGuarded(list, &QListWidget::itemClicked, this, handler);
-    connect(list, &QListWidget::currentRowChanged, this, [this, handler](int row) {
+    connect(side.list, &QListWidget::itemClicked, this,
+            [this, &side] { guarded([&] { chooseFromList(side); }); });
+    connect(side.list, &QListWidget::currentRowChanged, this, [this, &side](int row) {
         if (!m_updatingLists && row >= 0 && QApplication::mouseButtons() == Qt::NoButton)
-            guarded([&] { (this->*handler)(); });
+            guarded([&] { chooseFromList(side); });
     });
+    if (side.own)
+        connect(side.own, &QAbstractButton::clicked, this,
+                [this, &side](bool on) { guarded([&] { chooseOwn(side, on); }); });
 }
 
-QStringList DeviceSelection::listOutputs(int count)
+bool DeviceSelection::event(QEvent *e)
 {
-    QStringList names;
-    for (int i = 0; i < count; ++i) {
-        m_out.setDeviceID(i);
-        names.append(m_out.ProductName());
+    if (e->type() == MidiSystemChangedEvent::EventType) {
+        guarded([this] { follow(false); });
+        return true;
     }
-    return names;
+    return QObject::event(e);
 }
 
-QStringList DeviceSelection::listInputs(int count)
-{
-    QStringList names;
-    for (int i = 0; i < count; ++i) {
-        m_in.setDeviceID(quint16(i));
-        names.append(m_in.ProductName());
-    }
-    return names;
-}
-
-void DeviceSelection::fillList(QListWidget *list, QStringList names)
+void DeviceSelection::fillList(Side &side, const QStringList &names)
 {
     QScopedValueRollback guard(m_updatingLists, true);
-    list->clear();
-    list->addItems(names);
-    if (!names.isEmpty())
-        list->setCurrentRow(0);
+    side.list->clear();
+    side.list->addItems(names);
+}
+
+void DeviceSelection::mark(Side &side)
+{
+    QScopedValueRollback guard(m_updatingLists, true);
+    const int row = side.wanted.kind == Choice::Device && !side.missing
+                        ? entries(side.list).indexOf(side.wanted.name)
+                        : -1;
+    side.list->setCurrentRow(row);
+    if (row < 0)
+        side.list->clearSelection();
+    if (side.own)
+        side.own->setChecked(side.wanted.kind == Choice::Own);
 }
 
 void DeviceSelection::Open_Device()
 {
     WaitCursor wait;
-    fillList(m_cmbInput, listInputs(m_in.DeviceCount()));
-    fillList(m_cmbOutput, listOutputs(m_out.DeviceCount()));
+    m_stopped = !m_system.isRunning();
+    QScopedValueRollback guard(m_updatingLists, true);
+    for (Side *side : {m_inSide.get(), m_outSide.get()}) {
+        fillList(*side, m_stopped ? QStringList() : side->names());
+        if (side->list->count() > 0)
+            side->list->setCurrentRow(0);
+    }
 }
 
-void DeviceSelection::chooseOutput(int deviceId, const QString &name)
+bool DeviceSelection::place(Side &side, const QStringList &names)
 {
-    m_outputChosen = false;
-    const int id = pickDevice(m_cmbOutput, deviceId, name);
-    // -1 is the program's own port; no other negative number names a device.
-    if (id >= -1) {
+    side.placed = false;
+    side.missing = false;
+    Choice &want = side.wanted;
+    if (want.kind == Choice::None)
+        return false;
+    if (want.kind == Choice::Own) {
         try {
-            m_out.setDeviceID(id);
-            m_outputChosen = true;
-        } catch (const EmidioutputError &) {
+            side.select(-1);
+        } catch (const AppException &) {
+            side.missing = true; // a system without ports of its own
+            return false;
         }
+    } else {
+        const int row = !want.name.isEmpty()                             ? int(names.indexOf(want.name))
+                        : want.number >= 0 && want.number < names.size() ? want.number
+                                                                         : -1;
+        if (row < 0) {
+            side.missing = true;
+            return false;
+        }
+        side.select(row);
+        // The system may have changed since it was listed: then this is not our device.
+        if (side.productName() != names[row]) {
+            side.missing = true;
+            return false;
+        }
+        want.number = row;
+        want.name = names[row];
     }
-    m_outputProblem = m_outputChosen ? QString() : missingDevice(tr("output"), m_cmbOutput, deviceId, name);
+    side.placed = true;
+    if (!side.forThisRun)
+        side.saved = want;
+    return true;
+}
+
+void DeviceSelection::settle(Side &side)
+{
+    side.closeQuietly();
+    side.placed = false;
+    if (m_stopped) {
+        side.missing = side.wanted.kind != Choice::None;
+        return;
+    }
+    if (place(side, side.names()))
+        side.open();
+}
+
+void DeviceSelection::choose(Side &side, const Choice &stored, const QString &forThisRun)
+{
+    side.saved = stored;
+    side.lastDevice = stored.kind == Choice::Device ? stored : Choice();
+    side.forThisRun = !forThisRun.isEmpty();
+    side.wanted = side.forThisRun ? Choice{Choice::Device, -1, forThisRun} : stored;
+    side.placed = false;
+    side.missing = side.wanted.kind != Choice::None;
+    try {
+        if (!m_stopped)
+            place(side, side.names());
+    } catch (const AppException &) {
+        // Listing the devices already said what the system refused; the port stays closed.
+    }
     emit statusChanged();
 }
 
-void DeviceSelection::chooseInput(int deviceId, const QString &name)
+void DeviceSelection::chooseOutput(const Choice &stored, const QString &forThisRun)
 {
-    m_inputChosen = false;
-    const int id = pickDevice(m_cmbInput, deviceId, name);
-    if (id >= 0 && id < m_cmbInput->count()) {
-        try {
-            m_in.setDeviceID(quint16(id));
-            m_inputChosen = true;
-        } catch (const EMidiInputError &) {
-        }
-    }
-    m_inputProblem = m_inputChosen ? QString() : missingDevice(tr("input"), m_cmbInput, deviceId, name);
-    emit statusChanged();
+    choose(*m_outSide, stored, forThisRun);
+}
+
+void DeviceSelection::chooseInput(const Choice &stored, const QString &forThisRun)
+{
+    choose(*m_inSide, stored, forThisRun);
 }
 
 void DeviceSelection::showChoice()
 {
-    QScopedValueRollback guard(m_updatingLists, true);
-    const auto mark = [](QListWidget *list, bool chosen, int row) {
-        if (chosen && row >= 0 && row < list->count()) {
-            list->setCurrentRow(row);
-        } else {
-            list->setCurrentRow(-1);
-            list->clearSelection();
-        }
-    };
-    mark(m_cmbOutput, m_outputChosen, m_out.DeviceID());
-    mark(m_cmbInput, m_inputChosen, m_in.DeviceID());
+    mark(*m_outSide);
+    mark(*m_inSide);
 }
 
 void DeviceSelection::openPorts()
 {
-    if (m_inputChosen) {
-        m_in.Open();
-        m_in.Start();
-    }
-    if (m_outputChosen)
-        m_out.Open();
+    for (Side *side : {m_inSide.get(), m_outSide.get()})
+        if (side->placed && !side->isOpen())
+            side->open();
+    if (m_poll)
+        m_poll->start();
     emit statusChanged();
 }
 
-void DeviceSelection::reopenOutput(int row)
+void DeviceSelection::chooseFromList(Side &side)
 {
-    m_out.Close();
-    m_outputChosen = false;
-    m_outputProblem.clear();
-    m_out.setDeviceID(row);
-    m_outputChosen = true;
-    m_out.Open();
+    const QListWidgetItem *item = side.list->currentItem();
+    if (!item)
+        return;
+    // The name the user saw, looked up afresh: the list may be older than the system.
+    side.wanted = Choice{Choice::Device, side.list->currentRow(), item->text()};
+    side.lastDevice = side.wanted;
+    side.forThisRun = false;
+    side.saved = side.wanted;
+    settle(side);
+    if (side.own)
+        side.own->setChecked(false);
     emit statusChanged();
-}
-
-void DeviceSelection::reopenInput(int row)
-{
-    m_in.Close();
-    m_inputChosen = false;
-    m_inputProblem.clear();
-    m_in.setDeviceID(quint16(row));
-    m_inputChosen = true;
-    m_in.Open();
-    m_in.Start();
-    emit statusChanged();
+    // A stale list is brought up to date once the click is over.
+    QTimer::singleShot(0, this, [this] { guarded([this] { follow(false); }); });
 }
 
 void DeviceSelection::cmbOutputClick()
 {
-    const int row = m_cmbOutput->currentRow();
-    if (row >= 0)
-        reopenOutput(row);
+    chooseFromList(*m_outSide);
 }
 
 void DeviceSelection::cmbInputClick()
 {
-    const int row = m_cmbInput->currentRow();
-    if (row >= 0)
-        reopenInput(row);
+    chooseFromList(*m_inSide);
+}
+
+void DeviceSelection::chooseOwn(Side &side, bool on)
+{
+    side.wanted = on ? Choice{Choice::Own, -1, QString()} : side.lastDevice;
+    side.forThisRun = false;
+    if (side.wanted.kind != Choice::None)
+        side.saved = side.wanted;
+    settle(side);
+    mark(side);
+    emit statusChanged();
+}
+
+void DeviceSelection::follow(bool refill)
+{
+    if (!m_system.isRunning()) {
+        if (!m_stopped) {
+            m_stopped = true;
+            for (Side *side : {m_outSide.get(), m_inSide.get()}) {
+                side->closeQuietly();
+                side->placed = false;
+                side->missing = side->wanted.kind != Choice::None;
+                fillList(*side, {});
+                mark(*side);
+            }
+        }
+        emit statusChanged();
+        return;
+    }
+    const bool restarted = m_stopped;
+    m_stopped = false;
+    QStringList notices;
+    for (Side *side : {m_outSide.get(), m_inSide.get()}) {
+        const QStringList names = side->names();
+        if (refill || names != entries(side->list))
+            fillList(*side, names);
+        const bool wasMissing = side->missing;
+        const bool known = !side->wanted.name.isEmpty();
+        const bool moved =
+            side->wanted.kind == Choice::Device && names.indexOf(side->wanted.name) != side->number();
+        const bool redo = side->isOpen() ? refill || moved : refill || wasMissing || restarted;
+        if (redo) {
+            settle(*side);
+            if ((wasMissing || restarted) && side->isOpen() && side->wanted.kind == Choice::Device) {
+                // A device stored by number alone was never there before: it is new, not back.
+                notices.append(
+                    (known ? tr("%1: %2 is back") : tr("%1: %2 opened")).arg(side->label, side->wanted.name));
+                if (side == m_outSide.get())
+                    emit outputReturned();
+            }
+        }
+        mark(*side);
+    }
+    if (!notices.isEmpty())
+        emit notice(notices.join(QStringLiteral("  |  ")));
+    emit statusChanged();
 }
 
 void DeviceSelection::refresh()
 {
-    const bool outWasOpen = m_out.IsOpen();
-    const bool inWasOpen = m_in.IsOpen();
-    const QString outName = m_outputChosen ? m_out.ProductName() : QString();
-    const QString inName = m_inputChosen ? m_in.ProductName() : QString();
+    WaitCursor wait;
+    follow(true);
+}
 
-    m_out.Close();
-    m_in.Close();
-    {
-        // The ports counted their devices when they were made; ask the system afresh.
-        WaitCursor wait;
-        fillList(m_cmbOutput, listOutputs(m_system.outDeviceCount()));
-        fillList(m_cmbInput, listInputs(m_system.inDeviceCount()));
-    }
-    if (!outName.isEmpty())
-        chooseOutput(-2, outName);
-    if (!inName.isEmpty())
-        chooseInput(-2, inName);
-    showChoice();
-    if (m_outputChosen && outWasOpen)
-        m_out.Open();
-    if (m_inputChosen && inWasOpen) {
-        m_in.Open();
-        m_in.Start();
-    }
+void DeviceSelection::outputLost()
+{
+    Side &side = *m_outSide;
+    side.closeQuietly();
+    side.placed = false;
+    side.missing = true;
     emit statusChanged();
 }
 
-QString DeviceSelection::outputName() const
+DeviceSelection::Choice DeviceSelection::savedOutput() const
 {
-    return m_outputChosen ? m_out.ProductName() : QString();
+    return m_outSide->saved;
 }
 
-QString DeviceSelection::inputName() const
+DeviceSelection::Choice DeviceSelection::savedInput() const
 {
-    return m_inputChosen ? m_in.ProductName() : QString();
+    return m_inSide->saved;
 }
 
 QStringList DeviceSelection::outputNames() const
 {
-    return entries(m_cmbOutput);
+    return entries(m_outSide->list);
+}
+
+bool DeviceSelection::outputMissing() const
+{
+    return m_stopped || m_outSide->missing;
+}
+
+QString DeviceSelection::describe(const Side &side) const
+{
+    const Choice &want = side.wanted;
+    const QString closed = side.isOpen() ? QString() : tr(" (closed)");
+    switch (want.kind) {
+    case Choice::None:
+        return tr("%1: none").arg(side.label);
+    case Choice::Own:
+        if (side.missing)
+            return tr("%1: %2 has no port of the program's own").arg(side.label, m_system.systemName());
+        return tr("%1: %2 (own port)%3").arg(side.label, side.productName(), closed);
+    case Choice::Device:
+        break;
+    }
+    if (!side.missing)
+        return tr("%1: %2%3").arg(side.label, want.name, closed);
+    if (!want.name.isEmpty())
+        return tr("%1: %2 is missing").arg(side.label, want.name);
+    if (side.list->count() == 0)
+        return tr("%1: no devices").arg(side.label);
+    return tr("%1: device %2 is missing").arg(side.label).arg(want.number);
+}
+
+QString DeviceSelection::stoppedText() const
+{
+    return m_system.systemName() == QLatin1String("JACK")
+               ? tr("JACK server stopped")
+               : tr("%1 MIDI system stopped").arg(m_system.systemName());
 }
 
 QString DeviceSelection::status() const
 {
-    const auto describe = [](const QString &kind, bool open, bool chosen, const QString &name,
-                             const QString &problem) {
-        if (!problem.isEmpty())
-            return problem;
-        if (!chosen)
-            return tr("%1: none").arg(kind);
-        return open ? tr("%1: %2").arg(kind, name) : tr("%1: %2 (closed)").arg(kind, name);
-    };
-    return describe(tr("Out"), m_out.IsOpen(), m_outputChosen, m_out.ProductName(), m_outputProblem) +
-           QStringLiteral("  |  ") +
-           describe(tr("In"), m_in.IsOpen(), m_inputChosen, m_in.ProductName(), m_inputProblem);
+    if (m_stopped)
+        return stoppedText();
+    return describe(*m_outSide) + QStringLiteral("  |  ") + describe(*m_inSide);
+}
+
+QString DeviceSelection::outputStatus() const
+{
+    return m_stopped ? stoppedText() : describe(*m_outSide);
 }

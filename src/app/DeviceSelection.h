@@ -2,71 +2,114 @@
 
 #include <QObject>
 #include <QStringList>
+#include <functional>
 
 class MidiSystem;
+class QAbstractButton;
 class QListWidget;
+class QTimer;
 class TMidiInput;
 class TMidiOutput;
 
 // The two device lists of the page "Midi Setup" and the choice of device of each port.
 //
-// A device that is missing (no device at all, a stored number that no longer exists, a
-// name that is not present) leaves its port closed and its list without a selection;
-// the reason goes to the status line, and nothing stops.
+// A device is the name it was listed under: every choice (a click, the keyboard, the
+// settings at start, Refresh, a change of the system) looks that name up in a fresh
+// listing and opens whatever number it has now. A name that is absent leaves its port
+// closed and shown as missing, never opened on another unit; when a device of that name
+// appears again the port reopens on it by itself. Only a choice known by number alone
+// (a settings file of the old layout) is taken by number.
+//
+// What is written to the settings is the user's own choice: a missing device keeps its
+// stored number and name, and a device given for this run only never replaces it.
+//
+// The lists follow the system: on its change events where it posts them, else on a
+// timer that compares the lists. While the system is stopped both ports are closed.
+//
+// Threading: GUI thread only.
 class DeviceSelection : public QObject
 {
     Q_OBJECT
 public:
-    DeviceSelection(MidiSystem &system, TMidiOutput &out, TMidiInput &in, QListWidget *cmbOutput,
-                    QListWidget *cmbInput, QObject *parent = nullptr);
+    // A port's device: the program's own port, or a device known by its name and the
+    // number it had when last seen (the old settings layout gives the number alone).
+    struct Choice {
+        enum Kind { None, Device, Own };
+        Kind kind = None;
+        int number = 0;
+        QString name;
+    };
 
-    // Fills both lists with the devices' names; each port ends on its last device.
+    struct Controls {
+        QListWidget *cmbOutput;
+        QListWidget *cmbInput;
+        QAbstractButton *ownOutput;
+        QAbstractButton *ownInput;
+    };
+
+    DeviceSelection(MidiSystem &system, TMidiOutput &out, TMidiInput &in, Controls controls,
+                    QObject *parent = nullptr);
+    ~DeviceSelection() override;
+
+    // Fills both lists with the devices' names.
     void Open_Device();
 
-    // Chooses the devices from the settings. A name that is present wins over the
-    // number; otherwise the number is taken when the port accepts it.
-    void chooseOutput(int deviceId, const QString &name);
-    void chooseInput(int deviceId, const QString &name);
+    // The stored choice from the settings; a name given for this run goes before it
+    // without replacing it.
+    void chooseOutput(const Choice &stored, const QString &forThisRun = QString());
+    void chooseInput(const Choice &stored, const QString &forThisRun = QString());
     // Marks the chosen devices in the lists; a port without a device shows none.
     void showChoice();
     // Opens (and starts) the chosen devices; a device that refuses stays closed.
     void openPorts();
 
-    bool hasOutput() const { return m_outputChosen; }
-    bool hasInput() const { return m_inputChosen; }
-    QString outputName() const;
-    QString inputName() const;
+    // What the settings keep of each port.
+    Choice savedOutput() const;
+    Choice savedInput() const;
     QStringList outputNames() const;
-    // One line for the status bar: which devices are in use, or why not.
+    // One line for the status bar: the system, the devices in use or why not.
     QString status() const;
+    // The output's part of it: why a song was not sent.
+    QString outputStatus() const;
+    bool outputMissing() const;
+
+    // A send found the output's device gone before the system said so.
+    void outputLost();
 
 public slots:
     void cmbOutputClick();
     void cmbInputClick();
-    // Lists the devices again (one plugged in after start appears) and keeps each open
-    // port on the device it had, found by name.
+    // Lists the devices again and keeps each port on its device, found by name.
     void refresh();
 
 signals:
     void statusChanged();
+    // A passing remark for the status bar ("MIDI Out: Synth A is back").
+    void notice(const QString &text);
+    // The output's unit came back and its port is open on it again.
+    void outputReturned();
+
+protected:
+    bool event(QEvent *e) override;
 
 private:
-    void fillList(QListWidget *list, QStringList names);
-    // The names of devices 0 .. count - 1; each port ends on its last device.
-    QStringList listOutputs(int count);
-    QStringList listInputs(int count);
-    void reopenOutput(int row);
-    void reopenInput(int row);
-    void wireList(QListWidget *list, void (DeviceSelection::*handler)());
+    struct Side;
+    void follow(bool refill);
+    void settle(Side &side);
+    bool place(Side &side, const QStringList &names);
+    void chooseFromList(Side &side);
+    void chooseOwn(Side &side, bool on);
+    void choose(Side &side, const Choice &stored, const QString &forThisRun);
+    void fillList(Side &side, const QStringList &names);
+    void mark(Side &side);
+    QString describe(const Side &side) const;
+    QString stoppedText() const;
+    void wire(Side &side);
 
     MidiSystem &m_system;
-    TMidiOutput &m_out;
-    TMidiInput &m_in;
-    QListWidget *m_cmbOutput;
-    QListWidget *m_cmbInput;
-    bool m_outputChosen = false;
-    bool m_inputChosen = false;
+    std::unique_ptr<Side> m_outSide;
+    std::unique_ptr<Side> m_inSide;
+    QTimer *m_poll = nullptr;
     bool m_updatingLists = false;
-    QString m_outputProblem;
-    QString m_inputProblem;
+    bool m_stopped = false;
 };

@@ -19,10 +19,21 @@ MidiSetupPage::MidiSetupPage(QWidget *parent) : QWidget(parent)
     m_toolButton1 = named(new QPushButton(QStringLiteral("Save as Default"), this), "ToolButton1");
     m_refresh = named(new QPushButton(QStringLiteral("Refresh"), this), "btRefreshDevices");
     m_refresh->setToolTip(QStringLiteral("List the MIDI devices again"));
+    m_ckbOwnOutput =
+        named(new QCheckBox(QStringLiteral("Own port: Patchwarden MIDI Out"), this), "ckbOwnOutput");
+    m_ckbOwnOutput->setToolTip(
+        QStringLiteral("Send to the program's own output port, for other programs to connect to"));
+    m_ckbOwnInput =
+        named(new QCheckBox(QStringLiteral("Own port: Patchwarden MIDI In"), this), "ckbOwnInput");
+    m_ckbOwnInput->setToolTip(
+        QStringLiteral("Listen on the program's own input port, for other programs to play into"));
+    m_ckbResendOnReturn =
+        named(new QCheckBox(QStringLiteral("Send the current song when a unit returns"), this),
+              "ckbResendOnReturn");
 
     for (QListWidget *list : {m_cmbOutput, m_cmbInput}) {
         list->setSelectionMode(QAbstractItemView::SingleSelection);
-        list->setFixedHeight(110);
+        list->setFixedHeight(90);
     }
 
     auto *header = named(new QLabel(QStringLiteral("Select MIDI Driver"), this), "lbSelectDriver");
@@ -34,16 +45,19 @@ MidiSetupPage::MidiSetupPage(QWidget *parent) : QWidget(parent)
     grid->addWidget(header, 0, 0, 1, 3);
     grid->addWidget(new QLabel(QStringLiteral("MIDI Out Driver"), this), 1, 0, 1, 3);
     grid->addWidget(m_cmbOutput, 2, 0, 1, 3);
-    grid->addWidget(new QLabel(QStringLiteral("MIDI In Driver"), this), 3, 0, 1, 3);
-    grid->addWidget(m_cmbInput, 4, 0, 1, 3);
-    grid->addWidget(new QLabel(QStringLiteral("MIDI Send Channel"), this), 5, 0);
-    grid->addWidget(new QLabel(QStringLiteral("MIDI Remote Resive Channel"), this), 5, 1, 1, 2);
-    grid->addWidget(m_midiSendCh, 6, 0);
-    grid->addWidget(m_midiRecCh, 6, 1);
-    grid->addWidget(m_ckbRemote, 6, 2);
-    grid->addWidget(m_toolButton1, 7, 0);
-    grid->addWidget(m_refresh, 7, 2);
-    grid->setRowStretch(8, 1);
+    grid->addWidget(m_ckbOwnOutput, 3, 0, 1, 3);
+    grid->addWidget(new QLabel(QStringLiteral("MIDI In Driver"), this), 4, 0, 1, 3);
+    grid->addWidget(m_cmbInput, 5, 0, 1, 3);
+    grid->addWidget(m_ckbOwnInput, 6, 0, 1, 3);
+    grid->addWidget(new QLabel(QStringLiteral("MIDI Send Channel"), this), 7, 0);
+    grid->addWidget(new QLabel(QStringLiteral("MIDI Remote Resive Channel"), this), 7, 1, 1, 2);
+    grid->addWidget(m_midiSendCh, 8, 0);
+    grid->addWidget(m_midiRecCh, 8, 1);
+    grid->addWidget(m_ckbRemote, 8, 2);
+    grid->addWidget(m_ckbResendOnReturn, 9, 0, 1, 3);
+    grid->addWidget(m_toolButton1, 10, 0);
+    grid->addWidget(m_refresh, 10, 2);
+    grid->setRowStretch(11, 1);
 }
 
 void MidiSetupPage::addGroup(QWidget *group)

@@ -8,7 +8,7 @@ class QPushButton;
 class SpinEdit;
 
 // The page "Midi Setup": device lists, channels and the remote switch. Widgets only; the
-// main window and DeviceSettings give them their behaviour.
+// main window and DeviceSelection give them their behaviour.
 class MidiSetupPage : public QWidget
 {
     Q_OBJECT
@@ -24,6 +24,10 @@ public:
     QPushButton *refreshButton() const { return m_refresh; }
     // A group of controls added below the page's own.
     void addGroup(QWidget *group);
+    // The program's own ports, chosen beside the lists: a list entry's place is its device number.
+    QCheckBox *ckbOwnOutput() const { return m_ckbOwnOutput; }
+    QCheckBox *ckbOwnInput() const { return m_ckbOwnInput; }
+    QCheckBox *ckbResendOnReturn() const { return m_ckbResendOnReturn; }
 
 private:
     QListWidget *m_cmbOutput;
@@ -33,4 +37,7 @@ private:
     QCheckBox *m_ckbRemote;
     QPushButton *m_toolButton1;
     QPushButton *m_refresh;
+    QCheckBox *m_ckbOwnOutput;
+    QCheckBox *m_ckbOwnInput;
+    QCheckBox *m_ckbResendOnReturn;
 };

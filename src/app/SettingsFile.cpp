@@ -16,11 +16,14 @@ const QString Stade = QStringLiteral("Stade");
 const QString LastOne = QStringLiteral("Last one");
 const QString MidiOutName = QStringLiteral("Midi Out Name");
 const QString MidiInName = QStringLiteral("Midi In Name");
+const QString ReturningUnits = QStringLiteral("Returning Units");
+const QString SendCurrentSong = QStringLiteral("Send Current Song");
 
-void writeDeviceNames(IniFile &ini, const SettingsFile::Values &values)
+void writeOwnSections(IniFile &ini, const SettingsFile::Values &values)
 {
     ini.writeString(DeviceNames, MidiOutName, values.midiOutName);
     ini.writeString(DeviceNames, MidiInName, values.midiInName);
+    ini.writeBool(ReturningUnits, SendCurrentSong, values.resendOnReturn);
 }
 } // namespace
 
@@ -38,6 +41,7 @@ SettingsFile::Values SettingsFile::read() const
     v.lastProject = ini.readString(Project, LastOne, QLatin1String(DefaultProject));
     v.midiOutName = ini.readString(DeviceNames, MidiOutName, QString());
     v.midiInName = ini.readString(DeviceNames, MidiInName, QString());
+    v.resendOnReturn = ini.readBool(ReturningUnits, SendCurrentSong, false);
     return v;
 }
 
@@ -60,7 +64,7 @@ void SettingsFile::writeAll(const Values &values) const
     ini.writeInteger(Remote, RemoteChannel, values.remoteChannel);
     ini.writeInteger(Midi, MidiOutCh, values.sendChannel);
     ini.writeBool(Remote, Stade, values.remoteOn);
-    writeDeviceNames(ini, values);
+    writeOwnSections(ini, values);
     ini.save();
 }
 
@@ -72,6 +76,6 @@ void SettingsFile::writeDefaults(const Values &values) const
     ini.writeBool(Remote, Stade, values.remoteOn);
     ini.writeInteger(Remote, RemoteChannel, values.remoteChannel);
     ini.writeInteger(Midi, MidiOutCh, values.sendChannel);
-    writeDeviceNames(ini, values);
+    writeOwnSections(ini, values);
     ini.save();
 }

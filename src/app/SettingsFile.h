@@ -5,6 +5,7 @@
 // The settings file Midi.ini: devices, channels, the remote switch and the last project.
 // Devices are also remembered by name, in a section of their own written after the
 // classic keys, so that a rig whose devices come up in another order still finds them.
+// Options of our own follow in a section after that.
 class SettingsFile
 {
 public:
@@ -17,6 +18,7 @@ public:
         QString lastProject; // file name of the last project, "<name>.txt"
         QString midiOutName; // empty: not remembered
         QString midiInName;
+        bool resendOnReturn = false; // send the current song when the output's unit returns
     };
 
     static constexpr const char *DefaultProject = "Sorry";

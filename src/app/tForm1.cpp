@@ -209,11 +209,13 @@ void tForm1::buildStatusBar()
     m_overflowStatus->hide();
     m_thruStatus = named(new QLabel(bar), "lbThru");
     m_thruStatus->hide();
+    m_midiNotice = named(new QLabel(bar), "lbMidiNotice");
     m_fileStatus = named(new QLabel(bar), "lbFileStatus");
     m_fileStatus->hide();
     bar->addWidget(m_midiStatus, 1);
-    bar->addPermanentWidget(m_fileStatus);
+    bar->addWidget(m_midiNotice);
     bar->addPermanentWidget(m_thruStatus);
+    bar->addPermanentWidget(m_fileStatus);
     bar->addPermanentWidget(m_overflowStatus);
     // A file moves to UTF-8 once, when it first gets a character its code page lacks.
     TextFile::setEncodingNotice([this](const QString &path) {
@@ -269,9 +271,17 @@ void tForm1::wireSubsystems()
     lossWatch->start(500);
     connect(m_midiOut.get(), &TMidiOutput::Onmidioutput, m_incoming, &IncomingMidi::MidiOutmidioutput);
 
-    m_devices = new DeviceSelection(m_midiSystem, *m_midiOut, *m_midiIn, m_setupPage->cmbOutput(),
-                                    m_setupPage->cmbInput(), this);
+    m_devices = new DeviceSelection(m_midiSystem, *m_midiOut, *m_midiIn,
+                                    {m_setupPage->cmbOutput(), m_setupPage->cmbInput(),
+                                     m_setupPage->ckbOwnOutput(), m_setupPage->ckbOwnInput()},
+                                    this);
     connect(m_devices, &DeviceSelection::statusChanged, this, &tForm1::updateStatus);
+    connect(m_devices, &DeviceSelection::notice, this, &tForm1::showNotice);
+    connect(m_recall, &SongRecall::outputGone, m_devices, &DeviceSelection::outputLost);
+    connect(m_devices, &DeviceSelection::outputReturned, this, [this] {
+        if (m_setupPage->ckbResendOnReturn()->isChecked())
+            guarded([this] { MyPrgChange(); });
+    });
     connectGuarded(m_setupPage->refreshButton(), &QPushButton::clicked, m_devices, &DeviceSelection::refresh);
     connect(m_setupPage->MidiRecCh(), &SpinEdit::changed, this, &tForm1::MidiRecChChange);
     connectGuarded(m_setupPage->ToolButton1(), &QPushButton::clicked, this, &tForm1::ToolButton1Click);
@@ -291,8 +301,19 @@ QStringList tForm1::outputDeviceNames() const
 
 void tForm1::updateStatus()
 {
-    m_midiStatus->setText(tr("MIDI: %1  |  %2").arg(m_midiSystem.systemName(), m_devices->status()));
-    m_stage->setStatus(m_midiStatus->text());
+    // Thru with the output wired to the input would send every event round for ever.
+    const bool loop = m_midiSystem.isRunning() && m_midiSystem.loopedBack();
+    m_incoming->setThruSuspended(loop);
+    QString text = tr("MIDI: %1  |  %2").arg(m_midiSystem.systemName(), m_devices->status());
+    if (loop)
+        text += QStringLiteral("  |  ") + tr("MIDI loop: output connected to input");
+    m_midiStatus->setText(text);
+    m_stage->setStatus(text);
+}
+
+void tForm1::showNotice(const QString &text)
+{
+    m_midiNotice->setText(text);
 }
 
 void tForm1::showInputLosses()
@@ -360,14 +381,14 @@ void tForm1::readSettings()
                 .arg(QDir::toNativeSeparators(AppPaths::settingsFile()), why));
     // A device named on the command line must be that device: no falling back to the
     // stored number.
-    if (m_options.midiOutName.isEmpty())
-        m_devices->chooseOutput(v.midiOut, v.midiOutName);
-    else
-        m_devices->chooseOutput(-2, m_options.midiOutName);
-    if (m_options.midiInName.isEmpty())
-        m_devices->chooseInput(v.midiIn, v.midiInName);
-    else
-        m_devices->chooseInput(-2, m_options.midiInName);
+    // -1 is the program's own port; a stored name decides over the number.
+    const auto stored = [](int number, const QString &name) {
+        using Choice = DeviceSelection::Choice;
+        return number == -1 ? Choice{Choice::Own, -1, QString()} : Choice{Choice::Device, number, name};
+    };
+    m_devices->chooseOutput(stored(v.midiOut, v.midiOutName), m_options.midiOutName);
+    m_devices->chooseInput(stored(v.midiIn, v.midiInName), m_options.midiInName);
+    m_setupPage->ckbResendOnReturn()->setChecked(v.resendOnReturn);
     m_song.ckbRemote->setChecked(v.remoteOn);
     m_song.MidiRecCh->setValue(v.remoteChannel);
     m_song.MidiSendCh->setValue(v.sendChannel);
@@ -411,14 +432,17 @@ void tForm1::FormShow()
 SettingsFile::Values tForm1::currentSettings() const
 {
     SettingsFile::Values v;
-    v.midiIn = m_midiIn->DeviceID();
-    v.midiOut = m_midiOut->DeviceID();
+    const DeviceSelection::Choice out = m_devices->savedOutput();
+    const DeviceSelection::Choice in = m_devices->savedInput();
+    v.midiOut = out.number;
+    v.midiIn = in.number;
+    v.midiOutName = out.name;
+    v.midiInName = in.name;
+    v.resendOnReturn = m_setupPage->ckbResendOnReturn()->isChecked();
     v.lastProject = m_song.cbProject->text() + QStringLiteral(".txt");
     v.remoteChannel = m_song.MidiRecCh->value();
     v.sendChannel = m_song.MidiSendCh->value();
     v.remoteOn = m_song.ckbRemote->isChecked();
-    v.midiOutName = m_devices->outputName();
-    v.midiInName = m_devices->inputName();
     return v;
 }
 
@@ -525,4 +549,8 @@ void tForm1::ToolButton1Click()
 void tForm1::MyPrgChange()
 {
     m_recall->MyPrgChange();
+    // A unit that is gone, or went during the send, costs one line, not a box per message.
+    if (!m_midiOut->IsOpen() && m_devices->outputMissing())
+        if (const QListWidgetItem *song = m_songsPage->lbSongList()->currentItem())
+            showNotice(tr("Not sent: %1 (%2)").arg(song->text(), m_devices->outputStatus()));
 }

@@ -106,6 +106,7 @@ private:
     void updateStatus();
     void showInputLosses();
     void showThruStatus();
+    void showNotice(const QString &text);
     void selectSongRemotely(int row);
     void readSettings();
     void writeSettings();
@@ -129,6 +130,7 @@ private:
     QLabel *m_midiStatus = nullptr;
     QLabel *m_overflowStatus = nullptr; // every input loss, overflow and malformed alike
     QLabel *m_thruStatus = nullptr;
+    QLabel *m_midiNotice = nullptr;
     QLabel *m_fileStatus = nullptr;
 
     std::unique_ptr<SongFile> m_songFile;

@@ -17,6 +17,11 @@
 namespace
 {
 constexpr quint32 BufferTurnedAway = 1; // as midiHandler marks it
+
+int systemDevice(quint16 id)
+{
+    return id == TMidiInput::OwnPort ? -1 : int(id);
+}
 } // namespace
 
 struct TMidiInput::Private {
@@ -114,11 +119,11 @@ void TMidiInput::setDeviceID(quint16 id)
 
 void TMidiInput::selectIndex(quint16 id)
 {
-    if (!(id < d->system.inDeviceCount()))
+    if (id != OwnPort && !(id < d->system.inDeviceCount()))
         raise(QStringLiteral("Invalid device ID"));
     d->deviceId = id;
     MidiInCaps caps;
-    check(d->system.inCaps(id, caps));
+    check(d->system.inCaps(systemDevice(id), caps));
     d->productName = caps.name;
     d->driverVersion = caps.driverVersion;
     d->manufacturerId = caps.manufacturerId;
@@ -258,7 +263,8 @@ void TMidiInput::openDevice()
     d->record->OverflowPending.store(false);
 
     MidiInHandle handle = 0;
-    check(d->system.inOpen(handle, d->deviceId, &midiHandler, reinterpret_cast<quintptr>(d->record)));
+    check(d->system.inOpen(handle, systemDevice(d->deviceId), &midiHandler,
+                           reinterpret_cast<quintptr>(d->record)));
     d->handle = handle;
 
     if (d->sysexBufferCount > 0 && d->sysexBufferSize > 0 && d->handle) {

@@ -32,6 +32,9 @@ public:
     explicit TMidiInput(MidiSystem &system, QObject *owner = nullptr);
     ~TMidiInput() override;
 
+    // The program's own input port, which other programs play into: the system's device -1.
+    static constexpr quint16 OwnPort = 0xFFFF;
+
     quint16 DeviceID() const;
     void setDeviceID(quint16 id);
     QString ProductName() const;

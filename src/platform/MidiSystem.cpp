@@ -1,8 +1,11 @@
 #include "MidiSystem.h"
 
 #include "JackMidiSystem.h"
+#include "MidiProbe.h"
 #include "RtMidiSystem.h"
 #include "VirtualMidiSystem.h"
+
+#include <QTextStream>
 
 QString MidiSystem::failureText(quint16 code) const
 {
@@ -93,15 +96,28 @@ std::unique_ptr<MidiSystem> createMidiSystem(const QString &api, QString *error)
     if (api == QLatin1String("virtual")) {
         system = std::make_unique<VirtualMidiSystem>();
     } else if (api == QLatin1String("alsa")) {
-        system = RtMidiSystem::create(RtMidiSystem::Alsa, &why);
+        system = RtMidiSystem::create(&why);
     } else if (api == QLatin1String("jack")) {
         system = JackMidiSystem::create(&why);
     } else if (api == QLatin1String("auto")) {
-        system = RtMidiSystem::create(RtMidiSystem::Alsa, &why);
-        if (!system)
-            system = JackMidiSystem::create(&why);
-        if (!system)
+        // Each system is looked at quietly first, so that one that is not there does not
+        // fill the terminal with its library's complaints at every start.
+        QString noAlsa;
+        QString noJack;
+        QString reason;
+        if (MidiProbe::alsaSequencer(&noAlsa)) {
+            system = RtMidiSystem::create(&noAlsa);
+            reason = QStringLiteral("its sequencer is there");
+        }
+        if (!system && MidiProbe::jackServer(&noJack)) {
+            system = JackMidiSystem::create(&noJack);
+            reason = noAlsa + QStringLiteral(", a JACK server is running");
+        }
+        if (!system) {
             system = std::make_unique<VirtualMidiSystem>();
+            reason = noAlsa + QStringLiteral(", ") + noJack;
+        }
+        QTextStream(stderr) << "patchwarden: MIDI system " << system->systemName() << ": " << reason << '\n';
     } else {
         why = QStringLiteral("Unknown MIDI system \"%1\": use auto, alsa, jack or virtual.").arg(api);
     }

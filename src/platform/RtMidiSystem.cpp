@@ -1,14 +1,8 @@
 #include "RtMidiSystem.h"
 
-#include <QElapsedTimer>
-#include <QThread>
-
 #include <QtGlobal>
 
-#include <functional>
-
 #include <atomic>
-#include <jack/jack.h>
 #include <rtmidi/RtMidi.h>
 #include <string>
 
@@ -66,11 +60,6 @@ struct ErrorCatcher {
     std::atomic<int> last{0};
 };
 
-RtMidi::Api apiOf(RtMidiSystem::Backend backend)
-{
-    return backend == RtMidiSystem::Alsa ? RtMidi::LINUX_ALSA : RtMidi::UNIX_JACK;
-}
-
 // Finds a port by the name it had when listed: numbers shift as ports come and go.
 template <class Rt> int portNumber(Rt &rt, const std::string &name)
 {
@@ -96,64 +85,14 @@ bool isOwnPort(const std::string &name)
     return at < name.size() && name[at] == ':';
 }
 
-// Watches the JACK server with a client of our own: RtMidi does not say when it goes.
-class JackWatch
-{
-public:
-    bool open()
-    {
-        jack_status_t status;
-        m_client = jack_client_open("Patchwarden-watch", JackNoStartServer, &status);
-        if (!m_client)
-            return false;
-        jack_on_shutdown(m_client, &JackWatch::shutdown, this);
-        if (jack_activate(m_client) != 0)
-            return false;
-        m_alive.store(true);
-        return true;
-    }
-    ~JackWatch()
-    {
-        if (m_client)
-            jack_client_close(m_client);
-    }
-    bool alive() const { return m_alive.load(); }
-
-    // Waits until the server has run two full cycles. A connection made just now takes
-    // effect at a cycle boundary; a message written before that would go out on a port
-    // that is not yet connected and be lost - the first song sent at start, for one.
-    void settle() const
-    {
-        if (!m_client || !alive())
-            return;
-        const jack_nframes_t cycle = jack_get_buffer_size(m_client);
-        const jack_nframes_t start = jack_frame_time(m_client);
-        QElapsedTimer waited;
-        waited.start();
-        while (alive() && jack_frame_time(m_client) - start < 2 * cycle + 1 && waited.elapsed() < 250)
-            QThread::msleep(1);
-    }
-
-private:
-    static void shutdown(void *arg) { static_cast<JackWatch *>(arg)->m_alive.store(false); }
-
-    jack_client_t *m_client = nullptr;
-    std::atomic<bool> m_alive{false};
-};
-
 class RtOutPort : public MidiOutPort
 {
 public:
-    RtOutPort(std::unique_ptr<RtMidiOut> rt, std::unique_ptr<ErrorCatcher> errors,
-              const std::function<bool()> &alive)
-        : m_errors(std::move(errors)), m_rt(std::move(rt)), m_alive(alive)
+    RtOutPort(std::unique_ptr<RtMidiOut> rt, std::unique_ptr<ErrorCatcher> errors)
+        : m_errors(std::move(errors)), m_rt(std::move(rt))
     {
     }
-    ~RtOutPort() override
-    {
-        if (m_alive())
-            m_rt->closePort();
-    }
+    ~RtOutPort() override { m_rt->closePort(); }
 
     quint16 sendShort(quint32 packed) override
     {
@@ -168,35 +107,30 @@ public:
 private:
     quint16 send(const quint8 *bytes, size_t length)
     {
-        if (!m_alive())
-            return MidiResult::NoDevice;
         m_errors->take();
         try {
             m_rt->sendMessage(bytes, length);
         } catch (const RtMidiError &e) {
             return resultOf(e);
         }
-        // A full JACK buffer, for one, is only a warning to RtMidi: the message is lost.
+        // A port that went away, for one, is only a warning to RtMidi: the message is lost.
         return m_errors->take();
     }
 
     std::unique_ptr<ErrorCatcher> m_errors; // outlives the RtMidi object that reports to it
     std::unique_ptr<RtMidiOut> m_rt;
-    std::function<bool()> m_alive;
 };
 
 class RtInPort : public MidiInPort
 {
 public:
-    RtInPort(std::unique_ptr<RtMidiIn> rt, std::unique_ptr<ErrorCatcher> errors,
-             const std::function<bool()> &alive)
-        : m_errors(std::move(errors)), m_rt(std::move(rt)), m_alive(alive)
+    RtInPort(std::unique_ptr<RtMidiIn> rt, std::unique_ptr<ErrorCatcher> errors)
+        : m_errors(std::move(errors)), m_rt(std::move(rt))
     {
     }
     ~RtInPort() override
     {
-        if (m_alive())
-            m_rt->closePort();
+        m_rt->closePort();
         m_rt->cancelCallback();
     }
 
@@ -209,49 +143,33 @@ public:
 private:
     std::unique_ptr<ErrorCatcher> m_errors;
     std::unique_ptr<RtMidiIn> m_rt;
-    std::function<bool()> m_alive;
 };
 
 } // namespace
 
 struct RtMidiSystem::Private {
-    Backend backend = Alsa;
     std::unique_ptr<RtMidiOut> listOut;
     std::unique_ptr<RtMidiIn> listIn;
     std::vector<std::string> outNames;
     std::vector<std::string> inNames;
-    std::unique_ptr<JackWatch> watch;
 };
 
-RtMidiSystem::RtMidiSystem(Backend backend) : d(std::make_unique<Private>())
-{
-    d->backend = backend;
-}
+RtMidiSystem::RtMidiSystem() : d(std::make_unique<Private>()) {}
 
 RtMidiSystem::~RtMidiSystem()
 {
     closeAll();
 }
 
-std::unique_ptr<RtMidiSystem> RtMidiSystem::create(Backend backend, QString *why)
+std::unique_ptr<RtMidiSystem> RtMidiSystem::create(QString *why)
 {
-    std::unique_ptr<RtMidiSystem> system(new RtMidiSystem(backend));
-    if (backend == Jack) {
-        // Looking for a server must never start one.
-        qputenv("JACK_NO_START_SERVER", "1");
-        system->d->watch = std::make_unique<JackWatch>();
-        if (!system->d->watch->open()) {
-            if (why)
-                *why = QStringLiteral("No JACK server is running.");
-            return nullptr;
-        }
-    }
+    std::unique_ptr<RtMidiSystem> system(new RtMidiSystem());
     try {
         const std::string client = clientName().toStdString();
-        system->d->listOut = std::make_unique<RtMidiOut>(apiOf(backend), client);
-        system->d->listIn = std::make_unique<RtMidiIn>(apiOf(backend), client);
-        if (system->d->listOut->getCurrentApi() != apiOf(backend) ||
-            system->d->listIn->getCurrentApi() != apiOf(backend)) {
+        system->d->listOut = std::make_unique<RtMidiOut>(RtMidi::LINUX_ALSA, client);
+        system->d->listIn = std::make_unique<RtMidiIn>(RtMidi::LINUX_ALSA, client);
+        if (system->d->listOut->getCurrentApi() != RtMidi::LINUX_ALSA ||
+            system->d->listIn->getCurrentApi() != RtMidi::LINUX_ALSA) {
             if (why)
                 *why = QStringLiteral("RtMidi was built without %1.").arg(system->systemName());
             return nullptr;
@@ -260,9 +178,8 @@ std::unique_ptr<RtMidiSystem> RtMidiSystem::create(Backend backend, QString *why
         system->d->listIn->setErrorCallback(&quietErrors);
     } catch (const RtMidiError &e) {
         if (why)
-            *why = QStringLiteral("%1 cannot be opened: %2")
-                       .arg(backend == Alsa ? QStringLiteral("The ALSA sequencer") : QStringLiteral("JACK"),
-                            QString::fromStdString(e.getMessage()));
+            *why = QStringLiteral("The ALSA sequencer cannot be opened: %1")
+                       .arg(QString::fromStdString(e.getMessage()));
         return nullptr;
     }
     return system;
@@ -270,12 +187,7 @@ std::unique_ptr<RtMidiSystem> RtMidiSystem::create(Backend backend, QString *why
 
 QString RtMidiSystem::systemName() const
 {
-    return d->backend == Alsa ? QStringLiteral("ALSA") : QStringLiteral("JACK");
-}
-
-bool RtMidiSystem::serverAlive() const
-{
-    return !d->watch || d->watch->alive();
+    return QStringLiteral("ALSA");
 }
 
 QString RtMidiSystem::clientName()
@@ -291,8 +203,6 @@ QString RtMidiSystem::ownOutputName()
 int RtMidiSystem::listOutputs()
 {
     d->outNames.clear();
-    if (!serverAlive())
-        return 0;
     try {
         const unsigned count = d->listOut->getPortCount();
         for (unsigned i = 0; i < count; ++i)
@@ -306,8 +216,6 @@ int RtMidiSystem::listOutputs()
 int RtMidiSystem::listInputs()
 {
     d->inNames.clear();
-    if (!serverAlive())
-        return 0;
     try {
         const unsigned count = d->listIn->getPortCount();
         for (unsigned i = 0; i < count; ++i)
@@ -344,11 +252,9 @@ quint16 RtMidiSystem::openOutput(int device, std::unique_ptr<MidiOutPort> &port)
 {
     if (device < -1 || device >= int(d->outNames.size()))
         return MidiResult::BadDeviceId;
-    if (!serverAlive())
-        return MidiResult::NoDevice;
     try {
         auto errors = std::make_unique<ErrorCatcher>();
-        auto rt = std::make_unique<RtMidiOut>(apiOf(d->backend), clientName().toStdString());
+        auto rt = std::make_unique<RtMidiOut>(RtMidi::LINUX_ALSA, clientName().toStdString());
         rt->setErrorCallback(&ErrorCatcher::report, errors.get());
         if (device == -1) {
             rt->openVirtualPort(ownOutputName().toStdString());
@@ -362,12 +268,9 @@ quint16 RtMidiSystem::openOutput(int device, std::unique_ptr<MidiOutPort> &port)
             // RtMidi counts only connections as open ports, never its virtual ones.
             if (!rt->isPortOpen())
                 return MidiResult::NoDevice;
-            if (d->watch)
-                d->watch->settle();
         }
         errors->take();
-        port =
-            std::make_unique<RtOutPort>(std::move(rt), std::move(errors), [this] { return serverAlive(); });
+        port = std::make_unique<RtOutPort>(std::move(rt), std::move(errors));
     } catch (const RtMidiError &e) {
         return resultOf(e);
     }
@@ -378,11 +281,9 @@ quint16 RtMidiSystem::openInput(int device, MidiInputFeed &feed, std::unique_ptr
 {
     if (device < 0 || device >= int(d->inNames.size()))
         return MidiResult::BadDeviceId;
-    if (!serverAlive())
-        return MidiResult::NoDevice;
     try {
         auto errors = std::make_unique<ErrorCatcher>();
-        auto rt = std::make_unique<RtMidiIn>(apiOf(d->backend), clientName().toStdString());
+        auto rt = std::make_unique<RtMidiIn>(RtMidi::LINUX_ALSA, clientName().toStdString());
         rt->setErrorCallback(&ErrorCatcher::report, errors.get());
         // The program forwards everything: SysEx, clock and active sensing included.
         rt->ignoreTypes(false, false, false);
@@ -394,7 +295,7 @@ quint16 RtMidiSystem::openInput(int device, MidiInputFeed &feed, std::unique_ptr
         if (!rt->isPortOpen())
             return MidiResult::NoDevice;
         errors->take();
-        port = std::make_unique<RtInPort>(std::move(rt), std::move(errors), [this] { return serverAlive(); });
+        port = std::make_unique<RtInPort>(std::move(rt), std::move(errors));
     } catch (const RtMidiError &e) {
         return resultOf(e);
     }

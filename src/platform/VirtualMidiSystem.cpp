@@ -1,5 +1,8 @@
 #include "VirtualMidiSystem.h"
 
+#include <QCoreApplication>
+#include <QPointer>
+
 #include <atomic>
 #include <mutex>
 #include <vector>
@@ -22,7 +25,7 @@ QString hexBytes(const quint8 *bytes, size_t length)
 class Output : public VirtualOutput
 {
 public:
-    explicit Output(QString name) : m_name(std::move(name)) {}
+    Output(QString name, const std::atomic<bool> &running) : m_name(std::move(name)), m_running(running) {}
 
     QString name() const override { return m_name; }
     QStringList log() const override
@@ -42,7 +45,7 @@ public:
 
     quint16 send(const quint8 *bytes, size_t length)
     {
-        if (removed)
+        if (removed || !m_running)
             return MidiResult::NoDevice;
         if (sendRefusal)
             return sendRefusal;
@@ -60,6 +63,7 @@ public:
 
 private:
     QString m_name;
+    const std::atomic<bool> &m_running;
     QStringList m_log;
 };
 
@@ -152,12 +156,41 @@ private:
 } // namespace
 
 struct VirtualMidiSystem::Private {
-    Output own{VirtualMidiSystem::ownOutputName()};
+    std::atomic<bool> running{true};
+    bool looped = false;
+    bool reports = true;
+    QPointer<QObject> watcher;
+    Output own{VirtualMidiSystem::ownOutputName(), running};
+    Input ownIn{VirtualMidiSystem::ownInputName()};
     std::vector<std::unique_ptr<Output>> outputs;
     std::vector<std::unique_ptr<Input>> inputs;
     // The devices as last listed; an index stays valid until the next listing.
     std::vector<Output *> outListing;
     std::vector<Input *> inListing;
+
+    void changed() const
+    {
+        if (watcher && reports)
+            QCoreApplication::postEvent(watcher, new MidiSystemChangedEvent);
+    }
+    Output *output(int device)
+    {
+        if (device == -1)
+            return &own;
+        return device >= 0 && device < int(outListing.size()) ? outListing[size_t(device)] : nullptr;
+    }
+    Input *input(int device)
+    {
+        if (device == -1)
+            return &ownIn;
+        return device >= 0 && device < int(inListing.size()) ? inListing[size_t(device)] : nullptr;
+    }
+    static void unplug(Input &input)
+    {
+        std::lock_guard lock(input.mutex);
+        // An unplugged interface delivers nothing more; the open port stays until closed.
+        input.feed = nullptr;
+    }
 };
 
 VirtualMidiSystem::VirtualMidiSystem() : d(std::make_unique<Private>()) {}
@@ -177,15 +210,64 @@ QString VirtualMidiSystem::ownOutputName()
     return QStringLiteral("Patchwarden MIDI Out");
 }
 
+QString VirtualMidiSystem::ownInputName()
+{
+    return QStringLiteral("Patchwarden MIDI In");
+}
+
+void VirtualMidiSystem::setChangeWatcher(QObject *watcher)
+{
+    d->watcher = watcher;
+}
+
+bool VirtualMidiSystem::reportsChanges() const
+{
+    return d->reports;
+}
+
+void VirtualMidiSystem::setReportsChanges(bool reports)
+{
+    d->reports = reports;
+}
+
+bool VirtualMidiSystem::isRunning() const
+{
+    return d->running;
+}
+
+bool VirtualMidiSystem::loopedBack() const
+{
+    return d->looped && d->running;
+}
+
+void VirtualMidiSystem::setRunning(bool running)
+{
+    d->running = running;
+    if (!running) {
+        Private::unplug(d->ownIn);
+        for (auto &input : d->inputs)
+            Private::unplug(*input);
+    }
+    d->changed();
+}
+
+void VirtualMidiSystem::setLoopedBack(bool looped)
+{
+    d->looped = looped;
+    d->changed();
+}
+
 VirtualOutput &VirtualMidiSystem::addOutput(const QString &name)
 {
-    d->outputs.push_back(std::make_unique<Output>(name));
+    d->outputs.push_back(std::make_unique<Output>(name, d->running));
+    d->changed();
     return *d->outputs.back();
 }
 
 VirtualInput &VirtualMidiSystem::addInput(const QString &name)
 {
     d->inputs.push_back(std::make_unique<Input>(name));
+    d->changed();
     return *d->inputs.back();
 }
 
@@ -194,6 +276,7 @@ void VirtualMidiSystem::removeOutput(const QString &name)
     for (auto &output : d->outputs)
         if (output->name() == name)
             output->removed = true;
+    d->changed();
 }
 
 void VirtualMidiSystem::removeInput(const QString &name)
@@ -201,11 +284,10 @@ void VirtualMidiSystem::removeInput(const QString &name)
     for (auto &input : d->inputs) {
         if (input->name() != name)
             continue;
-        std::lock_guard lock(input->mutex);
         input->removed = true;
-        // An unplugged interface delivers nothing more; the open port stays until closed.
-        input->feed = nullptr;
+        Private::unplug(*input);
     }
+    d->changed();
 }
 
 VirtualOutput &VirtualMidiSystem::ownOutput()
@@ -213,11 +295,16 @@ VirtualOutput &VirtualMidiSystem::ownOutput()
     return d->own;
 }
 
+VirtualInput &VirtualMidiSystem::ownInput()
+{
+    return d->ownIn;
+}
+
 int VirtualMidiSystem::listOutputs()
 {
     d->outListing.clear();
     for (auto &output : d->outputs)
-        if (!output->removed)
+        if (!output->removed && d->running)
             d->outListing.push_back(output.get());
     return int(d->outListing.size());
 }
@@ -226,16 +313,14 @@ int VirtualMidiSystem::listInputs()
 {
     d->inListing.clear();
     for (auto &input : d->inputs)
-        if (!input->removed)
+        if (!input->removed && d->running)
             d->inListing.push_back(input.get());
     return int(d->inListing.size());
 }
 
 quint16 VirtualMidiSystem::outputCaps(int device, MidiOutCaps &caps)
 {
-    Output *output = device == -1                                          ? &d->own
-                     : (device >= 0 && device < int(d->outListing.size())) ? d->outListing[size_t(device)]
-                                                                           : nullptr;
+    Output *output = d->output(device);
     if (!output)
         return MidiResult::BadDeviceId;
     if (output->capsRefusal)
@@ -249,9 +334,9 @@ quint16 VirtualMidiSystem::outputCaps(int device, MidiOutCaps &caps)
 
 quint16 VirtualMidiSystem::inputCaps(int device, MidiInCaps &caps)
 {
-    if (device < 0 || device >= int(d->inListing.size()))
+    Input *input = d->input(device);
+    if (!input)
         return MidiResult::BadDeviceId;
-    Input *input = d->inListing[size_t(device)];
     if (input->capsRefusal)
         return input->capsRefusal;
     caps = MidiInCaps();
@@ -261,12 +346,10 @@ quint16 VirtualMidiSystem::inputCaps(int device, MidiInCaps &caps)
 
 quint16 VirtualMidiSystem::openOutput(int device, std::unique_ptr<MidiOutPort> &port)
 {
-    Output *output = device == -1                                          ? &d->own
-                     : (device >= 0 && device < int(d->outListing.size())) ? d->outListing[size_t(device)]
-                                                                           : nullptr;
+    Output *output = d->output(device);
     if (!output)
         return MidiResult::BadDeviceId;
-    if (output->removed)
+    if (output->removed || !d->running)
         return MidiResult::NoDevice;
     if (output->openRefusal)
         return output->openRefusal;
@@ -278,10 +361,10 @@ quint16 VirtualMidiSystem::openOutput(int device, std::unique_ptr<MidiOutPort> &
 
 quint16 VirtualMidiSystem::openInput(int device, MidiInputFeed &feed, std::unique_ptr<MidiInPort> &port)
 {
-    if (device < 0 || device >= int(d->inListing.size()))
+    Input *input = d->input(device);
+    if (!input)
         return MidiResult::BadDeviceId;
-    Input *input = d->inListing[size_t(device)];
-    if (input->removed)
+    if (input->removed || !d->running)
         return MidiResult::NoDevice;
     if (input->openRefusal)
         return input->openRefusal;

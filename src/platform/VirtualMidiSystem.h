@@ -13,6 +13,9 @@
 // short message whose first byte is not a status byte (or is SysEx framing). An input device can be fed from
 // any thread, as a driver would feed it (deliveries are serialised). Either can be told to refuse an open or
 // a send with a result code. No output loops back into an input by itself.
+//
+// Devices coming and going, the system stopping and running again and a loop made
+// outside the program are all posted to the change watcher, as a real system posts them.
 class VirtualOutput
 {
 public:
@@ -57,6 +60,10 @@ public:
     ~VirtualMidiSystem() override;
 
     QString systemName() const override;
+    void setChangeWatcher(QObject *watcher) override;
+    bool reportsChanges() const override;
+    bool isRunning() const override;
+    bool loopedBack() const override;
 
     // Devices are numbered in the order they were added. The references stay valid for
     // the life of the system.
@@ -69,6 +76,17 @@ public:
     // Output device -1, the program's own port that other programs would connect to.
     VirtualOutput &ownOutput();
     static QString ownOutputName();
+    // Input device -1, the program's own port that other programs would play into.
+    VirtualInput &ownInput();
+    static QString ownInputName();
+
+    // Stopped, the system lists nothing, refuses every open and loses every send, as a
+    // JACK server that died; running again, it lists its devices as before.
+    void setRunning(bool running);
+    // As if the own output were connected to the own input from outside.
+    void setLoopedBack(bool looped);
+    // Off: changes are posted to nobody, as on a system whose lists must be compared.
+    void setReportsChanges(bool reports);
 
 protected:
     int listOutputs() override;

@@ -36,7 +36,8 @@ void IncomingMidi::MidiInMidiInput()
         if (!attempt([&] { event = m_in.ReadEvent(); }) || !event)
             break;
         m_leds.lightIn();
-        if (m_out.IsOpen() && !std::exchange(m_holdBack, false) && attempt([&] { m_out.SendEvent(*event); }))
+        if (m_out.IsOpen() && !m_thruSuspended && !std::exchange(m_holdBack, false) &&
+            attempt([&] { m_out.SendEvent(*event); }))
             passedOn();
     }
 }

@@ -37,6 +37,8 @@ public:
     IncomingMidi(TMidiInput &in, TMidiOutput &out, ActivityLeds &leds, QListWidget *songList,
                  QCheckBox *ckbRemote, Hooks hooks, QObject *parent = nullptr);
 
+    // While the output feeds the input, thru would send every event round for ever.
+    void setThruSuspended(bool on) { m_thruSuspended = on; }
     // "MIDI thru: 3 messages not sent: <reason>", or empty while everything goes out.
     QString thruStatus() const;
 
@@ -66,4 +68,5 @@ private:
     Hooks m_hooks;
     // Set by the message handler for the event being read: it is not passed on.
     bool m_holdBack = false;
+    bool m_thruSuspended = false;
 };

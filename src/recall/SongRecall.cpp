@@ -3,6 +3,7 @@
 #include "platform/GuardedConnect.h"
 
 #include "midi/MidiOut.h"
+#include "platform/MidiSystem.h"
 #include "songs/SongControls.h"
 #include "widgets/ActivityLeds.h"
 #include "widgets/SpinEdit.h"
@@ -55,6 +56,19 @@ void SongRecall::MyPrgChange()
 {
     if (!m_output.IsOpen())
         return;
+    try {
+        sendSong();
+    } catch (const EmidioutputError &) {
+        // The unit went before the MIDI system said so: one word to the owner instead of
+        // an error for this and every later message of the song.
+        if (m_output.Error() != MidiResult::NoDevice)
+            throw;
+        emit outputGone();
+    }
+}
+
+void SongRecall::sendSong()
+{
     m_leds.lightOut();
     for (const ChannelStrip &strip : m_controls.strips) {
         if (!strip.active->isChecked())

@@ -18,7 +18,8 @@ struct SongControls;
 // controller chosen sends nothing.
 //
 // With the output port closed a recall sends nothing, shows nothing and lights nothing.
-// A send the port refuses raises its error, which ends the recall there.
+// A send the port refuses raises its error, which ends the recall there; a device that is
+// no longer there ends it with outputGone instead.
 //
 // Threading: GUI thread only.
 class SongRecall : public QObject
@@ -38,7 +39,11 @@ public slots:
     // A program number of strips 1 to 8 changed, by whatever means.
     void spp1Change();
 
+signals:
+    void outputGone();
+
 private:
+    void sendSong();
     void sendBank(int channel);
 
     const SongControls &m_controls;

@@ -133,6 +133,17 @@ private slots:
                  qPrintable(r.out));
         QVERIFY(r.out.contains(QStringLiteral("Input devices:\n")));
     }
+
+    void autoSaysInOneLineWhichSystemItTook()
+    {
+        // Whatever this machine has, the systems that are not there stay silent.
+        const Run r = run({"--list-devices"});
+        QCOMPARE(r.status, 0);
+        const QStringList lines = r.err.trimmed().split(u'\n');
+        QCOMPARE(lines.size(), 1);
+        QVERIFY2(lines[0].startsWith(QStringLiteral("patchwarden: MIDI system ")), qPrintable(r.err));
+        QVERIFY2(r.out.startsWith(QStringLiteral("MIDI system: ")), qPrintable(r.out));
+    }
 };
 
 PW_TEST_MAIN(TestCommandLine)

@@ -76,7 +76,8 @@ private slots:
                  QByteArray("[Midi]\r\nMidi In=1\r\nMidi Out=0\r\nMidi Out CH=1\r\n"
                             "[Project]\r\nLast one=Live.txt\r\n"
                             "[Remote]\r\nRemote Channel=16\r\nStade=1\r\n"
-                            "[Device Names]\r\nMidi Out Name=Synth A\r\nMidi In Name=Pads\r\n"));
+                            "[Device Names]\r\nMidi Out Name=Synth A\r\nMidi In Name=Pads\r\n"
+                            "[Returning Units]\r\nSend Current Song=0\r\n"));
         QVERIFY(QFile::exists(app.projects() + QStringLiteral("/Live.txt")));
     }
 
@@ -144,8 +145,8 @@ private slots:
         QCOMPARE(form.songsPage().lbSongList()->count(), 2);
         QCOMPARE(form.songsPage().lbSongList()->currentRow(), 0);
         const QString status = form.statusBar()->findChild<QLabel *>(QStringLiteral("lbMidiStatus"))->text();
-        QVERIFY2(status.contains(QStringLiteral("output device 7 not found")), qPrintable(status));
-        QVERIFY2(status.contains(QStringLiteral("input device 9 not found")), qPrintable(status));
+        QVERIFY2(status.contains(QStringLiteral("MIDI Out: device 7 is missing")), qPrintable(status));
+        QVERIFY2(status.contains(QStringLiteral("MIDI In: device 9 is missing")), qPrintable(status));
         QVERIFY(app.dialogs.messages.isEmpty());
     }
 
@@ -177,8 +178,8 @@ private slots:
         QVERIFY(!form.MidiOut().IsOpen());
         QVERIFY(!form.MidiIn().IsOpen());
         const QString status = form.statusBar()->findChild<QLabel *>(QStringLiteral("lbMidiStatus"))->text();
-        QVERIFY2(status.contains(QStringLiteral("No MIDI output device")) &&
-                     status.contains(QStringLiteral("No MIDI input device")),
+        QVERIFY2(status.contains(QStringLiteral("MIDI Out: no devices")) &&
+                     status.contains(QStringLiteral("MIDI In: no devices")),
                  qPrintable(status));
         form.close(); // and it still ends cleanly
         QVERIFY(QFile::exists(app.settingsPath()));

@@ -1,0 +1,201 @@
+// The program's devices on a real JACK server, with recorder clients as units: a unit
+// that comes after start, goes and comes back; the own ports and a loop made outside the
+// program; the server stopped and started again.
+#include "support/TestMain.h"
+
+#include "../platform/JackTestServer.h"
+#include "AppFixture.h"
+#include "app/ProgramWindows.h"
+#include "midi/MidiOut.h"
+#include "platform/AppPaths.h"
+#include "platform/JackMidiSystem.h"
+#include "songs/SongListController.h"
+#include "songs/SongsPage.h"
+#include "support/JackEventClient.h"
+#include "support/RecordingDialogs.h"
+
+#include <QLabel>
+#include <QListWidget>
+#include <QScopeGuard>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace
+{
+constexpr int Deadline = 10000;
+
+QString unique(const char *name)
+{
+    return QStringLiteral("%1-%2").arg(QLatin1String(name)).arg(QCoreApplication::applicationPid());
+}
+
+// The whole program on JACK, with a set list of two songs: "One" sends program 5 and
+// "Two" program 9, both on channel 1.
+class JackProgram
+{
+public:
+    explicit JackProgram(const QByteArray &settings)
+    {
+        AppPaths::setDataDir(data.path());
+        const QString projects = data.path() + QStringLiteral("/Projects");
+        AppFixture::writeFile(projects + QStringLiteral("/Set.txt"), "One\r\nTwo\r\n");
+        AppFixture::writeFile(projects + QStringLiteral("/One.txt"), AppFixture::songFile(1, 5));
+        AppFixture::writeFile(projects + QStringLiteral("/Two.txt"), AppFixture::songFile(1, 9));
+        AppFixture::writeFile(data.path() + QStringLiteral("/Midi.ini"),
+                              "[Project]\r\nLast one=Set.txt\r\n" + settings);
+        QString why;
+        system = JackMidiSystem::create(&why);
+        if (!system)
+            qWarning("%s", qPrintable(why));
+    }
+    ~JackProgram()
+    {
+        windows.reset();
+        system.reset();
+        QDir::setCurrent(QDir::tempPath());
+    }
+
+    tForm1 &start()
+    {
+        windows = std::make_unique<ProgramWindows>(*system, tForm1::Options{}, nullptr);
+        windows->Form1().show();
+        return windows->Form1();
+    }
+    QString status() const
+    {
+        return windows->Form1().statusBar()->findChild<QLabel *>(QStringLiteral("lbMidiStatus"))->text();
+    }
+    QString notice() const
+    {
+        return windows->Form1().statusBar()->findChild<QLabel *>(QStringLiteral("lbMidiNotice"))->text();
+    }
+    void chooseSong(int row)
+    {
+        windows->Form1().songsPage().lbSongList()->setCurrentRow(row);
+        windows->Form1().songList().lbSongListClick();
+    }
+    QString ownPort(const QString &name) const { return system->ownClientName() + u':' + name; }
+
+    RecordingDialogs dialogs;
+    QTemporaryDir data;
+    std::unique_ptr<JackMidiSystem> system;
+    std::unique_ptr<ProgramWindows> windows;
+};
+
+const QByteArray ProgramOne("\xC0\x04", 2);
+const QByteArray ProgramTwo("\xC0\x08", 2);
+} // namespace
+
+class TestJackDevices : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { PW_REQUIRE_JACK(); }
+
+    void aUnitAfterStartIsConnectedAndFollowed()
+    {
+        const QString client = unique("pw-late");
+        JackProgram program("[Device Names]\r\nMidi Out Name=" + client.toUtf8() + ":in\r\n");
+        QVERIFY(program.system);
+        tForm1 &form = program.start();
+        QVERIFY(!form.MidiOut().IsOpen());
+        QVERIFY2(program.status().contains(client + QStringLiteral(":in is missing")),
+                 qPrintable(program.status()));
+
+        auto synth = std::make_unique<JackEventClient>(client);
+        QVERIFY(synth->isOpen());
+        QTRY_VERIFY_WITH_TIMEOUT(form.MidiOut().IsOpen(), Deadline);
+        QVERIFY2(program.notice().contains(QStringLiteral("MIDI Out: %1:in is back").arg(client)),
+                 qPrintable(program.notice()));
+        program.chooseSong(1);
+        QTRY_VERIFY_WITH_TIMEOUT(synth->receivedBytes().endsWith(ProgramTwo), Deadline);
+
+        synth.reset();
+        QTRY_VERIFY_WITH_TIMEOUT(program.status().contains(client + QStringLiteral(":in is missing")),
+                                 Deadline);
+        QVERIFY(!form.MidiOut().IsOpen());
+        synth = std::make_unique<JackEventClient>(client);
+        QTRY_VERIFY_WITH_TIMEOUT(form.MidiOut().IsOpen(), Deadline);
+        program.chooseSong(0);
+        QTRY_VERIFY_WITH_TIMEOUT(synth->receivedBytes().endsWith(ProgramOne), Deadline);
+        QVERIFY(program.dialogs.messages.isEmpty());
+    }
+
+    void ownPortsAndALoopMadeOutside()
+    {
+        JackProgram program("[Midi]\r\nMidi Out=-1\r\nMidi In=-1\r\n[Remote]\r\nStade=1\r\n");
+        QVERIFY(program.system);
+        tForm1 &form = program.start();
+        QListWidget *songs = form.songsPage().lbSongList();
+        const QString ownOut = program.ownPort(JackMidiSystem::ownOutputName());
+        const QString ownIn = program.ownPort(JackMidiSystem::ownInputName());
+        JackEventClient rig(unique("pw-rig"));
+        QVERIFY(rig.connect(ownOut, rig.inputName()));
+        QVERIFY(rig.connect(rig.outputName(), ownIn));
+
+        // Another program connected to our own output receives a recalled song.
+        program.chooseSong(0);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.receivedBytes().endsWith(ProgramOne), Deadline);
+        // Played into our own input, a note goes through.
+        rig.clearReceived();
+        rig.send({QByteArray("\x90\x3C\x40"), QByteArray("\xC0\x01", 2)});
+        QTRY_COMPARE_WITH_TIMEOUT(songs->currentRow(), 1, Deadline);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.receivedBytes(), QByteArray("\x90\x3C\x40\xC0\x01", 5), Deadline);
+
+        QVERIFY(rig.connect(ownOut, ownIn));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            program.status().contains(QStringLiteral("MIDI loop: output connected to input")), Deadline);
+        rig.clearReceived();
+        rig.send({QByteArray("\x90\x3E\x40"), QByteArray("\xC0\x00", 2)});
+        QTRY_COMPARE_WITH_TIMEOUT(songs->currentRow(), 0, Deadline);
+        // A recall goes out after anything thru would have passed on, on the same port.
+        program.chooseSong(0);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.receivedBytes().endsWith(ProgramOne), Deadline);
+        QVERIFY2(!rig.receivedBytes().contains('\x90'), rig.receivedBytes().toHex(' ').constData());
+
+        QVERIFY(rig.disconnect(ownOut, ownIn));
+        QTRY_VERIFY_WITH_TIMEOUT(!program.status().contains(QStringLiteral("MIDI loop")), Deadline);
+        QVERIFY(program.dialogs.messages.isEmpty());
+    }
+
+    // Last: libjack keeps one server's state per process.
+    void theServerStopsAndStartsAgain()
+    {
+        const QByteArray previous = qgetenv("JACK_DEFAULT_SERVER");
+        const QString name = unique("pwapp-back");
+        auto server = std::make_unique<PrivateJackServer>(name);
+        QVERIFY2(server->waitReady(), qPrintable(server->output()));
+        qputenv("JACK_DEFAULT_SERVER", name.toLocal8Bit());
+        const auto restore = qScopeGuard([&] { qputenv("JACK_DEFAULT_SERVER", previous); });
+
+        auto synth = std::make_unique<JackEventClient>(QStringLiteral("pw-synth"));
+        QVERIFY(synth->isOpen());
+        JackProgram program("[Device Names]\r\nMidi Out Name=pw-synth:in\r\n");
+        QVERIFY(program.system);
+        tForm1 &form = program.start();
+        QVERIFY(form.MidiOut().IsOpen());
+
+        server->shutDown();
+        QTRY_VERIFY_WITH_TIMEOUT(program.status().contains(QStringLiteral("JACK server stopped")), Deadline);
+        QVERIFY(!form.MidiOut().IsOpen());
+        synth.reset();
+        program.chooseSong(1);
+        QCOMPARE(program.notice(), QStringLiteral("Not sent: Two (JACK server stopped)"));
+
+        server = std::make_unique<PrivateJackServer>(name);
+        QVERIFY2(server->waitReady(), qPrintable(server->output()));
+        synth = std::make_unique<JackEventClient>(QStringLiteral("pw-synth"));
+        QVERIFY(synth->isOpen());
+        QTRY_VERIFY_WITH_TIMEOUT(form.MidiOut().IsOpen(), Deadline);
+        program.chooseSong(1);
+        QTRY_VERIFY_WITH_TIMEOUT(synth->receivedBytes().endsWith(ProgramTwo), Deadline);
+        QVERIFY(program.dialogs.messages.isEmpty());
+        synth.reset();
+        program.windows.reset();
+    }
+};
+
+PW_TEST_MAIN(TestJackDevices)
+#include "tst_jackdevices.moc"
