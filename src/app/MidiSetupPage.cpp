@@ -59,3 +59,12 @@ MidiSetupPage::MidiSetupPage(QWidget *parent) : QWidget(parent)
     grid->addWidget(m_refresh, 10, 2);
     grid->setRowStretch(11, 1);
 }
+
+void MidiSetupPage::addGroup(QWidget *group)
+{
+    auto *grid = static_cast<QGridLayout *>(layout());
+    const int row = grid->rowCount() - 1;
+    grid->setRowStretch(row, 0);
+    grid->addWidget(group, row, 0, 1, 3);
+    grid->setRowStretch(row + 1, 1);
+}

@@ -22,6 +22,8 @@ public:
     QCheckBox *ckbRemote() const { return m_ckbRemote; }
     QPushButton *ToolButton1() const { return m_toolButton1; }
     QPushButton *refreshButton() const { return m_refresh; }
+    // A group of controls added below the page's own.
+    void addGroup(QWidget *group);
     // The program's own ports, chosen beside the lists: a list entry's place is its device number.
     QCheckBox *ckbOwnOutput() const { return m_ckbOwnOutput; }
     QCheckBox *ckbOwnInput() const { return m_ckbOwnInput; }

@@ -12,11 +12,14 @@
 #include "platform/GuardedApplication.h"
 #include "platform/MidiSystem.h"
 #include "platform/TerminationSignals.h"
+#include "songs/SongListController.h"
+#include "stage/PerformanceView.h"
 #include "widgets/SkinEngine.h"
 
 #include <QIcon>
 #include <QTabWidget>
 #include <QTextStream>
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 
@@ -97,6 +100,13 @@ int main(int argc, char *argv[])
             pages->setCurrentIndex(0);
         QCoreApplication::processEvents();
         form.grab().save(options.skinScreenshots + QStringLiteral("/songs-page.png"), "PNG");
+        // And the performance view, a few songs into the set.
+        PerformanceView &stage = form.performanceView();
+        stage.resize(1024, 600);
+        stage.show();
+        form.songList().setItemIndex(std::min(2, form.songList().count() - 1));
+        QCoreApplication::processEvents();
+        stage.grab().save(options.skinScreenshots + QStringLiteral("/performance-view.png"), "PNG");
         QTextStream(stdout) << "Wrote pictures for " << written << " skins to " << options.skinScreenshots
                             << '\n';
         info.hide();

@@ -14,6 +14,7 @@
 #include "platform/Dialogs.h"
 #include "platform/GuardedApplication.h"
 #include "platform/GuardedConnect.h"
+#include "platform/IniFile.h"
 #include "platform/MidiSystem.h"
 #include "platform/TextFile.h"
 #include "recall/IncomingMidi.h"
@@ -27,6 +28,9 @@
 #include "songs/SongsPage.h"
 #include "units/RigCheck.h"
 #include "units/UnitsHub.h"
+#include "stage/FootBindings.h"
+#include "stage/FootBindingsBox.h"
+#include "stage/PerformanceView.h"
 #include "widgets/ActivityLeds.h"
 #include "widgets/FlatTabs.h"
 #include "widgets/Named.h"
@@ -173,6 +177,10 @@ void tForm1::buildMenu()
     item(file, "LoadProject1", QStringLiteral("Load Project"), &tForm1::LoadProject1Click);
     item(file, "SaveProject1", QStringLiteral("Save Project"), &tForm1::SaveProject1Click);
     item(file, "SaveSong1", QStringLiteral("Save Song"), &tForm1::SaveSong1Click);
+    QAction *stage =
+        item(file, "PerformanceView1", QStringLiteral("Performance View"), &tForm1::PerformanceView1Click);
+    stage->setShortcut(QKeySequence(Qt::Key_F11));
+    addAction(stage);
     item(file, "Exit1", QStringLiteral("Exit"), &tForm1::Exit1Click);
 
     QMenu *mixer = named(bar->addMenu(QStringLiteral("&MIDI Mixer")), "MIDIMixer1");
@@ -250,6 +258,21 @@ void tForm1::wireSubsystems()
     };
     hooks.selectSong = [this](int row) { selectSongRemotely(row); };
     hooks.sysexReceived = [this](const QByteArray &sysex) { m_units->rigCheck()->takeSysex(sysex); };
+    m_footBindings = new FootBindings(
+        [this](FootBindings::Action action) {
+            if (action == FootBindings::Resend)
+                m_songList->resend();
+            else
+                m_songList->stepSong(action == FootBindings::Next ? 1 : -1);
+        },
+        this);
+    hooks.footSwitch = [this](quint8 status, quint8 data1, quint8 data2) {
+        return m_footBindings->take(status, data1, data2);
+    };
+    hooks.keepRemoteOut = [this] { return m_footBindings->keepOutOfThru(); };
+    m_setupPage->addGroup(new FootBindingsBox(*m_footBindings));
+    m_stage = new PerformanceView(*m_songList, m_songsPage->lbSongList(), m_songsPage->LabSong(), *m_skin, m_inLed,
+                                  m_outLed, this);
     m_incoming = new IncomingMidi(*m_midiIn, *m_midiOut, *m_leds, m_songsPage->lbSongList(), m_song.ckbRemote,
                                   hooks, this);
     connectGuarded(m_midiIn.get(), &TMidiInput::OnMidiInput, m_incoming, &IncomingMidi::MidiInMidiInput);
@@ -299,6 +322,7 @@ void tForm1::updateStatus()
     if (loop)
         text += QStringLiteral("  |  ") + tr("MIDI loop: output connected to input");
     m_midiStatus->setText(text);
+    m_stage->setStatus(text);
 }
 
 void tForm1::showNotice(const QString &text)
@@ -383,6 +407,19 @@ void tForm1::readSettings()
     m_song.MidiRecCh->setValue(v.remoteChannel);
     m_song.MidiSendCh->setValue(v.sendChannel);
     m_songList->loadLastProject(v.lastProject, file.storedProjectFile());
+    const IniFile ini(AppPaths::settingsFile());
+    m_footBindings->read(ini);
+    m_stage->read(ini);
+}
+
+void tForm1::writeStageSettings()
+{
+    IniFile ini(AppPaths::settingsFile());
+    const QString before = ini.toText();
+    m_footBindings->write(ini);
+    m_stage->write(ini);
+    if (ini.toText() != before)
+        ini.save();
 }
 
 void tForm1::FormShow()
@@ -437,7 +474,10 @@ void tForm1::FormClose()
     step([this] { m_midiOut->Close(); });
     step([this] { m_midiIn->Close(); });
     step([] { SongFile::Cd_Md_Dir(); });
-    step([this] { SettingsFile(AppPaths::settingsFile()).writeAll(currentSettings()); });
+    step([this] {
+        SettingsFile(AppPaths::settingsFile()).writeAll(currentSettings());
+        writeStageSettings();
+    });
     emit terminated();
 }
 
@@ -505,6 +545,11 @@ void tForm1::About1Click()
         m_info->showModal();
 }
 
+void tForm1::PerformanceView1Click()
+{
+    m_stage->toggle();
+}
+
 // ---- "Midi Setup" ---------------------------------------------------------------------
 
 void tForm1::MidiRecChChange()
@@ -517,6 +562,7 @@ void tForm1::ToolButton1Click()
 {
     SongFile::Cd_Md_Dir();
     SettingsFile(AppPaths::settingsFile()).writeDefaults(currentSettings());
+    writeStageSettings();
 }
 
 void tForm1::MyPrgChange()

@@ -8,6 +8,8 @@
 
 class ActivityLeds;
 class DeviceSelection;
+class FootBindings;
+class PerformanceView;
 class IncomingMidi;
 class MidiCommands;
 class MidiSetupPage;
@@ -59,6 +61,8 @@ public:
     MidiSetupPage &setupPage() { return *m_setupPage; }
     SongsPage &songsPage() { return *m_songsPage; }
     SongListController &songList() { return *m_songList; }
+    PerformanceView &performanceView() { return *m_stage; }
+    FootBindings &footBindings() { return *m_footBindings; }
     QStringList outputDeviceNames() const;
     int remoteChannel() const { return m_remoteChannel; }
 
@@ -78,6 +82,7 @@ public slots:
     void Panic1Click();
     void Helpfile1Click();
     void About1Click();
+    void PerformanceView1Click();
     // "Midi Setup".
     void MidiRecChChange();
     void ToolButton1Click();
@@ -106,6 +111,8 @@ private:
     void selectSongRemotely(int row);
     void readSettings();
     void writeSettings();
+    // The performance view and the foot-controller bindings, in Midi.ini sections of their own.
+    void writeStageSettings();
     SettingsFile::Values currentSettings() const;
 
     MidiSystem &m_midiSystem;
@@ -135,6 +142,8 @@ private:
     IncomingMidi *m_incoming = nullptr;
     UnitsHub *m_units = nullptr;
     DeviceSelection *m_devices = nullptr;
+    FootBindings *m_footBindings = nullptr;
+    PerformanceView *m_stage = nullptr;
 
     TfMidiUnit *m_mixer = nullptr;
     TfOutfitSpec *m_skinChoice = nullptr;

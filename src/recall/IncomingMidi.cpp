@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QListWidget>
 #include <QScopedValueRollback>
+#include <utility>
 
 namespace
 {
@@ -29,12 +30,14 @@ void IncomingMidi::MidiInMidiInput()
         return;
     const QScopedValueRollback<bool> reading(m_reading, true);
     while (m_in.PendingCount() > 0) {
+        m_holdBack = false;
         // A failed read leaves its event in the ring for the port's next notice.
         std::unique_ptr<TMyMidiEvent> event;
         if (!attempt([&] { event = m_in.ReadEvent(); }) || !event)
             break;
         m_leds.lightIn();
-        if (m_out.IsOpen() && !m_thruSuspended && attempt([&] { m_out.SendEvent(*event); }))
+        if (m_out.IsOpen() && !m_thruSuspended && !std::exchange(m_holdBack, false) &&
+            attempt([&] { m_out.SendEvent(*event); }))
             passedOn();
         if (event->SysexData && m_hooks.sysexReceived)
             m_hooks.sysexReceived(
@@ -92,11 +95,18 @@ void IncomingMidi::handleMessage()
     const quint8 data1 = m_in.LastData1();
     if (m_hooks.showInput)
         m_hooks.showInput(status, data1, m_in.LastData2());
+    const bool keepOut = m_hooks.keepRemoteOut && m_hooks.keepRemoteOut();
+    if (m_hooks.footSwitch && m_hooks.footSwitch(status, data1, m_in.LastData2())) {
+        m_holdBack = keepOut;
+        m_leds.lightIn();
+        return;
+    }
 
     if (!m_ckbRemote->isChecked())
         return;
     if (status != ProgramChange + m_hooks.remoteChannel() - 1)
         return;
+    m_holdBack = keepOut;
     if (data1 > m_songList->count() - 1)
         return;
     m_hooks.selectSong(data1);

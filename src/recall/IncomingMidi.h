@@ -30,6 +30,10 @@ public:
         std::function<void(int row)> selectSong;
         // Every SysEx message that arrives, whole (the rig check takes its replies here).
         std::function<void(const QByteArray &sysex)> sysexReceived;
+        // The foot-controller bindings; true when the message was theirs.
+        std::function<bool(quint8 status, quint8 data1, quint8 data2)> footSwitch;
+        // Whether remote and foot-controller messages stay out of MIDI thru.
+        std::function<bool()> keepRemoteOut;
     };
 
     IncomingMidi(TMidiInput &in, TMidiOutput &out, ActivityLeds &leds, QListWidget *songList,
@@ -64,5 +68,7 @@ private:
     QListWidget *m_songList;
     QCheckBox *m_ckbRemote;
     Hooks m_hooks;
+    // Set by the message handler for the event being read: it is not passed on.
+    bool m_holdBack = false;
     bool m_thruSuspended = false;
 };

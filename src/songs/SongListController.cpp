@@ -65,6 +65,10 @@ SongListController::SongListController(SongsPage &page, SongFile &songFile, QObj
     connectGuarded(page.MMLabel6(), &QPushButton::clicked, this, &SongListController::MMLabel6Click);
     connectGuarded(page.btLoadPrj(), &QPushButton::clicked, this, &SongListController::btLoadPrjClick);
     connectGuarded(page.btSavePrj(), &QPushButton::clicked, this, &SongListController::btSavePrjClick);
+    connectGuarded(page.btMoveUp(), &QPushButton::clicked, this, [this] { moveSong(-1); });
+    connectGuarded(page.btMoveDown(), &QPushButton::clicked, this, [this] { moveSong(1); });
+    connectGuarded(page.btRename(), &QPushButton::clicked, this, &SongListController::btRenameClick);
+    connectGuarded(page.btDuplicate(), &QPushButton::clicked, this, &SongListController::btDuplicateClick);
     connectGuarded(page.lbSongList(), &QListWidget::itemSelectionChanged, this,
                    &SongListController::onSelectionChanged);
     connect(page.lbSongList(), &QListWidget::clicked, this,
@@ -225,11 +229,18 @@ void SongListController::lbSongListClick()
 
 void SongListController::lbSongListKeyPress()
 {
+    if (getItemIx() >= 0)
+        stepSong(1);
+}
+
+void SongListController::stepSong(int step)
+{
     const int index = getItemIx();
+    const int target = index < 0 ? (step > 0 ? 0 : -1) : index + step;
     // On the last song there is nowhere to go; the song stays selected and is not resent.
-    if (index < 0 || index + 1 >= count())
+    if (target < 0 || target >= count() || target == index)
         return;
-    setItemIndex(index + 1);
+    setItemIndex(target);
     lbSongListClick();
 }
 
@@ -257,6 +268,11 @@ bool SongListController::eventFilter(QObject *watched, QEvent *event)
         m_pressedOnSelected = at.isValid() && at.row() == getItemIx();
     } else if (event->type() == QEvent::KeyPress && watched == m_songList) {
         const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->modifiers() == Qt::ControlModifier &&
+            (key->key() == Qt::Key_Up || key->key() == Qt::Key_Down)) {
+            guarded([this, key] { moveSong(key->key() == Qt::Key_Up ? -1 : 1); });
+            return true;
+        }
         if (key->modifiers() == Qt::NoModifier && key->key() == Qt::Key_Space) {
             guarded([this] { lbSongListKeyPress(); });
             return true;
@@ -293,6 +309,81 @@ void SongListController::btDelSongClick()
     m_quiet = wasQuiet;
     m_page.LabSong()->setText(QString());
     m_page.labDeleteSong()->setText(QString());
+}
+
+void SongListController::moveSong(int step)
+{
+    const int index = getItemIx();
+    const int target = index + step;
+    if (index < 0 || target < 0 || target >= count())
+        return;
+    QListWidget *list = m_page.lbSongList();
+    const bool wasQuiet = std::exchange(m_quiet, true);
+    list->insertItem(target, list->takeItem(index));
+    list->setCurrentRow(target, QItemSelectionModel::ClearAndSelect);
+    m_quiet = wasQuiet;
+}
+
+std::optional<QString> SongListController::newSongName()
+{
+    const QString name = m_page.edNewSong()->text();
+    QString problem = SongName::addProblem(name, m_page.cbProject()->text());
+    // Never onto a file that is there already: it is another song's, or a project's.
+    if (problem.isEmpty() && QFileInfo::exists(SongFile::songPath(name)))
+        problem = QStringLiteral("A song file named \"%1\" is there already; choose another name.").arg(name);
+    if (!problem.isEmpty()) {
+        Dialogs::warning(problem);
+        return std::nullopt;
+    }
+    return name;
+}
+
+void SongListController::btRenameClick()
+{
+    SongFile::Cd_Md_Dir();
+    const QString old = selectedName();
+    const std::optional<QString> name = newSongName();
+    if (!name)
+        return;
+    const QString from = SongFile::songPath(old);
+    if (SongName::staysInFolder(old) && QFileInfo(from).isFile() &&
+        !QFile::rename(from, SongFile::songPath(*name))) {
+        Dialogs::warning(QStringLiteral("The song file %1 could not be renamed; the song keeps its name.")
+                             .arg(QDir::toNativeSeparators(from)));
+        return;
+    }
+    for (int i = 0; i < count(); ++i) {
+        if (SongName::sameFile(songAt(i), old))
+            m_page.lbSongList()->item(i)->setText(*name);
+    }
+    m_page.LabSong()->setText(asciiUpper(*name));
+    m_page.labDeleteSong()->setText(*name);
+    m_page.edNewSong()->clear();
+}
+
+void SongListController::btDuplicateClick()
+{
+    SongFile::Cd_Md_Dir();
+    const int index = getItemIx();
+    const QString old = selectedName();
+    const std::optional<QString> name = newSongName();
+    if (!name)
+        return;
+    const QString from = SongFile::songPath(old);
+    if (SongName::staysInFolder(old) && QFileInfo(from).isFile()) {
+        if (!QFile::copy(from, SongFile::songPath(*name))) {
+            Dialogs::warning(
+                QStringLiteral("The song file %1 could not be copied.").arg(QDir::toNativeSeparators(from)));
+            return;
+        }
+    } else {
+        // A song never saved: the copy is the song as it stands.
+        m_songFile.SaveSong(*name);
+    }
+    const bool wasQuiet = std::exchange(m_quiet, true);
+    m_page.lbSongList()->insertItem(index + 1, *name);
+    m_quiet = wasQuiet;
+    m_page.edNewSong()->clear();
 }
 
 void SongListController::MMLabel6Click()

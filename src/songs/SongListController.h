@@ -64,6 +64,20 @@ public slots:
     void LoadProject1Click();
     void btSavePrjClick();
     void SaveProject1Click();
+    // Moves the selection `step` songs on (back when negative) and sends that song, as a
+    // stage's Next / Previous; with nothing selected, Next takes the first song. At either
+    // end of the list nothing moves and nothing is sent.
+    void stepSong(int step);
+    // Loads and sends the selected song again.
+    void resend();
+    // Moves the selected song `step` places; it stays selected and nothing is sent.
+    void moveSong(int step);
+    // Renames the selected song, and its file, to the name in edNewSong; every entry that
+    // plays the same file follows. Refused with a warning where a song file of the new
+    // name exists already.
+    void btRenameClick();
+    // A copy of the selected song's file under the name in edNewSong, entered after it.
+    void btDuplicateClick();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -71,8 +85,6 @@ protected:
 private:
     void onSelectionChanged();
     void onItemClicked(const QModelIndex &index);
-    // Loads and sends the selected song again.
-    void resend();
     // Whether loading `chosen` as the project `name` may go on; asks when that would replace
     // a different project of that name in the projects folder.
     static bool mayReplaceProject(const QString &name, const QString &chosen, const QStringList &names);
@@ -83,6 +95,9 @@ private:
     void showSongs(const QStringList &names);
     // The name at the selected position; throws "List index out of bounds (-1)" when none.
     QString selectedName() const;
+    // The name in edNewSong, when it may become the file of a new song; warns and gives
+    // nothing when not.
+    std::optional<QString> newSongName();
 
     SongsPage &m_page;
     QObject *m_songList = nullptr;     // the list whose keys we watch

@@ -65,6 +65,21 @@ SongsPage::SongsPage(SongControls &controls, QWidget *parent) : QWidget(parent)
     m_lbSongList = named(new QListWidget(this), "lbSongList");
     m_lbSongList->setSelectionMode(QAbstractItemView::SingleSelection);
     page->addWidget(m_lbSongList, 1);
+    m_lbSongList->setDragDropMode(QAbstractItemView::InternalMove);
+
+    // Editing the set: the new name for Rename and Duplicate is typed in "Song Name".
+    auto *editing = new QHBoxLayout;
+    m_btMoveUp = named(new QPushButton(QStringLiteral("Up"), this), "btMoveUp");
+    m_btMoveUp->setToolTip(QStringLiteral("Move the song up (Ctrl+Up)"));
+    m_btMoveDown = named(new QPushButton(QStringLiteral("Down"), this), "btMoveDown");
+    m_btMoveDown->setToolTip(QStringLiteral("Move the song down (Ctrl+Down)"));
+    m_btRename = named(new QPushButton(QStringLiteral("Rename"), this), "btRename");
+    m_btRename->setToolTip(QStringLiteral("Give the song the name typed in Song Name"));
+    m_btDuplicate = named(new QPushButton(QStringLiteral("Duplicate"), this), "btDuplicate");
+    m_btDuplicate->setToolTip(QStringLiteral("Copy the song under the name typed in Song Name"));
+    for (QPushButton *button : {m_btMoveUp, m_btMoveDown, m_btRename, m_btDuplicate})
+        editing->addWidget(button);
+    page->addLayout(editing);
 
     auto *current = new QHBoxLayout;
     m_LabSong = named(new LedDisplay(this), "LabSong");

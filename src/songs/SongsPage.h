@@ -28,6 +28,10 @@ public:
     LedDisplay *LabSong() const { return m_LabSong; }
     QPushButton *MMLabel6() const { return m_MMLabel6; }
     QLineEdit *Edit1() const { return m_Edit1; }
+    QPushButton *btMoveUp() const { return m_btMoveUp; }
+    QPushButton *btMoveDown() const { return m_btMoveDown; }
+    QPushButton *btRename() const { return m_btRename; }
+    QPushButton *btDuplicate() const { return m_btDuplicate; }
 
 private:
     QLineEdit *m_cbProject;
@@ -41,4 +45,8 @@ private:
     LedDisplay *m_LabSong;
     QPushButton *m_MMLabel6;
     QLineEdit *m_Edit1;
+    QPushButton *m_btMoveUp;
+    QPushButton *m_btMoveDown;
+    QPushButton *m_btRename;
+    QPushButton *m_btDuplicate;
 };

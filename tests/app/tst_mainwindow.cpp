@@ -111,7 +111,8 @@ private slots:
         }
         QCOMPARE(titles, (QStringList{"&File", "&MIDI Mixer", "MIDI &Messesages", "&Units", "&Help"}));
         QCOMPARE(items, (QStringList{"ChangeSkin1=Program Skin", "LoadProject1=Load Project",
-                                     "SaveProject1=Save Project", "SaveSong1=Save Song", "Exit1=Exit",
+                                     "SaveProject1=Save Project", "SaveSong1=Save Song",
+                                     "PerformanceView1=Performance View", "Exit1=Exit",
                                      "UserDifendController1=User Defined Controller",
                                      "SystemReset1=System Reset", "AllNotesoff1=All Notes off",
                                      "Panic1=Panic", "UnitProfiles1=Unit Profiles",

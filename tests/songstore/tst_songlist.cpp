@@ -558,6 +558,78 @@ private slots:
         QCOMPARE(SongListController::fileName(".txt"), QString(""));
         QCOMPARE(SongListController::fileName("abc"), QString("abc"));
     }
+
+    void editingTheSet_data()
+    {
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QStringList>("songs");
+        QTest::addColumn<int>("selected");
+        QTest::addColumn<QStringList>("files"); // name=content of every file in the folder
+        QTest::addColumn<int>("warnings");
+        const QStringList before{"Intro", "Blues", "Intro", "Coda"};
+        const QStringList files{"Blues=b", "Coda=c", "Intro=i"};
+        QTest::newRow("Up") << 1 << "up"
+                            << "" << QStringList{"Blues", "Intro", "Intro", "Coda"} << 0 << files << 0;
+        QTest::newRow("Ctrl+Down") << 1 << "ctrl+down"
+                                   << "" << QStringList{"Intro", "Intro", "Blues", "Coda"} << 2 << files << 0;
+        QTest::newRow("Ctrl+Up on the first song") << 0 << "ctrl+up"
+                                                   << "" << before << 0 << files << 0;
+        QTest::newRow("Down on the last song") << 3 << "down"
+                                               << "" << before << 3 << files << 0;
+        QTest::newRow("rename a song two entries play")
+            << 0 << "rename"
+            << "Opener" << QStringList{"Opener", "Blues", "Opener", "Coda"} << 0
+            << QStringList{"Blues=b", "Coda=c", "Opener=i"} << 0;
+        QTest::newRow("rename onto another song's file") << 1 << "rename"
+                                                         << "Coda" << before << 1 << files << 1;
+        QTest::newRow("rename to a bad name") << 1 << "rename"
+                                              << "a/b" << before << 1 << files << 1;
+        QTest::newRow("duplicate") << 1 << "duplicate"
+                                   << "Blues 2" << QStringList{"Intro", "Blues", "Blues 2", "Intro", "Coda"}
+                                   << 1 << QStringList{"Blues 2=b", "Blues=b", "Coda=c", "Intro=i"} << 0;
+        QTest::newRow("duplicate onto another song's file") << 1 << "duplicate"
+                                                            << "Intro" << before << 1 << files << 1;
+    }
+
+    void editingTheSet()
+    {
+        QFETCH(int, row);
+        QFETCH(QString, action);
+        QFETCH(QString, typed);
+        QFETCH(QStringList, songs);
+        QFETCH(int, selected);
+        QFETCH(QStringList, files);
+        QFETCH(int, warnings);
+        SongsFixture f;
+        for (const char *name : {"Intro", "Blues", "Intro", "Coda"})
+            f.add(name);
+        for (const char *name : {"Intro", "Blues", "Coda"})
+            writeAll(songFile(name), QByteArray(1, char(QChar(QLatin1Char(name[0])).toLower().toLatin1())));
+        f.list.setItemIndex(row);
+        f.page().edNewSong()->setText(typed);
+        m_scratch.dialogs()->clear();
+
+        if (action == "up" || action == "down")
+            QTest::mouseClick(action == "up" ? f.page().btMoveUp() : f.page().btMoveDown(), Qt::LeftButton);
+        else if (action.startsWith("ctrl+"))
+            QTest::keyClick(f.songs(), action == "ctrl+up" ? Qt::Key_Up : Qt::Key_Down, Qt::ControlModifier);
+        else
+            QTest::mouseClick(action == "rename" ? f.page().btRename() : f.page().btDuplicate(),
+                              Qt::LeftButton);
+
+        QCOMPARE(f.list.songs(), songs);
+        QCOMPARE(f.list.getItemIx(), selected);
+        QCOMPARE(f.sends, 0);
+        QCOMPARE(m_scratch.dialogs()->messages.size(), warnings);
+        // Every song file is still there, under the names the list uses; no project file
+        // was written.
+        QStringList found;
+        for (const QFileInfo &file : QDir(projects()).entryInfoList(QDir::Files, QDir::Name))
+            found.append(file.completeBaseName() + "=" + readAll(file.filePath()));
+        QCOMPARE(found, files);
+    }
 };
 
 PW_TEST_MAIN(TestSongList)

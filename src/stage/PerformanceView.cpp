@@ -1,0 +1,230 @@
+#include "stage/PerformanceView.h"
+
+#include "platform/GuardedConnect.h"
+#include "platform/IniFile.h"
+#include "songs/SongListController.h"
+#include "widgets/LedDisplay.h"
+#include "widgets/Named.h"
+#include "widgets/SkinEngine.h"
+
+#include <QAbstractButton>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListView>
+#include <QListWidget>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+const char *const PerformanceView::Section = "Performance view";
+
+PerformanceView::PerformanceView(SongListController &songs, QListWidget *songList, LedDisplay *ledSource,
+                                 SkinEngine &skin, QAbstractButton *inLed, QAbstractButton *outLed,
+                                 QWidget *parent)
+    : QWidget(parent, Qt::Window), m_songs(songs), m_songList(songList), m_ledSource(ledSource),
+      m_inLed(inLed), m_outLed(outLed)
+{
+    setObjectName(QStringLiteral("PerformanceView"));
+    setWindowTitle(QStringLiteral("Patchwarden - Performance"));
+    resize(1024, 640);
+
+    m_current = named(new QLabel(this), "labCurrentSong");
+    m_current->setWordWrap(true);
+    m_current->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    m_next = named(new QLabel(this), "labNextSong");
+    m_next->setWordWrap(true);
+
+    // The main list's own model and selection: one list, one current song.
+    m_list = named(new QListView(this), "lvSetList");
+    m_list->setModel(songList->model());
+    QItemSelectionModel *own = m_list->selectionModel();
+    m_list->setSelectionModel(songList->selectionModel());
+    delete own;
+    m_list->setFocusPolicy(Qt::NoFocus);
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+
+    m_previous = named(new QPushButton(QStringLiteral("Previous"), this), "btPrevious");
+    m_resend = named(new QPushButton(QStringLiteral("Re-send"), this), "btResend");
+    m_nextButton = named(new QPushButton(QStringLiteral("Next"), this), "btNext");
+    auto *buttons = new QHBoxLayout;
+    for (QPushButton *button : {m_previous, m_resend, m_nextButton}) {
+        // Keys stay with the window, whichever button was last touched.
+        button->setFocusPolicy(Qt::NoFocus);
+        button->setMinimumHeight(96);
+        button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        buttons->addWidget(button);
+    }
+    connectGuarded(m_previous, &QPushButton::clicked, this, [this] { m_songs.stepSong(-1); });
+    connectGuarded(m_resend, &QPushButton::clicked, this, [this] { m_songs.resend(); });
+    connectGuarded(m_nextButton, &QPushButton::clicked, this, [this] { m_songs.stepSong(1); });
+
+    m_inLamp = named(new QLabel(QStringLiteral("MIDI In"), this), "labInLamp");
+    m_outLamp = named(new QLabel(QStringLiteral("MIDI Out"), this), "labOutLamp");
+    m_status = named(new QLabel(this), "labStageStatus");
+    auto *bottom = new QHBoxLayout;
+    bottom->addWidget(m_inLamp);
+    bottom->addWidget(m_outLamp);
+    bottom->addWidget(m_status, 1);
+
+    auto *left = new QVBoxLayout;
+    left->addWidget(m_current, 3);
+    left->addWidget(m_next, 1);
+    left->addLayout(buttons);
+    left->addLayout(bottom);
+    auto *row = new QHBoxLayout(this);
+    row->addLayout(left, 3);
+    row->addWidget(m_list, 1);
+
+    connect(songList->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &PerformanceView::refresh);
+    QAbstractItemModel *model = songList->model();
+    for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(model, signal, this, &PerformanceView::refresh);
+    connect(model, &QAbstractItemModel::rowsMoved, this, &PerformanceView::refresh);
+    connect(model, &QAbstractItemModel::dataChanged, this, &PerformanceView::refresh);
+    connect(model, &QAbstractItemModel::modelReset, this, &PerformanceView::refresh);
+    connect(&skin, &SkinEngine::skinChanged, this, &PerformanceView::followSkin);
+    inLed->installEventFilter(this);
+    outLed->installEventFilter(this);
+
+    followSkin();
+    refresh();
+}
+
+void PerformanceView::followSkin()
+{
+    m_led = m_ledSource->ledColor();
+    const QString led = m_led.name();
+    // Dark whatever the skin: a stage is dark, and the LED colour carries the skin.
+    setStyleSheet(QStringLiteral("QWidget#PerformanceView { background: #0b0b0b; }"
+                                 "QLabel { color: #d0d0d0; }"
+                                 "QLabel#labCurrentSong { color: %1; }"
+                                 "QListView { background: #151515; color: #d0d0d0; border: 1px solid #333; }"
+                                 "QListView::item:selected { background: %1; color: #000; }"
+                                 "QPushButton { background: #222; color: %1; border: 2px solid %1;"
+                                 " border-radius: 8px; font-size: 28px; }"
+                                 "QPushButton:pressed { background: %1; color: #000; }")
+                      .arg(led));
+    showLamp(m_inLamp, m_inLed->isVisible());
+    showLamp(m_outLamp, m_outLed->isVisible());
+}
+
+void PerformanceView::showLamp(QLabel *lamp, bool lit)
+{
+    lamp->setStyleSheet(lit ? QStringLiteral("color: %1; font-weight: bold;").arg(m_led.name())
+                            : QStringLiteral("color: #444;"));
+}
+
+bool PerformanceView::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Show || event->type() == QEvent::Hide) {
+        const bool lit = event->type() == QEvent::Show;
+        if (watched == m_inLed)
+            showLamp(m_inLamp, lit);
+        else if (watched == m_outLed)
+            showLamp(m_outLamp, lit);
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void PerformanceView::refresh()
+{
+    const int row = m_songs.getItemIx();
+    m_current->setText(row >= 0 ? m_songs.songAt(row) : QStringLiteral("-"));
+    const bool hasNext = row + 1 < m_songs.count();
+    m_next->setText(hasNext ? QStringLiteral("Next: ") + m_songs.songAt(row + 1)
+                            : QStringLiteral("End of set"));
+    if (row >= 0)
+        m_list->scrollTo(m_list->model()->index(row, 0));
+}
+
+void PerformanceView::setStatus(const QString &text)
+{
+    m_status->setText(text);
+}
+
+void PerformanceView::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    // Names readable from a few metres: the current one takes about a sixth of the height.
+    QFont big = m_current->font();
+    big.setPixelSize(std::max(24, height() / 6));
+    big.setBold(true);
+    m_current->setFont(big);
+    QFont next = m_next->font();
+    next.setPixelSize(std::max(16, height() / 16));
+    m_next->setFont(next);
+    QFont list = m_list->font();
+    list.setPixelSize(std::max(14, height() / 28));
+    m_list->setFont(list);
+}
+
+void PerformanceView::keyPressEvent(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Space:
+    case Qt::Key_PageDown:
+    case Qt::Key_Right:
+        guarded([this] { m_songs.stepSong(1); });
+        break;
+    case Qt::Key_PageUp:
+    case Qt::Key_Left:
+        guarded([this] { m_songs.stepSong(-1); });
+        break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        guarded([this] { m_songs.resend(); });
+        break;
+    case Qt::Key_Escape:
+        if (isFullScreen())
+            showNormal();
+        break;
+    case Qt::Key_F11:
+        setWindowState(windowState() ^ Qt::WindowFullScreen);
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+}
+
+void PerformanceView::toggle()
+{
+    if (isVisible() && isActiveWindow()) {
+        hide();
+        return;
+    }
+    show();
+    raise();
+    activateWindow();
+}
+
+void PerformanceView::read(const IniFile &ini)
+{
+    const QString section = QLatin1String(Section);
+    const QByteArray geometry =
+        QByteArray::fromBase64(ini.readString(section, QStringLiteral("Geometry"), QString()).toLatin1());
+    if (!geometry.isEmpty())
+        restoreGeometry(geometry);
+    if (ini.readBool(section, QStringLiteral("Full screen"), false))
+        setWindowState(windowState() | Qt::WindowFullScreen);
+    if (ini.readBool(section, QStringLiteral("Open"), false))
+        show();
+}
+
+void PerformanceView::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    m_opened = true;
+}
+
+void PerformanceView::write(IniFile &ini) const
+{
+    const QString section = QLatin1String(Section);
+    if (!m_opened && !ini.hasKey(section, QStringLiteral("Geometry")))
+        return;
+    ini.writeString(section, QStringLiteral("Geometry"), QString::fromLatin1(saveGeometry().toBase64()));
+    ini.writeBool(section, QStringLiteral("Full screen"), isFullScreen());
+    ini.writeBool(section, QStringLiteral("Open"), isVisible());
+}

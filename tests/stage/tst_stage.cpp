@@ -1,0 +1,223 @@
+// The performance view and the foot-controller bindings, through the real windows on
+// in-process MIDI devices.
+#include "AppFixture.h"
+#include "support/TestMain.h"
+
+#include "app/MidiSetupPage.h"
+#include "midi/MidiIn.h"
+#include "platform/IniFile.h"
+#include "songs/SongListController.h"
+#include "songs/SongsPage.h"
+#include "stage/FootBindings.h"
+#include "stage/FootBindingsBox.h"
+#include "stage/PerformanceView.h"
+#include "widgets/SpinEdit.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+
+namespace
+{
+using Message = QList<int>; // status, data 1, data 2
+
+// Five songs A..E; song n (0-based) shows program 10 + n on channel n + 1, which goes out
+// as 9 + n.
+tForm1 &startSet(AppFixture &app)
+{
+    app.writeFile(app.projects() + QStringLiteral("/Set.txt"), "A\r\nB\r\nC\r\nD\r\nE\r\n");
+    for (int n = 0; n < 5; ++n)
+        app.writeFile(app.projects() + QStringLiteral("/%1.txt").arg(QChar(u'A' + n)),
+                      AppFixture::songFile(n + 1, 10 + n));
+    app.writeFile(app.settingsPath(), "[Project]\r\nLast one=Set.txt\r\n");
+    return app.start();
+}
+
+QString recallOf(int row)
+{
+    return QStringLiteral("C%1 %2 00").arg(row, 1, 16).arg(9 + row, 2, 16, QChar(u'0')).toUpper();
+}
+
+void feed(AppFixture &app, const Message &m)
+{
+    app.ins[0]->feedShort(quint8(m[0]), quint8(m[1]), quint8(m[2]));
+}
+
+// Plays a note on channel 16 and waits until it has come through: whatever was fed before
+// it has then been handled.
+void settle(AppFixture &app)
+{
+    feed(app, {0x9F, 0x01, 0x01});
+    QTRY_VERIFY_WITH_TIMEOUT(app.outs[0]->log().contains(QStringLiteral("9F 01 01")), 5000);
+}
+} // namespace
+
+class TestStage : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void viewKeysSendWhatTheListSends_data()
+    {
+        QTest::addColumn<int>("viewKey");
+        QTest::addColumn<int>("listKey");
+        QTest::addColumn<int>("from");
+        QTest::addColumn<int>("to");
+        QTest::newRow("Space") << int(Qt::Key_Space) << int(Qt::Key_Space) << 2 << 3;
+        QTest::newRow("Page Down") << int(Qt::Key_PageDown) << int(Qt::Key_Down) << 2 << 3;
+        QTest::newRow("Right") << int(Qt::Key_Right) << int(Qt::Key_Down) << 2 << 3;
+        QTest::newRow("Page Up") << int(Qt::Key_PageUp) << int(Qt::Key_Up) << 2 << 1;
+        QTest::newRow("Left") << int(Qt::Key_Left) << int(Qt::Key_Up) << 2 << 1;
+        QTest::newRow("Enter") << int(Qt::Key_Return) << int(Qt::Key_Return) << 2 << 2;
+        QTest::newRow("Next on the last song") << int(Qt::Key_Space) << int(Qt::Key_Space) << 4 << 4;
+        QTest::newRow("Previous on the first song") << int(Qt::Key_Left) << int(Qt::Key_Up) << 0 << 0;
+    }
+
+    void viewKeysSendWhatTheListSends()
+    {
+        QFETCH(int, viewKey);
+        QFETCH(int, listKey);
+        QFETCH(int, from);
+        QFETCH(int, to);
+        AppFixture app;
+        tForm1 &form = startSet(app);
+        QListWidget *list = form.songsPage().lbSongList();
+        PerformanceView &view = form.performanceView();
+        view.show();
+
+        const auto press = [&](QWidget *target, int key) {
+            form.songList().setItemIndex(from);
+            form.songList().lbSongListClick();
+            app.outs[0]->clearLog();
+            QTest::keyClick(target, Qt::Key(key));
+            return app.outs[0]->log();
+        };
+        const QStringList byList = press(list, listKey);
+        QCOMPARE(list->currentRow(), to);
+        const QStringList byView = press(&view, viewKey);
+        QCOMPARE(list->currentRow(), to);
+        QCOMPARE(byView, byList);
+        const bool sends = from != to || viewKey == Qt::Key_Return;
+        QCOMPARE(byView.isEmpty(), !sends);
+        QCOMPARE(byView.count(recallOf(to)), byView.size());
+        QCOMPARE(view.currentSong()->text(), QString(QChar(u'A' + to)));
+        QCOMPARE(view.nextSong()->text(),
+                 to < 4 ? QStringLiteral("Next: ") + QChar(u'A' + to + 1) : QStringLiteral("End of set"));
+    }
+
+    void bindingLearntFromTheInput_data()
+    {
+        QTest::addColumn<int>("action");
+        QTest::addColumn<Message>("press");
+        QTest::addColumn<Message>("release");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<int>("to");
+        QTest::newRow("Next song by a controller") << int(FootBindings::Next) << Message{0xB0, 64, 127}
+                                                   << Message{0xB0, 64, 0} << "controller 1 64" << 3;
+        QTest::newRow("Previous song by a note") << int(FootBindings::Previous) << Message{0x99, 36, 100}
+                                                 << Message{0x89, 36, 0} << "note 10 36" << 1;
+        QTest::newRow("Re-send by a program change")
+            << int(FootBindings::Resend) << Message{0xC3, 5, 0} << Message{} << "program 4 5" << 2;
+    }
+
+    void bindingLearntFromTheInput()
+    {
+        QFETCH(int, action);
+        QFETCH(Message, press);
+        QFETCH(Message, release);
+        QFETCH(QString, shown);
+        QFETCH(int, to);
+        AppFixture app;
+        tForm1 &form = startSet(app);
+        QListWidget *list = form.songsPage().lbSongList();
+        auto *box = form.findChild<FootBindingsBox *>();
+        QVERIFY(box);
+        // Repeats are the next test's business; here every press counts.
+        box->debounce()->setValue(0);
+        form.songList().setItemIndex(2);
+        form.songList().lbSongListClick();
+
+        QTest::mouseClick(box->learnButton(action), Qt::LeftButton);
+        feed(app, press);
+        QTRY_COMPARE_WITH_TIMEOUT(box->bindingLabel(action)->text(), shown, 5000);
+        if (!release.isEmpty())
+            feed(app, release);
+        settle(app);
+        QCOMPARE(list->currentRow(), 2); // learning does not act
+
+        app.outs[0]->clearLog();
+        feed(app, press);
+        if (!release.isEmpty())
+            feed(app, release);
+        settle(app);
+        QCOMPARE(list->currentRow(), to);
+        QVERIFY(app.outs[0]->log().contains(recallOf(to)));
+
+        QTest::mouseClick(form.setupPage().ToolButton1(), Qt::LeftButton);
+        static const char *const keys[] = {"Next song", "Previous song", "Re-send"};
+        QCOMPARE(IniFile(app.settingsPath())
+                     .readString(QStringLiteral("Foot controller"), QLatin1String(keys[action]), QString()),
+                 shown);
+    }
+
+    void bouncingPedalMovesOneSong()
+    {
+        AppFixture app;
+        tForm1 &form = startSet(app);
+        QCOMPARE(form.footBindings().debounceMs(), FootBindings::DefaultDebounceMs);
+        form.footBindings().setBinding(FootBindings::Next, {FootBindings::Binding::Controller, 1, 64});
+        form.songList().setItemIndex(0);
+        form.songList().lbSongListClick();
+        app.outs[0]->clearLog();
+        // Press, bounce open, bounce closed: all within far less than 50 ms.
+        for (const Message &m : {Message{0xB0, 64, 127}, Message{0xB0, 64, 0}, Message{0xB0, 64, 127}})
+            feed(app, m);
+        settle(app);
+        QCOMPARE(form.songsPage().lbSongList()->currentRow(), 1);
+        QVERIFY(app.outs[0]->log().contains(recallOf(1)));
+        QVERIFY(!app.outs[0]->log().contains(recallOf(2)));
+    }
+
+    void remoteMessagesKeptOutOfThru_data()
+    {
+        QTest::addColumn<bool>("dontForward");
+        QTest::addColumn<Message>("message");
+        QTest::addColumn<bool>("passedOn");
+        const Message pedal{0xB0, 64, 127};
+        const Message remote{0xC0, 3, 0};
+        QTest::newRow("pedal, forwarded") << false << pedal << true;
+        QTest::newRow("pedal, kept out") << true << pedal << false;
+        QTest::newRow("remote, forwarded") << false << remote << true;
+        QTest::newRow("remote, kept out") << true << remote << false;
+    }
+
+    void remoteMessagesKeptOutOfThru()
+    {
+        QFETCH(bool, dontForward);
+        QFETCH(Message, message);
+        QFETCH(bool, passedOn);
+        AppFixture app;
+        tForm1 &form = startSet(app);
+        form.setupPage().ckbRemote()->setChecked(true);
+        form.footBindings().setBinding(FootBindings::Next, {FootBindings::Binding::Controller, 1, 64});
+        auto *box = form.findChild<FootBindingsBox *>();
+        QVERIFY(!box->dontForward()->isChecked());
+        box->dontForward()->setChecked(dontForward);
+        app.outs[0]->clearLog();
+        feed(app, message);
+        settle(app);
+        const QString bytes = QStringLiteral("%1 %2 %3")
+                                  .arg(message[0], 2, 16, QChar(u'0'))
+                                  .arg(message[1], 2, 16, QChar(u'0'))
+                                  .arg(message[2], 2, 16, QChar(u'0'))
+                                  .toUpper();
+        QCOMPARE(app.outs[0]->log().contains(bytes), passedOn);
+        // Kept out of thru or not, the message did its work.
+        QCOMPARE(form.songsPage().lbSongList()->currentRow(), message[0] == 0xB0 ? 1 : 3);
+    }
+};
+
+PW_TEST_MAIN(TestStage)
+#include "tst_stage.moc"
