@@ -249,7 +249,9 @@ private slots:
             for (qsizetype at = 0; at < sent.size(); at += 10) {
                 // Now and then, wait for the GUI thread to be delivering before going on.
                 if (at % 300 == 290) {
-                    QDeadlineTimer deadline(10000);
+                    // Briefly: the GUI thread holds the turn only when a buffer comes back,
+                    // which a slow (sanitised) build may not bring about at every stop.
+                    QDeadlineTimer deadline(500);
                     while (!received.guiHolds.load() && !deadline.hasExpired())
                         std::this_thread::yield();
                 }
