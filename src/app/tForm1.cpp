@@ -91,6 +91,10 @@ tForm1::tForm1(MidiSystem &midiSystem, Options options, QWidget *parent)
 tForm1::~tForm1()
 {
     TextFile::setEncodingNotice({});
+    // The performance view follows the song list's model, which tells of a reset while the
+    // songs page is being torn down: the view goes first, so it never asks a page half gone.
+    delete m_stage;
+    m_stage = nullptr;
     // Ports go before the controls their handlers touch; an open port is closed first.
     try {
         if (m_midiOut->IsOpen())
@@ -322,7 +326,8 @@ void tForm1::updateStatus()
     if (loop)
         text += QStringLiteral("  |  ") + tr("MIDI loop: output connected to input");
     m_midiStatus->setText(text);
-    m_stage->setStatus(text);
+    if (m_stage) // gone first at the end
+        m_stage->setStatus(text);
 }
 
 void tForm1::showNotice(const QString &text)
