@@ -26,6 +26,9 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 PID = os.getpid()
 SERVER = f"pw-bench-{PID}"
 PROBE = f"pwb-probe-{PID}"
+# The probe's two clients: the source plays into the subject, the sink hears it.
+PROBE_OUT = f"{PROBE}-src:out"
+PROBE_IN = f"{PROBE}-sink:in"
 RATES = [1_000, 10_000, 100_000, 300_000, 1_000_000]
 
 
@@ -67,16 +70,27 @@ def stop_process(proc, grace=10.0):
 
 
 class JackServer:
+    # JACK allows only a few servers per machine; on a shared machine all may be taken for
+    # a while, so a refused start is tried again for up to this long.
+    WAIT_FOR_SLOT_S = 600
+
     def __init__(self, period):
         self.period = period
-        self.log = tempfile.TemporaryFile()
-        self.proc = subprocess.Popen(
-            ["jackd", "--no-realtime", "-t", "5000", "-n", SERVER, "-d", "dummy", "-r", "48000",
-             "-p", str(period)], stdout=self.log, stderr=subprocess.STDOUT, env=jack_env())
-        if subprocess.run(["jack_wait", "-w", "-t", "20"], env=jack_env(),
-                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode != 0:
+        deadline = time.monotonic() + self.WAIT_FOR_SLOT_S
+        while True:
+            self.log = tempfile.TemporaryFile()
+            self.proc = subprocess.Popen(
+                ["jackd", "--no-realtime", "-t", "5000", "-n", SERVER, "-d", "dummy", "-r", "48000",
+                 "-p", str(period)], stdout=self.log, stderr=subprocess.STDOUT, env=jack_env())
+            if subprocess.run(["jack_wait", "-w", "-t", "20"], env=jack_env(),
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode == 0:
+                return
             self.stop()
-            raise RuntimeError("the JACK server did not start")
+            self.log.seek(0)
+            if b"Too many servers" not in self.log.read() or time.monotonic() > deadline:
+                raise RuntimeError("the JACK server did not start")
+            log("every JACK server slot of this machine is taken: waiting")
+            time.sleep(10)
 
     def stop(self):
         stop_process(self.proc)
@@ -205,7 +219,7 @@ class Program(Subject):
         before = jack_clients()
         self.proc = subprocess.Popen(
             [os.path.join(build, "src", "app", "patchwarden"), "--midi-api", "jack", "--data-dir", self.tmp,
-             "--midi-in", f"{PROBE}:out", "--midi-out", f"{PROBE}:in"],
+             "--midi-in", PROBE_OUT, "--midi-out", PROBE_IN],
             env=jack_env(), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         ok = probe.ask("wait-connected 30")["ok"]
         if ok:
@@ -346,7 +360,7 @@ def song_change(settings, build):
         probe = Probe(build)
         try:
             probe.ask("bursts-start")
-            run = subprocess.run([os.path.join(build, "bench", "bench_songchange"), data, f"{PROBE}:in",
+            run = subprocess.run([os.path.join(build, "bench", "bench_songchange"), data, PROBE_IN,
                                   str(settings.recalls)], env=jack_env(), capture_output=True, text=True,
                                  timeout=120 + settings.recalls)
             time.sleep(0.3)
@@ -388,10 +402,10 @@ def startup(settings, build):
                     write(os.path.join(data, "Projects", "One.txt"),
                           "[TSpinEdit]\r\nSpin48=1\r\nSpin49=5\r\n[TCheckBox]\r\nChecked46=1\r\n")
                     cmd = (f"{build}/src/app/patchwarden --midi-api jack --data-dir {data} "
-                           f"--midi-in {PROBE}:out --midi-out {PROBE}:in")
+                           f"--midi-in {PROBE_OUT} --midi-out {PROBE_IN}")
                 else:
                     data = None
-                    cmd = f"{build}/bench/pw_barewindow {PROBE}:in"
+                    cmd = f"{build}/bench/pw_barewindow {PROBE_IN}"
                 r = probe.ask(f"first 30 {settings.idle_ms} {cmd}")
                 if data:
                     shutil.rmtree(data, ignore_errors=True)
@@ -484,9 +498,13 @@ def table_head(rep, title, columns):
 
 def latency_table(rep, period, rounds):
     table_head(rep, f"#### Thru latency, {period} frames (frames from send to return, one message in flight)",
-               ["subject", "messages", "p50", "p99", "p99.9", "max", "late by ≥ 1 period", "lost",
-                "xruns (kept rounds)"])
+               ["subject", "messages", "p50", "p99", "p99.9", "max", "late: ≥ 1 period after the forwarder's p50",
+                "lost", "xruns (kept rounds)"])
     figures = {}
+    # A path that leaves the process callback (the forwarder's output client, the program's
+    # window thread) normally goes out a cycle after the native floor: "late" counts what
+    # comes a further period behind the forwarder's median.
+    hop = pct([f for r in rounds for f in r["rtmidi"]["latency"]["frames"]], 50)
     for key, label in SUBJECTS:
         frames, lost, xruns = [], 0, []
         for rnd in rounds:
@@ -494,8 +512,7 @@ def latency_table(rep, period, rounds):
             frames += lat["frames"]
             lost += lat["lost"]
             xruns.append(lat["xruns"])
-        floor = pct([f for r in rounds for f in r["native"]["latency"]["frames"]], 50)
-        late = sum(1 for f in frames if f >= floor + period)
+        late = sum(1 for f in frames if f >= hop + period)
         figures[key] = {"p50": pct(frames, 50), "p99": pct(frames, 99), "late": late, "n": len(frames)}
         rep.add(f"| {label} | {len(frames)} | {pct(frames, 50)} | {pct(frames, 99)} | {pct(frames, 99.9)} | "
                 f"{max(frames) if frames else '–'} | {late} ({fmt(100.0 * late / max(1, len(frames)), 2)} %) | "
@@ -674,7 +691,7 @@ def write_report(settings, path, started, load_before, data, load_after):
                     p["p50"] <= f["p50"] and p["p99"] <= f["p99"])
         share = 100.0 * p["late"] / max(1, p["n"])
         native_share = 100.0 * n["late"] / max(1, n["n"])
-        rep.verdict(f"≤ 0.01 % one period late ({period} frames)", f"{fmt(share, 3)} % ({p['late']} of {p['n']}; "
+        rep.verdict(f"≤ 0.01 % one period late, after the forwarder's p50 ({period} frames)", f"{fmt(share, 3)} % ({p['late']} of {p['n']}; "
                     f"native {n['late']} of {n['n']})", share <= 0.01, 0.01 < native_share and share <= 2 * native_share)
         rep.verdict(f"p99 within one period of the native floor ({period} frames)",
                     f"p99 {p['p99']} vs floor p99 {n['p99']} frames", p["p99"] <= n["p99"] + period)
