@@ -205,6 +205,22 @@ void BM_FeedEvent(benchmark::State &state)
 }
 BENCHMARK(BM_FeedEvent);
 
+// The same events as a JACK cycle hands them over: 64 to a call.
+void BM_FeedCycle(benchmark::State &state)
+{
+    static std::atomic<quint64> delivered{0};
+    MidiInputFeed feed(
+        1, [](MidiInHandle, quint32, quintptr, quintptr, quintptr) { delivered.fetch_add(1); }, 0);
+    feed.start();
+    const quint8 note[3] = {0x90, 0x3C, 0x40};
+    std::vector<MidiInputFeed::Event> cycle(64, MidiInputFeed::Event{note, sizeof note});
+    for (auto _ : state)
+        feed.deliverMessages(cycle.data(), cycle.size());
+    feed.stop();
+    state.SetItemsProcessed(int64_t(state.iterations() * cycle.size()));
+}
+BENCHMARK(BM_FeedCycle);
+
 // The program's in-process system with an output device that only counts what it is given,
 // so that the drain is timed and not the recording of a test device.
 class CountingSystem : public VirtualMidiSystem

@@ -71,26 +71,39 @@ def stop_process(proc, grace=10.0):
 
 class JackServer:
     # JACK allows only a few servers per machine; on a shared machine all may be taken for
-    # a while, so a refused start is tried again for up to this long.
-    WAIT_FOR_SLOT_S = 600
+    # a while, so a refused start is tried again, often (others take a freed slot quickly),
+    # for up to this long.
+    WAIT_FOR_SLOT_S = 900
 
     def __init__(self, period):
         self.period = period
         deadline = time.monotonic() + self.WAIT_FOR_SLOT_S
+        said = False
         while True:
-            self.log = tempfile.TemporaryFile()
-            self.proc = subprocess.Popen(
-                ["jackd", "--no-realtime", "-t", "5000", "-n", SERVER, "-d", "dummy", "-r", "48000",
-                 "-p", str(period)], stdout=self.log, stderr=subprocess.STDOUT, env=jack_env())
-            if subprocess.run(["jack_wait", "-w", "-t", "20"], env=jack_env(),
-                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode == 0:
+            if self._start(period):
                 return
-            self.stop()
             self.log.seek(0)
             if b"Too many servers" not in self.log.read() or time.monotonic() > deadline:
                 raise RuntimeError("the JACK server did not start")
-            log("every JACK server slot of this machine is taken: waiting")
-            time.sleep(10)
+            if not said:
+                log("every JACK server slot of this machine is taken: waiting for one")
+                said = True
+            time.sleep(0.5)
+
+    def _start(self, period):
+        self.log = tempfile.TemporaryFile()
+        self.proc = subprocess.Popen(
+            ["jackd", "--no-realtime", "-t", "5000", "-n", SERVER, "-d", "dummy", "-r", "48000",
+             "-p", str(period)], stdout=self.log, stderr=subprocess.STDOUT, env=jack_env())
+        deadline = time.monotonic() + 20
+        while time.monotonic() < deadline and self.proc.poll() is None:
+            # It exits 0 either way and says which.
+            check = subprocess.run(["jack_wait", "-c"], env=jack_env(), capture_output=True, text=True)
+            if check.stdout.strip() == "running":
+                return True
+            time.sleep(0.1)
+        self.stop()
+        return False
 
     def stop(self):
         stop_process(self.proc)
