@@ -73,7 +73,7 @@ class JackServer:
     # JACK allows only a few servers per machine; on a shared machine all may be taken for
     # a while, so a refused start is tried again, often (others take a freed slot quickly),
     # for up to this long.
-    WAIT_FOR_SLOT_S = 900
+    WAIT_FOR_SLOT_S = 2400
 
     def __init__(self, period):
         self.period = period
@@ -104,6 +104,20 @@ class JackServer:
             time.sleep(0.1)
         self.stop()
         return False
+
+    def set_period(self, period):
+        """Moves the running server to another period, keeping its slot; False if it did not take."""
+        subprocess.run(["jack_bufsize", str(period)], env=jack_env(), stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL)
+        out = subprocess.run(["jack_bufsize"], env=jack_env(), capture_output=True, text=True).stdout
+        taken = re.search(r"buffer size = (\d+)", out)
+        if taken and int(taken.group(1)) == period:
+            self.period = period
+            return True
+        return False
+
+    def running(self):
+        return self.proc.poll() is None
 
     def stop(self):
         stop_process(self.proc)
@@ -744,11 +758,11 @@ def write_report(settings, path, started, load_before, data, load_after):
                       "- Where the native floor misses about as badly (at most twice the floor's figure), the server itself lost or delayed messages in "
                       "that run: on a loaded machine without real-time scheduling the dummy driver reports "
                       "xruns (counts in the tables), and a late cycle delays or drops MIDI for every client.",
-                      "- Where only the program misses, the figure is the program's own. The causes profiled "
-                      "in issue 14 (per-message signal work and allocation on the GUI thread, a lock in the "
-                      "input feed, sends of a recall spread over several hundred microseconds, one JACK client "
-                      "per port plus a watch client) are not re-measured here; the same-run ratios above "
-                      "show how far each path is from its baseline.",
+                      "- Where only the program misses, the figure is the program's own; the same-run "
+                      "ratios above show how far each path is from its baseline. The thru path's own costs "
+                      "are in the micro-benchmarks below: `BM_ThruDrain` is the main window's whole drain "
+                      "per message (mixer input row, remote selection, foot switch, thru, lamp) and "
+                      "`BM_FeedCycle` the driver side per message as JACK hands a cycle over.",
                       "- `MyPrgChange` against the raw loop of the same 144 sends separates the recall's own "
                       "work (reading the song's widgets) from the cost of the sends.",
                       "- Not measured by this harness: whether the driver thread takes a lock or allocates "
@@ -768,8 +782,9 @@ def write_report(settings, path, started, load_before, data, load_after):
 
     problems = data["errors"]
     notes = ["## How this was measured", "",
-             "- `bench/pw_probe.cpp`: a JACK client of our own. It writes each message into its output "
-             "buffer at a known frame and reads the return by frame (`jack_last_frame_time` + event offset), "
+             "- `bench/pw_probe.cpp`: two JACK clients of our own, a source and a sink. The source writes each "
+             "message into its output buffer at a known frame; the sink reads what the subject passes on by "
+             "frame (`jack_last_frame_time` + event offset), "
              "so latencies are exact in frames; percentiles are exact order statistics. Streams carry an "
              "18-bit sequence number in control changes, so loss, gaps and reordering are counted, not "
              "estimated. \"not sendable at the probe\" counts messages the probe's own JACK port buffer "
@@ -778,9 +793,26 @@ def write_report(settings, path, started, load_before, data, load_after):
              "- `bench/pw_rtforward.cpp`: an RtMidi (JACK API) forwarder sending from its input callback. "
              "It is started before the probe: started after it, it forwarded nothing here while the server "
              "reported xruns in nearly every cycle.",
-             "- The probe and the subject form a loop in the JACK graph (probe → subject → probe), which is "
-             "why the floor is one period. Under xruns the native pass-through now and then returned a "
-             "message twice; those count as repeated, never as received.",
+             "- Source and sink being separate clients, the graph runs source → subject → sink in one cycle "
+             "with no feedback edge, so each subject's figure is its own: the native pass-through returns a "
+             "message in the cycle it was sent (0 frames). (Runs before this harness used one probe client "
+             "that both fed and heard the subject; that loop added one period to every subject.) Under "
+             "xruns the native pass-through now and then returned a message twice; those count as "
+             "repeated, never as received.",
+             "- The RtMidi forwarder sends from its input client's callback into RtMidi's queue, which its "
+             "separate output client writes in its next cycle: one period. The program passes thru on its "
+             "window's thread, where remote selection and the hold-back of remote and foot-switch messages "
+             "are decided: the input client's callback stores the message and wakes that thread, which "
+             "sends it into the output port's queue, written at the start of the next cycle: one period, "
+             "the hop to the window's thread, inherent to this design. Messages the program returned at "
+             "0 frames left in the same cycle: the window's thread had passed them on before the "
+             "program's process callback (which serves the input port before the output port, and runs "
+             "without real-time scheduling here) reached its output port.",
+             "- The program's input ring: 5 461 slots (the most a port allows; the port's own default "
+             "stays 1 024). One JACK cycle hands over all of its messages at once, 1 333 at 1 M msg/s and "
+             "64 frames, 1 600 at 300 k/s and 256 frames, before the window's thread can start reading: "
+             "a 1 024-slot ring loses the excess whatever the drain's speed (the run before this change "
+             "lost 26.6 % at 1 M/s, 64 frames, and 27.1 % at 300 k/s, 256 frames).",
              "- The program is the real binary, `--midi-api jack`, an empty data folder, its input and "
              "output named with `--midi-in` / `--midi-out`. Song change runs `bench/bench_songchange.cpp`, "
              "which builds the program's own windows on JACK, presses Space on the song list (the stage "
@@ -829,38 +861,46 @@ def main():
     log("micro-benchmarks")
     data["micro"] = micro_benchmarks(settings, build)
 
-    for period in settings.periods:
-        log(f"JACK dummy server {SERVER} at {period} frames")
-        try:
-            server = JackServer(period)
-        except RuntimeError as e:
-            data["errors"][period] = str(e)
-            log(f"failed: {e}")
-            continue
-        try:
-            rounds = []
-            subjects = [Native(), Forwarder(), Program()]
-            for rnd in range(settings.rounds):
-                order = subjects[rnd % 3:] + subjects[:rnd % 3]
-                result = {}
-                for subject in order:
-                    log(f"{period} frames, round {rnd + 1}: {subject.label}")
-                    result[subject.key] = thru_session(settings, build, subject, budget)
-                rounds.append(result)
-            data["thru"][period] = rounds
-            log(f"{period} frames: song change")
+    # One server for the whole run, its period changed between parts: a slot given up on a
+    # shared machine may not come back soon.
+    server = None
+    try:
+        for period in settings.periods:
+            log(f"JACK dummy server {SERVER} at {period} frames")
+            if server and not (server.running() and server.set_period(period)):
+                server.stop()
+                server = None
             try:
-                data["songs"][period] = song_change(settings, build)
-            except (RuntimeError, subprocess.TimeoutExpired, json.JSONDecodeError) as e:
-                data["song_errors"][period] = str(e)
-                log(f"song change failed: {e}")
-            if period == 64:
-                log("start-up")
-                data["startup"] = startup(settings, build)
-        except RuntimeError as e:
-            data["errors"][period] = str(e)
-            log(f"failed: {e}")
-        finally:
+                server = server or JackServer(period)
+            except RuntimeError as e:
+                data["errors"][period] = str(e)
+                log(f"failed: {e}")
+                continue
+            try:
+                rounds = []
+                subjects = [Native(), Forwarder(), Program()]
+                for rnd in range(settings.rounds):
+                    order = subjects[rnd % 3:] + subjects[:rnd % 3]
+                    result = {}
+                    for subject in order:
+                        log(f"{period} frames, round {rnd + 1}: {subject.label}")
+                        result[subject.key] = thru_session(settings, build, subject, budget)
+                    rounds.append(result)
+                data["thru"][period] = rounds
+                log(f"{period} frames: song change")
+                try:
+                    data["songs"][period] = song_change(settings, build)
+                except (RuntimeError, subprocess.TimeoutExpired, json.JSONDecodeError) as e:
+                    data["song_errors"][period] = str(e)
+                    log(f"song change failed: {e}")
+                if period == 64:
+                    log("start-up")
+                    data["startup"] = startup(settings, build)
+            except RuntimeError as e:
+                data["errors"][period] = str(e)
+                log(f"failed: {e}")
+    finally:
+        if server:
             server.stop()
 
     data["load_after"] = load_average()
