@@ -525,13 +525,14 @@ def table_head(rep, title, columns):
 
 def latency_table(rep, period, rounds):
     table_head(rep, f"#### Thru latency, {period} frames (frames from send to return, one message in flight)",
-               ["subject", "messages", "p50", "p99", "p99.9", "max", "late: ≥ 1 period after the forwarder's p50",
+               ["subject", "messages", "p50", "p99", "p99.9", "max", "late: ≥ 2 periods after the native p50",
                 "lost", "xruns (kept rounds)"])
     figures = {}
     # A path that leaves the process callback (the forwarder's output client, the program's
-    # window thread) normally goes out a cycle after the native floor: "late" counts what
-    # comes a further period behind the forwarder's median.
-    hop = pct([f for r in rounds for f in r["rtmidi"]["latency"]["frames"]], 50)
+    # window thread) goes out up to a cycle after the native floor: "late" counts what comes
+    # a further period behind that. (The forwarder's own median is no steadier a reference:
+    # its output client runs before or after its input client from one round to the next.)
+    hop = pct([f for r in rounds for f in r["native"]["latency"]["frames"]], 50) + period
     for key, label in SUBJECTS:
         frames, lost, xruns = [], 0, []
         for rnd in rounds:
@@ -718,8 +719,8 @@ def write_report(settings, path, started, load_before, data, load_after):
                     p["p50"] <= f["p50"] and p["p99"] <= f["p99"])
         share = 100.0 * p["late"] / max(1, p["n"])
         native_share = 100.0 * n["late"] / max(1, n["n"])
-        rep.verdict(f"≤ 0.01 % one period late, after the forwarder's p50 ({period} frames)", f"{fmt(share, 3)} % ({p['late']} of {p['n']}; "
-                    f"native {n['late']} of {n['n']})", share <= 0.01, 0.01 < native_share and share <= 2 * native_share)
+        rep.verdict(f"≤ 0.01 % one period late: ≥ 2 periods after the native p50 ({period} frames)", f"{fmt(share, 3)} % ({p['late']} of {p['n']}; "
+                    f"forwarder {f['late']} of {f['n']}; native {n['late']} of {n['n']})", share <= 0.01, 0.01 < native_share and share <= 2 * native_share)
         rep.verdict(f"p99 within one period of the native floor ({period} frames)",
                     f"p99 {p['p99']} vs floor p99 {n['p99']} frames", p["p99"] <= n["p99"] + period)
         ceiling = 1_000_000 if period == 64 else 300_000
