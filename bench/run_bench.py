@@ -764,6 +764,12 @@ def write_report(settings, path, started, load_before, data, load_after):
                       "are in the micro-benchmarks below: `BM_ThruDrain` is the main window's whole drain "
                       "per message (mixer input row, remote selection, foot switch, thru, lamp) and "
                       "`BM_FeedCycle` the driver side per message as JACK hands a cycle over.",
+                      "- CPU per message: the forwarder's work stays on JACK's threads; the program's thru "
+                      "crosses to the window's thread (one wake-up per cycle that brings input, then the "
+                      "window's event loop), and its figure holds both threads and that crossing. What the "
+                      "harness cannot tell apart is whether a loss the native floor did not have came from "
+                      "the input ring (the window's thread away for longer than the ring holds) or from the "
+                      "output; the program's status bar counts each, but the harness does not read it.",
                       "- `MyPrgChange` against the raw loop of the same 144 sends separates the recall's own "
                       "work (reading the song's widgets) from the cost of the sends.",
                       "- Not measured by this harness: whether the driver thread takes a lock or allocates "

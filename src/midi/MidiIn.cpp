@@ -8,7 +8,6 @@
 
 #include <QCoreApplication>
 #include <QMetaMethod>
-
 #include <QScopedValueRollback>
 
 #include <algorithm>
