@@ -84,8 +84,9 @@ private:
 
 // FluidSynth as a unit on the test's JACK server, asked through its shell what each
 // channel plays. Its bank select reads the MMA way, bank = MSB * 128 + LSB: the only
-// reading in which both bytes count ("gs" takes controller 0 alone, "xg" takes 32 alone),
-// so a unit that sends one of them, or a stale one, lands on another bank.
+// reading in which both bytes choose the bank ("gs", FluidSynth's default, reads
+// controller 0 alone; "xg" the bank from 32 alone), so a unit that sends only one of
+// them, with the other left stale, lands on another bank.
 class FluidSynthUnit
 {
 public:
@@ -134,8 +135,11 @@ public:
         QByteArray answer;
         QDeadlineTimer deadline(5000);
         // The last channel's whole line ends the answer.
-        while (answer.indexOf('\n', std::max(answer.indexOf("chan 15,"), qsizetype(0))) < 0 ||
-               !answer.contains("chan 15,")) {
+        const auto complete = [&answer] {
+            const qsizetype last = answer.indexOf("chan 15,");
+            return last >= 0 && answer.indexOf('\n', last) >= 0;
+        };
+        while (!complete()) {
             if (deadline.hasExpired() || !m_process.waitForReadyRead(int(deadline.remainingTime())))
                 return {};
             answer += m_process.readAllStandardOutput();
