@@ -417,8 +417,15 @@ bool JackMidiSystem::Private::attach(PortLink *link)
 
 void JackMidiSystem::Private::detach(PortLink *link)
 {
-    if (!current(*link))
-        return; // its client is gone, and its port with it
+    if (!current(*link)) {
+        // Its client is gone, and its port with it. A port closed between the server's
+        // end and the GUI thread hearing of it must still leave the lists: a flush already
+        // posted would reach it after it is freed.
+        std::erase(outputs, link);
+        if (link->generation == generation && link->slot >= 0)
+            table[size_t(link->slot)].store(nullptr);
+        return;
+    }
     if (link->ring) {
         // What was sent before the close still goes out.
         link->ring->publish();
