@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -192,15 +193,24 @@ private slots:
     // pause of the GUI thread is written to the log, not asserted (a shared machine sets it).
     void sustainedFlood()
     {
-        startProgram();
-        if (QTest::currentTestFailed())
-            return;
+        // The program on its own ports, a data folder of its own, and no peer in this
+        // process: the flood's client is the only one connected, so that ThreadSanitizer
+        // does not take libjack's hand-over of a port buffer between two clients of one
+        // process (which it cannot see) for a race.
+        QTemporaryDir data;
+        AppPaths::setDataDir(data.path());
+        const auto restore = qScopeGuard([this] { AppPaths::setDataDir(m_data->path()); });
+        QFile settings(data.filePath(QStringLiteral("Midi.ini")));
+        QVERIFY(settings.open(QIODevice::WriteOnly));
+        settings.write("[Midi]\r\nMidi Out=-1\r\nMidi In=-1\r\n");
+        settings.close();
+        m_program = std::make_unique<ProgramWindows>(*m_system, tForm1::Options{}, nullptr);
+        m_program->Form1().show();
+        QVERIFY(m_program->Form1().MidiIn().IsOpen());
         auto *jack = dynamic_cast<JackMidiSystem *>(m_system.get());
         QVERIFY(jack);
         const QString programIn = jack->ownClientName() + u':' + JackMidiSystem::ownInputName();
         const QString programOut = jack->ownClientName() + u':' + JackMidiSystem::ownOutputName();
-        // The test's own client would record the whole flood.
-        QVERIFY(m_source->disconnect(programOut, m_source->inputName()));
         const QString seconds = qEnvironmentVariable("PW_FLOOD_SECONDS", QStringLiteral("10"));
 
         const JackMidiSystem::Traffic before = jack->traffic();
