@@ -205,12 +205,15 @@ int JackMidiSystem::Private::process(jack_nframes_t frames, void *arg)
         void *buffer = jack_port_get_buffer(link->port, frames);
         if (link->feed) {
             const jack_nframes_t count = jack_midi_get_event_count(buffer);
-            d->eventsIn.store(d->eventsIn.load(std::memory_order_relaxed) + count, std::memory_order_relaxed);
+            quint64 taken = 0;
             for (jack_nframes_t i = 0; i < count; ++i) {
                 jack_midi_event_t event;
-                if (jack_midi_event_get(&event, buffer, i) == 0 && event.size > 0)
+                if (jack_midi_event_get(&event, buffer, i) == 0 && event.size > 0) {
                     link->feed->deliverMessage(event.buffer, event.size);
+                    ++taken;
+                }
             }
+            d->eventsIn.store(d->eventsIn.load(std::memory_order_relaxed) + taken, std::memory_order_relaxed);
             continue;
         }
         jack_midi_clear_buffer(buffer);

@@ -293,13 +293,6 @@ private slots:
             qInfo("flood: counts not compared under ThreadSanitizer");
             return;
         }
-        // A late cycle of ours on the way out shows as messages back twice; the server then
-        // also hands out torn buffers (out of order, or bytes nobody wrote), as it does to a
-        // native client that late. With none repeated, none may come out of order.
-        if (got["duplicates"] == 0) {
-            QCOMPARE(got["foreign"], 0);
-            QCOMPARE(got["reordered"], 0);
-        }
         // Each event of the stream is one message or one malformed piece: what the program
         // took is written out or counted, exactly. Events that came while the input's backlog
         // was full (a slow build) are counted in bytes, 1 to 6 an event.
@@ -309,13 +302,18 @@ private slots:
         else
             QVERIFY2(shortfall <= bytesLost && bytesLost <= 6 * shortfall,
                      qPrintable(QStringLiteral("%1 events, %2 bytes").arg(shortfall).arg(bytesLost)));
-        // A cycle the loaded server skips loses or repeats a client's events on the way in
-        // or out (a native pass-through client fares the same). When none went astray on
-        // the way in, the counts also hold from the source on, by kind.
-        if (in == sent && bytesLost == 0) {
-            QCOMPARE(malformed, got["sent_malformed"]);
-            QCOMPARE(out + notPassed, sent - got["sent_malformed"]);
+        // A late cycle of ours shows as messages back twice; the server then also hands out
+        // torn buffers (out of order, bytes nobody wrote), as it does to a native client that
+        // late, and it loses events on the way in when it skips a cycle. From the source to
+        // the sink the counts are compared when neither happened.
+        if (got["duplicates"] != 0 || in != sent || bytesLost != 0) {
+            qInfo("flood: counts from the source on not compared: the server lost or repeated events");
+            return;
         }
+        QCOMPARE(got["foreign"], 0);
+        QCOMPARE(got["reordered"], 0);
+        QCOMPARE(malformed, got["sent_malformed"]);
+        QCOMPARE(out + notPassed, sent - got["sent_malformed"]);
     }
 };
 
