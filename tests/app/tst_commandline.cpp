@@ -56,10 +56,13 @@ private slots:
 
     void values()
     {
-        const CommandLine c = parse({"--data-dir", "/tmp/x", "--midi-api", "JACK", "--midi-out", "Synth A",
+        // A folder not made yet: whatever else lies about in /tmp cannot get in the way.
+        const QTemporaryDir scratch;
+        const QString dir = scratch.filePath(QStringLiteral("data"));
+        const CommandLine c = parse({"--data-dir", dir, "--midi-api", "JACK", "--midi-out", "Synth A",
                                      "--midi-in", "Keys", "--list-devices"});
         QCOMPARE(c.outcome, CommandLine::Outcome::Run);
-        QCOMPARE(c.dataDir, QStringLiteral("/tmp/x"));
+        QCOMPARE(c.dataDir, dir);
         QCOMPARE(c.midiApi, QStringLiteral("jack"));
         QCOMPARE(c.midiOut, QStringLiteral("Synth A"));
         QCOMPARE(c.midiIn, QStringLiteral("Keys"));
