@@ -23,4 +23,5 @@ cmake -S "$PW_ROOT" -B "$PW_ROOT/build-bench" -G Ninja -DCMAKE_BUILD_TYPE=Releas
 cmake --build "$PW_ROOT/build-bench" -j2 --target patchwarden bench_midiinput pw_probe pw_passthru \
   pw_rtforward pw_barewindow bench_songchange
 
+"$PW_ROOT/scripts/jack-free-slots.sh"
 exec python3 "$PW_ROOT/bench/run_bench.py" --build "$PW_ROOT/build-bench" "$@"

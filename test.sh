@@ -50,6 +50,7 @@ export PW_JACK_REQUIRED=1
 export PW_REQUIRE_FLUIDSYNTH=1
 # The full-disk tests mount a small tmpfs; here that must work, not be skipped.
 export PW_REQUIRE_TMPFS=1
+"$PW_ROOT/scripts/jack-free-slots.sh"
 jack_log=$(mktemp)
 jackd --no-realtime -t 5000 -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 256 >"$jack_log" 2>&1 &
 jack_pid=$!
