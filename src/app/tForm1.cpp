@@ -33,6 +33,7 @@
 #include "stage/PerformanceView.h"
 #include "widgets/ActivityLeds.h"
 #include "widgets/FlatTabs.h"
+#include "widgets/LampSlot.h"
 #include "widgets/Named.h"
 #include "widgets/SkinEngine.h"
 #include "widgets/SpinEdit.h"
@@ -124,10 +125,7 @@ void tForm1::buildToolBar()
         led->setToolButtonStyle(Qt::ToolButtonTextOnly);
         led->setFocusPolicy(Qt::NoFocus);
         // A dark lamp keeps its place, so that "MIDI Out" never moves when "MIDI In" goes out.
-        QSizePolicy policy = led->sizePolicy();
-        policy.setRetainSizeWhenHidden(true);
-        led->setSizePolicy(policy);
-        row->addWidget(led);
+        row->addWidget(new LampSlot(led, holder));
     }
     row->addStretch();
     bar->addWidget(holder);

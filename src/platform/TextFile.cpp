@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace
@@ -74,9 +75,12 @@ TextFile::Content TextFile::read(const QString &path)
         content.reason = reason(errno, file.errorString());
         return content;
     }
-    // The size may have changed since it was asked; never read past the limit.
+    // The size may have changed since it was asked; never read past the limit. Asking for
+    // the limit at once would allocate (and map) 64 MB for every small song file.
     errno = 0;
-    const QByteArray bytes = file.read(MaxSize + 1);
+    QByteArray bytes = file.read(std::min(file.size(), MaxSize) + 1);
+    if (file.error() == QFileDevice::NoError && bytes.size() <= MaxSize && !file.atEnd())
+        bytes += file.read(MaxSize + 1 - bytes.size());
     if (file.error() != QFileDevice::NoError) {
         content.reason = reason(errno, file.errorString());
         return content;

@@ -105,6 +105,9 @@ QList<PlannedMessage> buildRecallPlan(const SongControls &controls, const UnitRi
 {
     LastPrograms last = lastSent;
     QList<PlannedMessage> plan;
+    // The block is the same on every channel: read its fields once, not once per strip.
+    const QList<PlannedMessage> block = controllerBlock(controls, 1);
+    plan.reserve(SongControls::StripCount * (3 + block.size()));
     int now = 0;
     for (int n = 0; n < SongControls::StripCount; ++n) {
         const ChannelStrip &strip = controls.strips[n];
@@ -149,11 +152,10 @@ QList<PlannedMessage> buildRecallPlan(const SongControls &controls, const UnitRi
         }
         if (!withBlock)
             continue;
-        const QList<PlannedMessage> block = controllerBlock(controls, channel);
         if (sendProgram && !block.isEmpty())
             now += unit.pauseMs;
         for (const PlannedMessage &message : block)
-            add(message);
+            add(controlChange(channel, message.data1, message.data2));
     }
     return plan;
 }
