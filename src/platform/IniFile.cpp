@@ -143,16 +143,40 @@ int IniFile::findKey(int sectionLine, const QString &key) const
     return -1;
 }
 
+int IniFile::keyLine(const QString &section, const QString &key) const
+{
+    if (!m_indexed) {
+        m_sectionIndex.clear();
+        m_keyIndex.clear();
+        int s = -1;
+        for (int i = 0; i < m_lines.size(); ++i) {
+            const Line &line = m_lines[i];
+            if (line.kind == Line::Section) {
+                // Of two sections of one name the first counts, and only its keys.
+                const QString name = line.name.toCaseFolded();
+                s = m_sectionIndex.contains(name) ? -1 : i;
+                if (s >= 0)
+                    m_sectionIndex.insert(name, i);
+            } else if (line.kind == Line::Key && s >= 0) {
+                const std::pair<int, QString> name(s, line.name.toCaseFolded());
+                if (!m_keyIndex.contains(name))
+                    m_keyIndex.insert(name, i);
+            }
+        }
+        m_indexed = true;
+    }
+    const int s = m_sectionIndex.value(section.trimmed().toCaseFolded(), -1);
+    return s < 0 ? -1 : m_keyIndex.value(std::pair(s, key.trimmed().toCaseFolded()), -1);
+}
+
 bool IniFile::hasKey(const QString &section, const QString &key) const
 {
-    const int s = findSection(section);
-    return s >= 0 && findKey(s, key) >= 0;
+    return keyLine(section, key) >= 0;
 }
 
 QString IniFile::readString(const QString &section, const QString &key, const QString &defaultValue) const
 {
-    const int s = findSection(section);
-    const int k = s < 0 ? -1 : findKey(s, key);
+    const int k = keyLine(section, key);
     if (k < 0)
         return limited(defaultValue);
     return limited(stripQuotes(m_lines[k].value));
@@ -160,8 +184,7 @@ QString IniFile::readString(const QString &section, const QString &key, const QS
 
 int IniFile::readInteger(const QString &section, const QString &key, int defaultValue) const
 {
-    const int s = findSection(section);
-    const int k = s < 0 ? -1 : findKey(s, key);
+    const int k = keyLine(section, key);
     int value = 0;
     if (k < 0 || !parseInteger(limited(stripQuotes(m_lines[k].value)), &value))
         return defaultValue;
@@ -219,6 +242,7 @@ bool IniFile::parseInteger(const QString &text, int *value)
 
 void IniFile::writeString(const QString &section, const QString &key, const QString &value)
 {
+    m_indexed = false;
     int s = findSection(section);
     if (s < 0) {
         Line header = parseLine(u'[' + section.trimmed() + u']');

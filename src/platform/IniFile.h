@@ -3,8 +3,11 @@
 #include "TextCodec.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QString>
+
+#include <utility>
 
 // An INI file with the private-profile rules that Midi.ini and the song files were
 // always written by: sections and keys found regardless of letter case, a write replaces
@@ -92,9 +95,16 @@ private:
     int findKey(int sectionLine, const QString &key) const;
     // One past the last line that belongs to the section.
     int sectionEnd(int sectionLine) const;
+    // The key's line as findSection and findKey would find it, or -1; through an index made
+    // at the first read after a change, since a song load reads over a hundred keys.
+    int keyLine(const QString &section, const QString &key) const;
 
     QString m_path;
     QList<Line> m_lines;
+    // Case-folded section and key names to the line of the first of that name.
+    mutable QHash<QString, int> m_sectionIndex;
+    mutable QHash<std::pair<int, QString>, int> m_keyIndex;
+    mutable bool m_indexed = false;
     bool m_unreadable = false;
     QString m_readError;
     TextCodec::Encoding m_encoding = TextCodec::Encoding::Utf8;

@@ -91,20 +91,32 @@ PerformanceView::PerformanceView(SongListController &songs, QListWidget *songLis
     refresh();
 }
 
+namespace
+{
+void setSheet(QWidget *widget, const QString &sheet)
+{
+    if (widget->styleSheet() != sheet)
+        widget->setStyleSheet(sheet);
+}
+} // namespace
+
 void PerformanceView::followSkin()
 {
     m_led = m_ledSource->ledColor();
     const QString led = m_led.name();
     // Dark whatever the skin: a stage is dark, and the LED colour carries the skin.
-    setStyleSheet(QStringLiteral("QWidget#PerformanceView { background: #0b0b0b; }"
-                                 "QLabel { color: #d0d0d0; }"
-                                 "QLabel#labCurrentSong { color: %1; }"
-                                 "QListView { background: #151515; color: #d0d0d0; border: 1px solid #333; }"
-                                 "QListView::item:selected { background: %1; color: #000; }"
-                                 "QPushButton { background: #222; color: %1; border: 2px solid %1;"
-                                 " border-radius: 8px; font-size: 28px; }"
-                                 "QPushButton:pressed { background: %1; color: #000; }")
-                      .arg(led));
+    const QString sheet =
+        QStringLiteral("QWidget#PerformanceView { background: #0b0b0b; }"
+                       "QLabel { color: #d0d0d0; }"
+                       "QLabel#labCurrentSong { color: %1; }"
+                       "QListView { background: #151515; color: #d0d0d0; border: 1px solid #333; }"
+                       "QListView::item:selected { background: %1; color: #000; }"
+                       "QPushButton { background: #222; color: %1; border: 2px solid %1;"
+                       " border-radius: 8px; font-size: 28px; }"
+                       "QPushButton:pressed { background: %1; color: #000; }")
+            .arg(led);
+    // The same sheet again would still polish the whole view anew.
+    setSheet(this, sheet);
     showLamps();
 }
 
@@ -112,8 +124,8 @@ void PerformanceView::showLamps()
 {
     m_lampsQueued = false;
     const auto show = [this](QLabel *lamp, bool lit) {
-        lamp->setStyleSheet(lit ? QStringLiteral("color: %1; font-weight: bold;").arg(m_led.name())
-                                : QStringLiteral("color: #444;"));
+        setSheet(lamp, lit ? QStringLiteral("color: %1; font-weight: bold;").arg(m_led.name())
+                           : QStringLiteral("color: #444;"));
     };
     show(m_inLamp, m_inLed->isVisible());
     show(m_outLamp, m_outLed->isVisible());

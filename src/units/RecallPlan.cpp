@@ -103,8 +103,16 @@ QList<PlannedMessage> controllerBlock(const SongControls &controls, int channel)
 QList<PlannedMessage> buildRecallPlan(const SongControls &controls, const UnitRig *rig,
                                       const LastPrograms &lastSent)
 {
-    LastPrograms last = lastSent;
     QList<PlannedMessage> plan;
+    buildRecallPlan(controls, rig, lastSent, plan);
+    return plan;
+}
+
+void buildRecallPlan(const SongControls &controls, const UnitRig *rig, const LastPrograms &lastSent,
+                     QList<PlannedMessage> &plan)
+{
+    LastPrograms last = lastSent;
+    plan.clear();
     // The block is the same on every channel: read its fields once, not once per strip.
     const QList<PlannedMessage> block = controllerBlock(controls, 1);
     plan.reserve(SongControls::StripCount * (3 + block.size()));
@@ -157,7 +165,6 @@ QList<PlannedMessage> buildRecallPlan(const SongControls &controls, const UnitRi
         for (const PlannedMessage &message : block)
             add(controlChange(channel, message.data1, message.data2));
     }
-    return plan;
 }
 
 bool hasPauses(const QList<PlannedMessage> &plan)

@@ -40,6 +40,10 @@ inline LastPrograms noProgramsSent()
 // no profile, the bytes are those the program always sent.
 QList<PlannedMessage> buildRecallPlan(const SongControls &controls, const UnitRig *rig,
                                       const LastPrograms &last);
+// The same into `plan`, replacing what it held: a list kept for the next recall keeps its
+// storage, and a recall allocates nothing that large again.
+void buildRecallPlan(const SongControls &controls, const UnitRig *rig, const LastPrograms &last,
+                     QList<PlannedMessage> &plan);
 
 // The controller block, less the bank select, on `channel` (1..16).
 QList<PlannedMessage> controllerBlock(const SongControls &controls, int channel);

@@ -13,7 +13,9 @@ RecallSequence::RecallSequence(TMidiOutput &output, QObject *parent) : QObject(p
 void RecallSequence::cancel()
 {
     m_timer.stop();
-    m_pending.clear();
+    // Let go of the plan rather than clear it: its owner may fill the same list again.
+    m_pending = {};
+    m_next = 0;
 }
 
 void RecallSequence::send(QList<PlannedMessage> plan)
@@ -32,8 +34,8 @@ void RecallSequence::sendDue(bool fromTimer)
         return;
     }
     const qint64 elapsed = m_clock.elapsed();
-    while (!m_pending.isEmpty() && m_pending.first().atMs <= elapsed) {
-        const PlannedMessage message = m_pending.takeFirst();
+    while (isSending() && m_pending.at(m_next).atMs <= elapsed) {
+        const PlannedMessage &message = m_pending.at(m_next++);
         try {
             sendOne(message);
         } catch (const EmidioutputError &) {
@@ -46,8 +48,10 @@ void RecallSequence::sendDue(bool fromTimer)
             return;
         }
     }
-    if (!m_pending.isEmpty())
-        m_timer.start(int(m_pending.first().atMs - elapsed));
+    if (isSending())
+        m_timer.start(int(m_pending.at(m_next).atMs - elapsed));
+    else
+        cancel();
 }
 
 void RecallSequence::sendOne(const PlannedMessage &message)

@@ -22,7 +22,7 @@ public:
 
     void send(QList<PlannedMessage> plan);
     void cancel();
-    bool isSending() const { return !m_pending.isEmpty(); }
+    bool isSending() const { return m_next < m_pending.size(); }
 
     const LastPrograms &lastPrograms() const { return m_last; }
 
@@ -38,6 +38,7 @@ private:
 
     TMidiOutput &m_output;
     QList<PlannedMessage> m_pending;
+    qsizetype m_next = 0; // the first message of m_pending not yet sent
     QElapsedTimer m_clock;
     QTimer m_timer;
     LastPrograms m_last = noProgramsSent();

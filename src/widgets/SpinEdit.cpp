@@ -13,6 +13,7 @@ SpinEdit::SpinEdit(int minimum, int maximum, int value, QWidget *parent)
     // over a hundred fields and must not parse each of them again.
     connect(lineEdit(), &QLineEdit::textChanged, this, [this](const QString &text) {
         m_parsed = text.toInt(&m_isNumber);
+        m_isPlainNumber = m_isNumber && text == QString::number(m_parsed);
         emit changed();
     });
     setValue(value);
@@ -29,7 +30,7 @@ void SpinEdit::setValue(int value)
     // reports a change when the text really differs, which keeps a song load that sets
     // the same program number from sending the song twice.
     const int shown = clamped(value);
-    if (m_isNumber && m_parsed == shown && lineEdit()->text() == QString::number(shown))
+    if (m_isPlainNumber && m_parsed == shown)
         return;
     lineEdit()->setText(QString::number(shown));
 }

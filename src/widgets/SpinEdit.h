@@ -42,4 +42,5 @@ private:
     int m_maximum;
     int m_parsed = 0;
     bool m_isNumber = false;
+    bool m_isPlainNumber = false; // the text is the number as setValue would write it
 };
