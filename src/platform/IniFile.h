@@ -3,11 +3,10 @@
 #include "TextCodec.h"
 
 #include <QByteArray>
-#include <QHash>
 #include <QList>
 #include <QString>
 
-#include <utility>
+#include <memory>
 
 // An INI file with the private-profile rules that Midi.ini and the song files were
 // always written by: sections and keys found regardless of letter case, a write replaces
@@ -101,10 +100,10 @@ private:
 
     QString m_path;
     QList<Line> m_lines;
-    // Case-folded section and key names to the line of the first of that name.
-    mutable QHash<QString, int> m_sectionIndex;
-    mutable QHash<std::pair<int, QString>, int> m_keyIndex;
-    mutable bool m_indexed = false;
+    // Section and key names to the line of the first of that name; made anew, never
+    // changed, so that copies of the file may share it.
+    struct Index;
+    mutable std::shared_ptr<const Index> m_index;
     bool m_unreadable = false;
     QString m_readError;
     TextCodec::Encoding m_encoding = TextCodec::Encoding::Utf8;
