@@ -41,7 +41,9 @@ struct VirtualRig {
     // The preview's hex column, with the pad byte the port log shows after a program change.
     QStringList previewed()
     {
-        QCoreApplication::processEvents(); // the preview's coalesced refresh
+        // Shown, as the player sees it; then its coalesced refresh.
+        units.hub.preview()->show();
+        QCoreApplication::processEvents();
         const QTableWidget *table = units.hub.preview()->table();
         QStringList rows;
         for (int row = 0; row < table->rowCount(); ++row) {
