@@ -10,6 +10,7 @@
 namespace
 {
 std::function<void(const QString &)> g_encodingNotice;
+constexpr qint64 ReadPiece = 64 * 1024;
 } // namespace
 
 QString TextFile::reason(int errorNumber, const QString &systemText)
@@ -75,12 +76,18 @@ TextFile::Content TextFile::read(const QString &path)
         content.reason = reason(errno, file.errorString());
         return content;
     }
-    // The size may have changed since it was asked; never read past the limit. Asking for
-    // the limit at once would allocate (and map) 64 MB for every small song file.
+    // The size may have changed since it was asked; never read past the limit. Read in
+    // pieces: asking for the limit at once makes a buffer of that size for every file,
+    // however small.
+    QByteArray bytes;
+    bytes.reserve(qsizetype(std::min(info.size(), MaxSize) + 1));
     errno = 0;
-    QByteArray bytes = file.read(std::min(file.size(), MaxSize) + 1);
-    if (file.error() == QFileDevice::NoError && bytes.size() <= MaxSize && !file.atEnd())
-        bytes += file.read(MaxSize + 1 - bytes.size());
+    while (bytes.size() <= MaxSize) {
+        const QByteArray more = file.read(std::min<qint64>(ReadPiece, MaxSize + 1 - bytes.size()));
+        if (more.isEmpty())
+            break;
+        bytes += more;
+    }
     if (file.error() != QFileDevice::NoError) {
         content.reason = reason(errno, file.errorString());
         return content;

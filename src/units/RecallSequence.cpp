@@ -8,6 +8,12 @@ RecallSequence::RecallSequence(TMidiOutput &output, QObject *parent) : QObject(p
     m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, [this] { sendDue(true); });
+    connect(&output, &TMidiOutput::programSent, this, &RecallSequence::programSent);
+}
+
+const ProgramMemory &RecallSequence::lastPrograms() const
+{
+    return m_output.programsSent();
 }
 
 void RecallSequence::cancel()
@@ -30,14 +36,17 @@ void RecallSequence::sendDue(bool fromTimer)
 {
     // The port was closed during a pause: a closed port sends nothing, as a burst would not.
     if (!m_output.IsOpen()) {
+        const bool dropped = fromTimer && isSending();
         cancel();
+        if (dropped)
+            emit restDropped();
         return;
     }
     const qint64 elapsed = m_clock.elapsed();
     while (isSending() && m_pending.at(m_next).atMs <= elapsed) {
         const PlannedMessage &message = m_pending.at(m_next++);
         try {
-            sendOne(message);
+            m_output.SendShort(message.status, message.data1, message.data2);
         } catch (const EmidioutputError &) {
             // A refused send ends the recall there, as a burst would end.
             cancel();
@@ -45,6 +54,7 @@ void RecallSequence::sendDue(bool fromTimer)
             if (!fromTimer || m_output.Error() != MidiResult::NoDevice)
                 throw;
             emit outputGone();
+            emit restDropped();
             return;
         }
     }
@@ -52,13 +62,4 @@ void RecallSequence::sendDue(bool fromTimer)
         m_timer.start(int(m_pending.at(m_next).atMs - elapsed));
     else
         cancel();
-}
-
-void RecallSequence::sendOne(const PlannedMessage &message)
-{
-    m_output.SendShort(message.status, message.data1, message.data2);
-    if (message.isProgramChange()) {
-        m_last[message.channel() - 1] = message.data1;
-        emit programSent();
-    }
 }
