@@ -35,6 +35,7 @@
 #include "stage/PerformanceView.h"
 #include "widgets/ActivityLeds.h"
 #include "widgets/FlatTabs.h"
+#include "widgets/LampSlot.h"
 #include "widgets/Named.h"
 #include "widgets/SkinEngine.h"
 #include "widgets/SpinEdit.h"
@@ -77,8 +78,10 @@ tForm1::tForm1(MidiSystem &midiSystem, Options options, QWidget *parent)
     auto *row = new QHBoxLayout(central);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(0);
-    row->addWidget(buildLeftPages());
-    row->addWidget(buildRightPages());
+    // Made inside the widget that holds them: moving the built pages there afterwards
+    // had every control of the song rework its look a second time.
+    row->addWidget(buildLeftPages(central));
+    row->addWidget(buildRightPages(central));
     setCentralWidget(central);
     buildMenu();
     buildStatusBar();
@@ -130,10 +133,7 @@ void tForm1::buildToolBar()
         led->setToolButtonStyle(Qt::ToolButtonTextOnly);
         led->setFocusPolicy(Qt::NoFocus);
         // A dark lamp keeps its place, so that "MIDI Out" never moves when "MIDI In" goes out.
-        QSizePolicy policy = led->sizePolicy();
-        policy.setRetainSizeWhenHidden(true);
-        led->setSizePolicy(policy);
-        row->addWidget(led);
+        row->addWidget(new LampSlot(led, holder));
     }
     row->addStretch();
     bar->addWidget(holder);
@@ -141,9 +141,9 @@ void tForm1::buildToolBar()
     m_leds = new ActivityLeds(m_inLed, m_outLed, this);
 }
 
-QTabWidget *tForm1::buildLeftPages()
+QTabWidget *tForm1::buildLeftPages(QWidget *parent)
 {
-    auto *pages = named(new QTabWidget(this), "PageControl1");
+    auto *pages = named(new QTabWidget(parent), "PageControl1");
     pages->setFixedWidth(417);
     FlatTabs::follow(pages, *m_skin);
     m_songsPage = new SongsPage(m_song);
@@ -159,9 +159,9 @@ QTabWidget *tForm1::buildLeftPages()
     return pages;
 }
 
-QTabWidget *tForm1::buildRightPages()
+QTabWidget *tForm1::buildRightPages(QWidget *parent)
 {
-    auto *pages = named(new QTabWidget(this), "PageControl2");
+    auto *pages = named(new QTabWidget(parent), "PageControl2");
     pages->setFixedWidth(377);
     FlatTabs::follow(pages, *m_skin);
     pages->addTab(named(new ChannelStripsPage(1, m_song), "TabSheet5"), QStringLiteral("Channel 1-8"));

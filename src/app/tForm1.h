@@ -99,8 +99,8 @@ protected:
 
 private:
     void buildToolBar();
-    QTabWidget *buildLeftPages();
-    QTabWidget *buildRightPages();
+    QTabWidget *buildLeftPages(QWidget *parent);
+    QTabWidget *buildRightPages(QWidget *parent);
     void buildMenu();
     void buildStatusBar();
     void wireSubsystems();

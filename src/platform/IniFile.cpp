@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 
 #include <algorithm>
 #include <limits>
@@ -50,7 +51,44 @@ QString fullPath(const QString &path)
 {
     return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
 }
+
+// A name as sameName() compares it, hashed without making a folded copy of it.
+struct AnyCase {
+    QString name;
+    AnyCase(const QString &n) : name(n) {}
+    bool operator==(const AnyCase &other) const { return sameName(name, other.name); }
+};
+
+size_t qHash(const AnyCase &key, size_t seed = 0)
+{
+    size_t hash = seed;
+    for (const QChar c : key.name) {
+        // Letters beyond the first plane fold in pairs: left out, equal names still hash alike.
+        if (c.isSurrogate())
+            continue;
+        const char16_t folded = c.unicode() < 0x80 ? char16_t(c.toLatin1() | (c.isUpper() ? 0x20 : 0))
+                                                   : c.toCaseFolded().unicode();
+        hash = hash * 31 + folded;
+    }
+    return hash;
+}
+
+struct KeyOf {
+    int section;
+    AnyCase name;
+    bool operator==(const KeyOf &other) const { return section == other.section && name == other.name; }
+};
+
+size_t qHash(const KeyOf &key, size_t seed = 0)
+{
+    return qHash(key.name, seed ^ size_t(key.section));
+}
 } // namespace
+
+struct IniFile::Index {
+    QHash<AnyCase, int> sections;
+    QHash<KeyOf, int> keys;
+};
 
 IniFile::IniFile(const QString &path) : m_path(path)
 {
@@ -143,16 +181,36 @@ int IniFile::findKey(int sectionLine, const QString &key) const
     return -1;
 }
 
+int IniFile::keyLine(const QString &section, const QString &key) const
+{
+    if (!m_index) {
+        auto index = std::make_shared<Index>();
+        int s = -1;
+        for (int i = 0; i < m_lines.size(); ++i) {
+            const Line &line = m_lines[i];
+            if (line.kind == Line::Section) {
+                // Of two sections of one name the first counts, and only its keys.
+                s = index->sections.contains(line.name) ? -1 : i;
+                if (s >= 0)
+                    index->sections.insert(line.name, i);
+            } else if (line.kind == Line::Key && s >= 0 && !index->keys.contains({s, line.name})) {
+                index->keys.insert({s, line.name}, i);
+            }
+        }
+        m_index = std::move(index);
+    }
+    const int s = m_index->sections.value(section.trimmed(), -1);
+    return s < 0 ? -1 : m_index->keys.value({s, key.trimmed()}, -1);
+}
+
 bool IniFile::hasKey(const QString &section, const QString &key) const
 {
-    const int s = findSection(section);
-    return s >= 0 && findKey(s, key) >= 0;
+    return keyLine(section, key) >= 0;
 }
 
 QString IniFile::readString(const QString &section, const QString &key, const QString &defaultValue) const
 {
-    const int s = findSection(section);
-    const int k = s < 0 ? -1 : findKey(s, key);
+    const int k = keyLine(section, key);
     if (k < 0)
         return limited(defaultValue);
     return limited(stripQuotes(m_lines[k].value));
@@ -160,8 +218,7 @@ QString IniFile::readString(const QString &section, const QString &key, const QS
 
 int IniFile::readInteger(const QString &section, const QString &key, int defaultValue) const
 {
-    const int s = findSection(section);
-    const int k = s < 0 ? -1 : findKey(s, key);
+    const int k = keyLine(section, key);
     int value = 0;
     if (k < 0 || !parseInteger(limited(stripQuotes(m_lines[k].value)), &value))
         return defaultValue;
@@ -219,6 +276,7 @@ bool IniFile::parseInteger(const QString &text, int *value)
 
 void IniFile::writeString(const QString &section, const QString &key, const QString &value)
 {
+    m_index.reset();
     int s = findSection(section);
     if (s < 0) {
         Line header = parseLine(u'[' + section.trimmed() + u']');

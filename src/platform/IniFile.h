@@ -6,6 +6,8 @@
 #include <QList>
 #include <QString>
 
+#include <memory>
+
 // An INI file with the private-profile rules that Midi.ini and the song files were
 // always written by: sections and keys found regardless of letter case, a write replaces
 // a value where it stands, a missing key goes to the end of its section and a missing
@@ -92,9 +94,16 @@ private:
     int findKey(int sectionLine, const QString &key) const;
     // One past the last line that belongs to the section.
     int sectionEnd(int sectionLine) const;
+    // The key's line as findSection and findKey would find it, or -1; through an index made
+    // at the first read after a change, since a song load reads over a hundred keys.
+    int keyLine(const QString &section, const QString &key) const;
 
     QString m_path;
     QList<Line> m_lines;
+    // Section and key names to the line of the first of that name; made anew, never
+    // changed, so that copies of the file may share it.
+    struct Index;
+    mutable std::shared_ptr<const Index> m_index;
     bool m_unreadable = false;
     QString m_readError;
     TextCodec::Encoding m_encoding = TextCodec::Encoding::Utf8;

@@ -47,7 +47,8 @@ void SongRecall::MyPrgChange()
 void SongRecall::sendSong()
 {
     m_leds.lightOut();
-    m_sequence->send(buildRecallPlan(m_controls, m_units, m_sequence->lastPrograms()));
+    buildRecallPlan(m_controls, m_units, m_sequence->lastPrograms(), m_plan);
+    m_sequence->send(m_plan);
 }
 
 void SongRecall::MoreEdit(int channel)

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "units/RecallPlan.h"
+
+#include <QList>
 #include <QObject>
 
 class ActivityLeds;
@@ -63,4 +66,6 @@ private:
     ActivityLeds &m_leds;
     const UnitRig *m_units = nullptr;
     RecallSequence *m_sequence;
+    // Filled anew by every recall; the sequence lets go of it once the plan is sent.
+    QList<PlannedMessage> m_plan;
 };

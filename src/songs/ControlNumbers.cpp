@@ -5,6 +5,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QHash>
 #include <QLineEdit>
 
 #include <algorithm>
@@ -186,4 +187,28 @@ QWidget *storedWidget(const SongControls &controls, const StoredControl &control
             return widget;
     }
     return nullptr;
+}
+
+std::vector<QWidget *> storedWidgets(const SongControls &controls)
+{
+    // One pass over the record instead of one per control: a song load reads every
+    // stored control, and that search was most of its time.
+    QHash<QString, std::vector<QWidget *>> byName;
+    for (QWidget *widget : recordWidgets(controls)) {
+        if (widget)
+            byName[widget->objectName()].push_back(widget);
+    }
+    std::vector<QWidget *> widgets;
+    widgets.reserve(storedControls().size());
+    for (const StoredControl &control : storedControls()) {
+        QWidget *found = nullptr;
+        if (const auto named = byName.constFind(control.objectName); named != byName.cend()) {
+            const auto it = std::find_if(named->begin(), named->end(), [&](const QWidget *widget) {
+                return isOfKind(widget, control.kind);
+            });
+            found = it != named->end() ? *it : nullptr;
+        }
+        widgets.push_back(found);
+    }
+    return widgets;
 }

@@ -28,3 +28,7 @@ const StoredControl *storedControlByName(const QString &objectName);
 // than by searching the window, so that a stray widget of the same name cannot stand in.
 // Null when the record has no such widget (yet).
 QWidget *storedWidget(const SongControls &controls, const StoredControl &control);
+
+// The widgets of all stored controls at once, in the order of storedControls(), each as
+// storedWidget() would find it.
+std::vector<QWidget *> storedWidgets(const SongControls &controls);

@@ -14,6 +14,8 @@
 #include <QDir>
 #include <QLineEdit>
 
+#include <algorithm>
+
 namespace
 {
 QString sectionOf(ControlKind kind)
@@ -56,6 +58,17 @@ bool keptOnLoad(const QString &objectName)
 } // namespace
 
 SongFile::SongFile(const SongControls &controls) : m_controls(controls) {}
+
+const std::vector<QWidget *> &SongFile::storedWidgets()
+{
+    // The record is complete once the pages are built and never changes after; a record
+    // still missing widgets is looked up again on each use.
+    if (!m_widgetsComplete) {
+        m_widgets = ::storedWidgets(m_controls);
+        m_widgetsComplete = std::none_of(m_widgets.begin(), m_widgets.end(), [](QWidget *w) { return !w; });
+    }
+    return m_widgets;
+}
 
 QString SongFile::Cd_Md_Dir(const QString &folder)
 {
@@ -101,8 +114,10 @@ void SongFile::SaveSong(const QString &name)
         throw EFileError(error.arg(QStringLiteral("It is the project file of the project \"%1\"; a song "
                                                   "cannot be saved over it")
                                        .arg(name)));
-    for (const StoredControl &control : storedControls()) {
-        QWidget *widget = storedWidget(m_controls, control);
+    const std::vector<QWidget *> &widgets = storedWidgets();
+    for (std::size_t i = 0; i < widgets.size(); ++i) {
+        const StoredControl &control = storedControls()[i];
+        QWidget *widget = widgets[i];
         if (!widget)
             continue;
         const QString section = sectionOf(control.kind);
@@ -141,11 +156,11 @@ void SongFile::LoadSong(const QString &name)
     // Before the controls: a program number set below already sends the song.
     if (m_readExtra)
         m_readExtra(ini);
-    for (const StoredControl &control : storedControls()) {
-        if (keptOnLoad(control.objectName))
-            continue;
-        QWidget *widget = storedWidget(m_controls, control);
-        if (!widget)
+    const std::vector<QWidget *> &widgets = storedWidgets();
+    for (std::size_t i = 0; i < widgets.size(); ++i) {
+        const StoredControl &control = storedControls()[i];
+        QWidget *widget = widgets[i];
+        if (!widget || keptOnLoad(control.objectName))
             continue;
         const QString section = sectionOf(control.kind);
         const QString key = keyOf(control);
@@ -157,12 +172,20 @@ void SongFile::LoadSong(const QString &name)
             // A position outside the list clears the choice like -1 does.
             auto *choice = static_cast<QComboBox *>(widget);
             const int position = ini.readInteger(section, key, -1);
-            choice->setCurrentIndex(position >= 0 && position < choice->count() ? position : -1);
+            const int shown = position >= 0 && position < choice->count() ? position : -1;
+            if (choice->currentIndex() != shown)
+                choice->setCurrentIndex(shown);
             break;
         }
-        case ControlKind::Text:
-            static_cast<QLineEdit *>(widget)->setText(ini.readString(section, key, QString()));
+        case ControlKind::Text: {
+            // Songs in a set share most of their texts; rewriting the same text still
+            // costs the field its cursor, its undo and a relayout.
+            auto *edit = static_cast<QLineEdit *>(widget);
+            const QString text = ini.readString(section, key, QString());
+            if (edit->text() != text)
+                edit->setText(text);
             break;
+        }
         case ControlKind::Check:
             static_cast<QCheckBox *>(widget)->setChecked(ini.readBool(section, key, false));
             break;

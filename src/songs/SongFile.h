@@ -3,8 +3,10 @@
 #include <QString>
 
 #include <functional>
+#include <vector>
 
 class IniFile;
+class QWidget;
 struct SongControls;
 
 // Copies the current song between the window's controls and its song file, an INI file
@@ -51,8 +53,12 @@ public:
 
 private:
     static bool isProjectFile(const IniFile &file);
+    // The widget of each stored control, in the order of the control table.
+    const std::vector<QWidget *> &storedWidgets();
 
     const SongControls &m_controls;
+    std::vector<QWidget *> m_widgets;
+    bool m_widgetsComplete = false;
     std::function<void()> m_sendSong;
     std::function<void(const IniFile &)> m_readExtra;
     std::function<void(IniFile &)> m_writeExtra;

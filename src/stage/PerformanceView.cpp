@@ -94,38 +94,55 @@ PerformanceView::PerformanceView(SongListController &songs, QListWidget *songLis
     refresh();
 }
 
+namespace
+{
+void setSheet(QWidget *widget, const QString &sheet)
+{
+    if (widget->styleSheet() != sheet)
+        widget->setStyleSheet(sheet);
+}
+} // namespace
+
 void PerformanceView::followSkin()
 {
     m_led = m_ledSource->ledColor();
     const QString led = m_led.name();
     // Dark whatever the skin: a stage is dark, and the LED colour carries the skin.
-    setStyleSheet(QStringLiteral("QWidget#PerformanceView { background: #0b0b0b; }"
-                                 "QLabel { color: #d0d0d0; }"
-                                 "QLabel#labCurrentSong { color: %1; }"
-                                 "QListView { background: #151515; color: #d0d0d0; border: 1px solid #333; }"
-                                 "QListView::item:selected { background: %1; color: #000; }"
-                                 "QPushButton { background: #222; color: %1; border: 2px solid %1;"
-                                 " border-radius: 8px; font-size: 28px; }"
-                                 "QPushButton:pressed { background: %1; color: #000; }")
-                      .arg(led));
-    showLamp(m_inLamp, m_inLed->isVisible());
-    showLamp(m_outLamp, m_outLed->isVisible());
+    const QString sheet =
+        QStringLiteral("QWidget#PerformanceView { background: #0b0b0b; }"
+                       "QLabel { color: #d0d0d0; }"
+                       "QLabel#labCurrentSong { color: %1; }"
+                       "QListView { background: #151515; color: #d0d0d0; border: 1px solid #333; }"
+                       "QListView::item:selected { background: %1; color: #000; }"
+                       "QPushButton { background: #222; color: %1; border: 2px solid %1;"
+                       " border-radius: 8px; font-size: 28px; }"
+                       "QPushButton:pressed { background: %1; color: #000; }")
+            .arg(led);
+    // The same sheet again would still polish the whole view anew.
+    setSheet(this, sheet);
+    showLamps();
 }
 
-void PerformanceView::showLamp(QLabel *lamp, bool lit)
+void PerformanceView::showLamps()
 {
-    lamp->setStyleSheet(lit ? QStringLiteral("color: %1; font-weight: bold;").arg(m_led.name())
-                            : QStringLiteral("color: #444;"));
+    m_lampsQueued = false;
+    const auto show = [this](QLabel *lamp, bool lit) {
+        setSheet(lamp, lit ? QStringLiteral("color: %1; font-weight: bold;").arg(m_led.name())
+                           : QStringLiteral("color: #444;"));
+    };
+    show(m_inLamp, m_inLed->isVisible());
+    show(m_outLamp, m_outLed->isVisible());
 }
 
 bool PerformanceView::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::Show || event->type() == QEvent::Hide) {
-        const bool lit = event->type() == QEvent::Show;
-        if (watched == m_inLed)
-            showLamp(m_inLamp, lit);
-        else if (watched == m_outLed)
-            showLamp(m_outLamp, lit);
+    // A lamp's style sheet takes longer to apply than a whole recall takes to send, and the
+    // main window's lamp lights inside the recall: the lamps follow once it is done, and
+    // only while they can be seen (showing the view brings them up to date).
+    if ((event->type() == QEvent::Show || event->type() == QEvent::Hide) &&
+        (watched == m_inLed || watched == m_outLed) && isVisible() && !m_lampsQueued) {
+        m_lampsQueued = true;
+        QMetaObject::invokeMethod(this, &PerformanceView::showLamps, Qt::QueuedConnection);
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -137,7 +154,9 @@ void PerformanceView::refresh()
     const bool hasNext = row + 1 < m_songs.count();
     m_next->setText(hasNext ? QStringLiteral("Next: ") + SongName::shown(m_songs.songAt(row + 1))
                             : QStringLiteral("End of set"));
-    if (row >= 0)
+    // Laying out the whole list to scroll it costs a song change more than its load
+    // when nobody sees the list; showing the view scrolls it then.
+    if (row >= 0 && isVisible())
         m_list->scrollTo(m_list->model()->index(row, 0));
 }
 
@@ -220,6 +239,8 @@ void PerformanceView::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
     m_opened = true;
+    refresh();
+    showLamps();
 }
 
 void PerformanceView::write(IniFile &ini) const

@@ -55,7 +55,7 @@ protected:
 private:
     void refresh();
     void followSkin();
-    void showLamp(QLabel *lamp, bool lit);
+    void showLamps();
 
     SongListController &m_songs;
     QListWidget *m_songList;
@@ -73,4 +73,5 @@ private:
     QLabel *m_status;
     QColor m_led;
     bool m_opened = false;
+    bool m_lampsQueued = false;
 };

@@ -113,9 +113,20 @@ QList<PlannedMessage> controllerBlock(const SongControls &controls, int channel)
 QList<PlannedMessage> buildRecallPlan(const SongControls &controls, const UnitRig *rig,
                                       const ProgramMemory &lastSent)
 {
+    QList<PlannedMessage> plan;
+    buildRecallPlan(controls, rig, lastSent, plan);
+    return plan;
+}
+
+void buildRecallPlan(const SongControls &controls, const UnitRig *rig, const ProgramMemory &lastSent,
+                     QList<PlannedMessage> &plan)
+{
     // What the unit will have been sent by each point of the plan.
     ProgramMemory last = lastSent;
-    QList<PlannedMessage> plan;
+    plan.clear();
+    // The block is the same on every channel: read its fields once, not once per strip.
+    const QList<PlannedMessage> block = controllerBlock(controls, 1);
+    plan.reserve(SongControls::StripCount * (3 + block.size()));
     int now = 0;
     for (int n = 0; n < SongControls::StripCount; ++n) {
         const ChannelStrip &strip = controls.strips[n];
@@ -165,13 +176,11 @@ QList<PlannedMessage> buildRecallPlan(const SongControls &controls, const UnitRi
         }
         if (!withBlock)
             continue;
-        const QList<PlannedMessage> block = controllerBlock(controls, channel);
         if (sendProgram && !block.isEmpty())
             now += unit.pauseMs;
         for (const PlannedMessage &message : block)
-            add(message);
+            add(controlChange(channel, message.data1, message.data2));
     }
-    return plan;
 }
 
 bool hasPauses(const QList<PlannedMessage> &plan)

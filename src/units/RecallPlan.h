@@ -32,6 +32,10 @@ struct PlannedMessage {
 // change only when it changed is compared with what `last` says its channel plays.
 QList<PlannedMessage> buildRecallPlan(const SongControls &controls, const UnitRig *rig,
                                       const ProgramMemory &last);
+// The same into `plan`, replacing what it held: a list kept for the next recall keeps its
+// storage, and a recall allocates nothing that large again.
+void buildRecallPlan(const SongControls &controls, const UnitRig *rig, const ProgramMemory &last,
+                     QList<PlannedMessage> &plan);
 
 // The controller block, less the bank select, on `channel` (1..16).
 QList<PlannedMessage> controllerBlock(const SongControls &controls, int channel);

@@ -19,7 +19,9 @@ const ProgramMemory &RecallSequence::lastPrograms() const
 void RecallSequence::cancel()
 {
     m_timer.stop();
-    m_pending.clear();
+    // Let go of the plan rather than clear it: its owner may fill the same list again.
+    m_pending = {};
+    m_next = 0;
 }
 
 void RecallSequence::send(QList<PlannedMessage> plan)
@@ -34,15 +36,15 @@ void RecallSequence::sendDue(bool fromTimer)
 {
     // The port was closed during a pause: a closed port sends nothing, as a burst would not.
     if (!m_output.IsOpen()) {
-        const bool dropped = fromTimer && !m_pending.isEmpty();
+        const bool dropped = fromTimer && isSending();
         cancel();
         if (dropped)
             emit restDropped();
         return;
     }
     const qint64 elapsed = m_clock.elapsed();
-    while (!m_pending.isEmpty() && m_pending.first().atMs <= elapsed) {
-        const PlannedMessage message = m_pending.takeFirst();
+    while (isSending() && m_pending.at(m_next).atMs <= elapsed) {
+        const PlannedMessage &message = m_pending.at(m_next++);
         try {
             m_output.SendShort(message.status, message.data1, message.data2);
         } catch (const EmidioutputError &) {
@@ -56,6 +58,8 @@ void RecallSequence::sendDue(bool fromTimer)
             return;
         }
     }
-    if (!m_pending.isEmpty())
-        m_timer.start(int(m_pending.first().atMs - elapsed));
+    if (isSending())
+        m_timer.start(int(m_pending.at(m_next).atMs - elapsed));
+    else
+        cancel();
 }

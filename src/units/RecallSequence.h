@@ -22,7 +22,7 @@ public:
 
     void send(QList<PlannedMessage> plan);
     void cancel();
-    bool isSending() const { return !m_pending.isEmpty(); }
+    bool isSending() const { return m_next < m_pending.size(); }
 
     // What went out on the port, by the recall or any other sender.
     const ProgramMemory &lastPrograms() const;
@@ -40,6 +40,7 @@ private:
 
     TMidiOutput &m_output;
     QList<PlannedMessage> m_pending;
+    qsizetype m_next = 0; // the first message of m_pending not yet sent
     QElapsedTimer m_clock;
     QTimer m_timer;
 };

@@ -59,10 +59,18 @@ SendPreview::SendPreview(const SongControls &controls, const UnitRig &rig, const
 
 void SendPreview::refreshSoon()
 {
-    if (m_refreshQueued)
+    // Hidden, it catches up when shown: filling the list costs more than the song change
+    // it follows, and would hold up MIDI thru right after every change.
+    if (m_refreshQueued || !isVisible())
         return;
     m_refreshQueued = true;
     QTimer::singleShot(0, this, &SendPreview::refresh);
+}
+
+void SendPreview::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    refresh();
 }
 
 void SendPreview::refresh()

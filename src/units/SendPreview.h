@@ -27,6 +27,9 @@ public slots:
     void refreshSoon();
     void refresh();
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
     const SongControls &m_controls;
     const UnitRig &m_rig;

@@ -165,9 +165,14 @@ void UnitsWindow::removeProfile()
 void UnitsWindow::showBanks()
 {
     m_showing = true;
+    // A spin box rewrites its text even for the value it has; every song load comes here.
+    const auto show = [](QSpinBox *field, int value) {
+        if (field->value() != value)
+            field->setValue(value);
+    };
     for (int n = 0; n < SongBanks::StripCount; ++n) {
-        m_msb[n]->setValue(m_rig.banks.strips[n].msb);
-        m_lsb[n]->setValue(m_rig.banks.strips[n].lsb);
+        show(m_msb[n], m_rig.banks.strips[n].msb);
+        show(m_lsb[n], m_rig.banks.strips[n].lsb);
     }
     m_showing = false;
     showStripNames();

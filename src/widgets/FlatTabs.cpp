@@ -26,7 +26,10 @@ void shape(QTabWidget *pages, const SkinEngine &engine)
     QString sheet = QString::fromLatin1(Shape);
     if (engine.skinName() == QLatin1String("Default"))
         sheet += QString::fromLatin1(BuiltInColours);
-    pages->setStyleSheet(sheet);
+    // Setting a sheet polishes every widget under the pages again, even when it is the
+    // same sheet: start-up applies the default skin the pages were built with.
+    if (pages->styleSheet() != sheet)
+        pages->setStyleSheet(sheet);
 }
 } // namespace
 

@@ -17,7 +17,6 @@ constexpr int GlyphHeight = LedDisplay::DotsPerCellY - 1;
 LedDisplay::LedDisplay(QWidget *parent) : QWidget(parent)
 {
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
-    renderDots();
 }
 
 void LedDisplay::setText(const QString &text)
@@ -25,7 +24,7 @@ void LedDisplay::setText(const QString &text)
     if (text == m_text)
         return;
     m_text = text;
-    renderDots();
+    m_dotsStale = true;
     update();
 }
 
@@ -49,14 +48,18 @@ void LedDisplay::setLedBackground(const QColor &color)
 
 bool LedDisplay::isDotLit(int x, int y) const
 {
-    return m_dots.valid(x, y) && qAlpha(m_dots.pixel(x, y)) >= 128;
+    const QImage &image = dots();
+    return image.valid(x, y) && qAlpha(image.pixel(x, y)) >= 128;
 }
 
-// The glyphs are drawn once per text change at one pixel per dot, with a small fixed
+// The glyphs are drawn once per text, when first needed, at one pixel per dot, with a small fixed
 // pixel font, and thresholded; painting then only scales dots, so the look does not
 // depend on the widget's size or the desktop's font settings.
-void LedDisplay::renderDots()
+const QImage &LedDisplay::dots() const
 {
+    if (!m_dotsStale)
+        return m_dots;
+    m_dotsStale = false;
     m_dots = QImage(CellCount * DotsPerCellX, DotsPerCellY, QImage::Format_ARGB32_Premultiplied);
     m_dots.fill(Qt::transparent);
 
@@ -75,6 +78,7 @@ void LedDisplay::renderDots()
         const QRect cell((firstCell + i) * DotsPerCellX, 0, GlyphWidth, GlyphHeight);
         painter.drawText(cell, Qt::AlignCenter, QString(shown.at(i)));
     }
+    return m_dots;
 }
 
 void LedDisplay::paintEvent(QPaintEvent *)
@@ -83,18 +87,19 @@ void LedDisplay::paintEvent(QPaintEvent *)
     painter.setRenderHint(QPainter::Antialiasing);
     painter.fillRect(rect(), m_ledBackground);
 
+    const QImage &image = dots();
     const QRectF area = QRectF(rect()).adjusted(Margin, Margin, -Margin, -Margin);
-    const qreal pitch = std::min(area.width() / m_dots.width(), area.height() / m_dots.height());
+    const qreal pitch = std::min(area.width() / image.width(), area.height() / image.height());
     if (pitch <= 0)
         return;
-    const QPointF origin(area.left() + (area.width() - pitch * m_dots.width()) / 2,
-                         area.top() + (area.height() - pitch * m_dots.height()) / 2);
+    const QPointF origin(area.left() + (area.width() - pitch * image.width()) / 2,
+                         area.top() + (area.height() - pitch * image.height()) / 2);
     const qreal dot = pitch * 0.8;
 
     QPainterPath lit;
     QPainterPath unlit;
     for (int y = 0; y < GlyphHeight; ++y) {
-        for (int x = 0; x < m_dots.width(); ++x) {
+        for (int x = 0; x < image.width(); ++x) {
             if (x % DotsPerCellX == GlyphWidth)
                 continue;
             const QRectF r(origin.x() + x * pitch, origin.y() + y * pitch, dot, dot);

@@ -44,10 +44,13 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    void renderDots();
+    // The dots of the current text, drawn on first use after a change: a song change sets
+    // the text and must not wait for glyphs that are only needed at the next paint.
+    const QImage &dots() const;
 
     QString m_text;
-    QImage m_dots;
+    mutable QImage m_dots;
+    mutable bool m_dotsStale = true;
     QColor m_ledColor{255, 64, 32};
     QColor m_ledOffColor{64, 16, 10};
     QColor m_ledBackground{20, 6, 4};

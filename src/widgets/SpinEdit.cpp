@@ -9,22 +9,30 @@
 SpinEdit::SpinEdit(int minimum, int maximum, int value, QWidget *parent)
     : QAbstractSpinBox(parent), m_minimum(minimum), m_maximum(std::max(minimum, maximum))
 {
-    connect(lineEdit(), &QLineEdit::textChanged, this, &SpinEdit::changed);
+    // The number is parsed once per change of the text, not on every read: a recall reads
+    // over a hundred fields and must not parse each of them again.
+    connect(lineEdit(), &QLineEdit::textChanged, this, [this](const QString &text) {
+        m_parsed = text.toInt(&m_isNumber);
+        m_isPlainNumber = m_isNumber && text == QString::number(m_parsed);
+        emit changed();
+    });
     setValue(value);
 }
 
 int SpinEdit::value() const
 {
-    bool ok = false;
-    const int parsed = lineEdit()->text().toInt(&ok);
-    return ok ? parsed : m_minimum;
+    return m_isNumber ? m_parsed : m_minimum;
 }
 
 void SpinEdit::setValue(int value)
 {
-    // QLineEdit only reports a change when the text really differs, which keeps a
-    // song load that sets the same program number from sending the song twice.
-    lineEdit()->setText(QString::number(clamped(value)));
+    // The same value leaves the text, its cursor and its undo alone; and QLineEdit only
+    // reports a change when the text really differs, which keeps a song load that sets
+    // the same program number from sending the song twice.
+    const int shown = clamped(value);
+    if (m_isPlainNumber && m_parsed == shown)
+        return;
+    lineEdit()->setText(QString::number(shown));
 }
 
 void SpinEdit::setRange(int minimum, int maximum)

@@ -2,7 +2,7 @@
 
 #include <QAbstractSpinBox>
 
-// The program's number field. Its text is the value: reading parses the text, so a
+// The program's number field. Its text is the value: reading gives the parsed text, so a
 // half-typed number is read as typed (unclamped) and anything that is not an integer
 // reads as the minimum. Only setting a value, stepping and leaving the field bring the
 // text into range. `changed` follows every change of the text, whoever made it; song
@@ -40,4 +40,7 @@ private:
 
     int m_minimum;
     int m_maximum;
+    int m_parsed = 0;
+    bool m_isNumber = false;
+    bool m_isPlainNumber = false; // the text is the number as setValue would write it
 };

@@ -154,6 +154,10 @@ private slots:
         QTest::newRow("UTF-8 mark") << QByteArray("\xef\xbb\xbf[s]\r\nk=v\r\n") << "s"
                                     << "k"
                                     << "v";
+        QTest::newRow("letters beyond ASCII in any case")
+            << QByteArray("[Gr\xc3\xb6\xc3\x9f"
+                          "e]\r\n\xc3\x84nderung=ja\r\n")
+            << QString::fromUtf8("GR\u00d6\u00dfE") << QString::fromUtf8("\u00e4NDERUNG") << "ja";
         QTest::newRow("section without ]") << QByteArray("[TSpinEdit\r\nSpin49=16\r\n") << "TSpinEdit"
                                            << "Spin49"
                                            << "16";
@@ -237,8 +241,12 @@ private slots:
     {
         const QString path = writeRaw("batch.ini", "[s]\r\nk=old\r\n");
         IniFile ini(path);
+        QCOMPARE(ini.readString("s", "k", {}), "old");
         ini.writeString("s", "k", "new");
         ini.writeString("t", "k", "added");
+        // Reads see the writes at once.
+        QCOMPARE(ini.readString("S", "K", {}), "new");
+        QCOMPARE(ini.readString("t", "k", {}), "added");
         QCOMPARE(readRaw(path), QByteArray("[s]\r\nk=old\r\n"));
         ini.save();
         QCOMPARE(readRaw(path), QByteArray("[s]\r\nk=new\r\n[t]\r\nk=added\r\n"));

@@ -197,11 +197,15 @@ void TestSongControls::lookupByNumberAndName()
 void TestSongControls::everyStoredControlIsOneWidgetOfItsKind()
 {
     SongWindow window;
-    for (const StoredControl &control : storedControls()) {
+    const std::vector<QWidget *> all = storedWidgets(window.controls);
+    QCOMPARE(all.size(), storedControls().size());
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        const StoredControl &control = storedControls()[i];
         const auto found = window.root.findChildren<QWidget *>(control.objectName);
         QVERIFY2(found.size() == 1, qPrintable(control.objectName));
         QVERIFY2(isKind(found.front(), control.kind), qPrintable(control.objectName));
         QCOMPARE(storedWidget(window.controls, control), found.front());
+        QCOMPARE(all[i], found.front());
     }
 }
 

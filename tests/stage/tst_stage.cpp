@@ -11,13 +11,16 @@
 #include "stage/FootBindings.h"
 #include "stage/FootBindingsBox.h"
 #include "stage/PerformanceView.h"
+#include "widgets/ActivityLeds.h"
 #include "widgets/SpinEdit.h"
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QListView>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
+#include <QToolButton>
 
 namespace
 {
@@ -178,6 +181,47 @@ private slots:
         QCOMPARE(form.songsPage().lbSongList()->currentRow(), 1);
         QVERIFY(app.outs[0]->log().contains(recallOf(1)));
         QVERIFY(!app.outs[0]->log().contains(recallOf(2)));
+    }
+
+    void viewCatchesUpWithWhatHappenedWhileItWasClosed_data()
+    {
+        QTest::addColumn<bool>("openBefore");
+        QTest::newRow("open during the song change") << true;
+        QTest::newRow("opened after it") << false;
+    }
+
+    // The view leaves its lamps and its list alone while they cannot be seen, and follows
+    // the main window's lamp only after a recall: either way it ends up showing them.
+    void viewCatchesUpWithWhatHappenedWhileItWasClosed()
+    {
+        QFETCH(bool, openBefore);
+        AppFixture app;
+        QString set;
+        for (int n = 1; n <= 60; ++n)
+            set += QStringLiteral("Song %1\r\n").arg(n);
+        app.writeFile(app.projects() + QStringLiteral("/Long.txt"), set.toUtf8());
+        app.writeFile(app.settingsPath(), "[Project]\r\nLast one=Long.txt\r\n");
+        tForm1 &form = app.start();
+        PerformanceView &view = form.performanceView();
+        auto *outLed = form.findChild<QToolButton *>(QStringLiteral("OutLed"));
+        auto *outLamp = view.findChild<QLabel *>(QStringLiteral("labOutLamp"));
+        form.leds().timer()->stop();
+        outLed->hide();
+        view.resize(640, 400);
+        view.show();
+        QTRY_VERIFY(outLamp->styleSheet().contains(QStringLiteral("#444")));
+        if (!openBefore)
+            view.hide();
+
+        form.songList().setItemIndex(59);
+        form.songList().lbSongListClick();
+        QVERIFY(outLed->isVisible());
+        if (!openBefore)
+            view.show();
+        QTRY_VERIFY(outLamp->styleSheet().contains(QStringLiteral("bold")));
+        QListView *list = view.setList();
+        QTRY_VERIFY(list->viewport()->rect().contains(list->visualRect(list->currentIndex())));
+        QCOMPARE(view.currentSong()->text(), QStringLiteral("Song 60"));
     }
 
     void remoteMessagesKeptOutOfThru_data()

@@ -25,9 +25,11 @@
 namespace
 {
 // The preview's hex column, with the pad byte the port log shows after a program change.
-QStringList previewRows(const SendPreview &preview)
+QStringList previewRows(SendPreview &preview)
 {
-    QCoreApplication::processEvents(); // the preview's coalesced refresh
+    // Shown, as the player sees it; then its coalesced refresh.
+    preview.show();
+    QCoreApplication::processEvents();
     const QTableWidget *table = preview.table();
     QStringList rows;
     for (int row = 0; row < table->rowCount(); ++row) {
