@@ -32,9 +32,10 @@ wanted() {
   return 1
 }
 
-# Beyond the build: a JACK server for the MIDI tests; the desktop's own checkers and the
-# Debian packaging tools for the install tests; a virtual display with a window manager.
-packages=("${PW_PACKAGES[@]}" jackd2 desktop-file-utils appstream dpkg-dev file xvfb xauth openbox x11-utils)
+# Beyond the build: a JACK server for the MIDI tests, and a synth with a small General MIDI
+# font to play on it; the desktop's own checkers and the Debian packaging tools for the
+# install tests; a virtual display with a window manager.
+packages=("${PW_PACKAGES[@]}" jackd2 fluidsynth timgm6mb-soundfont desktop-file-utils appstream dpkg-dev file xvfb xauth openbox x11-utils)
 wanted fuzz && packages+=("${PW_FUZZ_PACKAGES[@]}")
 pw_install_packages "${packages[@]}"
 # Four trees share most objects: ccache, when there, makes the later runs cheap.
@@ -46,6 +47,7 @@ command -v ccache >/dev/null 2>&1 && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=cca
 export JACK_NO_AUDIO_RESERVATION=1
 export JACK_DEFAULT_SERVER="pw-test-$$"
 export PW_JACK_REQUIRED=1
+export PW_REQUIRE_FLUIDSYNTH=1
 # The full-disk tests mount a small tmpfs; here that must work, not be skipped.
 export PW_REQUIRE_TMPFS=1
 jack_log=$(mktemp)

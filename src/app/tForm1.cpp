@@ -297,6 +297,10 @@ void tForm1::wireSubsystems()
     connect(m_devices, &DeviceSelection::statusChanged, this, &tForm1::updateStatus);
     connect(m_devices, &DeviceSelection::notice, this, &tForm1::showNotice);
     connect(m_recall, &SongRecall::outputGone, m_devices, &DeviceSelection::outputLost);
+    connect(m_recall, &SongRecall::restDropped, this, [this] {
+        if (const QListWidgetItem *song = m_songsPage->lbSongList()->currentItem())
+            showNotice(tr("Not sent: the rest of %1 (%2)").arg(song->text(), m_devices->outputStatus()));
+    });
     connect(m_devices, &DeviceSelection::outputReturned, this, [this] {
         if (m_setupPage->ckbResendOnReturn()->isChecked())
             guarded([this] { MyPrgChange(); });

@@ -26,6 +26,7 @@ struct TMidiOutput::Private {
     bool isOpen = false;
     // SysEx blocks the system still holds; freed when it gives them back, or with the port.
     std::map<TMyMidiHdr *, std::unique_ptr<TMyMidiHdr>> sending;
+    ProgramMemory programs;
 };
 
 TMidiOutput::TMidiOutput(MidiSystem &system, QObject *owner)
@@ -170,6 +171,7 @@ void TMidiOutput::Open()
         d->handle = handle;
         d->state = TPortState::psOpen;
         d->isOpen = true;
+        d->programs = {};
     } catch (const EmidioutputError &) {
         // Callers learn of a refused device through IsOpen; Error keeps the code.
     }
@@ -200,6 +202,13 @@ void TMidiOutput::SendShort(quint8 status, quint8 data1, quint8 data2)
 {
     const quint32 message = quint32(status) | quint32(data1) << 8 | quint32(data2) << 16;
     check(d->system.outShort(d->handle, message));
+    if (d->programs.note(status, data1, data2))
+        emit programSent();
+}
+
+const ProgramMemory &TMidiOutput::programsSent() const
+{
+    return d->programs;
 }
 
 void TMidiOutput::SendLong(const quint8 *data, quint16 length)

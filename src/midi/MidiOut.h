@@ -1,6 +1,7 @@
 #pragma once
 
 #include "MidiTypes.h"
+#include "ProgramMemory.h"
 #include "platform/AppException.h"
 
 #include <QObject>
@@ -48,9 +49,15 @@ public:
     virtual void SendShort(quint8 status, quint8 data1, quint8 data2);
     virtual void SendLong(const quint8 *data, quint16 length);
 
+    // What went out since the port was last opened: a device opened again may have been
+    // switched off and on, so nothing is assumed of it.
+    const ProgramMemory &programsSent() const;
+
 signals:
     // A SysEx send has completed.
     void Onmidioutput(QObject *sender);
+    // A program change or a reset went out; programsSent changed.
+    void programSent();
 
 protected:
     // The port is its own notification target: SysEx completions arrive here.

@@ -17,6 +17,7 @@ SongRecall::SongRecall(const SongControls &controls, TMidiOutput &output, Activi
     for (int n = 0; n < 8; ++n)
         connectGuarded(controls.strips[n].program, &SpinEdit::changed, this, &SongRecall::spp1Change);
     connect(m_sequence, &RecallSequence::outputGone, this, &SongRecall::outputGone);
+    connect(m_sequence, &RecallSequence::restDropped, this, &SongRecall::restDropped);
 }
 
 void SongRecall::spp1Change()
@@ -26,8 +27,12 @@ void SongRecall::spp1Change()
 
 void SongRecall::MyPrgChange()
 {
-    if (!m_output.IsOpen())
+    // A recall that cannot go out still ends the one before: its rest belongs to a song
+    // the player has left.
+    if (!m_output.IsOpen()) {
+        m_sequence->cancel();
         return;
+    }
     try {
         sendSong();
     } catch (const EmidioutputError &) {

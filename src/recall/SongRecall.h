@@ -52,6 +52,8 @@ public slots:
 
 signals:
     void outputGone();
+    // A recall going out over time lost its port before its end.
+    void restDropped();
 
 private:
     void sendSong();

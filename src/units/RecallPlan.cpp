@@ -43,6 +43,16 @@ PlannedMessage controlChange(int channel, quint8 controller, quint8 value)
     return {0, static_cast<quint8>(ControlChange + channel - 1), controller, value, {}};
 }
 
+// Whether the channel already plays `program` from the bank that `bankSelect` chooses.
+bool plays(const ProgramMemory::Channel &c, const QList<PlannedMessage> &bankSelect, quint8 program)
+{
+    if (c.program != program)
+        return false;
+    return std::all_of(bankSelect.begin(), bankSelect.end(), [&c](const PlannedMessage &m) {
+        return (m.data1 == BankMsbController ? c.msb : c.lsb) == m.data2;
+    });
+}
+
 QString controllerName(int controller)
 {
     switch (controller) {
@@ -101,9 +111,10 @@ QList<PlannedMessage> controllerBlock(const SongControls &controls, int channel)
 }
 
 QList<PlannedMessage> buildRecallPlan(const SongControls &controls, const UnitRig *rig,
-                                      const LastPrograms &lastSent)
+                                      const ProgramMemory &lastSent)
 {
-    LastPrograms last = lastSent;
+    // What the unit will have been sent by each point of the plan.
+    ProgramMemory last = lastSent;
     QList<PlannedMessage> plan;
     int now = 0;
     for (int n = 0; n < SongControls::StripCount; ++n) {
@@ -120,32 +131,37 @@ QList<PlannedMessage> buildRecallPlan(const SongControls &controls, const UnitRi
         const auto add = [&](PlannedMessage message) {
             message.atMs = now;
             message.unit = unitName;
+            last.note(message.status, message.data1, message.data2);
             plan.append(message);
         };
 
-        // A bank select without its program change would take effect at some later one.
-        const bool sendProgram = !unit.onlyWhenChanged || last[channel - 1] != program;
+        QList<PlannedMessage> bankSelect;
+        const SongBanks::Bank bank = rig ? rig->banks.strips[n] : SongBanks::Bank{};
+        switch (unit.bankMode) {
+        case BankMode::FromBlock:
+            // Units apply a bank select at the next program change, so it goes first;
+            // the bank goes out as shown, not less one; 128 has no data byte of its own.
+            if (withBlock && controls.bank.on->isChecked())
+                bankSelect.append(
+                    controlChange(channel, BankLsbController, rawByte(inRange(controls.bank.value))));
+            break;
+        case BankMode::Msb:
+            bankSelect.append(controlChange(channel, BankMsbController, rawByte(bank.msb)));
+            break;
+        case BankMode::MsbLsb:
+            bankSelect.append(controlChange(channel, BankMsbController, rawByte(bank.msb)));
+            bankSelect.append(controlChange(channel, BankLsbController, rawByte(bank.lsb)));
+            break;
+        case BankMode::None:
+            break;
+        }
+        // A bank select without its program change would take effect at some later one,
+        // so both go, or neither.
+        const bool sendProgram = !unit.onlyWhenChanged || !plays(last.channel(channel), bankSelect, program);
         if (sendProgram) {
-            const SongBanks::Bank bank = rig ? rig->banks.strips[n] : SongBanks::Bank{};
-            switch (unit.bankMode) {
-            case BankMode::FromBlock:
-                // Units apply a bank select at the next program change, so it goes first;
-                // the bank goes out as shown, not less one; 128 has no data byte of its own.
-                if (withBlock && controls.bank.on->isChecked())
-                    add(controlChange(channel, BankLsbController, rawByte(inRange(controls.bank.value))));
-                break;
-            case BankMode::Msb:
-                add(controlChange(channel, BankMsbController, rawByte(bank.msb)));
-                break;
-            case BankMode::MsbLsb:
-                add(controlChange(channel, BankMsbController, rawByte(bank.msb)));
-                add(controlChange(channel, BankLsbController, rawByte(bank.lsb)));
-                break;
-            case BankMode::None:
-                break;
-            }
+            for (const PlannedMessage &message : bankSelect)
+                add(message);
             add({0, static_cast<quint8>(ProgramChange + channel - 1), program, 0, {}});
-            last[channel - 1] = program;
         }
         if (!withBlock)
             continue;

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "midi/ProgramMemory.h"
+
 #include <QList>
 #include <QString>
-
-#include <array>
 
 struct SongControls;
 struct UnitRig;
@@ -25,21 +25,13 @@ struct PlannedMessage {
     bool operator==(const PlannedMessage &) const = default;
 };
 
-// The program last sent on each channel (index 0 = channel 1), -1 for none yet.
-using LastPrograms = std::array<int, 16>;
-inline LastPrograms noProgramsSent()
-{
-    LastPrograms none;
-    none.fill(-1);
-    return none;
-}
-
 // Everything the current song's recall sends, in order: for every active strip its bank
 // select as its unit wants it, its program change and, where the strip asks for it, the
 // controller block, after the unit's pause. Without `rig`, or for a strip whose unit has
-// no profile, the bytes are those the program always sent.
+// no profile, the bytes are those the program always sent. A unit that wants its program
+// change only when it changed is compared with what `last` says its channel plays.
 QList<PlannedMessage> buildRecallPlan(const SongControls &controls, const UnitRig *rig,
-                                      const LastPrograms &last);
+                                      const ProgramMemory &last);
 
 // The controller block, less the bank select, on `channel` (1..16).
 QList<PlannedMessage> controllerBlock(const SongControls &controls, int channel);

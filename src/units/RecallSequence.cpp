@@ -8,6 +8,12 @@ RecallSequence::RecallSequence(TMidiOutput &output, QObject *parent) : QObject(p
     m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, [this] { sendDue(true); });
+    connect(&output, &TMidiOutput::programSent, this, &RecallSequence::programSent);
+}
+
+const ProgramMemory &RecallSequence::lastPrograms() const
+{
+    return m_output.programsSent();
 }
 
 void RecallSequence::cancel()
@@ -28,14 +34,17 @@ void RecallSequence::sendDue(bool fromTimer)
 {
     // The port was closed during a pause: a closed port sends nothing, as a burst would not.
     if (!m_output.IsOpen()) {
+        const bool dropped = fromTimer && !m_pending.isEmpty();
         cancel();
+        if (dropped)
+            emit restDropped();
         return;
     }
     const qint64 elapsed = m_clock.elapsed();
     while (!m_pending.isEmpty() && m_pending.first().atMs <= elapsed) {
         const PlannedMessage message = m_pending.takeFirst();
         try {
-            sendOne(message);
+            m_output.SendShort(message.status, message.data1, message.data2);
         } catch (const EmidioutputError &) {
             // A refused send ends the recall there, as a burst would end.
             cancel();
@@ -43,18 +52,10 @@ void RecallSequence::sendDue(bool fromTimer)
             if (!fromTimer || m_output.Error() != MidiResult::NoDevice)
                 throw;
             emit outputGone();
+            emit restDropped();
             return;
         }
     }
     if (!m_pending.isEmpty())
         m_timer.start(int(m_pending.first().atMs - elapsed));
-}
-
-void RecallSequence::sendOne(const PlannedMessage &message)
-{
-    m_output.SendShort(message.status, message.data1, message.data2);
-    if (message.isProgramChange()) {
-        m_last[message.channel() - 1] = message.data1;
-        emit programSent();
-    }
 }

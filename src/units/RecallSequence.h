@@ -24,21 +24,22 @@ public:
     void cancel();
     bool isSending() const { return !m_pending.isEmpty(); }
 
-    const LastPrograms &lastPrograms() const { return m_last; }
+    // What went out on the port, by the recall or any other sender.
+    const ProgramMemory &lastPrograms() const;
 
 signals:
-    // A program change went out; the last-sent list changed.
+    // A program change went out, by whatever sender; lastPrograms changed.
     void programSent();
     // The device went away during a pause; the rest of the plan was dropped.
     void outputGone();
+    // The port was closed or its device went during a pause: the rest was not sent.
+    void restDropped();
 
 private:
     void sendDue(bool fromTimer);
-    void sendOne(const PlannedMessage &message);
 
     TMidiOutput &m_output;
     QList<PlannedMessage> m_pending;
     QElapsedTimer m_clock;
     QTimer m_timer;
-    LastPrograms m_last = noProgramsSent();
 };

@@ -77,10 +77,10 @@ void SendPreview::refresh()
         m_table->setItem(row, 2, new QTableWidgetItem(message.hex()));
     }
     QStringList last;
-    const LastPrograms &programs = m_sequence.lastPrograms();
-    for (int channel = 0; channel < int(programs.size()); ++channel)
-        if (programs[channel] >= 0)
-            last << tr("Ch %1 Program %2").arg(channel + 1).arg(programs[channel] + 1);
+    const ProgramMemory &programs = m_sequence.lastPrograms();
+    for (int channel = 1; channel <= int(programs.channels.size()); ++channel)
+        if (const int program = programs.channel(channel).program; program != ProgramMemory::Unknown)
+            last << tr("Ch %1 Program %2").arg(channel).arg(program + 1);
     m_lastSent->setText(
         tr("Last sent: %1").arg(last.isEmpty() ? tr("nothing yet") : last.join(QStringLiteral(", "))));
 }

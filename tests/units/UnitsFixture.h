@@ -43,14 +43,19 @@ struct UnitsFixture {
         strip(n).active->setChecked(true);
     }
 
-    // Through the profiles window, as the user sets a profile up.
     void setProfile(const QString &unit, BankMode mode, int pauseMs, bool onlyWhenChanged)
     {
-        UnitsWindow *w = hub.unitsWindow();
-        w->editUnit(unit);
-        w->bankMode()->setCurrentIndex(int(mode));
-        w->pause()->setValue(pauseMs);
-        w->programChange()->setCurrentIndex(onlyWhenChanged ? 1 : 0);
+        setUnitProfile(*hub.unitsWindow(), unit, mode, pauseMs, onlyWhenChanged);
+    }
+
+    // Through the profiles window, as the user sets a profile up.
+    static void setUnitProfile(UnitsWindow &w, const QString &unit, BankMode mode, int pauseMs,
+                               bool onlyWhenChanged)
+    {
+        w.editUnit(unit);
+        w.bankMode()->setCurrentIndex(int(mode));
+        w.pause()->setValue(pauseMs);
+        w.programChange()->setCurrentIndex(onlyWhenChanged ? 1 : 0);
     }
 
     void setBank(int strip, int msb, int lsb)

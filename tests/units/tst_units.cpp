@@ -10,15 +10,33 @@
 #include "units/RigCheck.h"
 #include "units/SendPreview.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QInputDialog>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QStatusBar>
 #include <QTableWidget>
+#include <QTimer>
 
 namespace
 {
+// The preview's hex column, with the pad byte the port log shows after a program change.
+QStringList previewRows(const SendPreview &preview)
+{
+    QCoreApplication::processEvents(); // the preview's coalesced refresh
+    const QTableWidget *table = preview.table();
+    QStringList rows;
+    for (int row = 0; row < table->rowCount(); ++row) {
+        const QString hex = table->item(row, 2)->text();
+        rows << (hex.startsWith('C') ? hex + " 00" : hex);
+    }
+    return rows;
+}
+
 struct VirtualRig {
     VirtualMidiSystem system;
     VirtualOutput &device = system.addOutput("Synth");
@@ -38,19 +56,15 @@ struct VirtualRig {
         return device.log();
     }
 
-    // The preview's hex column, with the pad byte the port log shows after a program change.
-    QStringList previewed()
-    {
-        QCoreApplication::processEvents(); // the preview's coalesced refresh
-        const QTableWidget *table = units.hub.preview()->table();
-        QStringList rows;
-        for (int row = 0; row < table->rowCount(); ++row) {
-            const QString hex = table->item(row, 2)->text();
-            rows << (hex.startsWith('C') ? hex + " 00" : hex);
-        }
-        return rows;
-    }
+    QStringList previewed() { return previewRows(*units.hub.preview()); }
 };
+
+QString statusText(tForm1 &form, const char *name)
+{
+    return form.statusBar()->findChild<QLabel *>(QLatin1String(name))->text();
+}
+
+constexpr int Deadline = 5000;
 } // namespace
 
 class TestUnits : public QObject
@@ -187,6 +201,197 @@ private slots:
         again.LoadSong("Intro");
         QCOMPARE(loading.units.hub.rig().banks.strips, saving.units.hub.rig().banks.strips);
         QCOMPARE(loading.units.hub.unitsWindow()->msb(15)->value(), 81);
+    }
+
+    // "Only when changed" compares with what the unit was last sent by anyone: MIDI thru
+    // and the MIDI commands reach the same unit as the recall does.
+    void onlyWhenChangedFollowsTheWire_data()
+    {
+        QTest::addColumn<QStringList>("thru"); // passed through from the input between the recalls
+        QTest::addColumn<bool>("reset");       // "System Reset" between the recalls
+        QTest::addColumn<int>("lsb");          // the song's LSB at the second recall
+        QTest::addColumn<QStringList>("recall");
+        const QString pc = "C2 0B 00", vol = "B2 07 63";
+        const QStringList whole{"B2 00 01", "B2 20 02", pc, vol};
+        QTest::newRow("nothing between") << QStringList() << false << 2 << QStringList{vol};
+        QTest::newRow("thru, another program") << QStringList{"C205"} << false << 2 << whole;
+        QTest::newRow("thru, the same program") << QStringList{"C20B"} << false << 2 << QStringList{vol};
+        QTest::newRow("thru, the same program from another bank")
+            << QStringList{"B20005", "C20B"} << false << 2 << whole;
+        QTest::newRow("thru, a bank select without its program change")
+            << QStringList{"B20005"} << false << 2 << QStringList{vol};
+        QTest::newRow("System Reset") << QStringList() << true << 2 << whole;
+        QTest::newRow("the song's bank changed")
+            << QStringList() << false << 3 << QStringList{"B2 00 01", "B2 20 03", pc, vol};
+    }
+
+    void onlyWhenChangedFollowsTheWire()
+    {
+        QFETCH(QStringList, thru);
+        QFETCH(bool, reset);
+        QFETCH(int, lsb);
+        QFETCH(QStringList, recall);
+        AppFixture app;
+        tForm1 &form = app.start();
+        auto *units = form.findChild<UnitsWindow *>(QStringLiteral("UnitsWindow"));
+        QVERIFY(units);
+        UnitsFixture::setUnitProfile(*units, "JV", BankMode::MsbLsb, 0, true);
+        const SongControls &c = form.songControls();
+        c.strips[8].unitName->setText("JV");
+        c.strips[8].channel->setValue(3);
+        c.strips[8].program->setValue(12);
+        c.strips[8].controllerData->setChecked(true);
+        c.strips[8].active->setChecked(true);
+        c.volume.on->setChecked(true);
+        c.volume.value->setValue(100);
+        units->msb(8)->setValue(1);
+        units->lsb(8)->setValue(2);
+        form.MyPrgChange();
+
+        VirtualOutput &unit = *app.outs[0];
+        unit.clearLog();
+        for (const QString &message : thru)
+            app.ins[0]->feedBytes(QByteArray::fromHex(message.toLatin1()));
+        QTRY_COMPARE_WITH_TIMEOUT(unit.log().size(), thru.size(), Deadline);
+        if (reset)
+            form.SystemReset1Click();
+        units->lsb(8)->setValue(lsb);
+        auto *preview = form.findChild<SendPreview *>(QStringLiteral("SendPreview"));
+        QVERIFY(preview);
+        QCOMPARE(previewRows(*preview), recall);
+        unit.clearLog();
+        form.MyPrgChange();
+        QCOMPARE(unit.log(), recall);
+    }
+
+    // The unit goes during the pause before its block: the block is not sent, nothing is
+    // raised, and one line says what was not sent.
+    void timedRecallLosesItsDevice_data()
+    {
+        QTest::addColumn<bool>("toldFirst"); // the system reports it before the pause ends
+        QTest::newRow("reported by the system") << true;
+        QTest::newRow("found at the next send") << false;
+    }
+
+    void timedRecallLosesItsDevice()
+    {
+        QFETCH(bool, toldFirst);
+        AppFixture app;
+        AppFixture::writeFile(app.projects() + "/Set.txt", "Slow Song\r\n");
+        AppFixture::writeFile(app.projects() + "/Slow Song.txt", AppFixture::songFile(1, 5));
+        AppFixture::writeFile(app.settingsPath(),
+                              "[Project]\r\nLast one=Set.txt\r\n[Midi]\r\nMidi Out=0\r\n");
+        tForm1 &form = app.start();
+        auto *units = form.findChild<UnitsWindow *>(QStringLiteral("UnitsWindow"));
+        UnitsFixture::setUnitProfile(*units, "Slow", BankMode::None, UnitProfile::MaxPauseMs, false);
+        const SongControls &c = form.songControls();
+        c.strips[0].unitName->setText("Slow");
+        c.strips[0].controllerData->setChecked(true);
+        c.volume.on->setChecked(true);
+        VirtualOutput &unit = *app.outs[0];
+        QVERIFY(unit.isOpen());
+        unit.clearLog();
+        form.MyPrgChange();
+        QCOMPARE(unit.log(), QStringList{"C0 04 00"});
+        if (!toldFirst)
+            app.midi.setChangeWatcher(nullptr);
+        app.midi.removeOutput(QStringLiteral("Synth A"));
+        auto *sequence = form.findChild<RecallSequence *>();
+        QVERIFY(sequence);
+        QTRY_VERIFY_WITH_TIMEOUT(!sequence->isSending(), Deadline);
+        QCOMPARE(unit.log(), QStringList{"C0 04 00"});
+        QVERIFY(!form.MidiOut().IsOpen());
+        QCOMPARE(statusText(form, "lbMidiNotice"),
+                 QStringLiteral("Not sent: the rest of Slow Song (MIDI Out: Synth A is missing)"));
+        QVERIFY(app.dialogs.messages.isEmpty());
+    }
+
+    // A strip's unit name offers its profile; a strip without a unit name has none to offer.
+    void stripMenuOpensTheProfile_data()
+    {
+        QTest::addColumn<QString>("unit");
+        QTest::addColumn<bool>("offered");
+        QTest::newRow("named unit") << "XV-5080" << true;
+        QTest::newRow("no unit name") << " " << false;
+    }
+
+    void stripMenuOpensTheProfile()
+    {
+        QFETCH(QString, unit);
+        QFETCH(bool, offered);
+        VirtualRig rig(profilesPath());
+        rig.units.window.root.show();
+        QLineEdit *name = rig.units.strip(4).unitName;
+        name->setText(unit);
+        QContextMenuEvent request(QContextMenuEvent::Mouse, name->rect().center(),
+                                  name->mapToGlobal(name->rect().center()));
+        QCoreApplication::sendEvent(name, &request);
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        QVERIFY(menu);
+        QAction *profile = nullptr;
+        for (QAction *action : menu->actions())
+            if (action->text() == "Unit profile...")
+                profile = action;
+        QVERIFY(profile);
+        QCOMPARE(profile->isEnabled(), offered);
+        profile->trigger();
+        menu->close();
+        UnitsWindow *window = rig.units.hub.unitsWindow();
+        QCOMPARE(window->isVisible(), offered);
+        QStringList stored;
+        UnitProfiles file;
+        file.load(profilesPath());
+        for (const UnitProfile &p : file.all())
+            stored << p.name;
+        QCOMPARE(stored, offered ? QStringList{unit} : QStringList());
+        if (offered)
+            QCOMPARE(window->profileList()->currentItem()->text(), unit);
+    }
+
+    // "Add" asks for the unit's name in a real dialog.
+    void addAsksForTheUnitName_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<QStringList>("profiles");
+        QTest::newRow("named") << "D-50" << true << QStringList{"JV", "D-50"};
+        QTest::newRow("cancelled") << "D-50" << false << QStringList{"JV"};
+        QTest::newRow("blank") << "  " << true << QStringList{"JV"};
+        QTest::newRow("a name that has a profile") << "jv" << true << QStringList{"JV"};
+    }
+
+    void addAsksForTheUnitName()
+    {
+        QFETCH(QString, typed);
+        QFETCH(bool, accepted);
+        QFETCH(QStringList, profiles);
+        VirtualRig rig(profilesPath());
+        rig.units.setProfile("JV", BankMode::MsbLsb, 0, false);
+        UnitsWindow *window = rig.units.hub.unitsWindow();
+        window->show();
+        QPushButton *add = nullptr;
+        for (QPushButton *button : window->findChildren<QPushButton *>())
+            if (button->text() == "Add")
+                add = button;
+        QVERIFY(add);
+        bool answered = false;
+        QTimer::singleShot(0, window, [&] {
+            auto *dialog = qobject_cast<QInputDialog *>(QApplication::activeModalWidget());
+            if (!dialog)
+                return; // the click returns at once and the test fails below
+            dialog->setTextValue(typed);
+            answered = true;
+            accepted ? dialog->accept() : dialog->reject();
+        });
+        QTest::mouseClick(add, Qt::LeftButton);
+        QVERIFY(answered);
+        QStringList listed;
+        for (int row = 0; row < window->profileList()->count(); ++row)
+            listed << window->profileList()->item(row)->text();
+        QCOMPARE(listed, profiles);
+        UnitProfiles file;
+        file.load(profilesPath());
+        QCOMPARE(int(file.all().size()), int(profiles.size()));
     }
 
     // Replies written from the universal SysEx format: F0 7E <device> 06 02 <maker>

@@ -6,6 +6,9 @@
 #include "platform/JackMidiSystem.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QStandardPaths>
 
 #include <jack/midiport.h>
 
@@ -77,6 +80,79 @@ private:
     jack_port_t *m_port = nullptr;
     std::array<Arrival, 4096> m_arrivals{};
     std::atomic<int> m_count{0};
+};
+
+// FluidSynth as a unit on the test's JACK server, asked through its shell what each
+// channel plays. Its bank select reads the MMA way, bank = MSB * 128 + LSB: the only
+// reading in which both bytes choose the bank ("gs", FluidSynth's default, reads
+// controller 0 alone; "xg" the bank from 32 alone), so a unit that sends only one of
+// them, with the other left stale, lands on another bank.
+class FluidSynthUnit
+{
+public:
+    // The small General MIDI font of Debian's timgm6mb-soundfont: its drum kits are bank
+    // 128, which only MSB 1 with LSB 0 reaches.
+    static QString soundFont() { return QStringLiteral("/usr/share/sounds/sf2/TimGM6mb.sf2"); }
+    static QString missing()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("fluidsynth")).isEmpty())
+            return QStringLiteral("fluidsynth is not installed");
+        if (!QFileInfo::exists(soundFont()))
+            return soundFont() + QStringLiteral(" is not there (Debian package timgm6mb-soundfont)");
+        return {};
+    }
+
+    explicit FluidSynthUnit(const QString &client) : m_client(client)
+    {
+        m_process.start(QStringLiteral("fluidsynth"),
+                        {"-a", "jack", "-m", "jack", "-o", "synth.midi-bank-select=mma", "-o",
+                         "midi.jack.id=" + client, "-o", "audio.jack.id=" + client, soundFont()});
+    }
+    ~FluidSynthUnit()
+    {
+        m_process.write("quit\n");
+        // SIGKILL only as the last resort: a client killed mid-cycle can wedge the server.
+        if (!m_process.waitForFinished(5000)) {
+            m_process.terminate();
+            if (!m_process.waitForFinished(5000))
+                m_process.kill();
+        }
+    }
+
+    QString port() const { return m_client + QStringLiteral(":midi_00"); }
+    QString errors() { return QString::fromLocal8Bit(m_process.readAllStandardError()); }
+
+    void command(const QByteArray &line) { m_process.write(line + '\n'); }
+
+    // "bank 128, preset 25, TR 808": what `channel` (1..16) plays, empty when the shell
+    // does not answer.
+    QString preset(int channel)
+    {
+        static const QRegularExpression line(
+            QStringLiteral("chan (\\d+), sfont \\d+, (bank \\d+, preset \\d+, [^\\n]*)"));
+        m_process.readAllStandardOutput();
+        command("channels -verbose");
+        QByteArray answer;
+        QDeadlineTimer deadline(5000);
+        // The last channel's whole line ends the answer.
+        const auto complete = [&answer] {
+            const qsizetype last = answer.indexOf("chan 15,");
+            return last >= 0 && answer.indexOf('\n', last) >= 0;
+        };
+        while (!complete()) {
+            if (deadline.hasExpired() || !m_process.waitForReadyRead(int(deadline.remainingTime())))
+                return {};
+            answer += m_process.readAllStandardOutput();
+        }
+        for (const QRegularExpressionMatch &m : line.globalMatch(QString::fromLocal8Bit(answer)))
+            if (m.captured(1).toInt() == channel - 1)
+                return m.captured(2).trimmed();
+        return {};
+    }
+
+private:
+    QString m_client;
+    QProcess m_process;
 };
 } // namespace
 
@@ -151,6 +227,65 @@ private slots:
         QVERIFY(sink.find(0xC1, 4, second) >= 0);
         // A's block was due before B's, so it would be here by now.
         QCOMPARE(sink.find(0xB0, 7, second), -1);
+        output.Close();
+    }
+
+    // The same song on a real synth, the unit's bank select mode all that differs: the
+    // song asks for MSB 1 / LSB 0, program 26, which is the drum kit "TR 808" (bank 128);
+    // the synth was left at LSB 5 by an earlier song. The block's bank row says 1.
+    void bankSelectOnARealSynth_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("plays");
+        // Bank 1 and bank 133 are not in the font: FluidSynth falls back to bank 0.
+        QTest::newRow("controller 0 and 32") << int(BankMode::MsbLsb) << "bank 128, preset 25, TR 808";
+        QTest::newRow("controller 0 only, stale LSB")
+            << int(BankMode::Msb) << "bank 0, preset 25, Steel Guitar";
+        QTest::newRow("controller 32 only") << int(BankMode::FromBlock) << "bank 0, preset 25, Steel Guitar";
+    }
+
+    void bankSelectOnARealSynth()
+    {
+        QFETCH(int, mode);
+        QFETCH(QString, plays);
+        if (const QString why = FluidSynthUnit::missing(); !why.isEmpty()) {
+            if (qgetenv("PW_REQUIRE_FLUIDSYNTH") == "1")
+                QFAIL(qPrintable(why + ", but PW_REQUIRE_FLUIDSYNTH=1 (./test.sh installs it)"));
+            QSKIP(qPrintable(why));
+        }
+        FluidSynthUnit synth(QStringLiteral("pw-synth-%1").arg(QCoreApplication::applicationPid()));
+        QString why;
+        auto system = JackMidiSystem::create(&why);
+        QVERIFY2(system, qPrintable(why));
+        TMidiOutput output(*system);
+        QDeadlineTimer appear(20000);
+        while (output.ProductName() != synth.port() && !appear.hasExpired()) {
+            try {
+                output.setProductName(synth.port());
+            } catch (const EmidioutputError &) {
+                QTest::qWait(50);
+            }
+        }
+        QVERIFY2(output.ProductName() == synth.port(), qPrintable(synth.errors()));
+        output.Open();
+        // A JACK connection takes effect at a later cycle: channel 16 shows when it has.
+        QDeadlineTimer settle(10000);
+        while (!synth.preset(16).contains("preset 5,") && !settle.hasExpired()) {
+            output.SendShort(0xCF, 5, 0);
+            QTest::qWait(20); // the port hands what was sent to JACK once the event loop runs
+        }
+        QVERIFY2(synth.preset(16).contains("preset 5,"), qPrintable(synth.preset(16) + synth.errors()));
+        synth.command("cc 0 32 5");
+        QCOMPARE(synth.preset(1), QString("bank 0, preset 0, Piano 1"));
+
+        UnitsFixture u(output, QDir(m_scratch.data()->path()).filePath("Units.ini"));
+        u.setProfile("Kit", BankMode(mode), 0, false);
+        u.window.controls.bank.on->setChecked(true);
+        u.window.controls.bank.value->setValue(1);
+        u.setBank(1, 1, 0);
+        u.setStrip(1, "Kit", 1, 26, true);
+        u.recall.MyPrgChange();
+        QTRY_COMPARE_WITH_TIMEOUT(synth.preset(1), plays, 10000);
         output.Close();
     }
 };
