@@ -224,17 +224,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         case 2:
             QCoreApplication::processEvents();
             break;
-        default:
-            // The driver cuts one event in two.
-            if (!stream.empty()) {
-                const std::string bytes =
-                    input.ConsumeBytesAsString(input.ConsumeIntegralInRange<size_t>(0, 64));
-                const size_t half = bytes.size() / 2;
-                device.feedBytes(QByteArray(bytes.data(), qsizetype(half)));
-                device.feedBytes(QByteArray(bytes.data() + half, qsizetype(bytes.size() - half)));
-                stream += bytes;
-            }
+        default: {
+            // The driver cuts a few bytes in two events.
+            const std::string bytes = input.ConsumeBytesAsString(input.ConsumeIntegralInRange<size_t>(0, 64));
+            const size_t half = bytes.size() / 2;
+            device.feedBytes(QByteArray(bytes.data(), qsizetype(half)));
+            device.feedBytes(QByteArray(bytes.data() + half, qsizetype(bytes.size() - half)));
+            stream += bytes;
             break;
+        }
         }
     }
     // The window drains the port: every notice handled, every buffer handed back, until
