@@ -25,6 +25,7 @@
 #include "songs/ControllerDataPage.h"
 #include "songs/SongFile.h"
 #include "songs/SongListController.h"
+#include "songs/SongName.h"
 #include "songs/SongsPage.h"
 #include "units/RigCheck.h"
 #include "units/UnitsHub.h"
@@ -580,5 +581,6 @@ void tForm1::MyPrgChange()
     // A unit that is gone, or went during the send, costs one line, not a box per message.
     if (!m_midiOut->IsOpen() && m_devices->outputMissing())
         if (const QListWidgetItem *song = m_songsPage->lbSongList()->currentItem())
-            showNotice(tr("Not sent: %1 (%2)").arg(song->text(), m_devices->outputStatus()));
+            showNotice(
+                tr("Not sent: %1 (%2)").arg(SongName::shown(song->text()), m_devices->outputStatus()));
 }

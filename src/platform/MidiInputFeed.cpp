@@ -6,6 +6,7 @@
 #include <array>
 #include <cstring>
 #include <thread>
+#include <utility>
 
 namespace
 {
@@ -122,6 +123,8 @@ struct MidiInputFeed::Private final : MidiStreamParser::Sink {
     // Messages behind a SysEx that waits for buffers wait with it, so nothing overtakes it.
     RecordRing waiting{WaitingCapacity};
     quint64 sysexStart = 0;     // where the SysEx under way begins in `waiting`
+    quint64 sysexHeld = 0;      // its bytes put in `waiting` so far, record heads not counted
+    bool sysexUnderWay = false; // a piece of it came, its end not yet
     bool sysexDropping = false; // it did not fit: the rest of it is counted, not kept
     quint64 sysexFilled = 0;    // its bytes handed to buffers so far
     size_t frontDone = 0;       // bytes of the front waiting record already in buffers
@@ -153,9 +156,12 @@ struct MidiInputFeed::Private final : MidiStreamParser::Sink {
     {
         if (first) {
             sysexStart = waiting.writePosition();
+            sysexHeld = 0;
             sysexDropping = false;
         }
+        sysexUnderWay = !ends;
         if (!sysexDropping && waiting.push(SysexPiece, ends, bytes, length)) {
+            sysexHeld += length;
             pump();
             return;
         }
@@ -169,21 +175,26 @@ struct MidiInputFeed::Private final : MidiStreamParser::Sink {
     }
     void sysexBroken() override
     {
-        if (!sysexDropping)
+        // A SysEx broken before any piece of it came has nothing held; what `waiting` holds
+        // then belongs to others (a whole SysEx waiting for buffers, the messages behind it).
+        if (sysexUnderWay && !sysexDropping)
             dropHeldSysex();
+        sysexUnderWay = false;
         sysexDropping = false;
     }
     // Forgets what is held of the SysEx under way (what went on already stays gone); the
-    // number of bytes forgotten. Only that SysEx can be in `waiting` from its start on.
+    // number of its bytes forgotten, as the device sent them. Only that SysEx can be in
+    // `waiting` from its start on.
     quint64 dropHeldSysex()
     {
         const quint64 read = waiting.readPosition();
+        const quint64 pushed = std::exchange(sysexHeld, 0);
         if (sysexStart > read || (sysexStart == read && frontDone == 0)) {
-            const quint64 held = waiting.writePosition() - sysexStart;
             waiting.truncate(sysexStart);
-            return held;
+            return pushed;
         }
-        const quint64 held = waiting.writePosition() - read + (current ? current->bytesRecorded : 0);
+        // Buffers handed over keep their bytes; the one being filled loses its own.
+        const quint64 held = pushed - (sysexFilled - (current ? current->bytesRecorded : 0));
         waiting.truncate(read);
         frontDone = 0;
         sysexFilled = 0;
@@ -395,6 +406,8 @@ void MidiInputFeed::start()
     d->backlog.clear();
     d->waiting.clear();
     d->sysexDropping = false;
+    d->sysexHeld = 0;
+    d->sysexUnderWay = false;
     d->sysexFilled = 0;
     d->frontDone = 0;
     if (d->current)

@@ -4,11 +4,13 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace
 {
 std::function<void(const QString &)> g_encodingNotice;
+constexpr qint64 ReadPiece = 64 * 1024;
 } // namespace
 
 QString TextFile::reason(int errorNumber, const QString &systemText)
@@ -74,9 +76,18 @@ TextFile::Content TextFile::read(const QString &path)
         content.reason = reason(errno, file.errorString());
         return content;
     }
-    // The size may have changed since it was asked; never read past the limit.
+    // The size may have changed since it was asked; never read past the limit. Read in
+    // pieces: asking for the limit at once makes a buffer of that size for every file,
+    // however small.
+    QByteArray bytes;
+    bytes.reserve(qsizetype(std::min(info.size(), MaxSize) + 1));
     errno = 0;
-    const QByteArray bytes = file.read(MaxSize + 1);
+    while (bytes.size() <= MaxSize) {
+        const QByteArray more = file.read(std::min<qint64>(ReadPiece, MaxSize + 1 - bytes.size()));
+        if (more.isEmpty())
+            break;
+        bytes += more;
+    }
     if (file.error() != QFileDevice::NoError) {
         content.reason = reason(errno, file.errorString());
         return content;

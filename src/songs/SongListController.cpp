@@ -36,20 +36,6 @@ QString asciiUpper(QString text)
     return text;
 }
 
-// A hand-made project can hold a line of megabytes; laying all of it out in a label
-// stalls the window for minutes. No file name is longer than this, so a real song name
-// always shows whole.
-QString shownName(const QString &name)
-{
-    constexpr qsizetype Longest = 255;
-    if (name.size() <= Longest)
-        return name;
-    qsizetype cut = Longest - 1;
-    if (name.at(cut - 1).isHighSurrogate())
-        --cut;
-    return name.left(cut) + QChar(0x2026);
-}
-
 QString inProjectsFolder(const QString &name)
 {
     return QDir(AppPaths::projectsDir()).filePath(name);
@@ -221,8 +207,8 @@ void SongListController::lbSongListClick()
     if (index < 0)
         return;
     const QString name = songAt(index);
-    m_page.LabSong()->setText(asciiUpper(shownName(name)));
-    m_page.labDeleteSong()->setText(shownName(name));
+    m_page.LabSong()->setText(asciiUpper(SongName::shown(name)));
+    m_page.labDeleteSong()->setText(SongName::shown(name));
     m_songFile.LoadSong(name);
     m_page.edNewSong()->clear();
 }

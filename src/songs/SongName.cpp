@@ -64,6 +64,18 @@ bool SongName::sameFile(const QString &a, const QString &b)
     return a.compare(b, fileNameCase()) == 0;
 }
 
+QString SongName::shown(const QString &name)
+{
+    // No file name is longer than this, so a real song name always shows whole.
+    constexpr qsizetype Longest = 255;
+    if (name.size() <= Longest)
+        return name;
+    qsizetype cut = Longest - 1;
+    if (name.at(cut - 1).isHighSurrogate())
+        --cut;
+    return name.left(cut) + QChar(0x2026);
+}
+
 QString SongName::addProblem(const QString &name, const QString &projectName)
 {
     if (name.isEmpty())

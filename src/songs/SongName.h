@@ -22,6 +22,11 @@ public:
     // Whether two names address one file, as the file system compares names.
     static bool sameFile(const QString &a, const QString &b);
 
+    // The name as the window shows it: whole when it can be a file name, else its start
+    // and "…". A hand-made project can hold a line of megabytes, and laying all of it out
+    // stalls the window for minutes.
+    static QString shown(const QString &name);
+
     // The warning texts of addProblem.
     static const QString EmptyName;
     static const QString BadCharacters;

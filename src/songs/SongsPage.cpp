@@ -1,5 +1,6 @@
 #include "songs/SongsPage.h"
 
+#include "songs/ShownNameDelegate.h"
 #include "songs/SongControls.h"
 #include "widgets/LedDisplay.h"
 
@@ -64,6 +65,7 @@ SongsPage::SongsPage(SongControls &controls, QWidget *parent) : QWidget(parent)
 
     m_lbSongList = named(new QListWidget(this), "lbSongList");
     m_lbSongList->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_lbSongList->setItemDelegate(new ShownNameDelegate(m_lbSongList));
     page->addWidget(m_lbSongList, 1);
     m_lbSongList->setDragDropMode(QAbstractItemView::InternalMove);
 

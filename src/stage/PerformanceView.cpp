@@ -2,7 +2,9 @@
 
 #include "platform/GuardedConnect.h"
 #include "platform/IniFile.h"
+#include "songs/ShownNameDelegate.h"
 #include "songs/SongListController.h"
+#include "songs/SongName.h"
 #include "widgets/LedDisplay.h"
 #include "widgets/Named.h"
 #include "widgets/SkinEngine.h"
@@ -37,6 +39,7 @@ PerformanceView::PerformanceView(SongListController &songs, QListWidget *songLis
     // The main list's own model and selection: one list, one current song.
     m_list = named(new QListView(this), "lvSetList");
     m_list->setModel(songList->model());
+    m_list->setItemDelegate(new ShownNameDelegate(m_list));
     QItemSelectionModel *own = m_list->selectionModel();
     m_list->setSelectionModel(songList->selectionModel());
     delete own;
@@ -130,9 +133,9 @@ bool PerformanceView::eventFilter(QObject *watched, QEvent *event)
 void PerformanceView::refresh()
 {
     const int row = m_songs.getItemIx();
-    m_current->setText(row >= 0 ? m_songs.songAt(row) : QStringLiteral("-"));
+    m_current->setText(row >= 0 ? SongName::shown(m_songs.songAt(row)) : QStringLiteral("-"));
     const bool hasNext = row + 1 < m_songs.count();
-    m_next->setText(hasNext ? QStringLiteral("Next: ") + m_songs.songAt(row + 1)
+    m_next->setText(hasNext ? QStringLiteral("Next: ") + SongName::shown(m_songs.songAt(row + 1))
                             : QStringLiteral("End of set"));
     if (row >= 0)
         m_list->scrollTo(m_list->model()->index(row, 0));

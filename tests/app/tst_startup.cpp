@@ -336,6 +336,7 @@ private slots:
         // Kept, and the save at exit says why it did not replace it.
         QTest::newRow("project holding a song") << ini << song << song;
         QTest::newRow("100 000 songs") << ini << many << song;
+        QTest::newRow("a 50 MB song name") << ini << QByteArray(50 << 20, 'x') + "\r\nIntro\r\n" << song;
         QTest::newRow("odd names")
             << ini << QString("%1\r\n%s\r\n\"quoted\"\r\n'single'\r\nCafé Müller 🎹\r\n").toUtf8() << song;
         QTest::newRow("Windows-1252 names") << ini << QByteArray("Caf\xe9 M\xfcller\r\n") << song;

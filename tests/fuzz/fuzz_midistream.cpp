@@ -1,6 +1,7 @@
 // Any bytes as an input port's stream, cut into driver events at places the input itself
 // chooses. What comes out must be well-formed MIDI, and must not depend on where the
 // driver cut the stream: a driver may hand over one byte at a time or a whole cycle at once.
+#include "MidiMessages.h"
 #include "platform/MidiStreamParser.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
@@ -26,21 +27,6 @@ namespace
             fail(#condition);                                                                                \
     } while (false)
 
-size_t lengthOf(uint8_t status)
-{
-    if (status >= 0xF8 || status == 0xF6)
-        return 1;
-    switch (status & 0xF0) {
-    case 0xC0:
-    case 0xD0:
-        return 2;
-    case 0xF0:
-        return status == 0xF2 ? 3 : 2; // F1 and F3
-    default:
-        return 3;
-    }
-}
-
 // What the parser said, with the adjacent pieces of one SysEx joined (a real-time byte
 // inside a SysEx splits it, wherever the driver cut): how the driver cut the stream
 // may change the pieces, never their bytes or their order among the messages.
@@ -50,11 +36,7 @@ struct Recorder final : MidiStreamParser::Sink {
 
     void message(const uint8_t *bytes, size_t length) override
     {
-        STREAM_CHECK(length == lengthOf(bytes[0]));
-        STREAM_CHECK(bytes[0] >= 0x80 && bytes[0] != 0xF0 && bytes[0] != 0xF7 && bytes[0] != 0xF4 &&
-                     bytes[0] != 0xF5);
-        for (size_t i = 1; i < length; ++i)
-            STREAM_CHECK(bytes[i] < 0x80);
+        STREAM_CHECK(isWellFormedShort(bytes, length));
         said.emplace_back(reinterpret_cast<const char *>(bytes), length);
         said.back().insert(0, "m");
     }

@@ -275,16 +275,25 @@ private slots:
         QCOMPARE(f.page().LabSong()->text(), QString("SONG 1100"));
     }
 
+    void absurdlyLongNameIsShownCut_data()
+    {
+        QTest::addColumn<int>("length");
+        QTest::newRow("1 MB") << (1 << 20);
+        QTest::newRow("50 MB") << (50 << 20);
+    }
     void absurdlyLongNameIsShownCut()
     {
+        QFETCH(int, length);
         SongsFixture f;
-        const QString longName(1 << 20, u'x');
+        const QString longName(length, u'x');
         writeAll(projects() + "/Set.txt", longName.toLatin1() + "\r\nB\r\n");
         f.list.LoadProject("Set.txt");
         f.clickSong(0);
         const QString shown = f.page().labDeleteSong()->text();
         QCOMPARE(shown, longName.left(254) + QChar(0x2026));
         QCOMPARE(f.page().LabSong()->text(), shown.toUpper());
+        // The list is laid out by the name as shown, too.
+        QVERIFY(f.songs()->sizeHintForColumn(0) <= f.songs()->fontMetrics().horizontalAdvance(shown) + 64);
         // The list keeps the whole name, so a save at exit writes the line back as it was.
         QCOMPARE(f.list.songs(), (QStringList{longName, "B"}));
     }
