@@ -1,15 +1,21 @@
 // Input path timings: how long a message takes from the driver thread to OnMidiInput on
-// the GUI thread, and how many messages the ring moves per second.
+// the GUI thread, how many messages the ring moves per second, and what the main window's
+// drain costs per message passed on.
 
+#include "app/ProgramWindows.h"
 #include "midi/Circbuf.h"
 #include "midi/MidiHandler.h"
 #include "midi/MidiIn.h"
 #include "midi/MidiWakeup.h"
+#include "mixer/TfMidiUnit.h"
+#include "platform/AppPaths.h"
 #include "platform/MidiInputFeed.h"
 #include "platform/MidiStreamParser.h"
 #include "platform/VirtualMidiSystem.h"
 
-#include <QCoreApplication>
+#include <QAbstractButton>
+#include <QApplication>
+#include <QTemporaryDir>
 
 #include <atomic>
 #include <benchmark/benchmark.h>
@@ -199,11 +205,81 @@ void BM_FeedEvent(benchmark::State &state)
 }
 BENCHMARK(BM_FeedEvent);
 
+// The same events as a JACK cycle hands them over: 64 to a call.
+void BM_FeedCycle(benchmark::State &state)
+{
+    static std::atomic<quint64> delivered{0};
+    MidiInputFeed feed(
+        1, [](MidiInHandle, quint32, quintptr, quintptr, quintptr) { delivered.fetch_add(1); }, 0);
+    feed.start();
+    const quint8 note[3] = {0x90, 0x3C, 0x40};
+    std::vector<MidiInputFeed::Event> cycle(64, MidiInputFeed::Event{note, sizeof note});
+    for (auto _ : state)
+        feed.deliverMessages(cycle.data(), cycle.size());
+    feed.stop();
+    state.SetItemsProcessed(int64_t(state.iterations() * cycle.size()));
+}
+BENCHMARK(BM_FeedCycle);
+
+// The program's in-process system with an output device that only counts what it is given,
+// so that the drain is timed and not the recording of a test device.
+class CountingSystem : public VirtualMidiSystem
+{
+public:
+    quint64 sent = 0;
+
+protected:
+    quint16 openOutput(int, std::unique_ptr<MidiOutPort> &port) override
+    {
+        struct Counting final : MidiOutPort {
+            quint64 &sent;
+            explicit Counting(quint64 &s) : sent(s) {}
+            quint16 sendShort(quint32) override { return ++sent, 0; }
+            quint16 sendLong(const quint8 *, size_t) override { return ++sent, 0; }
+        };
+        port = std::make_unique<Counting>(sent);
+        return 0;
+    }
+};
+
+// The main window's own drain (mixer row, remote selection, foot switch, thru, lamp) on
+// 1000 waiting controller messages, from the wake-up to the last one passed on; with the
+// mixer showing its input row or not.
+void BM_ThruDrain(benchmark::State &state)
+{
+    QTemporaryDir data;
+    AppPaths::setDataDir(data.path());
+    CountingSystem system;
+    system.addOutput("Bench Out");
+    VirtualInput &device = system.addInput("Bench In");
+    ProgramWindows windows(system, {}, nullptr);
+    windows.Form1().show();
+    auto *show = windows.fMidiUnit().findChild<QAbstractButton *>(QStringLiteral("ckbGetMidi"));
+    if (!show) {
+        state.SkipWithError("the mixer has no ckbGetMidi");
+        return;
+    }
+    show->setChecked(state.range(0) != 0);
+    QCoreApplication::processEvents();
+    constexpr int PerRound = 1000;
+    for (auto _ : state) {
+        state.PauseTiming();
+        const quint64 target = system.sent + PerRound;
+        for (int i = 0; i < PerRound; ++i)
+            device.feedShort(0xB0, quint8(i & 0x7F), 0x40);
+        state.ResumeTiming();
+        while (system.sent < target)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    state.SetItemsProcessed(state.iterations() * PerRound);
+}
+BENCHMARK(BM_ThruDrain)->Arg(0)->Arg(1)->ArgName("inputRowShown");
+
 } // namespace
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
+    QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

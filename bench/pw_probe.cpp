@@ -1,6 +1,12 @@
-// A JACK client that plays messages into the program under measurement and records, by
-// frame, what comes back. Every figure is taken in frames of the server's clock, so a
+// Two JACK clients that play messages into the program under measurement and record, by
+// frame, what comes out of it. Every figure is taken in frames of the server's clock, so a
 // loaded machine moves the wall clock but not the measurement itself.
+//
+// The source (NAME-src:out) and the sink (NAME-sink:in) are separate clients, so the graph
+// runs source → subject → sink within one cycle and has no feedback edge: a subject that
+// forwards within its process callback shows 0 frames, and every period a figure shows is
+// the subject's own. (With one client both feeding and hearing the subject, the loop cost
+// every subject one extra period.)
 //
 //   pw_probe NAME     then one command a line on stdin, one JSON line on stdout for each:
 //     connect OUT_PORT IN_PORT      our out to OUT_PORT, IN_PORT to our in
@@ -66,26 +72,32 @@ struct Record {
     uint64_t frame;
 };
 
+// The source's process thread writes what it sends, the sink's reads what returns; the two
+// clients may run on different threads, so what both touch is atomic. Within a cycle the
+// graph order (source before subject before sink) orders the source's writes before the
+// sink's reads of the same message.
 struct Probe {
-    jack_client_t *client = nullptr;
-    jack_port_t *in = nullptr;
-    jack_port_t *out = nullptr;
+    jack_client_t *source = nullptr;
+    jack_client_t *sink = nullptr;
+    jack_port_t *in = nullptr;  // the sink's
+    jack_port_t *out = nullptr; // the source's
     jack_ringbuffer_t *ring = nullptr;
     std::atomic<Mode> mode{Mode::Idle};
     jack_nframes_t rate = 48000;
 
-    // The mode the last finished cycle ran in: state is reset only once the process
-    // thread is seen to have left the previous mode.
-    std::atomic<Mode> seenMode{Mode::Idle};
+    // The mode each client's last finished cycle ran in: state is reset only once both
+    // process threads are seen to have left the previous mode.
+    std::atomic<Mode> sourceMode{Mode::Idle};
+    std::atomic<Mode> sinkMode{Mode::Idle};
     std::atomic<uint32_t> xruns{0};
     std::atomic<uint32_t> ringFull{0};
 
-    // latency (process thread only, read once the mode is left)
+    // latency (source thread, except the flight, which the sink ends)
     uint32_t latencyCount = 0;
     uint32_t latencySent = 0;
-    bool inFlight = false;
-    uint32_t flightSeq = 0;
-    uint64_t flightFrame = 0;
+    std::atomic<bool> inFlight{false};
+    std::atomic<uint32_t> flightSeq{0};
+    std::atomic<uint64_t> flightFrame{0};
     uint32_t idleCycles = 0;
     std::atomic<uint32_t> lost{0};
     std::atomic<bool> latencyDone{false};
@@ -101,10 +113,10 @@ struct Probe {
     std::atomic<uint64_t> reordered{0};
     std::atomic<uint64_t> gaps{0};
     std::atomic<uint64_t> duplicates{0};
-    std::vector<uint8_t> seen = std::vector<uint8_t>(SeqMask + 1, 1);
+    std::vector<std::atomic<uint8_t>> seen = std::vector<std::atomic<uint8_t>>(SeqMask + 1);
     std::atomic<uint64_t> foreign{0};
     std::atomic<bool> streamDone{false};
-    uint32_t expected = 0;
+    uint32_t expected = 0; // sink thread
     bool anyReceived = false;
 
     // first
@@ -123,7 +135,7 @@ void push(uint32_t kind, uint32_t value, uint64_t frame)
     jack_ringbuffer_write(g.ring, reinterpret_cast<const char *>(&r), sizeof r);
 }
 
-void processLatency(uint64_t cycle, jack_nframes_t n, void *inBuf, void *outBuf)
+void hearLatency(uint64_t cycle, void *inBuf)
 {
     const uint32_t count = jack_midi_get_event_count(inBuf);
     for (uint32_t i = 0; i < count; ++i) {
@@ -131,18 +143,23 @@ void processLatency(uint64_t cycle, jack_nframes_t n, void *inBuf, void *outBuf)
         uint32_t seq;
         if (jack_midi_event_get(&ev, inBuf, i) != 0 || !decode(ev, seq))
             continue;
-        if (g.inFlight && seq == g.flightSeq) {
-            push(1, static_cast<uint32_t>(cycle + ev.time - g.flightFrame), 0);
-            g.inFlight = false;
-            g.idleCycles = 0;
-        }
+        bool flying = true;
+        if (seq == g.flightSeq.load(std::memory_order_acquire) &&
+            g.inFlight.compare_exchange_strong(flying, false, std::memory_order_acq_rel))
+            push(1, static_cast<uint32_t>(cycle + ev.time - g.flightFrame.load(std::memory_order_acquire)),
+                 0);
     }
-    if (g.inFlight && cycle - g.flightFrame > g.rate) { // a second without it: lost
-        g.lost.fetch_add(1, std::memory_order_relaxed);
-        g.inFlight = false;
-    }
-    if (g.inFlight)
+}
+
+void sendLatency(uint64_t cycle, void *outBuf)
+{
+    if (g.inFlight.load(std::memory_order_acquire)) {
+        bool flying = true;
+        if (cycle - g.flightFrame.load(std::memory_order_relaxed) > g.rate && // a second without it: lost
+            g.inFlight.compare_exchange_strong(flying, false, std::memory_order_acq_rel))
+            g.lost.fetch_add(1, std::memory_order_relaxed);
         return;
+    }
     // One quiet cycle between messages, so that no answer can overlap the next send.
     if (g.idleCycles++ < 1)
         return;
@@ -154,15 +171,15 @@ void processLatency(uint64_t cycle, jack_nframes_t n, void *inBuf, void *outBuf)
     const uint32_t seq = g.latencySent & SeqMask;
     encode(seq, bytes);
     if (jack_midi_event_write(outBuf, 0, bytes, 3) == 0) {
-        g.inFlight = true;
-        g.flightSeq = seq;
-        g.flightFrame = cycle;
+        g.flightSeq.store(seq, std::memory_order_relaxed);
+        g.flightFrame.store(cycle, std::memory_order_relaxed);
+        g.inFlight.store(true, std::memory_order_release);
+        g.idleCycles = 0;
         ++g.latencySent;
     }
-    (void)n;
 }
 
-void processRate(uint64_t cycle, jack_nframes_t n, void *inBuf, void *outBuf)
+void hearRate(void *inBuf)
 {
     const uint32_t count = jack_midi_get_event_count(inBuf);
     for (uint32_t i = 0; i < count; ++i) {
@@ -174,11 +191,10 @@ void processRate(uint64_t cycle, jack_nframes_t n, void *inBuf, void *outBuf)
         }
         // Each number counts once: a message that comes back twice is a duplicate, not a
         // second delivery hiding a loss.
-        if (g.seen[seq]) {
+        if (g.seen[seq].exchange(1, std::memory_order_relaxed)) {
             g.duplicates.fetch_add(1, std::memory_order_relaxed);
             continue;
         }
-        g.seen[seq] = 1;
         g.received.fetch_add(1, std::memory_order_relaxed);
         if (g.anyReceived && seq != g.expected) {
             const uint32_t ahead = (seq - g.expected) & SeqMask;
@@ -191,6 +207,10 @@ void processRate(uint64_t cycle, jack_nframes_t n, void *inBuf, void *outBuf)
             g.expected = (seq + 1) & SeqMask;
         g.anyReceived = true;
     }
+}
+
+void sendRate(uint64_t cycle, jack_nframes_t n, void *outBuf)
+{
     if (g.streamDone.load(std::memory_order_relaxed))
         return;
     if (!g.streamStarted) {
@@ -210,7 +230,7 @@ void processRate(uint64_t cycle, jack_nframes_t n, void *inBuf, void *outBuf)
     for (uint64_t i = 0; i < now; ++i) {
         uint8_t bytes[3];
         const uint64_t seq = already + i;
-        g.seen[seq & SeqMask] = 0;
+        g.seen[seq & SeqMask].store(0, std::memory_order_relaxed);
         encode(static_cast<uint32_t>(seq & SeqMask), bytes);
         const auto offset = static_cast<jack_nframes_t>(i * n / now);
         if (jack_midi_event_write(outBuf, offset, bytes, 3) == 0) {
@@ -224,21 +244,33 @@ void processRate(uint64_t cycle, jack_nframes_t n, void *inBuf, void *outBuf)
     }
 }
 
-int process(jack_nframes_t n, void *)
+int processSource(jack_nframes_t n, void *)
 {
-    const uint64_t cycle = jack_last_frame_time(g.client);
-    void *inBuf = jack_port_get_buffer(g.in, n);
+    const uint64_t cycle = jack_last_frame_time(g.source);
     void *outBuf = jack_port_get_buffer(g.out, n);
     jack_midi_clear_buffer(outBuf);
+    const Mode mode = g.mode.load(std::memory_order_acquire);
+    if (mode == Mode::Latency)
+        sendLatency(cycle, outBuf);
+    else if (mode == Mode::Rate)
+        sendRate(cycle, n, outBuf);
+    g.sourceMode.store(mode, std::memory_order_release);
+    return 0;
+}
+
+int processSink(jack_nframes_t n, void *)
+{
+    const uint64_t cycle = jack_last_frame_time(g.sink);
+    void *inBuf = jack_port_get_buffer(g.in, n);
     const Mode mode = g.mode.load(std::memory_order_acquire);
     switch (mode) {
     case Mode::Idle:
         break;
     case Mode::Latency:
-        processLatency(cycle, n, inBuf, outBuf);
+        hearLatency(cycle, inBuf);
         break;
     case Mode::Rate:
-        processRate(cycle, n, inBuf, outBuf);
+        hearRate(inBuf);
         break;
     case Mode::Bursts: {
         const uint32_t count = jack_midi_get_event_count(inBuf);
@@ -251,7 +283,7 @@ int process(jack_nframes_t n, void *)
             g.firstNs.store(Clock::now().time_since_epoch().count(), std::memory_order_release);
         break;
     }
-    g.seenMode.store(mode, std::memory_order_release);
+    g.sinkMode.store(mode, std::memory_order_release);
     return 0;
 }
 
@@ -318,7 +350,9 @@ void enterMode(Mode mode)
 {
     g.mode.store(Mode::Idle, std::memory_order_release);
     const auto deadline = Clock::now() + std::chrono::seconds(10);
-    while (g.seenMode.load(std::memory_order_acquire) != Mode::Idle && Clock::now() < deadline)
+    while ((g.sourceMode.load(std::memory_order_acquire) != Mode::Idle ||
+            g.sinkMode.load(std::memory_order_acquire) != Mode::Idle) &&
+           Clock::now() < deadline)
         sleepMs(2);
     g.latencySent = 0;
     g.inFlight = false;
@@ -465,25 +499,31 @@ int main(int argc, char **argv)
     std::signal(SIGPIPE, SIG_IGN);
     jack_set_error_function(quiet);
     jack_set_info_function(quiet);
+    for (auto &mark : g.seen)
+        mark.store(1, std::memory_order_relaxed);
     jack_status_t status;
-    g.client = jack_client_open(name.c_str(), JackNoStartServer, &status);
-    if (!g.client) {
+    const std::string sourceName = name + "-src", sinkName = name + "-sink";
+    g.source = jack_client_open(sourceName.c_str(), JackNoStartServer, &status);
+    g.sink = g.source ? jack_client_open(sinkName.c_str(), JackNoStartServer, &status) : nullptr;
+    if (!g.source || !g.sink) {
         std::fprintf(stderr, "pw_probe: no JACK server (status 0x%x)\n", unsigned(status));
         return 1;
     }
-    g.rate = jack_get_sample_rate(g.client);
-    g.in = jack_port_register(g.client, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
-    g.out = jack_port_register(g.client, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+    g.rate = jack_get_sample_rate(g.sink);
+    g.in = jack_port_register(g.sink, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+    g.out = jack_port_register(g.source, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
     g.ring = jack_ringbuffer_create(1 << 20);
     jack_ringbuffer_mlock(g.ring);
-    jack_set_process_callback(g.client, process, nullptr);
-    jack_set_xrun_callback(g.client, onXrun, nullptr);
-    if (jack_activate(g.client) != 0) {
+    jack_set_process_callback(g.source, processSource, nullptr);
+    jack_set_process_callback(g.sink, processSink, nullptr);
+    // Xruns are the server's: one client hears of each.
+    jack_set_xrun_callback(g.sink, onXrun, nullptr);
+    if (jack_activate(g.source) != 0 || jack_activate(g.sink) != 0) {
         std::fprintf(stderr, "pw_probe: cannot activate\n");
         return 1;
     }
-    const std::string ownOut = name + ":out", ownIn = name + ":in";
-    std::printf("{\"ready\":true,\"rate\":%u,\"period\":%u}\n", g.rate, jack_get_buffer_size(g.client));
+    const std::string ownOut = sourceName + ":out", ownIn = sinkName + ":in";
+    std::printf("{\"ready\":true,\"rate\":%u,\"period\":%u}\n", g.rate, jack_get_buffer_size(g.sink));
     std::fflush(stdout);
 
     char buffer[4096];
@@ -499,8 +539,8 @@ int main(int argc, char **argv)
         } else if (command == "connect") {
             std::string to, from;
             words >> to >> from;
-            const bool out = jack_connect(g.client, ownOut.c_str(), to.c_str()) == 0;
-            const bool in = jack_connect(g.client, from.c_str(), ownIn.c_str()) == 0;
+            const bool out = jack_connect(g.source, ownOut.c_str(), to.c_str()) == 0;
+            const bool in = jack_connect(g.sink, from.c_str(), ownIn.c_str()) == 0;
             body = std::string("\"ok\":") + (out && in ? "true" : "false");
         } else if (command == "wait-connected") {
             int seconds = 20;
@@ -534,8 +574,10 @@ int main(int argc, char **argv)
         std::fflush(stdout);
     }
     g.mode.store(Mode::Idle);
-    jack_deactivate(g.client);
-    jack_client_close(g.client);
+    jack_deactivate(g.source);
+    jack_deactivate(g.sink);
+    jack_client_close(g.source);
+    jack_client_close(g.sink);
     jack_ringbuffer_free(g.ring);
     return 0;
 }

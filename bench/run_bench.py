@@ -26,6 +26,9 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 PID = os.getpid()
 SERVER = f"pw-bench-{PID}"
 PROBE = f"pwb-probe-{PID}"
+# The probe's two clients: the source plays into the subject, the sink hears it.
+PROBE_OUT = f"{PROBE}-src:out"
+PROBE_IN = f"{PROBE}-sink:in"
 RATES = [1_000, 10_000, 100_000, 300_000, 1_000_000]
 
 
@@ -67,16 +70,54 @@ def stop_process(proc, grace=10.0):
 
 
 class JackServer:
+    # JACK allows only a few servers per machine; on a shared machine all may be taken for
+    # a while, so a refused start is tried again, often (others take a freed slot quickly),
+    # for up to this long.
+    WAIT_FOR_SLOT_S = 2400
+
     def __init__(self, period):
         self.period = period
+        deadline = time.monotonic() + self.WAIT_FOR_SLOT_S
+        said = False
+        while True:
+            if self._start(period):
+                return
+            self.log.seek(0)
+            if b"Too many servers" not in self.log.read() or time.monotonic() > deadline:
+                raise RuntimeError("the JACK server did not start")
+            if not said:
+                log("every JACK server slot of this machine is taken: waiting for one")
+                said = True
+            time.sleep(0.5)
+
+    def _start(self, period):
         self.log = tempfile.TemporaryFile()
         self.proc = subprocess.Popen(
             ["jackd", "--no-realtime", "-t", "5000", "-n", SERVER, "-d", "dummy", "-r", "48000",
              "-p", str(period)], stdout=self.log, stderr=subprocess.STDOUT, env=jack_env())
-        if subprocess.run(["jack_wait", "-w", "-t", "20"], env=jack_env(),
-                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode != 0:
-            self.stop()
-            raise RuntimeError("the JACK server did not start")
+        deadline = time.monotonic() + 20
+        while time.monotonic() < deadline and self.proc.poll() is None:
+            # It exits 0 either way and says which.
+            check = subprocess.run(["jack_wait", "-c"], env=jack_env(), capture_output=True, text=True)
+            if check.stdout.strip() == "running":
+                return True
+            time.sleep(0.1)
+        self.stop()
+        return False
+
+    def set_period(self, period):
+        """Moves the running server to another period, keeping its slot; False if it did not take."""
+        subprocess.run(["jack_bufsize", str(period)], env=jack_env(), stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL)
+        out = subprocess.run(["jack_bufsize"], env=jack_env(), capture_output=True, text=True).stdout
+        taken = re.search(r"buffer size = (\d+)", out)
+        if taken and int(taken.group(1)) == period:
+            self.period = period
+            return True
+        return False
+
+    def running(self):
+        return self.proc.poll() is None
 
     def stop(self):
         stop_process(self.proc)
@@ -205,7 +246,7 @@ class Program(Subject):
         before = jack_clients()
         self.proc = subprocess.Popen(
             [os.path.join(build, "src", "app", "patchwarden"), "--midi-api", "jack", "--data-dir", self.tmp,
-             "--midi-in", f"{PROBE}:out", "--midi-out", f"{PROBE}:in"],
+             "--midi-in", PROBE_OUT, "--midi-out", PROBE_IN],
             env=jack_env(), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         ok = probe.ask("wait-connected 30")["ok"]
         if ok:
@@ -346,7 +387,7 @@ def song_change(settings, build):
         probe = Probe(build)
         try:
             probe.ask("bursts-start")
-            run = subprocess.run([os.path.join(build, "bench", "bench_songchange"), data, f"{PROBE}:in",
+            run = subprocess.run([os.path.join(build, "bench", "bench_songchange"), data, PROBE_IN,
                                   str(settings.recalls)], env=jack_env(), capture_output=True, text=True,
                                  timeout=120 + settings.recalls)
             time.sleep(0.3)
@@ -388,10 +429,10 @@ def startup(settings, build):
                     write(os.path.join(data, "Projects", "One.txt"),
                           "[TSpinEdit]\r\nSpin48=1\r\nSpin49=5\r\n[TCheckBox]\r\nChecked46=1\r\n")
                     cmd = (f"{build}/src/app/patchwarden --midi-api jack --data-dir {data} "
-                           f"--midi-in {PROBE}:out --midi-out {PROBE}:in")
+                           f"--midi-in {PROBE_OUT} --midi-out {PROBE_IN}")
                 else:
                     data = None
-                    cmd = f"{build}/bench/pw_barewindow {PROBE}:in"
+                    cmd = f"{build}/bench/pw_barewindow {PROBE_IN}"
                 r = probe.ask(f"first 30 {settings.idle_ms} {cmd}")
                 if data:
                     shutil.rmtree(data, ignore_errors=True)
@@ -484,9 +525,14 @@ def table_head(rep, title, columns):
 
 def latency_table(rep, period, rounds):
     table_head(rep, f"#### Thru latency, {period} frames (frames from send to return, one message in flight)",
-               ["subject", "messages", "p50", "p99", "p99.9", "max", "late by ≥ 1 period", "lost",
-                "xruns (kept rounds)"])
+               ["subject", "messages", "p50", "p99", "p99.9", "max", "late: ≥ 2 periods after the native p50",
+                "lost", "xruns (kept rounds)"])
     figures = {}
+    # A path that leaves the process callback (the forwarder's output client, the program's
+    # window thread) goes out up to a cycle after the native floor: "late" counts what comes
+    # a further period behind that. (The forwarder's own median is no steadier a reference:
+    # its output client runs before or after its input client from one round to the next.)
+    hop = pct([f for r in rounds for f in r["native"]["latency"]["frames"]], 50) + period
     for key, label in SUBJECTS:
         frames, lost, xruns = [], 0, []
         for rnd in rounds:
@@ -494,8 +540,7 @@ def latency_table(rep, period, rounds):
             frames += lat["frames"]
             lost += lat["lost"]
             xruns.append(lat["xruns"])
-        floor = pct([f for r in rounds for f in r["native"]["latency"]["frames"]], 50)
-        late = sum(1 for f in frames if f >= floor + period)
+        late = sum(1 for f in frames if f >= hop + period)
         figures[key] = {"p50": pct(frames, 50), "p99": pct(frames, 99), "late": late, "n": len(frames)}
         rep.add(f"| {label} | {len(frames)} | {pct(frames, 50)} | {pct(frames, 99)} | {pct(frames, 99.9)} | "
                 f"{max(frames) if frames else '–'} | {late} ({fmt(100.0 * late / max(1, len(frames)), 2)} %) | "
@@ -674,8 +719,8 @@ def write_report(settings, path, started, load_before, data, load_after):
                     p["p50"] <= f["p50"] and p["p99"] <= f["p99"])
         share = 100.0 * p["late"] / max(1, p["n"])
         native_share = 100.0 * n["late"] / max(1, n["n"])
-        rep.verdict(f"≤ 0.01 % one period late ({period} frames)", f"{fmt(share, 3)} % ({p['late']} of {p['n']}; "
-                    f"native {n['late']} of {n['n']})", share <= 0.01, 0.01 < native_share and share <= 2 * native_share)
+        rep.verdict(f"≤ 0.01 % one period late: ≥ 2 periods after the native p50 ({period} frames)", f"{fmt(share, 3)} % ({p['late']} of {p['n']}; "
+                    f"forwarder {f['late']} of {f['n']}; native {n['late']} of {n['n']})", share <= 0.01, 0.01 < native_share and share <= 2 * native_share)
         rep.verdict(f"p99 within one period of the native floor ({period} frames)",
                     f"p99 {p['p99']} vs floor p99 {n['p99']} frames", p["p99"] <= n["p99"] + period)
         ceiling = 1_000_000 if period == 64 else 300_000
@@ -714,11 +759,17 @@ def write_report(settings, path, started, load_before, data, load_after):
                       "- Where the native floor misses about as badly (at most twice the floor's figure), the server itself lost or delayed messages in "
                       "that run: on a loaded machine without real-time scheduling the dummy driver reports "
                       "xruns (counts in the tables), and a late cycle delays or drops MIDI for every client.",
-                      "- Where only the program misses, the figure is the program's own. The causes profiled "
-                      "in issue 14 (per-message signal work and allocation on the GUI thread, a lock in the "
-                      "input feed, sends of a recall spread over several hundred microseconds, one JACK client "
-                      "per port plus a watch client) are not re-measured here; the same-run ratios above "
-                      "show how far each path is from its baseline.",
+                      "- Where only the program misses, the figure is the program's own; the same-run "
+                      "ratios above show how far each path is from its baseline. The thru path's own costs "
+                      "are in the micro-benchmarks below: `BM_ThruDrain` is the main window's whole drain "
+                      "per message (mixer input row, remote selection, foot switch, thru, lamp) and "
+                      "`BM_FeedCycle` the driver side per message as JACK hands a cycle over.",
+                      "- CPU per message: the forwarder's work stays on JACK's threads; the program's thru "
+                      "crosses to the window's thread (one wake-up per cycle that brings input, then the "
+                      "window's event loop), and its figure holds both threads and that crossing. What the "
+                      "harness cannot tell apart is whether a loss the native floor did not have came from "
+                      "the input ring (the window's thread away for longer than the ring holds) or from the "
+                      "output; the program's status bar counts each, but the harness does not read it.",
                       "- `MyPrgChange` against the raw loop of the same 144 sends separates the recall's own "
                       "work (reading the song's widgets) from the cost of the sends.",
                       "- Not measured by this harness: whether the driver thread takes a lock or allocates "
@@ -738,8 +789,9 @@ def write_report(settings, path, started, load_before, data, load_after):
 
     problems = data["errors"]
     notes = ["## How this was measured", "",
-             "- `bench/pw_probe.cpp`: a JACK client of our own. It writes each message into its output "
-             "buffer at a known frame and reads the return by frame (`jack_last_frame_time` + event offset), "
+             "- `bench/pw_probe.cpp`: two JACK clients of our own, a source and a sink. The source writes each "
+             "message into its output buffer at a known frame; the sink reads what the subject passes on by "
+             "frame (`jack_last_frame_time` + event offset), "
              "so latencies are exact in frames; percentiles are exact order statistics. Streams carry an "
              "18-bit sequence number in control changes, so loss, gaps and reordering are counted, not "
              "estimated. \"not sendable at the probe\" counts messages the probe's own JACK port buffer "
@@ -748,9 +800,26 @@ def write_report(settings, path, started, load_before, data, load_after):
              "- `bench/pw_rtforward.cpp`: an RtMidi (JACK API) forwarder sending from its input callback. "
              "It is started before the probe: started after it, it forwarded nothing here while the server "
              "reported xruns in nearly every cycle.",
-             "- The probe and the subject form a loop in the JACK graph (probe → subject → probe), which is "
-             "why the floor is one period. Under xruns the native pass-through now and then returned a "
-             "message twice; those count as repeated, never as received.",
+             "- Source and sink being separate clients, the graph runs source → subject → sink in one cycle "
+             "with no feedback edge, so each subject's figure is its own: the native pass-through returns a "
+             "message in the cycle it was sent (0 frames). (Runs before this harness used one probe client "
+             "that both fed and heard the subject; that loop added one period to every subject.) Under "
+             "xruns the native pass-through now and then returned a message twice; those count as "
+             "repeated, never as received.",
+             "- The RtMidi forwarder sends from its input client's callback into RtMidi's queue, which its "
+             "separate output client writes in its next cycle: one period. The program passes thru on its "
+             "window's thread, where remote selection and the hold-back of remote and foot-switch messages "
+             "are decided: the input client's callback stores the message and wakes that thread, which "
+             "sends it into the output port's queue, written at the start of the next cycle: one period, "
+             "the hop to the window's thread, inherent to this design. Messages the program returned at "
+             "0 frames left in the same cycle: the window's thread had passed them on before the "
+             "program's process callback (which serves the input port before the output port, and runs "
+             "without real-time scheduling here) reached its output port.",
+             "- The program's input ring: 5 461 slots (the most a port allows; the port's own default "
+             "stays 1 024). One JACK cycle hands over all of its messages at once, 1 333 at 1 M msg/s and "
+             "64 frames, 1 600 at 300 k/s and 256 frames, before the window's thread can start reading: "
+             "a 1 024-slot ring loses the excess whatever the drain's speed (the run before this change "
+             "lost 26.6 % at 1 M/s, 64 frames, and 27.1 % at 300 k/s, 256 frames).",
              "- The program is the real binary, `--midi-api jack`, an empty data folder, its input and "
              "output named with `--midi-in` / `--midi-out`. Song change runs `bench/bench_songchange.cpp`, "
              "which builds the program's own windows on JACK, presses Space on the song list (the stage "
@@ -799,38 +868,46 @@ def main():
     log("micro-benchmarks")
     data["micro"] = micro_benchmarks(settings, build)
 
-    for period in settings.periods:
-        log(f"JACK dummy server {SERVER} at {period} frames")
-        try:
-            server = JackServer(period)
-        except RuntimeError as e:
-            data["errors"][period] = str(e)
-            log(f"failed: {e}")
-            continue
-        try:
-            rounds = []
-            subjects = [Native(), Forwarder(), Program()]
-            for rnd in range(settings.rounds):
-                order = subjects[rnd % 3:] + subjects[:rnd % 3]
-                result = {}
-                for subject in order:
-                    log(f"{period} frames, round {rnd + 1}: {subject.label}")
-                    result[subject.key] = thru_session(settings, build, subject, budget)
-                rounds.append(result)
-            data["thru"][period] = rounds
-            log(f"{period} frames: song change")
+    # One server for the whole run, its period changed between parts: a slot given up on a
+    # shared machine may not come back soon.
+    server = None
+    try:
+        for period in settings.periods:
+            log(f"JACK dummy server {SERVER} at {period} frames")
+            if server and not (server.running() and server.set_period(period)):
+                server.stop()
+                server = None
             try:
-                data["songs"][period] = song_change(settings, build)
-            except (RuntimeError, subprocess.TimeoutExpired, json.JSONDecodeError) as e:
-                data["song_errors"][period] = str(e)
-                log(f"song change failed: {e}")
-            if period == 64:
-                log("start-up")
-                data["startup"] = startup(settings, build)
-        except RuntimeError as e:
-            data["errors"][period] = str(e)
-            log(f"failed: {e}")
-        finally:
+                server = server or JackServer(period)
+            except RuntimeError as e:
+                data["errors"][period] = str(e)
+                log(f"failed: {e}")
+                continue
+            try:
+                rounds = []
+                subjects = [Native(), Forwarder(), Program()]
+                for rnd in range(settings.rounds):
+                    order = subjects[rnd % 3:] + subjects[:rnd % 3]
+                    result = {}
+                    for subject in order:
+                        log(f"{period} frames, round {rnd + 1}: {subject.label}")
+                        result[subject.key] = thru_session(settings, build, subject, budget)
+                    rounds.append(result)
+                data["thru"][period] = rounds
+                log(f"{period} frames: song change")
+                try:
+                    data["songs"][period] = song_change(settings, build)
+                except (RuntimeError, subprocess.TimeoutExpired, json.JSONDecodeError) as e:
+                    data["song_errors"][period] = str(e)
+                    log(f"song change failed: {e}")
+                if period == 64:
+                    log("start-up")
+                    data["startup"] = startup(settings, build)
+            except RuntimeError as e:
+                data["errors"][period] = str(e)
+                log(f"failed: {e}")
+    finally:
+        if server:
             server.stop()
 
     data["load_after"] = load_average()

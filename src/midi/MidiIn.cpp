@@ -8,10 +8,12 @@
 
 #include <QCoreApplication>
 #include <QMetaMethod>
+#include <QScopedValueRollback>
 
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 namespace
@@ -21,6 +23,14 @@ constexpr quint32 BufferTurnedAway = 1; // as midiHandler marks it
 int systemDevice(quint16 id)
 {
     return id == TMidiInput::OwnPort ? -1 : int(id);
+}
+
+// Looked up once: finding a signal's method and asking whether it is connected (which
+// takes Qt's connection lock) per message cost more than the rest of a read.
+const QMetaMethod &messageSignal()
+{
+    static const QMetaMethod method = QMetaMethod::fromSignal(&TMidiInput::OnMidiMessage);
+    return method;
 }
 } // namespace
 
@@ -49,6 +59,9 @@ struct TMidiInput::Private {
     quint8 lastStatus = 0;
     quint8 lastData1 = 0;
     quint8 lastData2 = 0;
+    // Whether OnMidiMessage has a listener, as known for the drain under way; empty outside
+    // a drain and whenever a connection to it changes.
+    std::optional<bool> drainListens;
 };
 
 TMidiInput::TMidiInput(MidiSystem &system, QObject *owner)
@@ -343,33 +356,48 @@ quint16 TMidiInput::PendingCount() const
 
 std::unique_ptr<TMyMidiEvent> TMidiInput::ReadEvent()
 {
+    if (PendingCount() == 0)
+        return nullptr;
+    auto event = std::make_unique<TMyMidiEvent>();
+    if (!ReadEvent(*event))
+        return nullptr;
+    return event;
+}
+
+bool TMidiInput::ReadEvent(TMyMidiEvent &event)
+{
     TMidiEventSlot slot;
     if (d->state != TPortState::psOpen || !PeekEvent(d->ring, slot))
-        return nullptr;
+        return false;
     TMidiEventRing *const ring = d->ring;
-    auto event = std::make_unique<TMyMidiEvent>();
-    event->Timestamp = slot.Timestamp;
+    event.Timestamp = slot.Timestamp;
     if (slot.SysexHeader == 0) {
-        event->Status = quint8(slot.ShortMessage);
-        event->Data1 = quint8(slot.ShortMessage >> 8);
-        event->Data2 = quint8(slot.ShortMessage >> 16);
-        if (isSignalConnected(QMetaMethod::fromSignal(&TMidiInput::OnMidiMessage))) {
-            d->lastStatus = event->Status;
-            d->lastData1 = event->Data1;
-            d->lastData2 = event->Data2;
+        event.Status = quint8(slot.ShortMessage);
+        event.Data1 = quint8(slot.ShortMessage >> 8);
+        event.Data2 = quint8(slot.ShortMessage >> 16);
+        event.SysexLength = 0;
+        event.SysexData.reset();
+        if (messageListened()) {
+            d->lastStatus = event.Status;
+            d->lastData1 = event.Data1;
+            d->lastData2 = event.Data2;
             emit OnMidiMessage(this);
             // The handler may have closed the port: the slot went with the ring.
             if (d->state != TPortState::psOpen || d->ring != ring)
-                return event;
+                return true;
         }
     } else {
-        event->Status = 0xF0;
+        event.Status = 0xF0;
+        event.Data1 = 0;
+        event.Data2 = 0;
+        event.SysexLength = 0;
+        event.SysexData.reset();
         auto *header = static_cast<MidiHeader *>(SharedBlockAddress(slot.SysexHeader));
         if (header) {
-            event->SysexLength = quint16(header->bytesRecorded & 0xFFFF);
+            event.SysexLength = quint16(header->bytesRecorded & 0xFFFF);
             if (header->bytesRecorded > 0) {
-                event->SysexData.reset(new quint8[header->bytesRecorded]);
-                std::memcpy(event->SysexData.get(), header->data, header->bytesRecorded);
+                event.SysexData.reset(new quint8[header->bytesRecorded]);
+                std::memcpy(event.SysexData.get(), header->data, header->bytesRecorded);
             }
             quint16 result = d->system.inPrepare(d->handle, header);
             if (result == 0)
@@ -378,7 +406,27 @@ std::unique_ptr<TMyMidiEvent> TMidiInput::ReadEvent()
         }
     }
     DropEvent(ring);
-    return event;
+    return true;
+}
+
+bool TMidiInput::messageListened() const
+{
+    if (d->drainListens)
+        return *d->drainListens;
+    return isSignalConnected(messageSignal());
+}
+
+void TMidiInput::connectNotify(const QMetaMethod &signal)
+{
+    if (signal == messageSignal())
+        d->drainListens.reset();
+}
+
+void TMidiInput::disconnectNotify(const QMetaMethod &signal)
+{
+    // An invalid method stands for every signal at once.
+    if (!signal.isValid() || signal == messageSignal())
+        d->drainListens.reset();
 }
 
 quint32 TMidiInput::OverflowCount() const
@@ -452,6 +500,9 @@ bool TMidiInput::event(QEvent *e)
     if (e->type() == DataNotice) {
         const quint16 before = PendingCount();
         if (before > 0 && isSignalConnected(QMetaMethod::fromSignal(&TMidiInput::OnMidiInput))) {
+            // Asked once for the whole drain, not for every message read in it.
+            const QScopedValueRollback<std::optional<bool>> listens(d->drainListens,
+                                                                    isSignalConnected(messageSignal()));
             emit OnMidiInput(this);
             // A handler that reads only part of what waits is called again, as it would be
             // with one notice per message; one that reads nothing is not pestered.

@@ -62,6 +62,10 @@ public:
     quint16 PendingCount() const;
     // The oldest waiting event, or null.
     std::unique_ptr<TMyMidiEvent> ReadEvent();
+    // The same into an event the caller keeps from one read to the next, so that a drain
+    // allocates nothing for short messages; false, with the event as it was, when nothing
+    // waits.
+    bool ReadEvent(TMyMidiEvent &event);
 
     // Messages turned away by a full ring since the port was made.
     quint32 OverflowCount() const;
@@ -85,6 +89,8 @@ signals:
 
 protected:
     bool event(QEvent *e) override;
+    void connectNotify(const QMetaMethod &signal) override;
+    void disconnectNotify(const QMetaMethod &signal) override;
 
 private:
     [[noreturn]] void raise(const QString &text) const;
@@ -96,6 +102,7 @@ private:
     void requeueTurnedAway();
     // Adds the losses of the device about to be closed to those kept.
     void keepLosses();
+    bool messageListened() const;
 
     struct Private;
     std::unique_ptr<Private> d;

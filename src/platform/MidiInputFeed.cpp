@@ -304,20 +304,27 @@ MidiInputFeed::~MidiInputFeed() = default;
 
 void MidiInputFeed::deliverMessage(const quint8 *bytes, size_t length)
 {
-    if (length > 0)
-        deliver(Kind::Stream, bytes, length);
+    const Event event{bytes, length};
+    deliver(Kind::Stream, &event, 1);
+}
+
+void MidiInputFeed::deliverMessages(const Event *events, size_t count)
+{
+    deliver(Kind::Stream, events, count);
 }
 
 void MidiInputFeed::deliverShort(quint32 packed)
 {
     const quint8 bytes[3] = {quint8(packed), quint8(packed >> 8), quint8(packed >> 16)};
     const int length = midiShortMessageLength(bytes[0]);
-    deliver(Kind::Stream, bytes, length > 0 ? size_t(length) : 3);
+    const Event event{bytes, length > 0 ? size_t(length) : 3};
+    deliver(Kind::Stream, &event, 1);
 }
 
 void MidiInputFeed::deliverSysex(const quint8 *bytes, size_t length)
 {
-    deliver(Kind::Sysex, bytes, length);
+    const Event event{bytes, length};
+    deliver(Kind::Sysex, &event, 1);
 }
 
 bool MidiInputFeed::takeTurn()
@@ -368,17 +375,29 @@ void MidiInputFeed::serve()
     }
 }
 
-void MidiInputFeed::deliver(Kind kind, const quint8 *bytes, size_t length)
+// Stream bytes of no length are no event; a SysEx of none still fills a buffer.
+void MidiInputFeed::deliver(Kind kind, const Event *events, size_t count)
 {
     m_driverInside.store(true, std::memory_order_seq_cst);
     if (m_running.load(std::memory_order_seq_cst)) {
         const quint8 record = kind == Kind::Stream ? StreamBytes : WholeSysex;
+        const auto skipped = [kind](const Event &e) { return kind == Kind::Stream && e.length == 0; };
         if (takeTurn()) {
+            // One time stamp for the call: its events came in together.
             beginTurn();
-            d->take(record, bytes, length, true, true);
+            for (size_t i = 0; i < count; ++i) {
+                if (skipped(events[i]))
+                    continue;
+                d->take(record, events[i].bytes, events[i].length, true, true);
+                // What waits behind a SysEx moves on after each event, as a call per event
+                // would move it.
+                d->pump();
+            }
             endTurn();
-        } else if (!d->backlog.push(record, false, bytes, length)) {
-            d->bytesLost.fetch_add(length, std::memory_order_relaxed);
+        } else {
+            for (size_t i = 0; i < count; ++i)
+                if (!skipped(events[i]) && !d->backlog.push(record, false, events[i].bytes, events[i].length))
+                    d->bytesLost.fetch_add(events[i].length, std::memory_order_relaxed);
         }
         serve();
     }

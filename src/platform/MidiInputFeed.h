@@ -31,6 +31,13 @@ public:
     // The bytes of one event as the driver gave them: any part of the stream, a message,
     // several, or a piece of one.
     void deliverMessage(const quint8 *bytes, size_t length);
+    // The events of one driver call (a JACK cycle), in order: as deliverMessage() for each,
+    // with one delivery turn and one time stamp for them all.
+    struct Event {
+        const quint8 *bytes;
+        size_t length;
+    };
+    void deliverMessages(const Event *events, size_t count);
     // A whole short message, its bytes packed from the low end; only the bytes its status
     // takes are read.
     void deliverShort(quint32 packed);
@@ -60,7 +67,7 @@ private:
     struct Private;
     enum class Kind : quint8 { Stream, Sysex };
 
-    void deliver(Kind kind, const quint8 *bytes, size_t length);
+    void deliver(Kind kind, const Event *events, size_t count);
     bool takeTurn();
     void beginTurn();
     void endTurn();

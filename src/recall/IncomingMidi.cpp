@@ -22,30 +22,7 @@ IncomingMidi::IncomingMidi(TMidiInput &in, TMidiOutput &out, ActivityLeds &leds,
 {
 }
 
-void IncomingMidi::MidiInMidiInput()
-{
-    // A dialog's event loop (opened by whatever) could call us again while we pass an
-    // event on; the call already reading goes on with what waits.
-    if (m_reading)
-        return;
-    const QScopedValueRollback<bool> reading(m_reading, true);
-    while (m_in.PendingCount() > 0) {
-        m_holdBack = false;
-        // A failed read leaves its event in the ring for the port's next notice.
-        std::unique_ptr<TMyMidiEvent> event;
-        if (!attempt([&] { event = m_in.ReadEvent(); }) || !event)
-            break;
-        m_leds.lightIn();
-        if (m_out.IsOpen() && !m_thruSuspended && !std::exchange(m_holdBack, false) &&
-            attempt([&] { m_out.SendEvent(*event); }))
-            passedOn();
-        if (event->SysexData && m_hooks.sysexReceived)
-            m_hooks.sysexReceived(
-                QByteArray(reinterpret_cast<const char *>(event->SysexData.get()), event->SysexLength));
-    }
-}
-
-bool IncomingMidi::attempt(const std::function<void()> &action)
+template <typename Action> bool IncomingMidi::attempt(Action &&action)
 {
     try {
         action();
@@ -56,6 +33,38 @@ bool IncomingMidi::attempt(const std::function<void()> &action)
         notPassedOn(QString::fromLocal8Bit(e.what()));
     }
     return false;
+}
+
+void IncomingMidi::MidiInMidiInput()
+{
+    // A dialog's event loop (opened by whatever) could call us again while we pass an
+    // event on; the call already reading goes on with what waits.
+    if (m_reading)
+        return;
+    {
+        const QScopedValueRollback<bool> reading(m_reading, true);
+        // One event for the whole drain: a short message costs no allocation.
+        TMyMidiEvent event;
+        bool lit = false;
+        while (m_in.PendingCount() > 0) {
+            m_holdBack = false;
+            // A failed read leaves its event in the ring for the port's next notice.
+            bool read = false;
+            if (!attempt([&] { read = m_in.ReadEvent(event); }) || !read)
+                break;
+            // Only the event loop puts the lamp out, and the drain does not return to it:
+            // lit once, it stays lit for every event of the drain.
+            if (!std::exchange(lit, true))
+                m_leds.lightIn();
+            if (m_out.IsOpen() && !m_thruSuspended && !std::exchange(m_holdBack, false) &&
+                attempt([&] { m_out.SendEvent(event); }))
+                passedOn();
+            if (event.SysexData && m_hooks.sysexReceived)
+                m_hooks.sysexReceived(
+                    QByteArray(reinterpret_cast<const char *>(event.SysexData.get()), event.SysexLength));
+        }
+    }
+    showLastInput();
 }
 
 void IncomingMidi::notPassedOn(const QString &reason)
@@ -93,10 +102,17 @@ void IncomingMidi::handleMessage()
 {
     const quint8 status = m_in.LastStatus();
     const quint8 data1 = m_in.LastData1();
-    if (m_hooks.showInput)
-        m_hooks.showInput(status, data1, m_in.LastData2());
+    const quint8 data2 = m_in.LastData2();
+    if (m_hooks.showInput) {
+        m_inputRow[0] = status;
+        m_inputRow[1] = data1;
+        m_inputRow[2] = data2;
+        m_inputRowDue = true;
+        if (!m_reading)
+            showLastInput();
+    }
     const bool keepOut = m_hooks.keepRemoteOut && m_hooks.keepRemoteOut();
-    if (m_hooks.footSwitch && m_hooks.footSwitch(status, data1, m_in.LastData2())) {
+    if (m_hooks.footSwitch && m_hooks.footSwitch(status, data1, data2)) {
         m_holdBack = keepOut;
         m_leds.lightIn();
         return;
@@ -111,6 +127,13 @@ void IncomingMidi::handleMessage()
         return;
     m_hooks.selectSong(data1);
     m_leds.lightIn();
+}
+
+void IncomingMidi::showLastInput()
+{
+    if (!std::exchange(m_inputRowDue, false))
+        return;
+    attempt([this] { m_hooks.showInput(m_inputRow[0], m_inputRow[1], m_inputRow[2]); });
 }
 
 void IncomingMidi::MidiOutmidioutput()

@@ -56,8 +56,9 @@ private:
     void notPassedOn(const QString &reason);
     void passedOn();
     void handleMessage();
+    void showLastInput();
     // Runs the action; an error it raises is counted, never shown in a dialog.
-    bool attempt(const std::function<void()> &action);
+    template <typename Action> bool attempt(Action &&action);
 
     bool m_reading = false;
     quint64 m_notSent = 0;
@@ -71,4 +72,8 @@ private:
     // Set by the message handler for the event being read: it is not passed on.
     bool m_holdBack = false;
     bool m_thruSuspended = false;
+    // The mixer's input row shows the last short message of a drain: written once per
+    // drain, not per message, it reads the same to anyone watching.
+    bool m_inputRowDue = false;
+    quint8 m_inputRow[3] = {};
 };

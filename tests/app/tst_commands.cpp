@@ -262,6 +262,17 @@ private slots:
         QCOMPARE(mixer.findChild<QLabel *>(QStringLiteral("lEvent"))->text(),
                  QStringLiteral("Program change"));
         QCOMPARE(form.MidiIn().LastStatus(), 0xC5);
+
+        // Fed here, on the GUI thread, a burst is read out in one go: the row shows its last.
+        app.outs[0]->clearLog();
+        app.ins[0]->feedShort(0x90, 0x3C, 0x40);
+        app.ins[0]->feedShort(0xB3, 7, 100);
+        app.ins[0]->feedShort(0xE2, 5, 64);
+        QTRY_COMPARE(app.outs[0]->log(), (QStringList{"90 3C 40", "B3 07 64", "E2 05 40"}));
+        const auto text = [&](const char *name) { return mixer.findChild<QLineEdit *>(name)->text(); };
+        QCOMPARE((QStringList{text("edMessage"), text("edData1"), text("edData2")}),
+                 (QStringList{"226", "5", "64"}));
+        QCOMPARE(mixer.findChild<QLineEdit *>(QStringLiteral("edChannel"))->text(), QStringLiteral("3"));
     }
 
     void overflowIsCountedInTheStatusBar()

@@ -112,6 +112,35 @@ private slots:
         QVERIFY(!p.port.ReadEvent());
     }
 
+    // A drain reads every event into the one it keeps: nothing of a SysEx stays with the
+    // short message after it. A listener that comes during the drain hears the rest of it.
+    void oneEventForAWholeDrain()
+    {
+        Port p;
+        const QByteArray sysex = sysexOf(6);
+        p.device.feedShort(0x90, 0x3C, 0x40);
+        p.device.feedSysex(sysex);
+        p.device.feedShort(0xB1, 7, 100);
+        QList<QList<int>> read;
+        QList<int> heard;
+        bool drained = false;
+        connect(&p.port, &TMidiInput::OnMidiInput, this, [&] {
+            TMyMidiEvent event;
+            while (p.port.ReadEvent(event)) {
+                read.append({event.Status, event.Data1, event.Data2, event.SysexLength,
+                             event.SysexData ? event.SysexData[5] : -1});
+                if (read.size() == 1)
+                    connect(&p.port, &TMidiInput::OnMidiMessage, this,
+                            [&] { heard.append(p.port.LastStatus()); });
+            }
+            drained = true;
+        });
+        QTRY_VERIFY(drained);
+        QCOMPARE(read, (QList<QList<int>>{
+                           {0x90, 0x3C, 0x40, 0, -1}, {0xF0, 0, 0, 6, 0xF7}, {0xB1, 7, 100, 0, -1}}));
+        QCOMPARE(heard, QList<int>{0xB1});
+    }
+
     void lastBytesOnlyWhileAssigned()
     {
         Port p;
