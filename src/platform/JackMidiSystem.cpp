@@ -76,7 +76,9 @@ struct JackMidiSystem::Private {
     std::array<std::atomic<PortLink *>, MaxPorts> table{};
     std::atomic<quint64> cyclesStarted{0};
     std::atomic<quint64> cyclesDone{0};
-    std::vector<PortLink *> outputs; // GUI thread: the output ports of this client
+    std::atomic<quint64> eventsIn{0};    // written by the process thread only
+    std::atomic<quint64> messagesOut{0}; // written by the process thread only
+    std::vector<PortLink *> outputs;     // GUI thread: the output ports of this client
 
     std::atomic<unsigned> wakeFlags{0};
     std::atomic<bool> wakePending{false};
@@ -110,7 +112,7 @@ struct JackMidiSystem::Private {
     quint16 openLink(PortLink &link, int device, bool output);
 
     static int process(jack_nframes_t frames, void *arg);
-    static void drain(PortLink &link, void *buffer);
+    static quint64 drain(PortLink &link, void *buffer);
     static void portRegistered(jack_port_id_t id, int, void *arg);
     static void portRenamed(jack_port_id_t, const char *, const char *, void *arg);
     static void portsConnected(jack_port_id_t a, jack_port_id_t b, int, void *arg);
@@ -208,10 +210,12 @@ int JackMidiSystem::Private::process(jack_nframes_t frames, void *arg)
             MidiInputFeed::Event batch[BatchSize];
             size_t held = 0;
             const jack_nframes_t count = jack_midi_get_event_count(buffer);
+            quint64 taken = 0;
             for (jack_nframes_t i = 0; i < count; ++i) {
                 jack_midi_event_t event;
                 if (jack_midi_event_get(&event, buffer, i) != 0 || event.size == 0)
                     continue;
+                ++taken;
                 batch[held++] = {event.buffer, event.size};
                 if (held == BatchSize) {
                     link->feed->deliverMessages(batch, held);
@@ -220,6 +224,7 @@ int JackMidiSystem::Private::process(jack_nframes_t frames, void *arg)
             }
             if (held > 0)
                 link->feed->deliverMessages(batch, held);
+            d->eventsIn.store(d->eventsIn.load(std::memory_order_relaxed) + taken, std::memory_order_relaxed);
             continue;
         }
         jack_midi_clear_buffer(buffer);
@@ -230,7 +235,9 @@ int JackMidiSystem::Private::process(jack_nframes_t frames, void *arg)
                 continue;
             link->holding.store(false, std::memory_order_relaxed);
         }
-        drain(*link, buffer);
+        const quint64 written = drain(*link, buffer);
+        d->messagesOut.store(d->messagesOut.load(std::memory_order_relaxed) + written,
+                             std::memory_order_relaxed);
     }
     d->cyclesDone.fetch_add(1);
     return 0;
@@ -238,9 +245,10 @@ int JackMidiSystem::Private::process(jack_nframes_t frames, void *arg)
 
 // Writes the published messages at the start of the cycle, in order, as far as the
 // buffer takes them; the rest waits for the next cycle. A message larger than a whole
-// empty buffer (a long SysEx) goes out in pieces.
-void JackMidiSystem::Private::drain(PortLink &link, void *buffer)
+// empty buffer (a long SysEx) goes out in pieces. Returns the messages finished.
+quint64 JackMidiSystem::Private::drain(PortLink &link, void *buffer)
 {
+    quint64 finished = 0;
     JackOutputRing &ring = *link.ring;
     const size_t emptyRoom = jack_midi_max_event_size(buffer);
     while (const size_t length = ring.frontLength()) {
@@ -260,8 +268,10 @@ void JackMidiSystem::Private::drain(PortLink &link, void *buffer)
         if (link.frontSent == length) {
             ring.popFront();
             link.frontSent = 0;
+            ++finished;
         }
     }
+    return finished;
 }
 
 void JackMidiSystem::Private::wake(unsigned flags)
@@ -421,8 +431,15 @@ bool JackMidiSystem::Private::attach(PortLink *link)
 
 void JackMidiSystem::Private::detach(PortLink *link)
 {
-    if (!current(*link))
-        return; // its client is gone, and its port with it
+    if (!current(*link)) {
+        // Its client is gone, and its port with it. A port closed between the server's
+        // end and the GUI thread hearing of it must still leave the lists: a flush already
+        // posted would reach it after it is freed.
+        std::erase(outputs, link);
+        if (link->generation == generation && link->slot >= 0)
+            table[size_t(link->slot)].store(nullptr);
+        return;
+    }
     if (link->ring) {
         // What was sent before the close still goes out.
         link->ring->publish();
@@ -586,6 +603,11 @@ bool JackMidiSystem::loopedBack() const
             return true;
     }
     return false;
+}
+
+JackMidiSystem::Traffic JackMidiSystem::traffic() const
+{
+    return {d->eventsIn.load(std::memory_order_relaxed), d->messagesOut.load(std::memory_order_relaxed)};
 }
 
 QString JackMidiSystem::ownClientName() const

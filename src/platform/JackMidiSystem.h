@@ -32,6 +32,15 @@ public:
     bool isRunning() const override;
     bool loopedBack() const override;
 
+    // What crossed the server since this object was made: raw events the input ports took
+    // and whole messages the output ports wrote. A loaded server can skip a client's cycle
+    // and lose or repeat events on the way; these say what reached the program and left it.
+    struct Traffic {
+        quint64 eventsIn = 0;
+        quint64 messagesOut = 0;
+    };
+    Traffic traffic() const;
+
     // The name the client has in the server; "Patchwarden" unless a second copy runs.
     QString ownClientName() const;
     static QString clientName();

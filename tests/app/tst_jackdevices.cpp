@@ -6,6 +6,7 @@
 #include "../platform/JackTestServer.h"
 #include "AppFixture.h"
 #include "app/ProgramWindows.h"
+#include "midi/MidiIn.h"
 #include "midi/MidiOut.h"
 #include "platform/AppPaths.h"
 #include "platform/JackMidiSystem.h"
@@ -16,6 +17,7 @@
 
 #include <QLabel>
 #include <QListWidget>
+#include <QProcess>
 #include <QScopeGuard>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -160,9 +162,18 @@ private slots:
         QVERIFY(program.dialogs.messages.isEmpty());
     }
 
-    // Last: libjack keeps one server's state per process.
+    // Last: libjack keeps one server's state per process. In each row the server stops
+    // while the ports are open, one recall comes as it stops and one while it is gone; in
+    // the second a stream from a client in another process flows through thru meanwhile.
+    void theServerStopsAndStartsAgain_data()
+    {
+        QTest::addColumn<bool>("flowing");
+        QTest::newRow("ports open") << false;
+        QTest::newRow("thru flowing") << true;
+    }
     void theServerStopsAndStartsAgain()
     {
+        QFETCH(bool, flowing);
         const QByteArray previous = qgetenv("JACK_DEFAULT_SERVER");
         const QString name = unique("pwapp-back");
         auto server = std::make_unique<PrivateJackServer>(name);
@@ -172,15 +183,32 @@ private slots:
 
         auto synth = std::make_unique<JackEventClient>(QStringLiteral("pw-synth"));
         QVERIFY(synth->isOpen());
-        JackProgram program("[Device Names]\r\nMidi Out Name=pw-synth:in\r\n");
+        JackProgram program("[Midi]\r\nMidi In=-1\r\n[Device Names]\r\nMidi Out Name=pw-synth:in\r\n");
         QVERIFY(program.system);
         tForm1 &form = program.start();
         QVERIFY(form.MidiOut().IsOpen());
+        QVERIFY(form.MidiIn().IsOpen());
 
+        QProcess stream;
+        if (flowing) {
+            stream.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            stream.start(QStringLiteral(JACK_FLOOD),
+                         {unique("pw-keys"), program.ownPort(JackMidiSystem::ownInputName()),
+                          program.ownPort(JackMidiSystem::ownOutputName()), QStringLiteral("20000"),
+                          QStringLiteral("60")});
+            QByteArray said;
+            QTRY_VERIFY2_WITH_TIMEOUT((said += stream.readAllStandardOutput()).contains("flowing"),
+                                      said.constData(), Deadline);
+            QTRY_VERIFY_WITH_TIMEOUT(synth->receivedCount() > 1000, Deadline);
+        }
         server->shutDown();
+        // A recall before the program has heard of it: sent into the void, never a wait.
+        program.chooseSong(0);
         QTRY_VERIFY_WITH_TIMEOUT(program.status().contains(QStringLiteral("JACK server stopped")), Deadline);
         QVERIFY(!form.MidiOut().IsOpen());
         synth.reset();
+        stream.kill(); // its server is gone, so it would wait for an end mark that never comes
+        stream.waitForFinished(Deadline);
         program.chooseSong(1);
         QCOMPARE(program.notice(), QStringLiteral("Not sent: Two (JACK server stopped)"));
 
@@ -189,6 +217,7 @@ private slots:
         synth = std::make_unique<JackEventClient>(QStringLiteral("pw-synth"));
         QVERIFY(synth->isOpen());
         QTRY_VERIFY_WITH_TIMEOUT(form.MidiOut().IsOpen(), Deadline);
+        QTRY_VERIFY_WITH_TIMEOUT(form.MidiIn().IsOpen(), Deadline);
         program.chooseSong(1);
         QTRY_VERIFY_WITH_TIMEOUT(synth->receivedBytes().endsWith(ProgramTwo), Deadline);
         QVERIFY(program.dialogs.messages.isEmpty());
