@@ -304,7 +304,8 @@ void tForm1::wireSubsystems()
     connect(m_recall, &SongRecall::outputGone, m_devices, &DeviceSelection::outputLost);
     connect(m_recall, &SongRecall::restDropped, this, [this] {
         if (const QListWidgetItem *song = m_songsPage->lbSongList()->currentItem())
-            showNotice(tr("Not sent: the rest of %1 (%2)").arg(song->text(), m_devices->outputStatus()));
+            showNotice(tr("Not sent: the rest of %1 (%2)")
+                           .arg(SongName::shown(song->text()), m_devices->outputStatus()));
     });
     connect(m_devices, &DeviceSelection::outputReturned, this, [this] {
         if (m_setupPage->ckbResendOnReturn()->isChecked())

@@ -210,27 +210,28 @@ private slots:
     void onlyWhenChangedFollowsTheWire_data()
     {
         QTest::addColumn<QStringList>("thru"); // passed through from the input between the recalls
-        QTest::addColumn<bool>("reset");       // "System Reset" between the recalls
+        QTest::addColumn<QString>("action");   // "System Reset", or the port closed and opened again
         QTest::addColumn<int>("lsb");          // the song's LSB at the second recall
         QTest::addColumn<QStringList>("recall");
         const QString pc = "C2 0B 00", vol = "B2 07 63";
         const QStringList whole{"B2 00 01", "B2 20 02", pc, vol};
-        QTest::newRow("nothing between") << QStringList() << false << 2 << QStringList{vol};
-        QTest::newRow("thru, another program") << QStringList{"C205"} << false << 2 << whole;
-        QTest::newRow("thru, the same program") << QStringList{"C20B"} << false << 2 << QStringList{vol};
+        QTest::newRow("nothing between") << QStringList() << "" << 2 << QStringList{vol};
+        QTest::newRow("thru, another program") << QStringList{"C205"} << "" << 2 << whole;
+        QTest::newRow("thru, the same program") << QStringList{"C20B"} << "" << 2 << QStringList{vol};
         QTest::newRow("thru, the same program from another bank")
-            << QStringList{"B20005", "C20B"} << false << 2 << whole;
+            << QStringList{"B20005", "C20B"} << "" << 2 << whole;
         QTest::newRow("thru, a bank select without its program change")
-            << QStringList{"B20005"} << false << 2 << QStringList{vol};
-        QTest::newRow("System Reset") << QStringList() << true << 2 << whole;
+            << QStringList{"B20005"} << "" << 2 << QStringList{vol};
+        QTest::newRow("System Reset") << QStringList() << "System Reset" << 2 << whole;
+        QTest::newRow("port opened again") << QStringList() << "reopen" << 2 << whole;
         QTest::newRow("the song's bank changed")
-            << QStringList() << false << 3 << QStringList{"B2 00 01", "B2 20 03", pc, vol};
+            << QStringList() << "" << 3 << QStringList{"B2 00 01", "B2 20 03", pc, vol};
     }
 
     void onlyWhenChangedFollowsTheWire()
     {
         QFETCH(QStringList, thru);
-        QFETCH(bool, reset);
+        QFETCH(QString, action);
         QFETCH(int, lsb);
         QFETCH(QStringList, recall);
         AppFixture app;
@@ -255,8 +256,12 @@ private slots:
         for (const QString &message : thru)
             app.ins[0]->feedBytes(QByteArray::fromHex(message.toLatin1()));
         QTRY_COMPARE_WITH_TIMEOUT(unit.log().size(), thru.size(), Deadline);
-        if (reset)
+        if (action == "System Reset") {
             form.SystemReset1Click();
+        } else if (action == "reopen") { // the unit may have been switched off and on meanwhile
+            form.MidiOut().Close();
+            form.MidiOut().Open();
+        }
         units->lsb(8)->setValue(lsb);
         auto *preview = form.findChild<SendPreview *>(QStringLiteral("SendPreview"));
         QVERIFY(preview);
