@@ -1,29 +1,22 @@
 #include "ProgramMemory.h"
 
-namespace
-{
-constexpr quint8 ControlChange = 0xB0;
-constexpr quint8 ProgramChange = 0xC0;
-constexpr quint8 SystemReset = 0xFF;
-constexpr quint8 BankMsb = 0;
-constexpr quint8 BankLsb = 32;
-} // namespace
+#include "midi/MidiBytes.h"
 
 bool ProgramMemory::note(quint8 status, quint8 data1, quint8 data2)
 {
-    if (status == SystemReset) {
+    if (status == MidiStatus::SystemReset) {
         channels.fill({});
         return true;
     }
     Channel &c = channels[status & 0x0F];
     switch (status & 0xF0) {
-    case ControlChange:
-        if (data1 == BankMsb)
+    case MidiStatus::ControlChange:
+        if (data1 == MidiController::BankMsb)
             c.nextMsb = data2;
-        else if (data1 == BankLsb)
+        else if (data1 == MidiController::BankLsb)
             c.nextLsb = data2;
         return false;
-    case ProgramChange:
+    case MidiStatus::ProgramChange:
         c.program = data1;
         c.msb = c.nextMsb;
         c.lsb = c.nextLsb;

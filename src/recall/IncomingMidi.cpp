@@ -1,5 +1,6 @@
 #include "IncomingMidi.h"
 
+#include "midi/MidiBytes.h"
 #include "midi/MidiIn.h"
 #include "midi/MidiOut.h"
 #include "platform/AppException.h"
@@ -9,11 +10,6 @@
 #include <QListWidget>
 #include <QScopedValueRollback>
 #include <utility>
-
-namespace
-{
-constexpr quint8 ProgramChange = 0xC0;
-}
 
 IncomingMidi::IncomingMidi(TMidiInput &in, TMidiOutput &out, ActivityLeds &leds, QListWidget *songList,
                            QCheckBox *ckbRemote, Hooks hooks, QObject *parent)
@@ -120,7 +116,7 @@ void IncomingMidi::handleMessage()
 
     if (!m_ckbRemote->isChecked())
         return;
-    if (status != ProgramChange + m_hooks.remoteChannel() - 1)
+    if (status != MidiStatus::ProgramChange + m_hooks.remoteChannel() - 1)
         return;
     m_holdBack = keepOut;
     if (data1 > m_songList->count() - 1)

@@ -1,5 +1,6 @@
 #include "MidiCommands.h"
 
+#include "midi/MidiBytes.h"
 #include "midi/MidiOut.h"
 #include "platform/Dialogs.h"
 #include "widgets/ActivityLeds.h"
@@ -11,11 +12,6 @@
 
 namespace
 {
-constexpr quint8 ControlChange = 0xB0;
-constexpr quint8 SystemReset = 0xFF;
-constexpr quint8 SustainPedal = 64;
-constexpr quint8 AllSoundOff = 120;
-constexpr quint8 AllNotesOff = 123;
 
 quint8 statusOn(quint8 base, int channel)
 {
@@ -48,7 +44,7 @@ void MidiCommands::Button1Click()
         return;
     }
     const int value = std::clamp(m_controls.seSecond->value(), 0, 127);
-    m_out.SendShort(statusOn(ControlChange, m_controls.MidiSendCh->value()), quint8(controller),
+    m_out.SendShort(statusOn(MidiStatus::ControlChange, m_controls.MidiSendCh->value()), quint8(controller),
                     quint8(value));
     m_leds.lightOut();
 }
@@ -57,7 +53,7 @@ void MidiCommands::SystemReset1Click()
 {
     if (!outputReady())
         return;
-    m_out.SendShort(SystemReset, 0, 0);
+    m_out.SendShort(MidiStatus::SystemReset, 0, 0);
     m_leds.lightOut();
 }
 
@@ -65,7 +61,7 @@ void MidiCommands::AllNotesoff1Click()
 {
     if (!outputReady())
         return;
-    m_out.SendShort(ControlChange, AllNotesOff, 0);
+    m_out.SendShort(MidiStatus::ControlChange, MidiController::AllNotesOff, 0);
     m_leds.lightOut();
 }
 
@@ -74,10 +70,10 @@ void MidiCommands::panicClick()
     if (!outputReady())
         return;
     for (int channel = 1; channel <= 16; ++channel) {
-        const quint8 status = statusOn(ControlChange, channel);
-        m_out.SendShort(status, SustainPedal, 0);
-        m_out.SendShort(status, AllSoundOff, 0);
-        m_out.SendShort(status, AllNotesOff, 0);
+        const quint8 status = statusOn(MidiStatus::ControlChange, channel);
+        m_out.SendShort(status, MidiController::SustainPedal, 0);
+        m_out.SendShort(status, MidiController::AllSoundOff, 0);
+        m_out.SendShort(status, MidiController::AllNotesOff, 0);
     }
     m_leds.lightOut();
 }

@@ -1,5 +1,6 @@
 #include "units/RecallPlan.h"
 
+#include "midi/MidiBytes.h"
 #include "songs/ControllerNames.h"
 #include "songs/SongControls.h"
 #include "units/UnitProfiles.h"
@@ -13,12 +14,6 @@
 
 namespace
 {
-constexpr quint8 ProgramChange = 0xC0;
-constexpr quint8 ControlChange = 0xB0;
-constexpr quint8 BankMsbController = 0;
-constexpr quint8 VolumeController = 7;
-constexpr quint8 PanController = 10;
-constexpr quint8 BankLsbController = 32;
 constexpr int MaxDataByte = 127;
 
 // A field's value as it would read once the user leaves it.
@@ -40,7 +35,7 @@ quint8 rawByte(int value)
 
 PlannedMessage controlChange(int channel, quint8 controller, quint8 value)
 {
-    return {0, static_cast<quint8>(ControlChange + channel - 1), controller, value, {}};
+    return {0, static_cast<quint8>(MidiStatus::ControlChange + channel - 1), controller, value, {}};
 }
 
 // Whether the channel already plays `program` from the bank that `bankSelect` chooses.
@@ -49,20 +44,20 @@ bool plays(const ProgramMemory::Channel &c, const QList<PlannedMessage> &bankSel
     if (c.program != program)
         return false;
     return std::all_of(bankSelect.begin(), bankSelect.end(), [&c](const PlannedMessage &m) {
-        return (m.data1 == BankMsbController ? c.msb : c.lsb) == m.data2;
+        return (m.data1 == MidiController::BankMsb ? c.msb : c.lsb) == m.data2;
     });
 }
 
 QString controllerName(int controller)
 {
     switch (controller) {
-    case BankMsbController:
+    case MidiController::BankMsb:
         return QStringLiteral("Bank MSB");
-    case VolumeController:
+    case MidiController::Volume:
         return QStringLiteral("Volume");
-    case PanController:
+    case MidiController::Pan:
         return QStringLiteral("Pan");
-    case BankLsbController:
+    case MidiController::BankLsb:
         return QStringLiteral("Bank LSB");
     default:
         return controllerNames().value(controller).simplified();
@@ -96,9 +91,10 @@ QList<PlannedMessage> controllerBlock(const SongControls &controls, int channel)
     channel = std::clamp(channel, 1, 16);
     QList<PlannedMessage> block;
     if (controls.volume.on->isChecked())
-        block.append(controlChange(channel, VolumeController, dataByte(inRange(controls.volume.value))));
+        block.append(
+            controlChange(channel, MidiController::Volume, dataByte(inRange(controls.volume.value))));
     if (controls.pan.on->isChecked())
-        block.append(controlChange(channel, PanController, dataByte(inRange(controls.pan.value))));
+        block.append(controlChange(channel, MidiController::Pan, dataByte(inRange(controls.pan.value))));
     for (const ControllerRow &row : controls.user) {
         if (!row.on->isChecked())
             continue;
@@ -154,14 +150,14 @@ void buildRecallPlan(const SongControls &controls, const UnitRig *rig, const Pro
             // the bank goes out as shown, not less one; 128 has no data byte of its own.
             if (withBlock && controls.bank.on->isChecked())
                 bankSelect.append(
-                    controlChange(channel, BankLsbController, rawByte(inRange(controls.bank.value))));
+                    controlChange(channel, MidiController::BankLsb, rawByte(inRange(controls.bank.value))));
             break;
         case BankMode::Msb:
-            bankSelect.append(controlChange(channel, BankMsbController, rawByte(bank.msb)));
+            bankSelect.append(controlChange(channel, MidiController::BankMsb, rawByte(bank.msb)));
             break;
         case BankMode::MsbLsb:
-            bankSelect.append(controlChange(channel, BankMsbController, rawByte(bank.msb)));
-            bankSelect.append(controlChange(channel, BankLsbController, rawByte(bank.lsb)));
+            bankSelect.append(controlChange(channel, MidiController::BankMsb, rawByte(bank.msb)));
+            bankSelect.append(controlChange(channel, MidiController::BankLsb, rawByte(bank.lsb)));
             break;
         case BankMode::None:
             break;
@@ -172,7 +168,7 @@ void buildRecallPlan(const SongControls &controls, const UnitRig *rig, const Pro
         if (sendProgram) {
             for (const PlannedMessage &message : bankSelect)
                 add(message);
-            add({0, static_cast<quint8>(ProgramChange + channel - 1), program, 0, {}});
+            add({0, static_cast<quint8>(MidiStatus::ProgramChange + channel - 1), program, 0, {}});
         }
         if (!withBlock)
             continue;
