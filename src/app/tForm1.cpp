@@ -28,11 +28,11 @@
 #include "songs/SongListController.h"
 #include "songs/SongName.h"
 #include "songs/SongsPage.h"
-#include "units/RigCheck.h"
-#include "units/UnitsHub.h"
 #include "stage/FootBindings.h"
 #include "stage/FootBindingsBox.h"
 #include "stage/PerformanceView.h"
+#include "units/RigCheck.h"
+#include "units/UnitsHub.h"
 #include "widgets/ActivityLeds.h"
 #include "widgets/FlatTabs.h"
 #include "widgets/LampSlot.h"
@@ -281,8 +281,8 @@ void tForm1::wireSubsystems()
     };
     hooks.keepRemoteOut = [this] { return m_footBindings->keepOutOfThru(); };
     m_setupPage->addGroup(new FootBindingsBox(*m_footBindings));
-    m_stage = new PerformanceView(*m_songList, m_songsPage->lbSongList(), m_songsPage->LabSong(), *m_skin, m_inLed,
-                                  m_outLed, this);
+    m_stage = new PerformanceView(*m_songList, m_songsPage->lbSongList(), m_songsPage->LabSong(), *m_skin,
+                                  m_inLed, m_outLed, this);
     m_incoming = new IncomingMidi(*m_midiIn, *m_midiOut, *m_leds, m_songsPage->lbSongList(), m_song.ckbRemote,
                                   hooks, this);
     connectGuarded(m_midiIn.get(), &TMidiInput::OnMidiInput, m_incoming, &IncomingMidi::MidiInMidiInput);
@@ -302,11 +302,8 @@ void tForm1::wireSubsystems()
     connect(m_devices, &DeviceSelection::statusChanged, this, &tForm1::updateStatus);
     connect(m_devices, &DeviceSelection::notice, this, &tForm1::showNotice);
     connect(m_recall, &SongRecall::outputGone, m_devices, &DeviceSelection::outputLost);
-    connect(m_recall, &SongRecall::restDropped, this, [this] {
-        if (const QListWidgetItem *song = m_songsPage->lbSongList()->currentItem())
-            showNotice(tr("Not sent: the rest of %1 (%2)")
-                           .arg(SongName::shown(song->text()), m_devices->outputStatus()));
-    });
+    connect(m_recall, &SongRecall::restDropped, this,
+            [this] { showNotSent(tr("Not sent: the rest of %1 (%2)")); });
     connect(m_devices, &DeviceSelection::outputReturned, this, [this] {
         if (m_setupPage->ckbResendOnReturn()->isChecked())
             guarded([this] { MyPrgChange(); });
@@ -586,7 +583,12 @@ void tForm1::MyPrgChange()
     m_recall->MyPrgChange();
     // A unit that is gone, or went during the send, costs one line, not a box per message.
     if (!m_midiOut->IsOpen() && m_devices->outputMissing())
-        if (const QListWidgetItem *song = m_songsPage->lbSongList()->currentItem())
-            showNotice(
-                tr("Not sent: %1 (%2)").arg(SongName::shown(song->text()), m_devices->outputStatus()));
+        showNotSent(tr("Not sent: %1 (%2)"));
+}
+
+// `text` takes the current song's name as shown and what became of the output.
+void tForm1::showNotSent(const QString &text)
+{
+    if (const QListWidgetItem *song = m_songsPage->lbSongList()->currentItem())
+        showNotice(text.arg(SongName::shown(song->text()), m_devices->outputStatus()));
 }

@@ -108,6 +108,7 @@ private:
     void showInputLosses();
     void showThruStatus();
     void showNotice(const QString &text);
+    void showNotSent(const QString &text);
     void selectSongRemotely(int row);
     void readSettings();
     void writeSettings();
