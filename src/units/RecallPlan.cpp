@@ -119,16 +119,10 @@ QList<PlannedMessage> controllerBlock(const SongControls &controls, int channel)
     return block;
 }
 
-QList<PlannedMessage> buildRecallPlan(const SongControls &controls, const UnitRig *rig,
-                                      const ProgramMemory &lastSent)
+namespace
 {
-    QList<PlannedMessage> plan;
-    buildRecallPlan(controls, rig, lastSent, plan);
-    return plan;
-}
-
-void buildRecallPlan(const SongControls &controls, const UnitRig *rig, const ProgramMemory &lastSent,
-                     QList<PlannedMessage> &plan)
+void buildPlan(const SongControls &controls, const UnitRig *rig, const ProgramMemory &lastSent,
+               QList<PlannedMessage> &plan, bool withUnitNames)
 {
     // What the unit will have been sent by each point of the plan.
     ProgramMemory last = lastSent;
@@ -145,10 +139,13 @@ void buildRecallPlan(const SongControls &controls, const UnitRig *rig, const Pro
         const int channel = std::clamp(inRange(strip.channel), 1, 16);
         const bool withBlock = strip.controllerData->isChecked();
         const quint8 program = dataByte(inRange(strip.program));
-        const UnitProfile *profile = rig ? rig->profiles.find(strip.unitName->text()) : nullptr;
+        // The name field is read only where it counts: a recall touches every strip's
+        // fields, and each one read costs it.
+        const bool profiled = rig && !rig->profiles.all().isEmpty();
+        const QString unitName = withUnitNames || profiled ? strip.unitName->text() : QString();
+        const UnitProfile *profile = profiled ? rig->profiles.find(unitName) : nullptr;
         const UnitProfile plain;
         const UnitProfile &unit = profile ? *profile : plain;
-        const QString unitName = strip.unitName->text();
         const auto add = [&](PlannedMessage message) {
             message.atMs = now;
             message.unit = unitName;
@@ -191,6 +188,22 @@ void buildRecallPlan(const SongControls &controls, const UnitRig *rig, const Pro
         for (const PlannedMessage &message : block)
             add(controlChange(channel, message.data1, message.data2));
     }
+}
+
+} // namespace
+
+QList<PlannedMessage> buildRecallPlan(const SongControls &controls, const UnitRig *rig,
+                                      const ProgramMemory &lastSent)
+{
+    QList<PlannedMessage> plan;
+    buildPlan(controls, rig, lastSent, plan, true);
+    return plan;
+}
+
+void buildRecallPlan(const SongControls &controls, const UnitRig *rig, const ProgramMemory &lastSent,
+                     QList<PlannedMessage> &plan)
+{
+    buildPlan(controls, rig, lastSent, plan, false);
 }
 
 bool hasPauses(const QList<PlannedMessage> &plan)
