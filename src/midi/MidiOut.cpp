@@ -221,6 +221,11 @@ void TMidiOutput::SendShorts(std::span<const quint32> messages)
     check(result);
 }
 
+void TMidiOutput::holdSends(bool on)
+{
+    d->system.holdOutput(on);
+}
+
 const ProgramMemory &TMidiOutput::programsSent() const
 {
     return d->programs;

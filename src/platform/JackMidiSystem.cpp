@@ -20,6 +20,7 @@
 #include <string>
 #include <sys/eventfd.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace
@@ -87,6 +88,8 @@ struct JackMidiSystem::Private {
     QSocketNotifier *wakeNotifier = nullptr;
     QTimer *retry = nullptr;
     bool flushPosted = false;
+    int holds = 0;          // holdOutput() calls not yet ended
+    bool heldSends = false; // a port was sent to while held
     bool lastLooped = false;
     QPointer<QObject> watcher;
 
@@ -100,6 +103,7 @@ struct JackMidiSystem::Private {
     void postChange();
     void scheduleFlush();
     void flush();
+    void publishAll();
     bool attach(PortLink *link);
     void detach(PortLink *link);
     bool waitForCycleEnd();
@@ -174,12 +178,16 @@ public:
         return MidiResult::NoError;
     }
     // Published at once, with whatever single sends still wait: the batch is taken by one
-    // process cycle, and needs no flush event to get there.
+    // process cycle, and needs no flush event to get there. Under a hold it waits with
+    // the other held sends.
     quint16 sendShorts(std::span<const quint32> messages, size_t &sent) override
     {
         const quint16 result =
             sendEachShort(messages, sent, [this](quint32 message) { return writeShort(message); });
-        m_link->ring->publish();
+        if (m_d->holds > 0)
+            m_d->heldSends = true;
+        else
+            m_link->ring->publish();
         return result;
     }
 
@@ -411,6 +419,10 @@ void JackMidiSystem::Private::postChange()
 
 void JackMidiSystem::Private::scheduleFlush()
 {
+    if (holds > 0) {
+        heldSends = true;
+        return;
+    }
     if (flushPosted)
         return;
     flushPosted = true;
@@ -420,6 +432,11 @@ void JackMidiSystem::Private::scheduleFlush()
 void JackMidiSystem::Private::flush()
 {
     flushPosted = false;
+    publishAll();
+}
+
+void JackMidiSystem::Private::publishAll()
+{
     for (PortLink *link : outputs)
         link->ring->publish();
 }
@@ -625,6 +642,18 @@ bool JackMidiSystem::loopedBack() const
             return true;
     }
     return false;
+}
+
+void JackMidiSystem::holdOutput(bool on)
+{
+    if (on) {
+        ++d->holds;
+        return;
+    }
+    if (d->holds == 0 || --d->holds > 0 || !std::exchange(d->heldSends, false))
+        return;
+    // A flush already posted finds nothing more to hand on, or what was sent after this.
+    d->publishAll();
 }
 
 JackMidiSystem::Traffic JackMidiSystem::traffic() const
