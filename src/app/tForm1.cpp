@@ -467,6 +467,8 @@ void tForm1::FormShow()
         if (songs->count() > 0)
             m_songList->lbSongListClick();
     });
+    // Windows that only show things; the first song did not wait for them.
+    guarded([this] { m_units->makeWindows(); });
     const QString lastExit = ShutdownReport::takeNote();
     if (!lastExit.isEmpty()) {
         m_lastExitStatus->setText(tr("At the last exit: %1").arg(lastExit));
