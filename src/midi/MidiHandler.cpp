@@ -27,7 +27,11 @@ void store(TMidiCallbackRecord *record, const TMidiEventSlot &slot, MidiHeader *
     if (++ring->WritePos == ring->AreaEnd)
         ring->WritePos = ring->AreaStart;
     ring->EventCount.fetch_add(1, std::memory_order_seq_cst);
-    if (!record->InputPending.exchange(true))
+    // Looked at before it is set: a plain load costs nothing while the window has not yet
+    // taken the last wake-up, where an exchange per message is a locked instruction. The
+    // window clears the flag before it reads the count, so a load that still sees it set
+    // means the window will see this slot.
+    if (!record->InputPending.load(std::memory_order_seq_cst) && !record->InputPending.exchange(true))
         record->NotifyWindow->wake();
 }
 

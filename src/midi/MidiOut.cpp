@@ -206,6 +206,11 @@ void TMidiOutput::SendShort(quint8 status, quint8 data1, quint8 data2)
         emit programSent();
 }
 
+void TMidiOutput::holdSends(bool on)
+{
+    d->system.holdOutput(on);
+}
+
 const ProgramMemory &TMidiOutput::programsSent() const
 {
     return d->programs;

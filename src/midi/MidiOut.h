@@ -53,6 +53,10 @@ public:
     // switched off and on, so nothing is assumed of it.
     const ProgramMemory &programsSent() const;
 
+    // Sends made while held leave together when the last hold ends; see
+    // MidiSystem::holdOutput. Holds nest and belong to the whole MIDI system.
+    void holdSends(bool on);
+
 signals:
     // A SysEx send has completed.
     void Onmidioutput(QObject *sender);

@@ -20,6 +20,7 @@
 #include <string>
 #include <sys/eventfd.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace
@@ -87,6 +88,8 @@ struct JackMidiSystem::Private {
     QSocketNotifier *wakeNotifier = nullptr;
     QTimer *retry = nullptr;
     bool flushPosted = false;
+    int holds = 0;          // holdOutput() calls not yet ended
+    bool heldSends = false; // a port was sent to while held
     bool lastLooped = false;
     QPointer<QObject> watcher;
 
@@ -100,6 +103,7 @@ struct JackMidiSystem::Private {
     void postChange();
     void scheduleFlush();
     void flush();
+    void publishAll();
     bool attach(PortLink *link);
     void detach(PortLink *link);
     bool waitForCycleEnd();
@@ -389,6 +393,10 @@ void JackMidiSystem::Private::postChange()
 
 void JackMidiSystem::Private::scheduleFlush()
 {
+    if (holds > 0) {
+        heldSends = true;
+        return;
+    }
     if (flushPosted)
         return;
     flushPosted = true;
@@ -398,6 +406,11 @@ void JackMidiSystem::Private::scheduleFlush()
 void JackMidiSystem::Private::flush()
 {
     flushPosted = false;
+    publishAll();
+}
+
+void JackMidiSystem::Private::publishAll()
+{
     for (PortLink *link : outputs)
         link->ring->publish();
 }
@@ -603,6 +616,18 @@ bool JackMidiSystem::loopedBack() const
             return true;
     }
     return false;
+}
+
+void JackMidiSystem::holdOutput(bool on)
+{
+    if (on) {
+        ++d->holds;
+        return;
+    }
+    if (d->holds == 0 || --d->holds > 0 || !std::exchange(d->heldSends, false))
+        return;
+    // A flush already posted finds nothing more to hand on, or what was sent after this.
+    d->publishAll();
 }
 
 JackMidiSystem::Traffic JackMidiSystem::traffic() const

@@ -12,7 +12,8 @@
 //
 // Every raw JACK event reaches the input feed in arrival order. Messages sent during one
 // pass of the GUI event loop are handed to the process thread together and leave in the
-// same cycle. When the server goes away the system stops running (empty lists, NoDevice
+// same cycle; messages sent while output is held (holdOutput) are handed on as the hold
+// ends. When the server goes away the system stops running (empty lists, NoDevice
 // from every port) and looks for a server again every second, without starting one;
 // the ports that were open stay dead until their owner closes and opens them again.
 //
@@ -31,6 +32,7 @@ public:
     bool reportsChanges() const override { return true; }
     bool isRunning() const override;
     bool loopedBack() const override;
+    void holdOutput(bool on) override;
 
     // What crossed the server since this object was made: raw events the input ports took
     // and whole messages the output ports wrote. A loaded server can skip a client's cycle

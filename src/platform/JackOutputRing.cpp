@@ -35,8 +35,14 @@ bool JackOutputRing::write(const quint8 *bytes, size_t length)
     if (length == 0 || length > 0xFFFFFFFFu)
         return false;
     const size_t size = recordSize(length);
-    if (m_written + size - m_read.load(std::memory_order_acquire) > m_capacity)
-        return false;
+    // The reader's position is looked at again only when the one seen last leaves no
+    // room: reading it for every message pulls its cache line away from the process
+    // thread, which moves it for every message.
+    if (m_written + size - m_readSeen > m_capacity) {
+        m_readSeen = m_read.load(std::memory_order_acquire);
+        if (m_written + size - m_readSeen > m_capacity)
+            return false;
+    }
     const quint32 word = quint32(length);
     std::memcpy(m_bytes.get() + (m_written & m_mask), &word, LengthWord);
     copyIn(m_written + LengthWord, bytes, length);

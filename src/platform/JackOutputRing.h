@@ -40,7 +40,8 @@ private:
     const size_t m_capacity;
     const size_t m_mask;
     std::unique_ptr<quint8[]> m_bytes;
-    size_t m_written = 0; // writer only
+    size_t m_written = 0;  // writer only
+    size_t m_readSeen = 0; // writer only: m_read as last looked at, never ahead of it
     alignas(64) std::atomic<size_t> m_published{0};
     alignas(64) std::atomic<size_t> m_read{0};
 };

@@ -185,6 +185,10 @@ public:
     // True while one of the program's own output ports is connected straight to one of
     // its own input ports (made outside the program, in a patch bay): a MIDI loop.
     virtual bool loopedBack() const { return false; }
+    // Sends made between holdOutput(true) and the matching holdOutput(false) leave
+    // together, handed on when the last hold ends rather than when the event loop next
+    // comes round (which costs a second pass of it). Holds nest.
+    virtual void holdOutput(bool on) { Q_UNUSED(on) }
 
     // The text for a result code; returns BadErrorNumber for a code it does not know.
     virtual quint16 errorText(quint16 code, QString &text) const;

@@ -18,6 +18,23 @@ IncomingMidi::IncomingMidi(TMidiInput &in, TMidiOutput &out, ActivityLeds &leds,
 {
 }
 
+namespace
+{
+// What a drain passes on is handed to the output in one go when the drain ends, not on
+// the event loop's next pass: that pass would cost a second wake-up for every input one.
+class SendHold
+{
+public:
+    explicit SendHold(TMidiOutput &out) : m_out(out) { m_out.holdSends(true); }
+    ~SendHold() { m_out.holdSends(false); }
+    SendHold(const SendHold &) = delete;
+    SendHold &operator=(const SendHold &) = delete;
+
+private:
+    TMidiOutput &m_out;
+};
+} // namespace
+
 template <typename Action> bool IncomingMidi::attempt(Action &&action)
 {
     try {
@@ -39,6 +56,7 @@ void IncomingMidi::MidiInMidiInput()
         return;
     {
         const QScopedValueRollback<bool> reading(m_reading, true);
+        const SendHold hold(m_out);
         // One event for the whole drain: a short message costs no allocation.
         TMyMidiEvent event;
         bool lit = false;

@@ -22,6 +22,7 @@
 #include <QScopeGuard>
 #include <QStatusBar>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 
 namespace
@@ -164,6 +165,30 @@ private slots:
         QCOMPARE(m_source->receivedBytes(), out);
         QTRY_COMPARE(inputLosses(), losses);
         QVERIFY(m_dialogs->messages.isEmpty());
+    }
+
+    // What one drain passes on is handed to the output as the drain ends, without another
+    // pass of the window's event loop: here the loop does not run from the read to the
+    // arrival.
+    void thruLeavesWithItsDrain()
+    {
+        startProgram();
+        if (QTest::currentTestFailed())
+            return;
+        TMidiInput &port = m_program->Form1().MidiIn();
+        const QByteArray notes = QByteArray::fromHex("903C40 803C00");
+        m_source->send(hexEvents({"90 3C 40", "80 3C 00"}));
+        QDeadlineTimer stored(10000);
+        while (port.PendingCount() < 2 && !stored.hasExpired())
+            QThread::yieldCurrentThread();
+        QCOMPARE(port.PendingCount(), quint16(2));
+        QEvent notice(TMidiInput::DataNotice);
+        QCoreApplication::sendEvent(&port, &notice);
+        QCOMPARE(port.PendingCount(), quint16(0));
+        QDeadlineTimer back(10000);
+        while (m_source->receivedBytes().size() < notes.size() && !back.hasExpired())
+            QThread::yieldCurrentThread();
+        QCOMPARE(m_source->receivedBytes(), notes);
     }
 
     // A flood of events no message can be made of: the window keeps answering, nothing
