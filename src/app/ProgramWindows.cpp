@@ -9,21 +9,7 @@
 ProgramWindows::ProgramWindows(MidiSystem &midi, tForm1::Options options, TFrmInfo *info)
 {
     m_form1 = std::make_unique<tForm1>(midi, std::move(options));
-    tForm1 &form = *m_form1;
-
-    MixerLinks links;
-    links.midiOut = &form.MidiOut();
-    links.sendChannel = form.songControls().MidiSendCh;
-    links.outputDevices = [&form] { return form.outputDeviceNames(); };
-    links.leds = &form.leds();
-    links.lastInputStatus = [&form] { return form.MidiIn().LastStatus(); };
-    m_mixer = std::make_unique<TfMidiUnit>(links);
-    m_mixer->setObjectName(QStringLiteral("fMidiUnit"));
-
-    m_skinChoice = std::make_unique<TfOutfitSpec>(form.SkinData1());
-    m_skinChoice->setObjectName(QStringLiteral("fOutfitSpec"));
-
-    form.attachWindows(m_mixer.get(), m_skinChoice.get(), info);
+    m_form1->attachWindows([this] { return makeMixer(); }, [this] { return makeSkinChoice(); }, info);
 }
 
 ProgramWindows::~ProgramWindows()
@@ -32,4 +18,35 @@ ProgramWindows::~ProgramWindows()
     m_skinChoice.reset();
     m_mixer.reset();
     m_form1.reset();
+}
+
+TfMidiUnit &ProgramWindows::fMidiUnit()
+{
+    return *m_form1->mixer();
+}
+
+TfOutfitSpec &ProgramWindows::fOutfitSpec()
+{
+    return *m_form1->skinChoice();
+}
+
+TfMidiUnit *ProgramWindows::makeMixer()
+{
+    tForm1 &form = *m_form1;
+    MixerLinks links;
+    links.midiOut = &form.MidiOut();
+    links.sendChannel = form.songControls().MidiSendCh;
+    links.outputDevices = [&form] { return form.outputDeviceNames(); };
+    links.leds = &form.leds();
+    links.lastInputStatus = [&form] { return form.MidiIn().LastStatus(); };
+    m_mixer = std::make_unique<TfMidiUnit>(links);
+    m_mixer->setObjectName(QStringLiteral("fMidiUnit"));
+    return m_mixer.get();
+}
+
+TfOutfitSpec *ProgramWindows::makeSkinChoice()
+{
+    m_skinChoice = std::make_unique<TfOutfitSpec>(m_form1->SkinData1());
+    m_skinChoice->setObjectName(QStringLiteral("fOutfitSpec"));
+    return m_skinChoice.get();
 }

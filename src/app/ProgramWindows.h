@@ -9,9 +9,10 @@ class TFrmInfo;
 class TfMidiUnit;
 class TfOutfitSpec;
 
-// The program's windows, made in the order the program has always made them: the main
-// window, the MIDI mixer, the skin choice. The information window comes first of all, as
-// the splash, and is made by the caller.
+// The program's windows: the main window, and the MIDI mixer and the skin choice, made the
+// first time they are asked for (from the menu or here), so that start-up does not wait
+// for them. The information window comes first of all, as the splash, and is made by the
+// caller.
 class ProgramWindows
 {
 public:
@@ -19,10 +20,13 @@ public:
     ~ProgramWindows();
 
     tForm1 &Form1() { return *m_form1; }
-    TfMidiUnit &fMidiUnit() { return *m_mixer; }
-    TfOutfitSpec &fOutfitSpec() { return *m_skinChoice; }
+    TfMidiUnit &fMidiUnit();
+    TfOutfitSpec &fOutfitSpec();
 
 private:
+    TfMidiUnit *makeMixer();
+    TfOutfitSpec *makeSkinChoice();
+
     std::unique_ptr<tForm1> m_form1;
     std::unique_ptr<TfMidiUnit> m_mixer;
     std::unique_ptr<TfOutfitSpec> m_skinChoice;

@@ -263,7 +263,7 @@ void tForm1::wireSubsystems()
     IncomingMidi::Hooks hooks;
     hooks.remoteChannel = [this] { return int(m_remoteChannel); };
     hooks.showInput = [this](quint8 status, quint8 data1, quint8 data2) {
-        if (m_mixer)
+        if (m_mixer) // a mixer not yet made cannot have "Show MIDI Input" on
             m_mixer->showInput(status, data1, data2);
     };
     hooks.selectSong = [this](int row) { selectSongRemotely(row); };
@@ -313,11 +313,26 @@ void tForm1::wireSubsystems()
     connectGuarded(m_setupPage->ToolButton1(), &QPushButton::clicked, this, &tForm1::ToolButton1Click);
 }
 
-void tForm1::attachWindows(TfMidiUnit *mixer, TfOutfitSpec *skinChoice, TFrmInfo *info)
+void tForm1::attachWindows(std::function<TfMidiUnit *()> makeMixer,
+                           std::function<TfOutfitSpec *()> makeSkinChoice, TFrmInfo *info)
 {
-    m_mixer = mixer;
-    m_skinChoice = skinChoice;
+    m_makeMixer = std::move(makeMixer);
+    m_makeSkinChoice = std::move(makeSkinChoice);
     m_info = info;
+}
+
+TfMidiUnit *tForm1::mixer()
+{
+    if (!m_mixer && m_makeMixer)
+        m_mixer = m_makeMixer();
+    return m_mixer;
+}
+
+TfOutfitSpec *tForm1::skinChoice()
+{
+    if (!m_skinChoice && m_makeSkinChoice)
+        m_skinChoice = m_makeSkinChoice();
+    return m_skinChoice;
 }
 
 QStringList tForm1::outputDeviceNames() const
@@ -452,6 +467,8 @@ void tForm1::FormShow()
         if (songs->count() > 0)
             m_songList->lbSongListClick();
     });
+    // Windows that only show things; the first song did not wait for them.
+    guarded([this] { m_units->makeWindows(); });
     const QString lastExit = ShutdownReport::takeNote();
     if (!lastExit.isEmpty()) {
         m_lastExitStatus->setText(tr("At the last exit: %1").arg(lastExit));
@@ -498,9 +515,9 @@ void tForm1::FormClose()
 
 void tForm1::ChangeSkin1Click()
 {
-    if (m_skinChoice) {
-        m_skinChoice->show();
-        m_skinChoice->raise();
+    if (TfOutfitSpec *window = skinChoice()) {
+        window->show();
+        window->raise();
     }
 }
 
@@ -526,9 +543,9 @@ void tForm1::Exit1Click()
 
 void tForm1::UserDifendController1Click()
 {
-    if (m_mixer) {
-        m_mixer->show();
-        m_mixer->raise();
+    if (TfMidiUnit *window = mixer()) {
+        window->show();
+        window->raise();
     }
 }
 

@@ -4,6 +4,7 @@
 #include "songs/SongControls.h"
 
 #include <QMainWindow>
+#include <functional>
 #include <memory>
 
 class ActivityLeds;
@@ -49,8 +50,12 @@ public:
     explicit tForm1(MidiSystem &midiSystem, Options options = {}, QWidget *parent = nullptr);
     ~tForm1() override;
 
-    // The other windows, made after this one; the main window shows them from its menu.
-    void attachWindows(TfMidiUnit *mixer, TfOutfitSpec *skinChoice, TFrmInfo *info);
+    // The other windows, which the main window shows from its menu. The mixer and the skin
+    // choice are made when first asked for: nobody needs them before the first song is out.
+    void attachWindows(std::function<TfMidiUnit *()> makeMixer,
+                       std::function<TfOutfitSpec *()> makeSkinChoice, TFrmInfo *info);
+    TfMidiUnit *mixer();
+    TfOutfitSpec *skinChoice();
 
     TMidiOutput &MidiOut() { return *m_midiOut; }
     TMidiInput &MidiIn() { return *m_midiIn; }
@@ -146,7 +151,9 @@ private:
     FootBindings *m_footBindings = nullptr;
     PerformanceView *m_stage = nullptr;
 
-    TfMidiUnit *m_mixer = nullptr;
+    std::function<TfMidiUnit *()> m_makeMixer;
+    std::function<TfOutfitSpec *()> m_makeSkinChoice;
+    TfMidiUnit *m_mixer = nullptr; // null until made
     TfOutfitSpec *m_skinChoice = nullptr;
     TFrmInfo *m_info = nullptr;
 

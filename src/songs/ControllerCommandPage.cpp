@@ -18,6 +18,8 @@ ControllerCommandPage::ControllerCommandPage(SongControls &controls, QWidget *pa
     m_lbControl = new QListWidget(this);
     m_lbControl->setObjectName(QStringLiteral("lbControl"));
     m_lbControl->setSelectionMode(QAbstractItemView::SingleSelection);
+    // One line of text each: measured once, not all 128 again at each change of style.
+    m_lbControl->setUniformItemSizes(true);
     m_lbControl->addItems(controllerNames());
     m_lbControl->setCurrentRow(-1);
     page->addWidget(m_lbControl, 1);

@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QLabel>
+#include <QListView>
 
 namespace
 {
@@ -34,6 +35,10 @@ QComboBox *makeControllerChoice(QWidget *page)
     choice->setInsertPolicy(QComboBox::NoInsert);
     choice->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     choice->setMinimumContentsLength(14);
+    // Every entry is one line of text. Without this, each change of style (a skin, the
+    // page's own tab look) measured all 128 entries of every closed list again.
+    if (auto *list = qobject_cast<QListView *>(choice->view()))
+        list->setUniformItemSizes(true);
     choice->addItems(controllerNames());
     choice->setCurrentIndex(-1);
     return choice;

@@ -20,13 +20,11 @@ void showWindow(QWidget *window)
 
 UnitsHub::UnitsHub(SongControls &controls, RecallSequence &sequence, TMidiOutput &output,
                    const QString &profilesPath, QWidget *windowParent)
-    : QObject(windowParent)
+    : QObject(windowParent), m_controls(controls), m_sequence(sequence), m_profilesPath(profilesPath),
+      m_windowParent(windowParent)
 {
     m_rig.profiles.load(profilesPath);
-    m_units = new UnitsWindow(controls, m_rig, profilesPath, windowParent);
-    m_preview = new SendPreview(controls, m_rig, sequence, windowParent);
     m_rigCheck = new RigCheck(output, windowParent);
-    connect(m_units, &UnitsWindow::changed, m_preview, &SendPreview::refreshSoon);
 
     for (const ChannelStrip &strip : controls.strips) {
         QLineEdit *unitName = strip.unitName;
@@ -37,8 +35,8 @@ UnitsHub::UnitsHub(SongControls &controls, RecallSequence &sequence, TMidiOutput
             QAction *profile = menu->addAction(tr("Unit profile..."));
             profile->setEnabled(!unitName->text().trimmed().isEmpty());
             connect(profile, &QAction::triggered, this, [this, unitName] {
-                m_units->editUnit(unitName->text());
-                showWindow(m_units);
+                unitsWindow()->editUnit(unitName->text());
+                showWindow(unitsWindow());
             });
             menu->setAttribute(Qt::WA_DeleteOnClose);
             menu->popup(unitName->mapToGlobal(at));
@@ -46,11 +44,35 @@ UnitsHub::UnitsHub(SongControls &controls, RecallSequence &sequence, TMidiOutput
     }
 }
 
+void UnitsHub::makeWindows()
+{
+    if (m_units)
+        return;
+    // Both show the rig and the song as they are when made.
+    m_units = new UnitsWindow(m_controls, m_rig, m_profilesPath, m_windowParent);
+    m_preview = new SendPreview(m_controls, m_rig, m_sequence, m_windowParent);
+    connect(m_units, &UnitsWindow::changed, m_preview, &SendPreview::refreshSoon);
+}
+
+UnitsWindow *UnitsHub::unitsWindow()
+{
+    makeWindows();
+    return m_units;
+}
+
+SendPreview *UnitsHub::preview()
+{
+    makeWindows();
+    return m_preview;
+}
+
 void UnitsHub::readSong(const IniFile &ini)
 {
     m_rig.banks.readFrom(ini);
-    m_units->showBanks();
-    m_preview->refreshSoon();
+    if (m_units) {
+        m_units->showBanks();
+        m_preview->refreshSoon();
+    }
 }
 
 void UnitsHub::writeSong(IniFile &ini) const
@@ -60,9 +82,9 @@ void UnitsHub::writeSong(IniFile &ini) const
 
 void UnitsHub::addMenuItems(QMenu *menu)
 {
-    menu->addAction(tr("Unit Profiles"), m_units, [this] { showWindow(m_units); })
+    menu->addAction(tr("Unit Profiles"), this, [this] { showWindow(unitsWindow()); })
         ->setObjectName(QStringLiteral("UnitProfiles1"));
-    menu->addAction(tr("Send Preview"), m_preview, [this] { showWindow(m_preview); })
+    menu->addAction(tr("Send Preview"), this, [this] { showWindow(preview()); })
         ->setObjectName(QStringLiteral("SendPreview1"));
     menu->addAction(tr("Rig Check"), m_rigCheck, [this] { showWindow(m_rigCheck); })
         ->setObjectName(QStringLiteral("RigCheck1"));

@@ -24,8 +24,11 @@ public:
              const QString &profilesPath, QWidget *windowParent);
 
     const UnitRig &rig() const { return m_rig; }
-    UnitsWindow *unitsWindow() const { return m_units; }
-    SendPreview *preview() const { return m_preview; }
+    // The profiles window and the send preview are made by makeWindows(), or when first
+    // asked for: sending a song needs only the rig.
+    void makeWindows();
+    UnitsWindow *unitsWindow();
+    SendPreview *preview();
     RigCheck *rigCheck() const { return m_rigCheck; }
 
     // For the song file's extra values.
@@ -36,8 +39,12 @@ public:
     void addMenuItems(QMenu *menu);
 
 private:
+    SongControls &m_controls;
+    RecallSequence &m_sequence;
+    QString m_profilesPath;
+    QWidget *m_windowParent;
     UnitRig m_rig;
-    UnitsWindow *m_units;
-    SendPreview *m_preview;
+    UnitsWindow *m_units = nullptr;
+    SendPreview *m_preview = nullptr;
     RigCheck *m_rigCheck;
 };

@@ -12,6 +12,7 @@
 #include "widgets/SkinEngine.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QButtonGroup>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -47,13 +48,14 @@ QImage shot(QWidget *window)
 // The whole program on an in-process MIDI device, its data and settings in folders of
 // its own. Showing the main window runs the real start-up.
 struct Program {
-    explicit Program(const QString &dataDir)
+    explicit Program(const QString &dataDir, bool showMixer = true)
     {
         AppPaths::setDataDir(dataDir);
         midi.addOutput(QStringLiteral("Synth"));
         windows = std::make_unique<ProgramWindows>(midi, tForm1::Options{}, &info);
         windows->Form1().show();
-        windows->fMidiUnit().show();
+        if (showMixer)
+            windows->fMidiUnit().show();
     }
 
     VirtualMidiSystem midi;
@@ -70,6 +72,7 @@ private slots:
     void cleanup();
     void choosingSkin7RepaintsTheProgram();
     void storedChoiceComesBackAtTheNextStart();
+    void mixerFirstOpenedUnderASkinTakesItsColours();
     void faderStandsOutUnderEverySkin_data();
     void faderStandsOutUnderEverySkin();
 
@@ -135,6 +138,35 @@ void TestProgramSkins::storedChoiceComesBackAtTheNextStart()
     const QImage restored = shot(&form);
     QVERIFY(restored != plain);
     QCOMPARE(restored, chosen);
+}
+
+void TestProgramSkins::mixerFirstOpenedUnderASkinTakesItsColours()
+{
+    // The mixer is made when first opened: made after the choice of skin, it must come up
+    // as one that was open when the skin was chosen.
+    const auto colours = [](QWidget &mixer) {
+        QStringList names;
+        for (Fader *fader : mixer.findChildren<Fader *>())
+            names << fader->faderTrack().name() << fader->faderHandle().name() << fader->faderGroove().name();
+        return names;
+    };
+    RecordingDialogs dialogs;
+    QStringList plain;
+    QStringList skinned;
+    {
+        Program open(m_temp.filePath(QStringLiteral("data4")));
+        plain = colours(open.windows->fMidiUnit());
+        open.windows->fOutfitSpec().buttonGroup()->button(6)->click();
+        skinned = colours(open.windows->fMidiUnit());
+    }
+    QVERIFY(!plain.isEmpty());
+    QVERIFY(skinned != plain);
+    qApp->setStyleSheet(QString());
+
+    Program closed(m_temp.filePath(QStringLiteral("data5")), false);
+    closed.windows->fOutfitSpec().buttonGroup()->button(6)->click();
+    closed.windows->Form1().findChild<QAction *>(QStringLiteral("UserDifendController1"))->trigger();
+    QCOMPARE(colours(closed.windows->fMidiUnit()), skinned);
 }
 
 void TestProgramSkins::faderStandsOutUnderEverySkin_data()
