@@ -206,6 +206,21 @@ void TMidiOutput::SendShort(quint8 status, quint8 data1, quint8 data2)
         emit programSent();
 }
 
+void TMidiOutput::SendShorts(std::span<const quint32> messages)
+{
+    if (messages.empty())
+        return;
+    size_t sent = 0;
+    const quint16 result = d->system.outShorts(d->handle, messages, sent);
+    bool programs = false;
+    for (const quint32 message : messages.first(sent))
+        programs |= d->programs.note(quint8(message), quint8(message >> 8), quint8(message >> 16));
+    // Once for the batch: listeners read the memory as it stands after it.
+    if (programs)
+        emit programSent();
+    check(result);
+}
+
 void TMidiOutput::holdSends(bool on)
 {
     d->system.holdOutput(on);

@@ -7,6 +7,8 @@
 #include <QObject>
 #include <QString>
 
+#include <span>
+
 class MidiSystem;
 
 class EmidioutputError : public AppException
@@ -47,6 +49,10 @@ public:
     virtual void Close();
     virtual void SendEvent(const TMyMidiEvent &event);
     virtual void SendShort(quint8 status, quint8 data1, quint8 data2);
+    // Short messages packed as status | data1 << 8 | data2 << 16, in order, handed to the
+    // device in one go where it can take them so (they then leave together). Ends at the
+    // first one refused with its error, as a loop of SendShort would.
+    void SendShorts(std::span<const quint32> messages);
     virtual void SendLong(const quint8 *data, quint16 length);
 
     // What went out since the port was last opened: a device opened again may have been

@@ -13,22 +13,22 @@
 
 namespace
 {
-bool sameName(const QString &a, const QString &b)
+bool sameName(QStringView a, QStringView b)
 {
     return a.compare(b, Qt::CaseInsensitive) == 0;
 }
 
-QString stripQuotes(const QString &value)
+QStringView stripQuotes(QStringView value)
 {
     if (value.size() >= 2) {
         const QChar first = value.front();
         if ((first == u'"' || first == u'\'') && value.back() == first)
-            return value.mid(1, value.size() - 2);
+            return value.sliced(1, value.size() - 2);
     }
     return value;
 }
 
-QString limited(QString value)
+QStringView limited(QStringView value)
 {
     if (value.size() > IniFile::MaxValueLength) {
         value.truncate(IniFile::MaxValueLength);
@@ -54,8 +54,8 @@ QString fullPath(const QString &path)
 
 // A name as sameName() compares it, hashed without making a folded copy of it.
 struct AnyCase {
-    QString name;
-    AnyCase(const QString &n) : name(n) {}
+    QStringView name;
+    AnyCase(QStringView n) : name(n) {}
     bool operator==(const AnyCase &other) const { return sameName(name, other.name); }
 };
 
@@ -101,11 +101,11 @@ IniFile::IniFile(const QString &path) : m_path(path)
         m_readError = content.reason;
         return;
     }
-    for (const QString &raw : splitTextLines(content.text))
-        m_lines.append(parseLine(raw));
+    m_text = content.text;
+    forEachTextLine(m_text, [this](QStringView raw) { m_lines.append(parseLine(raw)); });
 }
 
-bool IniFile::isSectionLine(const QString &line)
+bool IniFile::isSectionLine(QStringView line)
 {
     return line.trimmed().startsWith(u'[');
 }
@@ -122,39 +122,48 @@ bool IniFile::hasContent() const
                        [](const Line &l) { return !l.raw.trimmed().isEmpty(); });
 }
 
-IniFile::Line IniFile::parseLine(const QString &raw)
+IniFile::Line IniFile::parseLine(QStringView raw)
 {
     Line line;
     line.raw = raw;
-    const QString text = raw.trimmed();
+    const QStringView text = raw.trimmed();
     if (text.startsWith(u';'))
         return line;
     if (isSectionLine(text)) {
         const qsizetype close = text.indexOf(u']');
         line.kind = Line::Section;
-        line.name = text.mid(1, close < 0 ? -1 : close - 1).trimmed();
+        line.name = (close < 0 ? text.sliced(1) : text.sliced(1, close - 1)).trimmed();
         return line;
     }
     const qsizetype eq = text.indexOf(u'=');
     if (eq <= 0)
         return line;
-    const QString key = text.left(eq).trimmed();
+    const QStringView key = text.first(eq).trimmed();
     if (key.isEmpty())
         return line;
     line.kind = Line::Key;
     line.name = key;
-    line.value = text.mid(eq + 1).trimmed();
+    line.value = text.sliced(eq + 1).trimmed();
     return line;
 }
 
-IniFile::Line IniFile::makeKeyLine(const QString &key, const QString &value)
+IniFile::Line IniFile::ownLine(QString raw)
 {
-    return parseLine(key + u'=' + oneLine(value));
+    m_ownTexts.append(std::move(raw));
+    return parseLine(m_ownTexts.constLast());
+}
+
+IniFile::Line IniFile::makeKeyLine(QStringView key, const QString &value)
+{
+    QString raw = key.toString();
+    raw += u'=';
+    raw += oneLine(value);
+    return ownLine(std::move(raw));
 }
 
 int IniFile::findSection(const QString &section) const
 {
-    const QString wanted = section.trimmed();
+    const QStringView wanted = QStringView(section).trimmed();
     for (int i = 0; i < m_lines.size(); ++i) {
         if (m_lines[i].kind == Line::Section && sameName(m_lines[i].name, wanted))
             return i;
@@ -172,7 +181,7 @@ int IniFile::sectionEnd(int sectionLine) const
 
 int IniFile::findKey(int sectionLine, const QString &key) const
 {
-    const QString wanted = key.trimmed();
+    const QStringView wanted = QStringView(key).trimmed();
     const int end = sectionEnd(sectionLine);
     for (int i = sectionLine + 1; i < end; ++i) {
         if (m_lines[i].kind == Line::Key && sameName(m_lines[i].name, wanted))
@@ -181,7 +190,7 @@ int IniFile::findKey(int sectionLine, const QString &key) const
     return -1;
 }
 
-int IniFile::keyLine(const QString &section, const QString &key) const
+const IniFile::Index &IniFile::index() const
 {
     if (!m_index) {
         auto index = std::make_shared<Index>();
@@ -199,8 +208,14 @@ int IniFile::keyLine(const QString &section, const QString &key) const
         }
         m_index = std::move(index);
     }
-    const int s = m_index->sections.value(section.trimmed(), -1);
-    return s < 0 ? -1 : m_index->keys.value({s, key.trimmed()}, -1);
+    return *m_index;
+}
+
+int IniFile::keyLine(const QString &section, const QString &key) const
+{
+    const Index &index = this->index();
+    const int s = index.sections.value(QStringView(section).trimmed(), -1);
+    return s < 0 ? -1 : index.keys.value({s, QStringView(key).trimmed()}, -1);
 }
 
 bool IniFile::hasKey(const QString &section, const QString &key) const
@@ -208,12 +223,17 @@ bool IniFile::hasKey(const QString &section, const QString &key) const
     return keyLine(section, key) >= 0;
 }
 
+bool IniFile::hasSection(const QString &section) const
+{
+    return index().sections.contains(QStringView(section).trimmed());
+}
+
 QString IniFile::readString(const QString &section, const QString &key, const QString &defaultValue) const
 {
     const int k = keyLine(section, key);
     if (k < 0)
-        return limited(defaultValue);
-    return limited(stripQuotes(m_lines[k].value));
+        return defaultValue.size() > MaxValueLength ? limited(defaultValue).toString() : defaultValue;
+    return limited(stripQuotes(m_lines[k].value)).toString();
 }
 
 int IniFile::readInteger(const QString &section, const QString &key, int defaultValue) const
@@ -230,7 +250,7 @@ bool IniFile::readBool(const QString &section, const QString &key, bool defaultV
     return readInteger(section, key, defaultValue ? 1 : 0) != 0;
 }
 
-bool IniFile::parseInteger(const QString &text, int *value)
+bool IniFile::parseInteger(QStringView text, int *value)
 {
     QStringView digits(text);
     bool negative = false;
@@ -279,8 +299,7 @@ void IniFile::writeString(const QString &section, const QString &key, const QStr
     m_index.reset();
     int s = findSection(section);
     if (s < 0) {
-        Line header = parseLine(u'[' + section.trimmed() + u']');
-        m_lines.append(header);
+        m_lines.append(ownLine(u'[' + section.trimmed() + u']'));
         m_lines.append(makeKeyLine(key.trimmed(), value));
         return;
     }

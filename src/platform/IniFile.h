@@ -43,7 +43,7 @@ public:
     bool hasSections() const;
     // Whether the file as read holds anything but blank lines.
     bool hasContent() const;
-    static bool isSectionLine(const QString &line);
+    static bool isSectionLine(QStringView line);
 
     QString readString(const QString &section, const QString &key, const QString &defaultValue) const;
     // Decimal, or hexadecimal after "0x", "0X" or "$"; anything else counts as missing.
@@ -51,6 +51,7 @@ public:
     // Non-zero integer is true.
     bool readBool(const QString &section, const QString &key, bool defaultValue) const;
     bool hasKey(const QString &section, const QString &key) const;
+    bool hasSection(const QString &section) const;
 
     void writeString(const QString &section, const QString &key, const QString &value);
     void writeInteger(const QString &section, const QString &key, int value);
@@ -75,19 +76,23 @@ public:
     static void writeInteger(const QString &path, const QString &section, const QString &key, int value);
 
     // The integer rule of readInteger; false for text that is no integer.
-    static bool parseInteger(const QString &text, int *value);
+    static bool parseInteger(QStringView text, int *value);
 
 private:
+    // Views into the text as read or into the text of a line written since; both are kept
+    // unchanged for as long as the object, so a load reads its keys without copying a line.
     struct Line {
         enum Kind { Other, Section, Key };
-        QString raw; // as read, without its line end
+        QStringView raw; // as read, without its line end
         Kind kind = Other;
-        QString name;  // section or key name, trimmed
-        QString value; // key lines: the value, trimmed, quotes not yet removed
+        QStringView name;  // section or key name, trimmed
+        QStringView value; // key lines: the value, trimmed, quotes not yet removed
     };
 
-    static Line parseLine(const QString &raw);
-    static Line makeKeyLine(const QString &key, const QString &value);
+    static Line parseLine(QStringView raw);
+    // A line of the program's own, kept with the object.
+    Line ownLine(QString raw);
+    Line makeKeyLine(QStringView key, const QString &value);
     // Index of the section's header line, or -1.
     int findSection(const QString &section) const;
     // Index of the key's line inside the section starting at sectionLine, or -1.
@@ -99,10 +104,14 @@ private:
     int keyLine(const QString &section, const QString &key) const;
 
     QString m_path;
+    QString m_text;
+    // Texts of the lines written since the read; never changed once added.
+    QList<QString> m_ownTexts;
     QList<Line> m_lines;
     // Section and key names to the line of the first of that name; made anew, never
     // changed, so that copies of the file may share it.
     struct Index;
+    const Index &index() const;
     mutable std::shared_ptr<const Index> m_index;
     bool m_unreadable = false;
     QString m_readError;

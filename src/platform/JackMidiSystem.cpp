@@ -156,11 +156,12 @@ public:
 
     quint16 sendShort(quint32 packed) override
     {
-        const quint8 bytes[3] = {quint8(packed), quint8(packed >> 8), quint8(packed >> 16)};
-        const int length = midiShortMessageLength(bytes[0]);
-        if (length == 0)
-            return MidiResult::InvalidParameter;
-        return sendLong(bytes, size_t(length));
+        const quint16 result = writeShort(packed);
+        if (result == MidiResult::NotReady)
+            m_link->ring->publish(); // what is waiting goes now, so that the ring empties
+        else if (result == MidiResult::NoError)
+            m_d->scheduleFlush();
+        return result;
     }
     quint16 sendLong(const quint8 *bytes, size_t length) override
     {
@@ -176,8 +177,33 @@ public:
         m_d->scheduleFlush();
         return MidiResult::NoError;
     }
+    // Published at once, with whatever single sends still wait: the batch is taken by one
+    // process cycle, and needs no flush event to get there. Under a hold it waits with
+    // the other held sends.
+    quint16 sendShorts(std::span<const quint32> messages, size_t &sent) override
+    {
+        const quint16 result =
+            sendEachShort(messages, sent, [this](quint32 message) { return writeShort(message); });
+        if (m_d->holds > 0)
+            m_d->heldSends = true;
+        else
+            m_link->ring->publish();
+        return result;
+    }
 
 private:
+    // The message into the ring, not yet published.
+    quint16 writeShort(quint32 packed)
+    {
+        const quint8 bytes[3] = {quint8(packed), quint8(packed >> 8), quint8(packed >> 16)};
+        const int length = midiShortMessageLength(bytes[0]);
+        if (length == 0)
+            return MidiResult::InvalidParameter;
+        if (!m_d->current(*m_link))
+            return MidiResult::NoDevice;
+        return m_link->ring->write(bytes, size_t(length)) ? MidiResult::NoError : MidiResult::NotReady;
+    }
+
     JackMidiSystem::Private *m_d;
     std::unique_ptr<PortLink> m_link;
 };

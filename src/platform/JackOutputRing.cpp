@@ -15,6 +15,9 @@ JackOutputRing::JackOutputRing(size_t capacityBytes)
     : m_capacity(std::bit_ceil(std::max<size_t>(capacityBytes, 64))), m_mask(m_capacity - 1),
       m_bytes(new quint8[m_capacity])
 {
+    // Touched now rather than page by page as the writer first reaches each: a page fault
+    // in the middle of a recall costs more than the sends around it.
+    std::memset(m_bytes.get(), 0, m_capacity);
 }
 
 size_t JackOutputRing::recordSize(size_t length)

@@ -70,6 +70,15 @@ quint16 MidiDeviceSystem::outShort(MidiOutHandle handle, quint32 message)
     return it->second.port->sendShort(message);
 }
 
+quint16 MidiDeviceSystem::outShorts(MidiOutHandle handle, std::span<const quint32> messages, size_t &sent)
+{
+    sent = 0;
+    auto it = m_outs.find(handle);
+    if (it == m_outs.end())
+        return MidiResult::InvalidHandle;
+    return it->second.port->sendShorts(messages, sent);
+}
+
 quint16 MidiDeviceSystem::outPrepare(MidiOutHandle handle, MidiHeader *header)
 {
     if (!m_outs.count(handle))

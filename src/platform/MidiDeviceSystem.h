@@ -12,6 +12,11 @@ class MidiOutPort
 public:
     virtual ~MidiOutPort() = default;
     virtual quint16 sendShort(quint32 packed) = 0;
+    // As MidiSystem::outShorts.
+    virtual quint16 sendShorts(std::span<const quint32> messages, size_t &sent)
+    {
+        return sendEachShort(messages, sent, [this](quint32 message) { return sendShort(message); });
+    }
     virtual quint16 sendLong(const quint8 *bytes, size_t length) = 0;
 };
 
@@ -40,6 +45,7 @@ public:
     quint16 outCaps(int device, MidiOutCaps &caps) override;
     quint16 outOpen(MidiOutHandle &handle, int device, QObject *notify) override;
     quint16 outShort(MidiOutHandle handle, quint32 message) override;
+    quint16 outShorts(MidiOutHandle handle, std::span<const quint32> messages, size_t &sent) override;
     quint16 outPrepare(MidiOutHandle handle, MidiHeader *header) override;
     quint16 outLong(MidiOutHandle handle, MidiHeader *header) override;
     quint16 outUnprepare(MidiOutHandle handle, MidiHeader *header) override;

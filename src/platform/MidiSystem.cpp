@@ -17,6 +17,11 @@ QString MidiSystem::failureText(quint16 code) const
     return text.left(MaxErrorText);
 }
 
+quint16 MidiSystem::outShorts(MidiOutHandle handle, std::span<const quint32> messages, size_t &sent)
+{
+    return sendEachShort(messages, sent, [&](quint32 message) { return outShort(handle, message); });
+}
+
 quint16 MidiSystem::errorText(quint16 code, QString &text) const
 {
     switch (code) {

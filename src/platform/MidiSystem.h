@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <QtGlobal>
 #include <memory>
+#include <span>
 
 class QObject;
 
@@ -146,6 +147,10 @@ public:
     virtual quint16 outCaps(int device, MidiOutCaps &caps) = 0;
     virtual quint16 outOpen(MidiOutHandle &handle, int device, QObject *notify) = 0;
     virtual quint16 outShort(MidiOutHandle handle, quint32 message) = 0;
+    // The messages in order, as outShort would send them one by one, up to the first one
+    // refused, whose result it returns; `sent` counts those that went. A backend that can
+    // hands them over in one go, so that they leave together.
+    virtual quint16 outShorts(MidiOutHandle handle, std::span<const quint32> messages, size_t &sent);
     virtual quint16 outPrepare(MidiOutHandle handle, MidiHeader *header) = 0;
     // The bytes are sent and then the header is posted back as a MidiOutDoneEvent.
     virtual quint16 outLong(MidiOutHandle handle, MidiHeader *header) = 0;
@@ -203,3 +208,14 @@ public:
 // running (it never starts one), else Virtual. Returns null and sets *error for an
 // unknown name or a backend that cannot be had.
 std::unique_ptr<MidiSystem> createMidiSystem(const QString &api, QString *error);
+
+// Sends `messages` one by one through `send` until one is refused: the batch send of a
+// backend that has no way of its own.
+template <typename Send> quint16 sendEachShort(std::span<const quint32> messages, size_t &sent, Send &&send)
+{
+    for (sent = 0; sent < messages.size(); ++sent) {
+        if (const quint16 result = send(messages[sent]))
+            return result;
+    }
+    return MidiResult::NoError;
+}

@@ -65,35 +65,45 @@ TextFile::Content TextFile::read(const QString &path)
         content.reason = QStringLiteral("It is not a regular file");
         return content;
     }
-    const QString tooLarge = QStringLiteral("It is larger than %1 MB").arg(MaxSize / (1024 * 1024));
+    const auto tooLarge = [] {
+        return QStringLiteral("It is larger than %1 MB").arg(MaxSize / (1024 * 1024));
+    };
     if (info.size() > MaxSize) {
-        content.reason = tooLarge;
+        content.reason = tooLarge();
         return content;
     }
     QFile file(path);
     errno = 0;
-    if (!file.open(QIODevice::ReadOnly)) {
+    // Unbuffered: the bytes go straight into the one buffer below, not through QFile's own.
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         content.reason = reason(errno, file.errorString());
         return content;
     }
     // The size may have changed since it was asked; never read past the limit. Read in
     // pieces: asking for the limit at once makes a buffer of that size for every file,
-    // however small.
-    QByteArray bytes;
-    bytes.reserve(qsizetype(std::min(info.size(), MaxSize) + 1));
+    // however small. The first piece is the size asked and one byte more, which shows
+    // whether the file grew.
+    QByteArray bytes(qsizetype(std::min(info.size(), MaxSize) + 1), Qt::Uninitialized);
+    qsizetype filled = 0;
     errno = 0;
-    while (bytes.size() <= MaxSize) {
-        const QByteArray more = file.read(std::min<qint64>(ReadPiece, MaxSize + 1 - bytes.size()));
-        if (more.isEmpty())
+    for (;;) {
+        if (filled == bytes.size()) {
+            if (filled > MaxSize)
+                break;
+            bytes.resize(qsizetype(std::min<qint64>(filled + ReadPiece, MaxSize + 1)));
+        }
+        const qint64 got = file.read(bytes.data() + filled, bytes.size() - filled);
+        if (got <= 0)
             break;
-        bytes += more;
+        filled += qsizetype(got);
     }
+    bytes.truncate(filled);
     if (file.error() != QFileDevice::NoError) {
         content.reason = reason(errno, file.errorString());
         return content;
     }
     if (bytes.size() > MaxSize) {
-        content.reason = tooLarge;
+        content.reason = tooLarge();
         return content;
     }
     const TextCodec::Decoded decoded = TextCodec::decode(bytes);

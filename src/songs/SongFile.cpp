@@ -33,7 +33,7 @@ QString sectionOf(ControlKind kind)
     return {};
 }
 
-QString keyOf(const StoredControl &control)
+QString makeKey(const StoredControl &control)
 {
     switch (control.kind) {
     case ControlKind::Spin:
@@ -46,6 +46,18 @@ QString keyOf(const StoredControl &control)
         return QStringLiteral("Checked%1").arg(control.number);
     }
     return {};
+}
+
+// The key of storedControls()[i]; made once, as every load and save asks for all of them.
+const QString &keyOf(std::size_t i)
+{
+    static const std::vector<QString> keys = [] {
+        std::vector<QString> made;
+        for (const StoredControl &control : storedControls())
+            made.push_back(makeKey(control));
+        return made;
+    }();
+    return keys[i];
 }
 
 // These belong to the set-up and the project, not to the song; a song file keeps them
@@ -121,7 +133,7 @@ void SongFile::SaveSong(const QString &name)
         if (!widget)
             continue;
         const QString section = sectionOf(control.kind);
-        const QString key = keyOf(control);
+        const QString &key = keyOf(i);
         switch (control.kind) {
         case ControlKind::Spin:
             ini.writeInteger(section, key, static_cast<SpinEdit *>(widget)->value());
@@ -163,7 +175,7 @@ void SongFile::LoadSong(const QString &name)
         if (!widget || keptOnLoad(control.objectName))
             continue;
         const QString section = sectionOf(control.kind);
-        const QString key = keyOf(control);
+        const QString &key = keyOf(i);
         switch (control.kind) {
         case ControlKind::Spin:
             static_cast<SpinEdit *>(widget)->setValue(ini.readInteger(section, key, -1));

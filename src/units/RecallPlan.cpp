@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QVarLengthArray>
 
 #include <algorithm>
 
@@ -38,8 +39,11 @@ PlannedMessage controlChange(int channel, quint8 controller, quint8 value)
     return {0, static_cast<quint8>(MidiStatus::ControlChange + channel - 1), controller, value, {}};
 }
 
+// A strip's bank select: at most MSB and LSB, kept off the heap.
+using BankSelect = QVarLengthArray<PlannedMessage, 2>;
+
 // Whether the channel already plays `program` from the bank that `bankSelect` chooses.
-bool plays(const ProgramMemory::Channel &c, const QList<PlannedMessage> &bankSelect, quint8 program)
+bool plays(const ProgramMemory::Channel &c, const BankSelect &bankSelect, quint8 program)
 {
     if (c.program != program)
         return false;
@@ -86,10 +90,12 @@ QString PlannedMessage::hex() const
         .toUpper();
 }
 
-QList<PlannedMessage> controllerBlock(const SongControls &controls, int channel)
+namespace
+{
+// The block into any list: a recall keeps it off the heap.
+template <typename List> void appendControllerBlock(const SongControls &controls, int channel, List &block)
 {
     channel = std::clamp(channel, 1, 16);
-    QList<PlannedMessage> block;
     if (controls.volume.on->isChecked())
         block.append(
             controlChange(channel, MidiController::Volume, dataByte(inRange(controls.volume.value))));
@@ -103,25 +109,27 @@ QList<PlannedMessage> controllerBlock(const SongControls &controls, int channel)
             continue;
         block.append(controlChange(channel, static_cast<quint8>(controller), dataByte(inRange(row.value))));
     }
+}
+} // namespace
+
+QList<PlannedMessage> controllerBlock(const SongControls &controls, int channel)
+{
+    QList<PlannedMessage> block;
+    appendControllerBlock(controls, channel, block);
     return block;
 }
 
-QList<PlannedMessage> buildRecallPlan(const SongControls &controls, const UnitRig *rig,
-                                      const ProgramMemory &lastSent)
+namespace
 {
-    QList<PlannedMessage> plan;
-    buildRecallPlan(controls, rig, lastSent, plan);
-    return plan;
-}
-
-void buildRecallPlan(const SongControls &controls, const UnitRig *rig, const ProgramMemory &lastSent,
-                     QList<PlannedMessage> &plan)
+void buildPlan(const SongControls &controls, const UnitRig *rig, const ProgramMemory &lastSent,
+               QList<PlannedMessage> &plan, bool withUnitNames)
 {
     // What the unit will have been sent by each point of the plan.
     ProgramMemory last = lastSent;
     plan.clear();
     // The block is the same on every channel: read its fields once, not once per strip.
-    const QList<PlannedMessage> block = controllerBlock(controls, 1);
+    QVarLengthArray<PlannedMessage, 8> block;
+    appendControllerBlock(controls, 1, block);
     plan.reserve(SongControls::StripCount * (3 + block.size()));
     int now = 0;
     for (int n = 0; n < SongControls::StripCount; ++n) {
@@ -131,10 +139,13 @@ void buildRecallPlan(const SongControls &controls, const UnitRig *rig, const Pro
         const int channel = std::clamp(inRange(strip.channel), 1, 16);
         const bool withBlock = strip.controllerData->isChecked();
         const quint8 program = dataByte(inRange(strip.program));
-        const UnitProfile *profile = rig ? rig->profiles.find(strip.unitName->text()) : nullptr;
+        // The name field is read only where it counts: a recall touches every strip's
+        // fields, and each one read costs it.
+        const bool profiled = rig && !rig->profiles.all().isEmpty();
+        const QString unitName = withUnitNames || profiled ? strip.unitName->text() : QString();
+        const UnitProfile *profile = profiled ? rig->profiles.find(unitName) : nullptr;
         const UnitProfile plain;
         const UnitProfile &unit = profile ? *profile : plain;
-        const QString unitName = strip.unitName->text();
         const auto add = [&](PlannedMessage message) {
             message.atMs = now;
             message.unit = unitName;
@@ -142,7 +153,7 @@ void buildRecallPlan(const SongControls &controls, const UnitRig *rig, const Pro
             plan.append(message);
         };
 
-        QList<PlannedMessage> bankSelect;
+        BankSelect bankSelect;
         const SongBanks::Bank bank = rig ? rig->banks.strips[n] : SongBanks::Bank{};
         switch (unit.bankMode) {
         case BankMode::FromBlock:
@@ -177,6 +188,22 @@ void buildRecallPlan(const SongControls &controls, const UnitRig *rig, const Pro
         for (const PlannedMessage &message : block)
             add(controlChange(channel, message.data1, message.data2));
     }
+}
+
+} // namespace
+
+QList<PlannedMessage> buildRecallPlan(const SongControls &controls, const UnitRig *rig,
+                                      const ProgramMemory &lastSent)
+{
+    QList<PlannedMessage> plan;
+    buildPlan(controls, rig, lastSent, plan, true);
+    return plan;
+}
+
+void buildRecallPlan(const SongControls &controls, const UnitRig *rig, const ProgramMemory &lastSent,
+                     QList<PlannedMessage> &plan)
+{
+    buildPlan(controls, rig, lastSent, plan, false);
 }
 
 bool hasPauses(const QList<PlannedMessage> &plan)

@@ -32,8 +32,9 @@ struct PlannedMessage {
 // change only when it changed is compared with what `last` says its channel plays.
 QList<PlannedMessage> buildRecallPlan(const SongControls &controls, const UnitRig *rig,
                                       const ProgramMemory &last);
-// The same into `plan`, replacing what it held: a list kept for the next recall keeps its
-// storage, and a recall allocates nothing that large again.
+// The same into `plan`, replacing what it held, for sending: a list kept for the next
+// recall keeps its storage, and a recall allocates nothing that large again. The messages'
+// unit names, which only a preview shows, are left empty.
 void buildRecallPlan(const SongControls &controls, const UnitRig *rig, const ProgramMemory &last,
                      QList<PlannedMessage> &plan);
 

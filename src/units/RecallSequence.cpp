@@ -3,6 +3,8 @@
 #include "midi/MidiOut.h"
 #include "platform/MidiSystem.h"
 
+#include <QVarLengthArray>
+
 RecallSequence::RecallSequence(TMidiOutput &output, QObject *parent) : QObject(parent), m_output(output)
 {
     m_timer.setSingleShot(true);
@@ -43,10 +45,15 @@ void RecallSequence::sendDue(bool fromTimer)
         return;
     }
     const qint64 elapsed = m_clock.elapsed();
-    while (isSending() && m_pending.at(m_next).atMs <= elapsed) {
-        const PlannedMessage &message = m_pending.at(m_next++);
+    // What is due goes to the port in one go, so that it leaves in one cycle.
+    QVarLengthArray<quint32, 256> due;
+    for (; isSending() && m_pending.at(m_next).atMs <= elapsed; ++m_next) {
+        const PlannedMessage &message = m_pending.at(m_next);
+        due.append(quint32(message.status) | quint32(message.data1) << 8 | quint32(message.data2) << 16);
+    }
+    if (!due.isEmpty()) {
         try {
-            m_output.SendShort(message.status, message.data1, message.data2);
+            m_output.SendShorts(due);
         } catch (const EmidioutputError &) {
             // A refused send ends the recall there, as a burst would end.
             cancel();

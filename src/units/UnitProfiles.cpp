@@ -17,6 +17,20 @@ QString profileSection(int n)
     return QStringLiteral("Unit %1").arg(n + 1);
 }
 
+// "Msb<n>" or "Lsb<n>" of strip n (0-based), made once: every song load reads all of them.
+const QString &bankKey(bool lsb, int n)
+{
+    static const auto keys = [] {
+        std::array<std::array<QString, SongBanks::StripCount>, 2> made;
+        for (int i = 0; i < SongBanks::StripCount; ++i) {
+            made[0][i] = QStringLiteral("Msb%1").arg(i + 1);
+            made[1][i] = QStringLiteral("Lsb%1").arg(i + 1);
+        }
+        return made;
+    }();
+    return keys[lsb][n];
+}
+
 int dataByte(int value)
 {
     return std::clamp(value, 0, 127);
@@ -94,9 +108,14 @@ void UnitProfiles::remove(const QString &name)
 
 void SongBanks::readFrom(const IniFile &ini)
 {
+    // Most songs have no banks of their own: 32 keys not looked up one by one.
+    if (!ini.hasSection(BanksSection)) {
+        strips = {};
+        return;
+    }
     for (int n = 0; n < StripCount; ++n) {
-        strips[n].msb = dataByte(ini.readInteger(BanksSection, QStringLiteral("Msb%1").arg(n + 1), 0));
-        strips[n].lsb = dataByte(ini.readInteger(BanksSection, QStringLiteral("Lsb%1").arg(n + 1), 0));
+        strips[n].msb = dataByte(ini.readInteger(BanksSection, bankKey(false, n), 0));
+        strips[n].lsb = dataByte(ini.readInteger(BanksSection, bankKey(true, n), 0));
     }
 }
 

@@ -162,6 +162,13 @@ void UnitsWindow::removeProfile()
     emit changed();
 }
 
+void UnitsWindow::showEvent(QShowEvent *event)
+{
+    if (m_namesStale)
+        showStripNames();
+    QWidget::showEvent(event);
+}
+
 void UnitsWindow::showBanks()
 {
     m_showing = true;
@@ -189,6 +196,10 @@ void UnitsWindow::storeBanks()
 
 void UnitsWindow::showStripNames()
 {
+    // Every song load and every unit name typed comes here: hidden, it waits for the window.
+    m_namesStale = !isVisible();
+    if (m_namesStale)
+        return;
     for (int n = 0; n < SongBanks::StripCount; ++n) {
         const QString unit = m_controls.strips[n].unitName->text().trimmed();
         const UnitProfile *profile = m_rig.profiles.find(unit);

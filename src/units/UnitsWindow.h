@@ -45,6 +45,10 @@ private:
     void storeBanks();
     void showStripNames();
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
     const SongControls &m_controls;
     UnitRig &m_rig;
     QString m_path;
@@ -57,4 +61,6 @@ private:
     std::array<QSpinBox *, 16> m_msb{};
     std::array<QSpinBox *, 16> m_lsb{};
     bool m_showing = false;
+    // Strip names changed while the window was hidden; shown when it opens.
+    bool m_namesStale = false;
 };
