@@ -108,6 +108,7 @@ struct JackMidiSystem::Private {
     void wake(unsigned flags);
     void onWake();
     void postChange();
+    bool keepWhileHeld(); // true while holdOutput() holds: the caller's sends wait for its end
     void scheduleFlush();
     void flush();
     void publishAll();
@@ -161,28 +162,14 @@ public:
     }
     ~JackOutPort() override { m_d->detach(m_link.get()); }
 
-    quint16 sendShort(quint32 packed) override
-    {
-        const quint16 result = writeShort(packed);
-        if (result == MidiResult::NotReady)
-            m_link->ring->publish(); // what is waiting goes now, so that the ring empties
-        else if (result == MidiResult::NoError)
-            m_d->scheduleFlush();
-        return result;
-    }
+    quint16 sendShort(quint32 packed) override { return handOn(writeShort(packed)); }
     quint16 sendLong(const quint8 *bytes, size_t length) override
     {
         if (!m_d->current(*m_link))
             return MidiResult::NoDevice;
         if (length > OutputRingBytes / 2)
             return MidiResult::InvalidParameter;
-        if (!m_link->ring->write(bytes, length)) {
-            // What is waiting goes now, so that the ring empties; this message is refused.
-            m_link->ring->publish();
-            return MidiResult::NotReady;
-        }
-        m_d->scheduleFlush();
-        return MidiResult::NoError;
+        return handOn(m_link->ring->write(bytes, length) ? MidiResult::NoError : MidiResult::NotReady);
     }
     // Published at once, with whatever single sends still wait: the batch is taken by one
     // process cycle, and needs no flush event to get there. Under a hold it waits with
@@ -191,14 +178,23 @@ public:
     {
         const quint16 result =
             sendEachShort(messages, sent, [this](quint32 message) { return writeShort(message); });
-        if (m_d->holds > 0)
-            m_d->heldSends = true;
-        else
+        if (!m_d->keepWhileHeld())
             m_link->ring->publish();
         return result;
     }
 
 private:
+    // After a single send: a refused message lets what is waiting go now, so that the
+    // ring empties; an accepted one goes with the next flush.
+    quint16 handOn(quint16 result)
+    {
+        if (result == MidiResult::NotReady)
+            m_link->ring->publish();
+        else if (result == MidiResult::NoError)
+            m_d->scheduleFlush();
+        return result;
+    }
+
     // The message into the ring, not yet published.
     quint16 writeShort(quint32 packed)
     {
@@ -424,13 +420,17 @@ void JackMidiSystem::Private::postChange()
         QCoreApplication::postEvent(watcher, new MidiSystemChangedEvent);
 }
 
+bool JackMidiSystem::Private::keepWhileHeld()
+{
+    if (holds == 0)
+        return false;
+    heldSends = true;
+    return true;
+}
+
 void JackMidiSystem::Private::scheduleFlush()
 {
-    if (holds > 0) {
-        heldSends = true;
-        return;
-    }
-    if (flushPosted)
+    if (keepWhileHeld() || flushPosted)
         return;
     flushPosted = true;
     QCoreApplication::postEvent(agent.get(), new QEvent(FlushEvent));
