@@ -35,12 +35,16 @@ constexpr size_t MaxPorts = 32;
 // How long the GUI thread waits for the process thread (a cycle to end, a ring to drain)
 // before it goes on regardless: a server that stopped answering must not hang the program.
 constexpr int ProcessWaitMs = 1000;
-// A new connection shows to our client before the server has put the reader at its other
-// end behind us in the cycle: until then the reader can take our buffer before we fill it,
-// and what we write is gone. Seen at start-up: the first song lost in 3 to 6 of 30 launches
-// when sent in the first cycle that showed the connection, 3 of 40 after two cycles, none
-// of 40 after sixteen (64 frames). The hold still ends after a second at most.
-constexpr int SettleCycles = 16;
+// The first cycles after a new connection are unsteady: the reader at the other end now
+// waits for our client, and on a loaded server some of its cycles are skipped. Traced
+// with a sink at 64 frames: the cycle of our first write was missing from the sink's, and
+// the first song at start-up was lost, in 3 to 6 of 30 launches when sent as soon as the
+// connection showed and in 3 of 40 two cycles later; none of 40 after 21 ms (sixteen
+// cycles), none of 30 after 5 ms. It is a matter of time, not of cycles (at 256 frames
+// none of 30 was lost with no wait at all), so the hold is counted in time: at large
+// periods sixteen cycles would delay the first song by a third of a second. The hold
+// still ends after a second at most.
+constexpr int SettleMs = 20;
 
 enum WakeFlag : unsigned { PortsChanged = 1, ConnectionsChanged = 2, ServerGone = 4 };
 
@@ -65,7 +69,8 @@ struct PortLink {
     // unconnected port.
     std::atomic<bool> holding{false};
     std::atomic<jack_nframes_t> holdUntil{0};
-    int connectedCycles = 0; // process thread: cycles held since the connection showed
+    bool connectionShown = false;   // process thread: the connection has shown
+    jack_nframes_t connectedAt = 0; // process thread: the frame time it first showed
     size_t frontSent = 0; // process thread: bytes of the front message already written
     quint64 generation = 0;
     int slot = -1;
@@ -84,6 +89,7 @@ struct JackMidiSystem::Private {
     std::array<std::atomic<PortLink *>, MaxPorts> table{};
     std::atomic<quint64> cyclesStarted{0};
     std::atomic<quint64> cyclesDone{0};
+    jack_nframes_t settleFrames = 0; // set before the client is activated
     std::atomic<quint64> eventsIn{0};    // written by the process thread only
     std::atomic<quint64> messagesOut{0}; // written by the process thread only
     std::vector<PortLink *> outputs;     // GUI thread: the output ports of this client
@@ -125,6 +131,7 @@ struct JackMidiSystem::Private {
 
     static int process(jack_nframes_t frames, void *arg);
     static quint64 drain(PortLink &link, void *buffer);
+    bool settled(PortLink &link, jack_nframes_t now) const;
     static void portRegistered(jack_port_id_t id, int, void *arg);
     static void portRenamed(jack_port_id_t, const char *, const char *, void *arg);
     static void portsConnected(jack_port_id_t a, jack_port_id_t b, int, void *arg);
@@ -264,7 +271,7 @@ int JackMidiSystem::Private::process(jack_nframes_t frames, void *arg)
         if (link->holding.load(std::memory_order_acquire)) {
             const jack_nframes_t now = jack_last_frame_time(d->client);
             const bool waited = qint32(now - link->holdUntil.load(std::memory_order_relaxed)) >= 0;
-            if (!waited && (jack_port_connected(link->port) == 0 || ++link->connectedCycles < SettleCycles))
+            if (!waited && !d->settled(*link, now))
                 continue;
             link->holding.store(false, std::memory_order_relaxed);
         }
@@ -274,6 +281,19 @@ int JackMidiSystem::Private::process(jack_nframes_t frames, void *arg)
     }
     d->cyclesDone.fetch_add(1);
     return 0;
+}
+
+// Process thread: whether a held port's connection has shown long enough for the
+// reader's cycles to follow ours.
+bool JackMidiSystem::Private::settled(PortLink &link, jack_nframes_t now) const
+{
+    if (!link.connectionShown) {
+        if (jack_port_connected(link.port) == 0)
+            return false;
+        link.connectionShown = true;
+        link.connectedAt = now;
+    }
+    return now - link.connectedAt >= settleFrames;
 }
 
 // Writes the published messages at the start of the cycle, in order, as far as the
@@ -363,6 +383,7 @@ bool JackMidiSystem::Private::openClient(jack_status_t &status)
     client = opened;
     ++generation;
     clientName = jack_get_client_name(client);
+    settleFrames = jack_nframes_t(quint64(jack_get_sample_rate(client)) * SettleMs / 1000);
     jack_set_process_callback(client, &Private::process, this);
     jack_set_port_registration_callback(client, &Private::portRegistered, this);
     jack_set_port_rename_callback(client, &Private::portRenamed, this);
