@@ -464,6 +464,12 @@ def pct(values, p):
     return s[int(k)]
 
 
+def source_commit():
+    """The commit the measured build came from, so that the figures can be tied to the code."""
+    run = subprocess.run(["git", "-C", ROOT, "rev-parse", "--short", "HEAD"], capture_output=True, text=True)
+    return run.stdout.strip() if run.returncode == 0 else "unknown"
+
+
 def load_average():
     with open("/proc/loadavg") as f:
         return " ".join(f.read().split()[:3])
@@ -640,7 +646,7 @@ def update_readme(settings, started, headline):
                      f"code) in one JACK cycle {fmt(100 * s['share'])} % of recalls, load + send p99 "
                      f"{fmt(s['p99'] / 1000, 2)} ms")
         lines.append(line + ".")
-    kind = "--quick run" if settings.quick else "run"
+    kind = "--quick run" if settings.quick else "full run"
     lines.append(f"- Measured {started.strftime('%Y-%m-%d')} on a shared {os.cpu_count()}-core machine ({kind}); "
                  "see the file for every figure, the targets met and missed, and why.")
     head, rest = text.split(begin, 1)
@@ -653,7 +659,7 @@ def write_report(settings, path, started, load_before, data, load_after):
     rep = Report(settings, started, load_before)
     rep.add("# Performance", "",
             f"Last run: {started.strftime('%Y-%m-%d %H:%M UTC')}, `./bench.sh{' --quick' if settings.quick else ''}` "
-            f"on {machine()}.", "",
+            f"on {machine()}, built from commit {data.get('commit', 'unknown')}.", "",
             f"**Load while measuring**: load average {load_before} at the start and "
             f"{load_after} at the end (1, 5, 15 min) on {os.cpu_count()} cores (the machine is shared; the "
             "bench's own processes count in it). The JACK server runs without real-time scheduling. Absolute times are therefore inflated and "
@@ -772,15 +778,47 @@ def write_report(settings, path, started, load_before, data, load_after):
                       "about 39 µs per wake-up of the window's thread, most of it in poll and the context "
                       "switch; that wake-up is the design's (the thru decision is made on the window's "
                       "thread), so at low rates the ratio stays high.",
-                      "- Losses at 64 frames at low rates: counted by hand with the program's own traffic "
+                      "- One period late at 64 frames: the program's thru is decided on the window's thread, "
+                      "which the JACK thread wakes when input comes, and the message leaves with the next "
+                      "cycle after that thread has handled it; it is a period late when the window's thread "
+                      "gets a processor more than about a period (1.33 ms) after the input came. The "
+                      "forwarder answers from JACK's own thread. Without real-time scheduling on a shared "
+                      "machine that wait is not bounded; at 256 frames the margin is four times larger. "
+                      "Compare the late counts with the xruns of the same rounds in the latency tables.",
+                      "- Losses: counted by hand (64 frames, low rates) with the program's own traffic "
                       "counters (events its input port took, messages its output port wrote), the program "
                       "wrote out every event it took (32 804 of 32 804 in one 6 s run at 1 k/s and 10 k/s) "
                       "and the rest was lost before its input or after its output, in cycles the server "
                       "skipped for the client (119 in that run, about 11 a second even when idle on this "
                       "loaded machine); the native pass-through lost as much in the same sessions. The "
-                      "harness itself does not read those counters.",
+                      "harness itself does not read those counters. In the full run of 2026-12-07 every stream in "
+                      "which the program lost messages had seen xruns, and each loss was whole cycles of "
+                      "messages (at 1 M/s and 64 frames a cycle carries 1 333: 8 000, 7 999 and 6 664 lost; at "
+                      "1 k/s and 256 frames about 5: 5 lost, with 1 xrun). The repeats at 1 M/s (1 332 in each of "
+                      "two rounds) are likewise one cycle delivered twice, in rounds with xruns; the forwarder showed such "
+                      "repeats too. Where they arise was not traced.",
                       "- `MyPrgChange` against the raw loop of the same 144 sends separates the recall's own "
-                      "work (reading the song's widgets) from the cost of the sends.",
+                      "work (reading the song's widgets) from the cost of the sends. Where the raw loop's own "
+                      "p99 is above the target too, that tail is the cost of the sends on this machine, not "
+                      "the recall's work.",
+                      "- Load + send, profiled by hand (2026-12-07, perf over 200 Space presses at 64 frames): "
+                      "about a quarter of the time is reading the song file, most of it the file system calls "
+                      "(checking, opening, reading, closing); a seventh is moving the song list's selection "
+                      "and what follows it; a tenth is the unit profiles reading the song's bank section; "
+                      "7 % is changing into the projects folder, as every song load does; 7 % is the recall "
+                      "and its sends; the rest is setting the song's 108 stored controls. No single part "
+                      "holds the gap to the target.",
+                      "- Start-up, traced by hand (2026-12-07, 10 launches at 64 frames, Release build, "
+                      "medians from launch): the program reaches `main` at 14 ms (loading its libraries), "
+                      "its information window is on screen as the splash at 30 ms (the first text drawn: "
+                      "fonts found and laid out), the JACK client is open at 57 ms (27 ms, 9 ms of it CPU, "
+                      "the rest waiting for the server), the main window and its pages are built at 80 ms, "
+                      "and the first song is handed to the output at 89 ms. It leaves about 20 ms after "
+                      "the output's connection shows: in the first cycles of a new connection the reader "
+                      "at the other end misses cycles, and without that hold the first song was lost in 3 "
+                      "to 6 of 30 launches. The bare window loads Qt and opens a JACK client too, but draws "
+                      "no text and builds no widgets; the splash, the widgets and the hold make most of "
+                      "the difference.",
                       "- Not measured by this harness: whether the driver thread takes a lock or allocates "
                       "(that needs a hook inside the program's input path, not a figure from outside); `tests/platform/tst_jackmidisystem.cpp` runs the JACK input and output path under hooks that count malloc, calloc, realloc and mutex locks on the driver thread: 0 and 0 (a planted allocation and lock each show).", ""]
 
@@ -871,7 +909,7 @@ def main():
     settings = Settings(args.quick)
     started = datetime.now(timezone.utc)
     load_before = load_average()
-    data = {"thru": {}, "songs": {}, "errors": {}, "song_errors": {}}
+    data = {"thru": {}, "songs": {}, "errors": {}, "song_errors": {}, "commit": source_commit()}
     budget = {"left": 12 if settings.quick else 60}
 
     log("micro-benchmarks")
