@@ -132,6 +132,9 @@ void buildPlan(const SongControls &controls, const UnitRig *rig, const ProgramMe
     appendControllerBlock(controls, 1, block);
     plan.reserve(SongControls::StripCount * (3 + block.size()));
     int now = 0;
+    // A strip's name field is read only where it counts: a recall touches every strip's
+    // fields, and each one read costs it.
+    const bool profiled = rig && !rig->profiles.all().isEmpty();
     for (int n = 0; n < SongControls::StripCount; ++n) {
         const ChannelStrip &strip = controls.strips[n];
         if (!strip.active->isChecked())
@@ -139,9 +142,6 @@ void buildPlan(const SongControls &controls, const UnitRig *rig, const ProgramMe
         const int channel = std::clamp(inRange(strip.channel), 1, 16);
         const bool withBlock = strip.controllerData->isChecked();
         const quint8 program = dataByte(inRange(strip.program));
-        // The name field is read only where it counts: a recall touches every strip's
-        // fields, and each one read costs it.
-        const bool profiled = rig && !rig->profiles.all().isEmpty();
         const QString unitName = withUnitNames || profiled ? strip.unitName->text() : QString();
         const UnitProfile *profile = profiled ? rig->profiles.find(unitName) : nullptr;
         const UnitProfile plain;

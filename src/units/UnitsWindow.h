@@ -37,6 +37,9 @@ signals:
     // A profile or a bank changed; what a recall sends may have changed.
     void changed();
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
     void showProfiles(const QString &current);
     void showProfile();
@@ -45,10 +48,6 @@ private:
     void storeBanks();
     void showStripNames();
 
-protected:
-    void showEvent(QShowEvent *event) override;
-
-private:
     const SongControls &m_controls;
     UnitRig &m_rig;
     QString m_path;
