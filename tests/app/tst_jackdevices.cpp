@@ -125,6 +125,40 @@ private slots:
         QVERIFY(program.dialogs.messages.isEmpty());
     }
 
+    // The unit's program ends the ordinary way (its client closed, not killed): both ports
+    // are seen missing, a recall says it was not sent, and the unit's return reconnects them.
+    void aUnitThatQuitsIsFollowed()
+    {
+        const QString client = unique("pw-quits");
+        JackProgram program("[Device Names]\r\nMidi Out Name=" + client.toUtf8() +
+                            ":in\r\nMidi In Name=" + client.toUtf8() + ":out\r\n");
+        QVERIFY(program.system);
+        tForm1 &form = program.start();
+        QProcess unit;
+        unit.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        unit.start(QStringLiteral(JACK_QUITTING_UNIT), {client});
+        QVERIFY(unit.waitForReadyRead(Deadline));
+        QTRY_VERIFY_WITH_TIMEOUT(form.MidiOut().IsOpen() && form.MidiIn().IsOpen(), Deadline);
+
+        unit.closeWriteChannel(); // no wait for its end: the news must be taken as it comes
+        const QString missing =
+            QStringLiteral("MIDI Out: %1:in is missing  |  MIDI In: %1:out is missing").arg(client);
+        QTRY_VERIFY2_WITH_TIMEOUT(program.status().endsWith(missing), qPrintable(program.status()), Deadline);
+        program.chooseSong(1);
+        QCOMPARE(program.notice(), QStringLiteral("Not sent: Two (MIDI Out: %1:in is missing)").arg(client));
+        QVERIFY(unit.state() == QProcess::NotRunning || unit.waitForFinished(Deadline));
+        QCOMPARE(unit.exitCode(), 0); // its client was closed, not lost
+
+        JackEventClient back(client);
+        QVERIFY(back.isOpen());
+        QTRY_VERIFY_WITH_TIMEOUT(form.MidiOut().IsOpen() && form.MidiIn().IsOpen(), Deadline);
+        program.chooseSong(0);
+        QTRY_VERIFY_WITH_TIMEOUT(back.receivedBytes().endsWith(ProgramOne), Deadline);
+        back.send({QByteArray("\x90\x3C\x40")}); // played on the unit's keys, passed on by thru
+        QTRY_VERIFY_WITH_TIMEOUT(back.receivedBytes().endsWith("\x90\x3C\x40"), Deadline);
+        QVERIFY(program.dialogs.messages.isEmpty());
+    }
+
     void ownPortsAndALoopMadeOutside()
     {
         JackProgram program("[Midi]\r\nMidi Out=-1\r\nMidi In=-1\r\n[Remote]\r\nStade=1\r\n");
