@@ -23,6 +23,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
+
 namespace
 {
 constexpr int Deadline = 10000;
@@ -83,6 +85,26 @@ public:
     QTemporaryDir data;
     std::unique_ptr<JackMidiSystem> system;
     std::unique_ptr<ProgramWindows> windows;
+};
+
+// Counts the connections made and broken anywhere on the server, as JACK reports them.
+struct ConnectionCounter {
+    explicit ConnectionCounter(const QString &name)
+        : client(jack_client_open(name.toUtf8().constData(), JackNoStartServer, nullptr))
+    {
+        const auto count = [](jack_port_id_t, jack_port_id_t, int, void *n) {
+            static_cast<std::atomic<int> *>(n)->fetch_add(1);
+        };
+        if (client && jack_set_port_connect_callback(client, count, &changes) == 0)
+            jack_activate(client);
+    }
+    ~ConnectionCounter()
+    {
+        if (client)
+            jack_client_close(client);
+    }
+    jack_client_t *client;
+    std::atomic<int> changes{0};
 };
 
 const QByteArray ProgramOne("\xC0\x04", 2);
@@ -157,6 +179,31 @@ private slots:
         back.send({QByteArray("\x90\x3C\x40")}); // played on the unit's keys, passed on by thru
         QTRY_VERIFY_WITH_TIMEOUT(back.receivedBytes().endsWith("\x90\x3C\x40"), Deadline);
         QVERIFY(program.dialogs.messages.isEmpty());
+    }
+
+    // Another unit going leaves ours alone: its ports are not reopened, so nothing on its way
+    // in is lost and nothing on its way out sent twice.
+    void anotherUnitGoingLeavesOursAlone()
+    {
+        auto other = std::make_unique<JackEventClient>(unique("pw-other"));
+        JackEventClient second(unique("pw-second"));
+        JackEventClient ours(unique("pw-ours"));
+        JackProgram program("[Device Names]\r\nMidi Out Name=" + ours.inputName().toUtf8() +
+                            "\r\nMidi In Name=" + ours.outputName().toUtf8() + "\r\n");
+        QVERIFY(program.system);
+        tForm1 &form = program.start();
+        QVERIFY(form.MidiOut().IsOpen() && form.MidiIn().IsOpen());
+        const QString gone = other->inputName();
+        QVERIFY(form.outputDeviceNames().indexOf(ours.inputName()) > form.outputDeviceNames().indexOf(gone));
+
+        ConnectionCounter connections(unique("pw-connections"));
+        QVERIFY(connections.client);
+        other.reset();
+        QTRY_VERIFY_WITH_TIMEOUT(!form.outputDeviceNames().contains(gone), Deadline);
+        // A connection of the test's own comes last: JACK reports them in order.
+        QVERIFY(second.connect(second.outputName(), second.inputName()));
+        QTRY_VERIFY_WITH_TIMEOUT(connections.changes > 0, Deadline);
+        QCOMPARE(connections.changes.load(), 1);
     }
 
     void ownPortsAndALoopMadeOutside()
