@@ -1,5 +1,7 @@
 #include "DeviceSelection.h"
 
+#include "DeviceWatch.h"
+
 #include "midi/MidiIn.h"
 #include "midi/MidiOut.h"
 #include "platform/GuardedConnect.h"
@@ -29,9 +31,6 @@ QStringList entries(const QListWidget *list)
         names.append(list->item(i)->text());
     return names;
 }
-
-// How often a system that does not report its changes is compared with the lists.
-constexpr int PollInterval = 1000;
 } // namespace
 
 // One port with its list: what the user wants on it, what the settings keep of it, and
@@ -43,7 +42,6 @@ struct DeviceSelection::Side {
     // A fresh listing of the system; throws the port's error when a device will not say its name.
     std::function<QStringList()> names;
     std::function<void(int)> select; // -1: the program's own port
-    std::function<int()> number;     // the port's device, -1 for the own port
     std::function<QString()> productName;
     std::function<void()> open;
     std::function<void()> close;
@@ -106,7 +104,6 @@ DeviceSelection::DeviceSelection(MidiSystem &system, TMidiOutput &out, TMidiInpu
                                                           &MidiSystem::outCaps);
     };
     o.select = [&out](int n) { out.setDeviceID(n); };
-    o.number = [&out] { return out.DeviceID(); };
     o.open = [&out] { out.Open(); };
 
     Side &i = *m_inSide;
@@ -116,7 +113,6 @@ DeviceSelection::DeviceSelection(MidiSystem &system, TMidiOutput &out, TMidiInpu
                                                         &MidiSystem::inCaps);
     };
     i.select = [&in](int n) { in.setDeviceID(n < 0 ? TMidiInput::OwnPort : quint16(n)); };
-    i.number = [&in] { return in.DeviceID() == TMidiInput::OwnPort ? -1 : int(in.DeviceID()); };
     i.open = [&in] {
         in.Open();
         if (in.IsOpen())
@@ -125,18 +121,11 @@ DeviceSelection::DeviceSelection(MidiSystem &system, TMidiOutput &out, TMidiInpu
 
     wire(o);
     wire(i);
-    m_system.setChangeWatcher(this);
-    if (!m_system.reportsChanges()) {
-        m_poll = new QTimer(this);
-        m_poll->setInterval(PollInterval);
-        connect(m_poll, &QTimer::timeout, this, [this] { guarded([this] { follow(false); }); });
-    }
+    m_watch = new DeviceWatch(m_system, this);
+    connect(m_watch, &DeviceWatch::compare, this, [this] { guarded([this] { follow(false); }); });
 }
 
-DeviceSelection::~DeviceSelection()
-{
-    m_system.setChangeWatcher(nullptr);
-}
+DeviceSelection::~DeviceSelection() = default;
 
 void DeviceSelection::wire(Side &side)
 {
@@ -151,15 +140,6 @@ void DeviceSelection::wire(Side &side)
     if (side.own)
         connect(side.own, &QAbstractButton::clicked, this,
                 [this, &side](bool on) { guarded([&] { chooseOwn(side, on); }); });
-}
-
-bool DeviceSelection::event(QEvent *e)
-{
-    if (e->type() == MidiSystemChangedEvent::EventType) {
-        guarded([this] { follow(false); });
-        return true;
-    }
-    return QObject::event(e);
 }
 
 void DeviceSelection::fillList(Side &side, const QStringList &names)
@@ -281,8 +261,7 @@ void DeviceSelection::openPorts()
     for (Side *side : {m_inSide.get(), m_outSide.get()})
         if (side->placed && !side->isOpen())
             side->open();
-    if (m_poll)
-        m_poll->start();
+    m_watch->start();
     emit statusChanged();
 }
 
@@ -350,10 +329,7 @@ void DeviceSelection::follow(bool refill)
             fillList(*side, names);
         const bool wasMissing = side->missing;
         const bool known = !side->wanted.name.isEmpty();
-        const bool moved =
-            side->wanted.kind == Choice::Device && names.indexOf(side->wanted.name) != side->number();
-        const bool redo = side->isOpen() ? refill || moved : refill || wasMissing || restarted;
-        if (redo) {
+        if (refill || !keeps(*side, names, restarted)) {
             settle(*side);
             if ((wasMissing || restarted) && side->isOpen() && side->wanted.kind == Choice::Device) {
                 // A device stored by number alone was never there before: it is new, not back.
@@ -368,6 +344,23 @@ void DeviceSelection::follow(bool refill)
     if (!notices.isEmpty())
         emit notice(notices.join(QStringLiteral("  |  ")));
     emit statusChanged();
+}
+
+bool DeviceSelection::keeps(Side &side, const QStringList &names, bool restarted)
+{
+    if (!side.isOpen())
+        return !side.missing && !restarted;
+    if (side.wanted.kind != Choice::Device)
+        return true;
+    // An open port is left alone while its device is listed: reopened, it would drop what
+    // is on its way in and send again what is on its way out. Only its number follows.
+    const int row = int(names.indexOf(side.wanted.name));
+    if (row < 0)
+        return false;
+    side.wanted.number = row;
+    if (!side.forThisRun)
+        side.saved = side.wanted;
+    return true;
 }
 
 void DeviceSelection::refresh()

@@ -5,9 +5,9 @@
 #include <functional>
 
 class MidiSystem;
+class DeviceWatch;
 class QAbstractButton;
 class QListWidget;
-class QTimer;
 class TMidiInput;
 class TMidiOutput;
 
@@ -23,8 +23,10 @@ class TMidiOutput;
 // What is written to the settings is the user's own choice: a missing device keeps its
 // stored number and name, and a device given for this run only never replaces it.
 //
-// The lists follow the system: on its change events where it posts them, else on a
-// timer that compares the lists. While the system is stopped both ports are closed.
+// The lists follow the system (DeviceWatch says when to compare). A port open on a device
+// that is still listed is left as it is, whatever else came or went; one whose device is
+// no longer listed is closed and shown as missing. While the system is stopped both ports
+// are closed.
 //
 // Threading: GUI thread only.
 class DeviceSelection : public QObject
@@ -89,12 +91,11 @@ signals:
     // The output's unit came back and its port is open on it again.
     void outputReturned();
 
-protected:
-    bool event(QEvent *e) override;
-
 private:
     struct Side;
     void follow(bool refill);
+    // Whether the comparison leaves the port as it is; keeps its device's number up to date.
+    bool keeps(Side &side, const QStringList &names, bool restarted);
     void settle(Side &side);
     bool place(Side &side, const QStringList &names);
     void chooseFromList(Side &side);
@@ -109,7 +110,7 @@ private:
     MidiSystem &m_system;
     std::unique_ptr<Side> m_outSide;
     std::unique_ptr<Side> m_inSide;
-    QTimer *m_poll = nullptr;
+    DeviceWatch *m_watch = nullptr;
     bool m_updatingLists = false;
     bool m_stopped = false;
 };

@@ -134,6 +134,7 @@ struct JackMidiSystem::Private {
     bool settled(PortLink &link, jack_nframes_t now) const;
     static void portRegistered(jack_port_id_t id, int, void *arg);
     static void portRenamed(jack_port_id_t, const char *, const char *, void *arg);
+    static void clientRegistered(const char *, int, void *arg);
     static void portsConnected(jack_port_id_t a, jack_port_id_t b, int, void *arg);
     static void shutDown(jack_status_t, const char *, void *arg);
 };
@@ -351,6 +352,13 @@ void JackMidiSystem::Private::portRenamed(jack_port_id_t, const char *, const ch
     static_cast<Private *>(arg)->wake(PortsChanged);
 }
 
+// A client that closes the ordinary way says its ports have gone before the server stops
+// listing them; that it has gone itself comes later, mostly once they are no longer listed.
+void JackMidiSystem::Private::clientRegistered(const char *, int, void *arg)
+{
+    static_cast<Private *>(arg)->wake(PortsChanged);
+}
+
 void JackMidiSystem::Private::portsConnected(jack_port_id_t a, jack_port_id_t b, int, void *arg)
 {
     auto *d = static_cast<Private *>(arg);
@@ -387,6 +395,7 @@ bool JackMidiSystem::Private::openClient(jack_status_t &status)
     jack_set_process_callback(client, &Private::process, this);
     jack_set_port_registration_callback(client, &Private::portRegistered, this);
     jack_set_port_rename_callback(client, &Private::portRenamed, this);
+    jack_set_client_registration_callback(client, &Private::clientRegistered, this);
     jack_set_port_connect_callback(client, &Private::portsConnected, this);
     jack_on_info_shutdown(client, &Private::shutDown, this);
     running.store(true, std::memory_order_release);

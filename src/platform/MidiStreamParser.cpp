@@ -32,6 +32,7 @@ void MidiStreamParser::reset()
     m_partial = false;
     m_inSysex = false;
     m_strayRun = false;
+    m_runningStatus = true;
 }
 
 void MidiStreamParser::parse(const uint8_t *bytes, size_t length, Sink &sink)
@@ -47,6 +48,7 @@ void MidiStreamParser::parse(const uint8_t *bytes, size_t length, Sink &sink)
             run = i + 1;
             continue;
         }
+        bool broken = false;
         if (m_inSysex) {
             if (byte < 0x80)
                 continue;
@@ -57,12 +59,16 @@ void MidiStreamParser::parse(const uint8_t *bytes, size_t length, Sink &sink)
             }
             ++m_drops.brokenSysex;
             sink.sysexBroken();
+            broken = true;
         }
         if (byte < 0x80) {
             dataByte(byte, sink);
             continue;
         }
         statusByte(byte, sink);
+        // Two sources merged on one port are the usual cause of a broken SysEx: its rest
+        // follows the other's message and must not be read as that message's running status.
+        m_runningStatus = !broken;
         if (byte == 0xF0) {
             m_inSysex = true;
             run = i;
@@ -89,7 +95,7 @@ void MidiStreamParser::dataByte(uint8_t byte, Sink &sink)
     m_count = 0;
     m_partial = false;
     // Running status holds for channel messages only.
-    if (m_status >= 0xF0)
+    if (m_status >= 0xF0 || !m_runningStatus)
         m_status = 0;
 }
 

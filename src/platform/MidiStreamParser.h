@@ -6,7 +6,9 @@
 // Cuts one input port's MIDI 1.0 byte stream into messages, whatever way the driver splits
 // it into events: running status is expanded, real-time bytes come out at once (also from
 // inside another message or a SysEx), any status byte but F7 and the real-time ones ends a
-// SysEx, and what cannot be a message is dropped and counted.
+// SysEx, and what cannot be a message is dropped and counted. The message that breaks off
+// a SysEx sets no running status: the data bytes after it, up to the next status byte,
+// are the broken SysEx's rest from another source, and are dropped.
 //
 // A plain value: no allocation, no locking; one instance per port, used by one thread at a
 // time.
@@ -60,4 +62,5 @@ private:
     bool m_partial = false;
     bool m_inSysex = false;
     bool m_strayRun = false;
+    bool m_runningStatus = true; // false: the status applies to one message only
 };

@@ -181,7 +181,8 @@ public:
     }
 
     // Change notification. A system that reportsChanges() posts MidiSystemChangedEvent to
-    // the watcher (null: to nobody); one that does not is compared on a timer by its user.
+    // the watcher (null: to nobody). Its user compares the lists on a timer as well: news
+    // may come before the lists show the change, or not at all.
     virtual void setChangeWatcher(QObject *watcher) { Q_UNUSED(watcher) }
     virtual bool reportsChanges() const { return false; }
     // False while the MIDI system itself is gone (a JACK server that stopped): lists are

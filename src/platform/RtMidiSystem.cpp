@@ -1,5 +1,10 @@
 #include "RtMidiSystem.h"
 
+#include "AlsaAnnounceWatch.h"
+
+#include <QCoreApplication>
+#include <QPointer>
+
 #include <QtGlobal>
 
 #include <atomic>
@@ -148,6 +153,8 @@ private:
 } // namespace
 
 struct RtMidiSystem::Private {
+    QPointer<QObject> watcher;
+    std::unique_ptr<AlsaAnnounceWatch> announcements; // null: the lists are only compared
     std::unique_ptr<RtMidiOut> listOut;
     std::unique_ptr<RtMidiIn> listIn;
     std::vector<std::string> outNames;
@@ -182,7 +189,21 @@ std::unique_ptr<RtMidiSystem> RtMidiSystem::create(QString *why)
                        .arg(QString::fromStdString(e.getMessage()));
         return nullptr;
     }
+    system->d->announcements = AlsaAnnounceWatch::open([d = system->d.get()] {
+        if (d->watcher)
+            QCoreApplication::postEvent(d->watcher, new MidiSystemChangedEvent);
+    });
     return system;
+}
+
+void RtMidiSystem::setChangeWatcher(QObject *watcher)
+{
+    d->watcher = watcher;
+}
+
+bool RtMidiSystem::reportsChanges() const
+{
+    return d->announcements != nullptr;
 }
 
 QString RtMidiSystem::systemName() const

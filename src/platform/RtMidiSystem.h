@@ -9,6 +9,8 @@
 // device -1 is our own virtual output port that other programs connect to. Every port the
 // ports open is a client of its own, so the listing client never carries traffic.
 //
+// The lists follow the sequencer's announcements where it gives them (AlsaAnnounceWatch).
+//
 // Threading: input arrives on RtMidi's ALSA input thread and goes through a
 // MidiInputFeed; everything else is the GUI thread.
 class RtMidiSystem : public MidiDeviceSystem
@@ -19,6 +21,8 @@ public:
     ~RtMidiSystem() override;
 
     QString systemName() const override;
+    void setChangeWatcher(QObject *watcher) override;
+    bool reportsChanges() const override;
     static QString clientName();
     static QString ownOutputName();
 

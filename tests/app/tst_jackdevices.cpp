@@ -23,6 +23,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
+#include <thread>
+
 namespace
 {
 constexpr int Deadline = 10000;
@@ -85,6 +88,25 @@ public:
     std::unique_ptr<ProgramWindows> windows;
 };
 
+// Counts the connections made and broken anywhere on the server, as JACK reports them.
+struct ConnectionCounter {
+    explicit ConnectionCounter(const char *name) : client(jack_client_open(name, JackNoStartServer, nullptr))
+    {
+        const auto count = [](jack_port_id_t, jack_port_id_t, int, void *n) {
+            ++*static_cast<std::atomic<int> *>(n);
+        };
+        if (client && jack_set_port_connect_callback(client, count, &changes) == 0)
+            jack_activate(client);
+    }
+    ~ConnectionCounter()
+    {
+        if (client)
+            jack_client_close(client);
+    }
+    jack_client_t *client;
+    std::atomic<int> changes{0};
+};
+
 const QByteArray ProgramOne("\xC0\x04", 2);
 const QByteArray ProgramTwo("\xC0\x08", 2);
 } // namespace
@@ -123,6 +145,62 @@ private slots:
         program.chooseSong(0);
         QTRY_VERIFY_WITH_TIMEOUT(synth->receivedBytes().endsWith(ProgramOne), Deadline);
         QVERIFY(program.dialogs.messages.isEmpty());
+    }
+
+    // The unit's program ends the ordinary way (its client closed, not killed): both ports
+    // are seen missing, a recall says it was not sent, and the unit's return reconnects them.
+    void aUnitThatQuitsIsFollowed()
+    {
+        const QString client = unique("pw-quits");
+        JackProgram program("[Device Names]\r\nMidi Out Name=" + client.toUtf8() +
+                            ":in\r\nMidi In Name=" + client.toUtf8() + ":out\r\n");
+        QVERIFY(program.system);
+        tForm1 &form = program.start();
+        auto unit = std::make_unique<JackEventClient>(client);
+        QTRY_VERIFY_WITH_TIMEOUT(form.MidiOut().IsOpen() && form.MidiIn().IsOpen(), Deadline);
+
+        // Closed on a thread of its own, as its own program would: the window is not held up.
+        std::thread quits([&unit] { unit.reset(); });
+        const QString missing =
+            QStringLiteral("MIDI Out: %1:in is missing  |  MIDI In: %1:out is missing").arg(client);
+        QTRY_VERIFY2_WITH_TIMEOUT(program.status().endsWith(missing), qPrintable(program.status()), Deadline);
+        quits.join();
+        program.chooseSong(1);
+        QCOMPARE(program.notice(), QStringLiteral("Not sent: Two (MIDI Out: %1:in is missing)").arg(client));
+
+        JackEventClient back(client);
+        QVERIFY(back.isOpen());
+        QTRY_VERIFY_WITH_TIMEOUT(form.MidiOut().IsOpen() && form.MidiIn().IsOpen(), Deadline);
+        program.chooseSong(0);
+        QTRY_VERIFY_WITH_TIMEOUT(back.receivedBytes().endsWith(ProgramOne), Deadline);
+        back.send({QByteArray("\x90\x3C\x40")}); // played on the unit's keys, passed on by thru
+        QTRY_VERIFY_WITH_TIMEOUT(back.receivedBytes().endsWith("\x90\x3C\x40"), Deadline);
+        QVERIFY(program.dialogs.messages.isEmpty());
+    }
+
+    // Another unit going leaves ours alone: its ports are not reopened, so nothing on its way
+    // in is lost and nothing on its way out sent twice.
+    void anotherUnitGoingLeavesOursAlone()
+    {
+        auto other = std::make_unique<JackEventClient>(unique("pw-other"));
+        JackEventClient second(unique("pw-second"));
+        JackEventClient ours(unique("pw-ours"));
+        JackProgram program("[Device Names]\r\nMidi Out Name=" + ours.inputName().toUtf8() +
+                            "\r\nMidi In Name=" + ours.outputName().toUtf8() + "\r\n");
+        QVERIFY(program.system);
+        tForm1 &form = program.start();
+        QVERIFY(form.MidiOut().IsOpen() && form.MidiIn().IsOpen());
+        const QString gone = other->inputName();
+        QVERIFY(form.outputDeviceNames().indexOf(ours.inputName()) > form.outputDeviceNames().indexOf(gone));
+
+        ConnectionCounter connections("pw-connections");
+        QVERIFY(connections.client);
+        other.reset();
+        QTRY_VERIFY_WITH_TIMEOUT(!form.outputDeviceNames().contains(gone), Deadline);
+        // A connection of the test's own comes last: JACK reports them in order.
+        QVERIFY(second.connect(second.outputName(), second.inputName()));
+        QTRY_VERIFY_WITH_TIMEOUT(connections.changes > 0, Deadline);
+        QCOMPARE(connections.changes.load(), 1);
     }
 
     void ownPortsAndALoopMadeOutside()

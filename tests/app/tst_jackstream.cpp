@@ -133,6 +133,9 @@ private slots:
         QTest::newRow("unfinished SysEx broken by notes")
             << hexEvents({"F0 43 10 01", "90 3C 40", "80 3C 00", "C0 05", "F0 7E 01 F7"})
             << QByteArray::fromHex("903C40 803C00 C005 F07E01F7") << "MIDI in: 1 lost (malformed 1)";
+        QTest::newRow("another source's note inside a SysEx")
+            << hexEvents({"F0 7D 10 11 12", "90 3C 40", "13 14 15 16 F7", "80 3C 00"})
+            << QByteArray::fromHex("903C40 803C00") << "MIDI in: 3 lost (malformed 3)";
         QTest::newRow("real-time during a SysEx") << hexEvents({"F0 43 10", "F8", "01 FE 02 F7"})
                                                   << QByteArray::fromHex("F8 FE F0431001 02F7") << QString();
         QTest::newRow("two messages in one event, an incomplete one")

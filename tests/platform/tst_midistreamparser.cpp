@@ -92,11 +92,12 @@ private slots:
         QTest::newRow("undefined system common")
             << QStringList{"F4 01 F5 90 3C 40"} << QStringList{"90 3C 40"}
             << "stray 1 incomplete 0 broken 0 end 0 undefined 2";
-        // Two sources joined on one port: one's SysEx is cut by the other's message, and
-        // its rest reads as running status of that message.
-        QTest::newRow("two sources merged") << QStringList{"F0 41 10", "B0 07 64", "42 12 F7", "C0 03"}
-                                            << QStringList{"B0 07 64", "B0 42 12", "C0 03"}
-                                            << "stray 0 incomplete 0 broken 1 end 1 undefined 0";
+        // Two sources joined on one port: one's SysEx is cut by the other's note; its rest is
+        // dropped, not read as running status of the note, which holds again from the next status.
+        QTest::newRow("two sources merged")
+            << QStringList{"F0 7D 10 11 12", "90 3C 40", "13 14 15 16 F7", "80 3C 00", "3D 00"}
+            << QStringList{"90 3C 40", "80 3C 00", "80 3D 00"}
+            << "stray 1 incomplete 0 broken 1 end 1 undefined 0";
     }
     void stream()
     {
