@@ -22,7 +22,8 @@ SongRecall::SongRecall(const SongControls &controls, TMidiOutput &output, Activi
 
 void SongRecall::spp1Change()
 {
-    MyPrgChange();
+    if (!m_loading)
+        MyPrgChange();
 }
 
 void SongRecall::MyPrgChange()

@@ -205,6 +205,49 @@ private slots:
         QCOMPARE(loading.units.hub.unitsWindow()->msb(15)->value(), 81);
     }
 
+    // A song on strips 1 to 4 (channel 4, program 20), then a song that uses strip 1 on
+    // channel 3 only: the second load sends its own plan once and nothing on channel 4.
+    void loadedSongGoesOutOnceAsPlanned_data()
+    {
+        QTest::addColumn<bool>("profile");
+        QTest::addColumn<QStringList>("sent");
+        QTest::newRow("plain strips") << false << QStringList{"C2 04 00"};
+        QTest::newRow("unit profile with banks") << true << QStringList{"B2 00 03", "B2 20 04", "C2 04 00"};
+    }
+
+    void loadedSongGoesOutOnceAsPlanned()
+    {
+        QFETCH(bool, profile);
+        QFETCH(QStringList, sent);
+        VirtualRig rig(profilesPath());
+        UnitsFixture &u = rig.units;
+        if (profile)
+            u.setProfile("JV", BankMode::MsbLsb, 0, false);
+        SongFile file(u.window.controls);
+        file.setExtraValues([&](const IniFile &ini) { u.hub.readSong(ini); },
+                            [&](IniFile &ini) { u.hub.writeSong(ini); });
+        file.setSongSender([&] { u.recall.MyPrgChange(); });
+        file.setLoadingNotice([&](bool loading) { u.recall.setLoading(loading); });
+        for (int n = 1; n <= 4; ++n) {
+            u.setStrip(n, "JV", 4, 20, false);
+            u.setBank(n, 1, 2);
+        }
+        file.SaveSong("Organ");
+        for (int n = 2; n <= 4; ++n) {
+            u.strip(n).active->setChecked(false);
+            u.strip(n).program->setValue(1);
+        }
+        u.setStrip(1, "JV", 3, 5, false);
+        u.setBank(1, 3, 4);
+        file.SaveSong("Bass");
+
+        file.LoadSong("Organ");
+        rig.device.clearLog();
+        file.LoadSong("Bass");
+        QCOMPARE(rig.device.log(), sent);
+        QCOMPARE(rig.previewed(), sent);
+    }
+
     // "Only when changed" compares with what the unit was last sent by anyone: MIDI thru
     // and the MIDI commands reach the same unit as the recall does.
     void onlyWhenChangedFollowsTheWire_data()
