@@ -255,6 +255,7 @@ void tForm1::wireSubsystems()
     menuBar()->insertMenu(menuBar()->findChild<QMenu *>(QStringLiteral("Help1"))->menuAction(), units);
     m_units->addMenuItems(units);
     m_songList = new SongListController(*m_songsPage, *m_songFile, this);
+    m_units->setSongList(m_songsPage->lbSongList()->model());
 
     m_commands = new MidiCommands(
         *m_midiOut, *m_leds, {m_commandPage->lbControl(), m_commandPage->seSecond(), m_song.MidiSendCh},

@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QInputDialog>
 #include <QLabel>
@@ -19,6 +20,7 @@
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QStatusBar>
+#include <QStringListModel>
 #include <QTableWidget>
 #include <QTimer>
 
@@ -167,14 +169,27 @@ private slots:
         c.user[0].controller->setCurrentIndex(random.bounded(-1, 128));
         c.user[4].controller->setCurrentIndex(random.bounded(-1, 128));
 
+        SongFile file(c);
+        file.setExtraValues([&](const IniFile &ini) { u.hub.readSong(ini); },
+                            [&](IniFile &ini) { u.hub.writeSong(ini); });
+        file.setSongSender([&] { u.recall.MyPrgChange(); });
+        file.SaveSong("Random");
+        QStringListModel songs({"Other", "Random"});
+        u.hub.setSongList(&songs);
+        SendPreview &preview = *u.hub.preview();
+
         // Twice: the second recall is where "only when changed" leaves program changes out.
         for (int round = 0; round < 2; ++round) {
-            const QStringList preview = rig.previewed();
             rig.device.clearLog();
-            u.recall.MyPrgChange();
-            QTRY_COMPARE_WITH_TIMEOUT(rig.device.log().size(), preview.size(), 5000);
+            preview.songChoice()->setCurrentIndex(2);
+            const QStringList wouldSend = rig.previewed();
+            QCOMPARE(rig.device.log(), QStringList());
+            file.LoadSong("Random");
+            QTRY_COMPARE_WITH_TIMEOUT(rig.device.log().size(), wouldSend.size(), 5000);
             QTRY_VERIFY_WITH_TIMEOUT(!u.recall.sequence().isSending(), 5000);
-            QCOMPARE(rig.device.log(), preview);
+            QCOMPARE(rig.device.log(), wouldSend);
+            preview.songChoice()->setCurrentIndex(0);
+            QCOMPARE(rig.previewed(), wouldSend);
         }
     }
 
@@ -306,12 +321,13 @@ private slots:
             form.MidiOut().Open();
         }
         units->lsb(8)->setValue(lsb);
-        auto *preview = form.findChild<SendPreview *>(QStringLiteral("SendPreview"));
-        QVERIFY(preview);
-        QCOMPARE(previewRows(*preview), recall);
         unit.clearLog();
         form.MyPrgChange();
         QCOMPARE(unit.log(), recall);
+        // What went out, a program change sent because it changed included.
+        auto *preview = form.findChild<SendPreview *>(QStringLiteral("SendPreview"));
+        QVERIFY(preview);
+        QCOMPARE(previewRows(*preview), recall);
     }
 
     // The unit goes during the pause before its block: the block is not sent, nothing is
@@ -464,18 +480,22 @@ private slots:
                                                    "0x0002, version 00 00 00 00";
         QTest::newRow("the inquiry itself") << QByteArray::fromHex("F07E7F0601F7") << QString();
         QTest::newRow("version cut short")
-            << QByteArray::fromHex("F07E1006024123010400010000F7") << QString();
+            << QByteArray::fromHex("F07E1006024123010400010000F7")
+            << "Unreadable reply from device 17 (14 bytes: F0 7E 10 06 02 41 23 01 04 00 01 00 00 F7)";
         QTest::newRow("status byte inside")
-            << QByteArray::fromHex("F07E10060241230104000100F000F7") << QString();
-        QTest::newRow("no end byte") << QByteArray::fromHex("F07E100602412301040001000000F0") << QString();
+            << QByteArray::fromHex("F07E10060241230104000100F000F7")
+            << "Unreadable reply from device 17 (15 bytes: F0 7E 10 06 02 41 23 01 04 00 01 00 F0 00 F7)";
+        QTest::newRow("no end byte")
+            << QByteArray::fromHex("F07E100602412301040001000000F0")
+            << "Unreadable reply from device 17 (15 bytes: F0 7E 10 06 02 41 23 01 04 00 01 00 00 00 F0)";
+        QTest::newRow("another universal message") << QByteArray::fromHex("F07E100603F7") << QString();
     }
 
     void identityReplies()
     {
         QFETCH(QByteArray, sysex);
         QFETCH(QString, described);
-        const auto identity = DeviceInquiry::parseReply(sysex);
-        QCOMPARE(identity ? identity->describe() : QString(), described);
+        QCOMPARE(DeviceInquiry::describeReply(sysex).value_or(QString()), described);
     }
 
     // The whole program: the inquiry goes out, replies arriving at the input are listed for
@@ -493,13 +513,15 @@ private slots:
         app.ins[0]->feedSysex(QByteArray::fromHex("F07E7F0601F7"));
         app.ins[0]->feedSysex(QByteArray::fromHex("F07E100602412301040001000000F7"));
         app.ins[0]->feedSysex(QByteArray::fromHex("F07E7F06020020320100020001020304F7"));
-        QTRY_COMPARE_WITH_TIMEOUT(check->replies()->count(), 2, 5000);
+        app.ins[0]->feedSysex(QByteArray::fromHex("F07E05060241230104000100000000F7"));
+        QTRY_COMPARE_WITH_TIMEOUT(check->replies()->count(), 3, 5000);
         QTRY_VERIFY_WITH_TIMEOUT(!check->isListening(), 5000);
-        QCOMPARE(check->status()->text(), QString("2 unit(s) answered."));
+        QCOMPARE(check->status()->text(), QString("3 unit(s) answered."));
+        QVERIFY(check->replies()->item(2)->text().startsWith("Unreadable reply from device 6"));
         app.ins[0]->feedSysex(QByteArray::fromHex("F07E000602430041120500000001F7"));
         QTRY_VERIFY_WITH_TIMEOUT(app.outs[0]->log().contains("F0 7E 00 06 02 43 00 41 12 05 00 00 00 01 F7"),
                                  5000);
-        QCOMPARE(check->replies()->count(), 2);
+        QCOMPARE(check->replies()->count(), 3);
         QVERIFY(check->replies()->item(0)->text().startsWith("Roland (41), device 17"));
     }
 };
