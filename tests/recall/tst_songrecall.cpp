@@ -205,20 +205,24 @@ private slots:
                  (QStringList{"C0 01 00", "B0 07 7F", "C0 13 00", "B0 07 7F", "C0 7F 00", "B0 07 7F"}));
     }
 
+    // A song on strips 1 to 4 (channel 4, program 20), then one on strip 1 (channel 3)
+    // alone: the load sends that song once, and nothing on channel 4.
     void loadingSendsTheLoadedSongOnce()
     {
         RecallFixture f;
-        writeAll(m_scratch.data()->path() + "/Projects/Song.txt",
-                 "[TCheckBox]\r\nChecked46=1\r\nChecked53=1\r\n"
-                 "[TSpinEdit]\r\nSpin48=1\r\nSpin51=2\r\n"
-                 "Spin49=10\r\nSpin50=11\r\nSpin57=12\r\nSpin58=13\r\n"
-                 "Spin77=14\r\nSpin76=15\r\nSpin75=16\r\nSpin74=17\r\n"
-                 "Spin97=99\r\n");
+        const QString projects = m_scratch.data()->path() + "/Projects/";
+        writeAll(projects + "Organ.txt",
+                 "[TCheckBox]\r\nChecked46=1\r\nChecked53=1\r\nChecked54=1\r\n"
+                 "Checked61=1\r\n[TSpinEdit]\r\nSpin48=4\r\nSpin49=20\r\nSpin50=20\r\n"
+                 "Spin51=4\r\nSpin56=4\r\nSpin57=20\r\nSpin58=20\r\nSpin59=4\r\n");
+        writeAll(projects + "Bass.txt",
+                 "[TCheckBox]\r\nChecked46=1\r\n[TSpinEdit]\r\nSpin48=3\r\nSpin49=33\r\n");
         f.device.clearLog();
-        f.file.LoadSong("Song");
-        // Eight program numbers of strips 1 to 8 change on the way, yet only the loaded
-        // song goes out, once.
-        QCOMPARE(f.device.log(), (QStringList{"C0 09 00", "C1 0A 00"}));
+        f.file.LoadSong("Organ");
+        QCOMPARE(f.device.log(), QStringList(4, "C3 13 00"));
+        f.device.clearLog();
+        f.file.LoadSong("Bass");
+        QCOMPARE(f.device.log(), QStringList{"C2 20 00"});
     }
 
     void missingSongSendsTheDefaults()
