@@ -1,5 +1,6 @@
 #include "units/SendPreview.h"
 
+#include "songs/SongName.h"
 #include "units/RecallPlan.h"
 #include "units/RecallSequence.h"
 #include "units/StoredSongPlan.h"
@@ -69,7 +70,8 @@ void SendPreview::fillChoice()
     m_choice->addItem(tr("What went out for the current song"));
     const int songs = m_songs ? m_songs->rowCount() : 0;
     for (int row = 0; row < songs; ++row)
-        m_choice->addItem(tr("What %1 would send").arg(m_songs->index(row, 0).data().toString()));
+        m_choice->addItem(
+            tr("What %1 would send").arg(SongName::shown(m_songs->index(row, 0).data().toString())));
     const int again = m_choice->itemText(chosen) == chosenText ? chosen : m_choice->findText(chosenText);
     m_choice->setCurrentIndex(std::max(again, 0));
     if (m_choice->currentIndex() != chosen)
