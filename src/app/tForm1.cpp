@@ -246,6 +246,7 @@ void tForm1::wireSubsystems()
     m_songFile = std::make_unique<SongFile>(m_song);
     m_recall = new SongRecall(m_song, *m_midiOut, *m_leds, this);
     m_songFile->setSongSender([this] { MyPrgChange(); });
+    m_songFile->setLoadingNotice([this](bool loading) { m_recall->setLoading(loading); });
     m_units = new UnitsHub(m_song, m_recall->sequence(), *m_midiOut, UnitProfiles::defaultPath(), this);
     m_recall->setUnits(&m_units->rig());
     m_songFile->setExtraValues([this](const IniFile &ini) { m_units->readSong(ini); },
@@ -254,6 +255,7 @@ void tForm1::wireSubsystems()
     menuBar()->insertMenu(menuBar()->findChild<QMenu *>(QStringLiteral("Help1"))->menuAction(), units);
     m_units->addMenuItems(units);
     m_songList = new SongListController(*m_songsPage, *m_songFile, this);
+    m_units->setSongList(m_songsPage->lbSongList()->model());
 
     m_commands = new MidiCommands(
         *m_midiOut, *m_leds, {m_commandPage->lbControl(), m_commandPage->seSecond(), m_song.MidiSendCh},

@@ -22,15 +22,16 @@ SongRecall::SongRecall(const SongControls &controls, TMidiOutput &output, Activi
 
 void SongRecall::spp1Change()
 {
-    MyPrgChange();
+    if (!m_loading)
+        MyPrgChange();
 }
 
 void SongRecall::MyPrgChange()
 {
     // A recall that cannot go out still ends the one before: its rest belongs to a song
-    // the player has left.
+    // the player has left, and nothing went out for this one.
     if (!m_output.IsOpen()) {
-        m_sequence->cancel();
+        m_sequence->send({});
         return;
     }
     try {

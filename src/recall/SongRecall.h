@@ -50,8 +50,12 @@ public slots:
     void MyPrgChange();
     // The controller block, less the bank select, on `channel` (1..16).
     void MoreEdit(int channel);
-    // A program number of strips 1 to 8 changed, by whatever means.
+    // A program number of strips 1 to 8 changed, by hand or by the program; not while a
+    // song is being loaded.
     void spp1Change();
+    // While a song loads its program numbers send nothing: the load sends the whole song
+    // once, when it has set every field.
+    void setLoading(bool loading) { m_loading = loading; }
 
 signals:
     void outputGone();
@@ -65,6 +69,7 @@ private:
     TMidiOutput &m_output;
     ActivityLeds &m_leds;
     const UnitRig *m_units = nullptr;
+    bool m_loading = false;
     RecallSequence *m_sequence;
     // Filled anew by every recall; the sequence lets go of it once the plan is sent.
     QList<PlannedMessage> m_plan;

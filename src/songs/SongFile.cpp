@@ -13,6 +13,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
+#include <QScopeGuard>
 
 #include <algorithm>
 
@@ -165,7 +166,13 @@ void SongFile::LoadSong(const QString &name)
                              .arg(QDir::toNativeSeparators(ini.path()), ini.readError()));
         return;
     }
-    // Before the controls: a program number set below already sends the song.
+    if (m_loading)
+        m_loading(true);
+    const auto loaded = qScopeGuard([this] {
+        if (m_loading)
+            m_loading(false);
+    });
+    // Before the controls, as a song always had them when it was sent.
     if (m_readExtra)
         m_readExtra(ini);
     const std::vector<QWidget *> &widgets = storedWidgets();

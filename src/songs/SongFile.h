@@ -13,7 +13,9 @@ struct SongControls;
 // in the projects folder that keeps every stored control under its control number.
 //
 // A save replaces the file in one piece, so the file on disk is always a whole song.
-// A load ends by sending the song; whoever owns the recall tells the song file how.
+// A load ends by sending the song; whoever owns the recall tells the song file how, and
+// keeps still while the load sets the controls one by one: a song half loaded is no song
+// to send, and its programs would go out on the strips and channels of the song before.
 class SongFile
 {
 public:
@@ -21,6 +23,9 @@ public:
 
     // Called at the end of every load, after all controls were set.
     void setSongSender(std::function<void()> sendSong) { m_sendSong = std::move(sendSong); }
+    // Told true before a load sets its first control and false once it has ended, also
+    // when it ends early.
+    void setLoadingNotice(std::function<void(bool)> loading) { m_loading = std::move(loading); }
 
     // Values kept with a song beyond its controls, in sections of their own: `read` runs
     // before the controls are set on a load, `write` after them on a save.
@@ -60,6 +65,7 @@ private:
     std::vector<QWidget *> m_widgets;
     bool m_widgetsComplete = false;
     std::function<void()> m_sendSong;
+    std::function<void(bool)> m_loading;
     std::function<void(const IniFile &)> m_readExtra;
     std::function<void(IniFile &)> m_writeExtra;
 };

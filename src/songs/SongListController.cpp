@@ -71,10 +71,25 @@ int SongListController::getItemIx() const
     return selected.isEmpty() ? -1 : m_page.lbSongList()->row(selected.constFirst());
 }
 
+int SongListController::currentSongRow() const
+{
+    return m_current.isValid() ? m_current.row() : -1;
+}
+
+void SongListController::setCurrentSong(int row)
+{
+    const QModelIndex at = m_page.lbSongList()->model()->index(row, 0);
+    if (at == m_current)
+        return;
+    m_current = at;
+    emit currentSongChanged();
+}
+
 void SongListController::setItemIndex(int index)
 {
     QListWidget *list = m_page.lbSongList();
     const bool wasQuiet = std::exchange(m_quiet, true);
+    setCurrentSong(index);
     if (index >= 0 && index < list->count())
         list->setCurrentRow(index, QItemSelectionModel::ClearAndSelect);
     else
@@ -197,8 +212,14 @@ void SongListController::edNewSongKeyPress()
 
 void SongListController::onSelectionChanged()
 {
-    if (!m_quiet)
-        lbSongListClick();
+    if (m_quiet)
+        return;
+    // Only a click beside the songs or a Ctrl+click clears it: the player has not left the song.
+    if (getItemIx() < 0 && m_current.isValid()) {
+        setItemIndex(m_current.row());
+        return;
+    }
+    lbSongListClick();
 }
 
 void SongListController::lbSongListClick()
@@ -207,6 +228,7 @@ void SongListController::lbSongListClick()
     if (index < 0)
         return;
     const QString name = songAt(index);
+    setCurrentSong(index);
     m_page.LabSong()->setText(asciiUpper(SongName::shown(name)));
     m_page.labDeleteSong()->setText(SongName::shown(name));
     m_songFile.LoadSong(name);
@@ -215,13 +237,13 @@ void SongListController::lbSongListClick()
 
 void SongListController::lbSongListKeyPress()
 {
-    if (getItemIx() >= 0)
+    if (currentSongRow() >= 0)
         stepSong(1);
 }
 
 void SongListController::stepSong(int step)
 {
-    const int index = getItemIx();
+    const int index = currentSongRow();
     const int target = index < 0 ? (step > 0 ? 0 : -1) : index + step;
     // On the last song there is nowhere to go; the song stays selected and is not resent.
     if (target < 0 || target >= count() || target == index)
@@ -232,8 +254,10 @@ void SongListController::stepSong(int step)
 
 void SongListController::resend()
 {
-    if (getItemIx() >= 0)
+    if (const int row = currentSongRow(); row >= 0) {
+        setItemIndex(row);
         lbSongListClick();
+    }
 }
 
 void SongListController::onItemClicked(const QModelIndex &index)
@@ -304,10 +328,13 @@ void SongListController::moveSong(int step)
     if (index < 0 || target < 0 || target >= count())
         return;
     QListWidget *list = m_page.lbSongList();
+    const bool wasCurrent = index == currentSongRow();
     const bool wasQuiet = std::exchange(m_quiet, true);
     list->insertItem(target, list->takeItem(index));
     list->setCurrentRow(target, QItemSelectionModel::ClearAndSelect);
     m_quiet = wasQuiet;
+    if (wasCurrent)
+        setCurrentSong(target);
 }
 
 std::optional<QString> SongListController::newSongName()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QPersistentModelIndex>
 #include <QString>
 #include <QStringList>
 
@@ -18,6 +19,10 @@ class SongsPage;
 // selected song, or Enter in the list, sends it again. Selection made by
 // the program (setItemIndex, remote selection, start-up) does not; run lbSongListClick
 // afterwards where the song should follow.
+//
+// The place in the set is the current song, not the selection: a click beside the songs,
+// which clears the selection, puts it back on the current song, and Next, Previous and
+// Re-send start from the current song whatever the selection shows.
 class SongListController : public QObject
 {
     Q_OBJECT
@@ -26,6 +31,8 @@ public:
 
     // The selected position, -1 when nothing is selected.
     int getItemIx() const;
+    // The current song's position: the song last loaded or chosen by the program; -1 when none.
+    int currentSongRow() const;
     // Selects `index` without loading the song; out of range clears the selection.
     void setItemIndex(int index);
     int count() const;
@@ -64,11 +71,11 @@ public slots:
     void LoadProject1Click();
     void btSavePrjClick();
     void SaveProject1Click();
-    // Moves the selection `step` songs on (back when negative) and sends that song, as a
-    // stage's Next / Previous; with nothing selected, Next takes the first song. At either
-    // end of the list nothing moves and nothing is sent.
+    // Moves `step` songs on from the current one (back when negative) and sends that song,
+    // as a stage's Next / Previous; with no current song, Next takes the first song. At
+    // either end of the list nothing moves and nothing is sent.
     void stepSong(int step);
-    // Loads and sends the selected song again.
+    // Loads and sends the current song again.
     void resend();
     // Moves the selected song `step` places; it stays selected and nothing is sent.
     void moveSong(int step);
@@ -79,10 +86,16 @@ public slots:
     // A copy of the selected song's file under the name in edNewSong, entered after it.
     void btDuplicateClick();
 
+signals:
+    // The current song is another one, or none.
+    void currentSongChanged();
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // -1 (or any row outside the list) for none.
+    void setCurrentSong(int row);
     void onSelectionChanged();
     void onItemClicked(const QModelIndex &index);
     // Whether loading `chosen` as the project `name` may go on; asks when that would replace
@@ -106,4 +119,5 @@ private:
     SongFile &m_songFile;
     // Set while the program itself moves the selection.
     bool m_quiet = false;
+    QPersistentModelIndex m_current;
 };

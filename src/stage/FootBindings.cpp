@@ -24,34 +24,46 @@ void FootBindings::learn(Action action)
     emit changed();
 }
 
-void FootBindings::setBinding(Action action, Binding binding)
+void FootBindings::cancelLearning()
 {
-    m_bindings[action] = binding;
-    m_lastPress[action].invalidate();
+    m_learning = -1;
     emit changed();
 }
 
-FootBindings::Binding FootBindings::heard(quint8 status, quint8 data1, quint8 data2, bool &press)
+void FootBindings::setBinding(Action action, Binding binding)
+{
+    m_bindings[action] = binding;
+    m_down[action] = false;
+    m_lastChange[action].invalidate();
+    emit changed();
+}
+
+FootBindings::Binding FootBindings::heard(quint8 status, quint8 data1, quint8 data2, bool down, Edge &edge)
 {
     Binding b;
     b.channel = (status & 0x0F) + 1;
     b.number = data1;
-    press = false;
+    edge = Edge::None;
     switch (status & 0xF0) {
     case 0xB0:
         b.kind = Binding::Controller;
-        press = data2 >= Threshold;
+        if (!down && data2 >= PressedFrom)
+            edge = Edge::Press;
+        else if (down && data2 < ReleasedBelow)
+            edge = Edge::Release;
         break;
     case 0x90:
+        // Some pads send only note-ons: each one is a press of its own.
         b.kind = Binding::Note;
-        press = data2 > 0;
+        edge = data2 > 0 ? Edge::Press : Edge::Release;
         break;
     case 0x80:
         b.kind = Binding::Note;
+        edge = Edge::Release;
         break;
     case 0xC0:
         b.kind = Binding::Program;
-        press = true;
+        edge = Edge::Press;
         break;
     default:
         b.kind = Binding::None;
@@ -59,36 +71,43 @@ FootBindings::Binding FootBindings::heard(quint8 status, quint8 data1, quint8 da
     return b;
 }
 
+bool FootBindings::follow(int action, Edge edge)
+{
+    if (edge == Edge::None || (edge == Edge::Release && !m_down[action]))
+        return false;
+    QElapsedTimer &last = m_lastChange[action];
+    const bool settled = !last.isValid() || last.elapsed() >= m_debounceMs;
+    m_down[action] = edge == Edge::Press;
+    last.start();
+    return edge == Edge::Press && settled;
+}
+
 bool FootBindings::take(quint8 status, quint8 data1, quint8 data2)
 {
-    bool press = false;
-    const Binding b = heard(status, data1, data2, press);
-    if (b.kind == Binding::None)
-        return false;
+    Edge edge = Edge::None;
     if (m_learning >= 0) {
+        const Binding b = heard(status, data1, data2, false, edge);
+        if (b.kind == Binding::None)
+            return false;
         // Learning waits for a press: the release of the pedal that started it is no binding.
-        if (!press)
+        if (edge != Edge::Press)
             return false;
         const auto action = Action(m_learning);
         m_learning = -1;
         setBinding(action, b);
-        // The learning press itself has acted as far as the debounce is concerned, so
-        // that its own bounces do not step the song.
-        m_lastPress[action].start();
+        // The learning press is the pedal's last change, so that its own bounces and its
+        // release do not step the song.
+        follow(action, edge);
         return true;
     }
     bool ours = false;
     for (int a = 0; a < ActionCount; ++a) {
-        if (m_bindings[a].kind == Binding::None || !(m_bindings[a] == b))
+        const Binding b = heard(status, data1, data2, m_down[a], edge);
+        if (b.kind == Binding::None || m_bindings[a].kind == Binding::None || !(m_bindings[a] == b))
             continue;
         ours = true;
-        if (!press)
-            continue;
-        QElapsedTimer &last = m_lastPress[a];
-        if (last.isValid() && last.elapsed() < m_debounceMs)
-            continue;
-        last.start();
-        m_act(Action(a));
+        if (follow(a, edge))
+            m_act(Action(a));
     }
     return ours;
 }

@@ -10,10 +10,12 @@ class IniFile;
 
 // Song navigation from a foot controller: "Next song", "Previous song" and "Re-send",
 // each bound to a controller, a note or a program change on one channel and learnt from
-// the input. A binding acts once per press: a controller counts as pressed when its value
-// reaches the threshold (the release, below it, does nothing), a note on its note-on.
-// Presses closer than the debounce time to the last one that acted are dropped, so a
-// pedal whose contact bounces never skips a song.
+// the input. One physical press acts once. A released controller is pressed when its value
+// reaches PressedFrom, and released only below ReleasedBelow; values between change nothing,
+// so a continuous pedal ramped through the middle or resting there presses once. A note
+// is pressed by its note-on and released by its note-off, a program change is a press.
+// A press closer than the debounce time to the last change of the pedal, press or
+// release, is dropped: a contact that bounces on release never skips a song.
 class FootBindings : public QObject
 {
     Q_OBJECT
@@ -28,14 +30,18 @@ public:
     };
 
     static constexpr int DefaultDebounceMs = 150;
-    static constexpr int Threshold = 64;
+    static constexpr int PressedFrom = 64;
+    static constexpr int ReleasedBelow = 32;
     static const char *const Section;
 
     explicit FootBindings(std::function<void(Action)> act, QObject *parent = nullptr);
 
     // The next press that arrives binds `action`, replacing what it had.
     void learn(Action action);
+    void cancelLearning();
     bool learning() const { return m_learning >= 0; }
+    // The action being learnt, or -1.
+    int learningAction() const { return m_learning; }
     Binding binding(Action action) const { return m_bindings[action]; }
     void setBinding(Action action, Binding binding);
     int debounceMs() const { return m_debounceMs; }
@@ -60,12 +66,17 @@ signals:
     void changed();
 
 private:
-    // What the message is to a binding: its kind, channel and number, and whether it is a press.
-    static Binding heard(quint8 status, quint8 data1, quint8 data2, bool &press);
+    enum class Edge { None, Press, Release };
+    // What the message is to a binding: its kind, channel and number, and the edge it makes
+    // on a pedal that is `down`.
+    static Binding heard(quint8 status, quint8 data1, quint8 data2, bool down, Edge &edge);
+    // The pedal of `action` takes `edge`; true when it is a press that acts.
+    bool follow(int action, Edge edge);
 
     std::function<void(Action)> m_act;
     std::array<Binding, ActionCount> m_bindings;
-    std::array<QElapsedTimer, ActionCount> m_lastPress;
+    std::array<bool, ActionCount> m_down{};
+    std::array<QElapsedTimer, ActionCount> m_lastChange;
     int m_learning = -1;
     int m_debounceMs = DefaultDebounceMs;
     bool m_keepOutOfThru = false;

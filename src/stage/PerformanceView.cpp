@@ -1,10 +1,12 @@
 #include "stage/PerformanceView.h"
 
+#include "platform/Dialogs.h"
 #include "platform/GuardedConnect.h"
 #include "platform/IniFile.h"
 #include "songs/ShownNameDelegate.h"
 #include "songs/SongListController.h"
 #include "songs/SongName.h"
+#include "stage/FootBindings.h"
 #include "widgets/LedDisplay.h"
 #include "widgets/Named.h"
 #include "widgets/SkinEngine.h"
@@ -78,8 +80,7 @@ PerformanceView::PerformanceView(SongListController &songs, QListWidget *songLis
     row->addLayout(left, 3);
     row->addWidget(m_list, 1);
 
-    connect(songList->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            &PerformanceView::refresh);
+    connect(&songs, &SongListController::currentSongChanged, this, &PerformanceView::refresh);
     QAbstractItemModel *model = songList->model();
     for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
         connect(model, signal, this, &PerformanceView::refresh);
@@ -149,7 +150,7 @@ bool PerformanceView::eventFilter(QObject *watched, QEvent *event)
 
 void PerformanceView::refresh()
 {
-    const int row = m_songs.getItemIx();
+    const int row = m_songs.currentSongRow();
     m_current->setText(row >= 0 ? SongName::shown(m_songs.songAt(row)) : QStringLiteral("-"));
     const bool hasNext = row + 1 < m_songs.count();
     m_next->setText(hasNext ? QStringLiteral("Next: ") + SongName::shown(m_songs.songAt(row + 1))
@@ -158,6 +159,20 @@ void PerformanceView::refresh()
     // when nobody sees the list; showing the view scrolls it then.
     if (row >= 0 && isVisible())
         m_list->scrollTo(m_list->model()->index(row, 0));
+}
+
+QString PerformanceView::helpText()
+{
+    return QStringLiteral("Next song: Space, Page Down or Right. Previous song: Page Up or Left. Send the "
+                          "current song again: Enter. Full screen: F11; Escape leaves it.\n\n"
+                          "Foot switch (learnt on \"Midi Setup\"): one press acts once. A controller is "
+                          "pressed when its value reaches %2 or more, and released only when it falls "
+                          "below %1 again; values in between change nothing, so a continuous pedal moved "
+                          "through the middle or resting there counts one press. A note is pressed by its "
+                          "note-on, a program change by itself. A press within \"Ignore repeats within\" of "
+                          "the pedal's last change, press or release, is a bounce and is ignored.")
+        .arg(FootBindings::ReleasedBelow)
+        .arg(FootBindings::PressedFrom);
 }
 
 void PerformanceView::setStatus(const QString &text)
@@ -203,6 +218,9 @@ void PerformanceView::keyPressEvent(QKeyEvent *event)
         break;
     case Qt::Key_F11:
         setWindowState(windowState() ^ Qt::WindowFullScreen);
+        break;
+    case Qt::Key_F1:
+        Dialogs::information(helpText(), QStringLiteral("Performance view"));
         break;
     default:
         QWidget::keyPressEvent(event);

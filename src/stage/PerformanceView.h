@@ -18,7 +18,7 @@ class SongListController;
 // through the main window's song list, so what it sends is what the list would send.
 //
 // Keys: Space, Page Down and Right for the next song, Page Up and Left for the previous
-// one, Enter to send the current song again, Escape to leave full screen.
+// one, Enter to send the current song again, Escape to leave full screen, F1 for help.
 class PerformanceView : public QWidget
 {
     Q_OBJECT
@@ -37,6 +37,8 @@ public:
     QPushButton *nextButton() const { return m_nextButton; }
 
     void setStatus(const QString &text);
+    // What F1 shows: the keys, and how a foot switch press is counted.
+    static QString helpText();
     // Size, place and full-screen state, kept between runs; read() shows the window again
     // when it was open at the last exit.
     void read(const IniFile &ini);

@@ -101,4 +101,22 @@ std::optional<Identity> parseReply(const QByteArray &sysex)
     identity.version = sysex.mid(at + 4, 4);
     return identity;
 }
+
+std::optional<QString> describeReply(const QByteArray &sysex)
+{
+    if (const auto identity = parseReply(sysex))
+        return identity->describe();
+    // A unit that answers with a byte too many, or too few, has still answered.
+    if (sysex.size() < 5 || quint8(sysex[0]) != 0xF0 || quint8(sysex[1]) != 0x7E || quint8(sysex[2]) > 0x7F ||
+        sysex[3] != 0x06 || sysex[4] != 0x02)
+        return std::nullopt;
+    constexpr int Shown = 24;
+    QString bytes = QString::fromLatin1(sysex.left(Shown).toHex(' ').toUpper());
+    if (sysex.size() > Shown)
+        bytes += QStringLiteral(" ...");
+    return QStringLiteral("Unreadable reply from device %1 (%2 bytes: %3)")
+        .arg(quint8(sysex[2]) + 1)
+        .arg(sysex.size())
+        .arg(bytes);
+}
 } // namespace DeviceInquiry

@@ -24,6 +24,10 @@ struct Identity {
 
 // An Identity Reply (F0 7E dd 06 02 ...); nothing for any other message.
 std::optional<Identity> parseReply(const QByteArray &sysex);
+// The line a rig check shows for `sysex`: the identity of a reply, or, for a message that
+// starts as a reply from a unit but does not read as one, that this unit's reply could not
+// be read; nothing for any other message.
+std::optional<QString> describeReply(const QByteArray &sysex);
 
 // The registered name of a manufacturer id; empty when the table lacks it.
 QString manufacturerName(const QByteArray &id);

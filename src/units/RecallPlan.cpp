@@ -73,7 +73,7 @@ QString PlannedMessage::decoded() const
 {
     const QString onUnit = unit.trimmed().isEmpty() ? QString() : QStringLiteral(" (%1)").arg(unit.trimmed());
     if (isProgramChange())
-        return QStringLiteral("Ch %1 Program %2%3").arg(channel()).arg(data1 + 1).arg(onUnit);
+        return QStringLiteral("Ch %1 Program %2%3").arg(channel()).arg(data1).arg(onUnit);
     return QStringLiteral("Ch %1 CC %2 %3 %4%5")
         .arg(channel())
         .arg(data1)

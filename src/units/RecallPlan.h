@@ -18,7 +18,8 @@ struct PlannedMessage {
 
     bool isProgramChange() const { return (status & 0xF0) == 0xC0; }
     int channel() const { return (status & 0x0F) + 1; }
-    // "Ch 3 Program 12 (JV-1080)", "Ch 3 CC 7 Volume 99".
+    // "Ch 3 Program 11 (JV-1080)", "Ch 3 CC 7 Volume 99": the channel counts 1-16 as units
+    // label it, every other number is the byte as it goes out.
     QString decoded() const;
     // "C2 0B": the bytes on the wire (a program change has no second data byte).
     QString hex() const;

@@ -29,6 +29,9 @@ void RecallSequence::cancel()
 void RecallSequence::send(QList<PlannedMessage> plan)
 {
     cancel();
+    // Cleared, not let go of: the next recall fills the same storage.
+    m_sent.clear();
+    emit recallSent();
     m_pending = std::move(plan);
     m_clock.start();
     sendDue(false);
@@ -47,6 +50,7 @@ void RecallSequence::sendDue(bool fromTimer)
     const qint64 elapsed = m_clock.elapsed();
     // What is due goes to the port in one go, so that it leaves in one cycle.
     QVarLengthArray<quint32, 256> due;
+    const qsizetype first = m_next;
     for (; isSending() && m_pending.at(m_next).atMs <= elapsed; ++m_next) {
         const PlannedMessage &message = m_pending.at(m_next);
         due.append(quint32(message.status) | quint32(message.data1) << 8 | quint32(message.data2) << 16);
@@ -64,6 +68,9 @@ void RecallSequence::sendDue(bool fromTimer)
             emit restDropped();
             return;
         }
+        for (qsizetype n = first; n < m_next; ++n)
+            m_sent.append(m_pending.at(n));
+        emit recallSent();
     }
     if (isSending())
         m_timer.start(int(m_pending.at(m_next).atMs - elapsed));

@@ -46,8 +46,8 @@ void RigCheck::takeSysex(const QByteArray &sysex)
 {
     if (!m_listen.isActive())
         return;
-    if (const auto identity = DeviceInquiry::parseReply(sysex))
-        m_replies->addItem(identity->describe());
+    if (const auto reply = DeviceInquiry::describeReply(sysex))
+        m_replies->addItem(*reply);
 }
 
 void RigCheck::finish()

@@ -1,60 +1,81 @@
 #include "units/SendPreview.h"
 
-#include "songs/SongControls.h"
+#include "songs/SongName.h"
 #include "units/RecallPlan.h"
 #include "units/RecallSequence.h"
+#include "units/StoredSongPlan.h"
 #include "units/UnitProfiles.h"
-#include "widgets/SpinEdit.h"
 
-#include <QCheckBox>
+#include <QAbstractItemModel>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
-#include <QLineEdit>
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
 
-SendPreview::SendPreview(const SongControls &controls, const UnitRig &rig, const RecallSequence &sequence,
-                         QWidget *parent)
-    : QWidget(parent, Qt::Window), m_controls(controls), m_rig(rig), m_sequence(sequence),
-      m_table(new QTableWidget(0, 3, this)), m_lastSent(new QLabel(this))
+#include <algorithm>
+
+SendPreview::SendPreview(const UnitRig &rig, const RecallSequence &sequence, QWidget *parent)
+    : QWidget(parent, Qt::Window), m_rig(rig), m_sequence(sequence), m_choice(new QComboBox(this)),
+      m_table(new QTableWidget(0, 3, this)), m_note(new QLabel(this)), m_lastSent(new QLabel(this))
 {
     setObjectName(QStringLiteral("SendPreview"));
     setWindowTitle(tr("Send Preview"));
+    m_choice->setObjectName(QStringLiteral("cbPreviewOf"));
     m_table->setObjectName(QStringLiteral("tbPlan"));
-    m_table->setHorizontalHeaderLabels({tr("Time"), tr("Message"), tr("Hex")});
+    m_table->setHorizontalHeaderLabels(
+        {tr("Time"), tr("Message (channels 1-16, values as sent)"), tr("Hex")});
     m_table->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
     m_table->verticalHeader()->hide();
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_note->setObjectName(QStringLiteral("lbPreviewNote"));
+    m_note->setWordWrap(true);
     m_lastSent->setObjectName(QStringLiteral("lbLastSent"));
     m_lastSent->setWordWrap(true);
     auto *layout = new QVBoxLayout(this);
+    layout->addWidget(m_choice);
     layout->addWidget(m_table);
+    layout->addWidget(m_note);
     layout->addWidget(m_lastSent);
     resize(460, 380);
+    fillChoice();
 
-    const auto follow = [this](auto *sender, auto signal) {
-        connect(sender, signal, this, &SendPreview::refreshSoon);
-    };
-    for (const ChannelStrip &strip : controls.strips) {
-        follow(strip.active, &QCheckBox::toggled);
-        follow(strip.controllerData, &QCheckBox::toggled);
-        follow(strip.unitName, &QLineEdit::textChanged);
-        follow(strip.channel, &SpinEdit::changed);
-        follow(strip.program, &SpinEdit::changed);
-    }
-    for (const ControllerRow *row : {&controls.volume, &controls.bank, &controls.pan}) {
-        follow(row->on, &QCheckBox::toggled);
-        follow(row->value, &SpinEdit::changed);
-    }
-    for (const ControllerRow &row : controls.user) {
-        follow(row.on, &QCheckBox::toggled);
-        follow(row.value, &SpinEdit::changed);
-        follow(row.controller, &QComboBox::currentIndexChanged);
-    }
-    follow(&sequence, &RecallSequence::programSent);
+    connect(m_choice, &QComboBox::currentIndexChanged, this, &SendPreview::refreshSoon);
+    connect(&sequence, &RecallSequence::recallSent, this, &SendPreview::refreshSoon);
+    connect(&sequence, &RecallSequence::programSent, this, &SendPreview::refreshSoon);
     refresh();
+}
+
+SendPreview::~SendPreview() = default;
+
+void SendPreview::setSongList(QAbstractItemModel *songs)
+{
+    m_songs = songs;
+    for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(songs, signal, this, &SendPreview::fillChoice);
+    connect(songs, &QAbstractItemModel::rowsMoved, this, &SendPreview::fillChoice);
+    connect(songs, &QAbstractItemModel::dataChanged, this, &SendPreview::fillChoice);
+    connect(songs, &QAbstractItemModel::modelReset, this, &SendPreview::fillChoice);
+    fillChoice();
+}
+
+void SendPreview::fillChoice()
+{
+    // Keeps the choice where the list only changed elsewhere.
+    const int chosen = m_choice->currentIndex();
+    const QString chosenText = m_choice->currentText();
+    const QSignalBlocker still(m_choice);
+    m_choice->clear();
+    m_choice->addItem(tr("What went out for the current song"));
+    const int songs = m_songs ? m_songs->rowCount() : 0;
+    for (int row = 0; row < songs; ++row)
+        m_choice->addItem(
+            tr("What %1 would send").arg(SongName::shown(m_songs->index(row, 0).data().toString())));
+    const int again = m_choice->itemText(chosen) == chosenText ? chosen : m_choice->findText(chosenText);
+    m_choice->setCurrentIndex(std::max(again, 0));
+    if (m_choice->currentIndex() != chosen)
+        refreshSoon();
 }
 
 void SendPreview::refreshSoon()
@@ -76,19 +97,35 @@ void SendPreview::showEvent(QShowEvent *event)
 void SendPreview::refresh()
 {
     m_refreshQueued = false;
-    const QList<PlannedMessage> plan = buildRecallPlan(m_controls, &m_rig, m_sequence.lastPrograms());
-    m_table->setRowCount(int(plan.size()));
-    for (int row = 0; row < plan.size(); ++row) {
-        const PlannedMessage &message = plan[row];
-        m_table->setItem(row, 0, new QTableWidgetItem(QStringLiteral("%1 ms").arg(message.atMs)));
-        m_table->setItem(row, 1, new QTableWidgetItem(message.decoded()));
-        m_table->setItem(row, 2, new QTableWidgetItem(message.hex()));
+    const int song = m_choice->currentIndex() - 1;
+    QString problem;
+    if (song < 0 || !m_songs) {
+        showRows(m_sequence.sent());
+    } else {
+        if (!m_stored)
+            m_stored = std::make_unique<StoredSongPlan>();
+        const QString name = m_songs->index(song, 0).data().toString();
+        showRows(m_stored->plan(name, m_rig.profiles, m_sequence.lastPrograms(), problem));
     }
+    m_note->setText(problem);
+    m_note->setVisible(!problem.isEmpty());
+
     QStringList last;
     const ProgramMemory &programs = m_sequence.lastPrograms();
     for (int channel = 1; channel <= int(programs.channels.size()); ++channel)
         if (const int program = programs.channel(channel).program; program != ProgramMemory::Unknown)
-            last << tr("Ch %1 Program %2").arg(channel).arg(program + 1);
+            last << tr("Ch %1 Program %2").arg(channel).arg(program);
     m_lastSent->setText(
         tr("Last sent: %1").arg(last.isEmpty() ? tr("nothing yet") : last.join(QStringLiteral(", "))));
+}
+
+void SendPreview::showRows(const QList<PlannedMessage> &messages)
+{
+    m_table->setRowCount(int(messages.size()));
+    for (int row = 0; row < messages.size(); ++row) {
+        const PlannedMessage &message = messages[row];
+        m_table->setItem(row, 0, new QTableWidgetItem(QStringLiteral("%1 ms").arg(message.atMs)));
+        m_table->setItem(row, 1, new QTableWidgetItem(message.decoded()));
+        m_table->setItem(row, 2, new QTableWidgetItem(message.hex()));
+    }
 }

@@ -50,7 +50,9 @@ void UnitsHub::makeWindows()
         return;
     // Both show the rig and the song as they are when made.
     m_units = new UnitsWindow(m_controls, m_rig, m_profilesPath, m_windowParent);
-    m_preview = new SendPreview(m_controls, m_rig, m_sequence, m_windowParent);
+    m_preview = new SendPreview(m_rig, m_sequence, m_windowParent);
+    if (m_songs)
+        m_preview->setSongList(m_songs);
     connect(m_units, &UnitsWindow::changed, m_preview, &SendPreview::refreshSoon);
 }
 
@@ -64,6 +66,13 @@ SendPreview *UnitsHub::preview()
 {
     makeWindows();
     return m_preview;
+}
+
+void UnitsHub::setSongList(QAbstractItemModel *songs)
+{
+    m_songs = songs;
+    if (m_preview)
+        m_preview->setSongList(songs);
 }
 
 void UnitsHub::readSong(const IniFile &ini)

@@ -5,6 +5,7 @@
 #include <QObject>
 
 class IniFile;
+class QAbstractItemModel;
 class QMenu;
 class RecallSequence;
 class RigCheck;
@@ -30,6 +31,8 @@ public:
     UnitsWindow *unitsWindow();
     SendPreview *preview();
     RigCheck *rigCheck() const { return m_rigCheck; }
+    // The set list, whose songs the send preview offers.
+    void setSongList(QAbstractItemModel *songs);
 
     // For the song file's extra values.
     void readSong(const IniFile &ini);
@@ -46,5 +49,6 @@ private:
     UnitRig m_rig;
     UnitsWindow *m_units = nullptr;
     SendPreview *m_preview = nullptr;
+    QAbstractItemModel *m_songs = nullptr;
     RigCheck *m_rigCheck;
 };

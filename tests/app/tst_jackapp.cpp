@@ -138,10 +138,10 @@ private slots:
         program.setProcessEnvironment(env);
         program.start(QStringLiteral(PW_BINARY),
                       {"--midi-api", "jack", "--midi-out", MonitorPort, "--data-dir", data.path()});
-        // Loading sets strip 1's program, which sends at once; the load then sends the song.
-        QTRY_VERIFY2_WITH_TIMEOUT(monitor.messages().size() >= 2,
+        // Once, when the whole song is loaded: the program field set on the way sends nothing.
+        QTRY_VERIFY2_WITH_TIMEOUT(!monitor.messages().isEmpty(),
                                   qPrintable(monitor.text() + program.readAllStandardError()), 20000);
-        QCOMPARE(monitor.messages(), (QStringList{"c2 04", "c2 04"}));
+        QCOMPARE(monitor.messages(), QStringList{"c2 04"});
         program.kill();
         program.waitForFinished(5000);
     }

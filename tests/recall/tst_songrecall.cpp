@@ -40,6 +40,7 @@ struct RecallFixture {
         inLed.hide();
         outLed.hide();
         file.setSongSender([this] { recall.MyPrgChange(); });
+        file.setLoadingNotice([this](bool loading) { recall.setLoading(loading); });
         output.setDeviceID(0);
         output.Open();
     }
@@ -204,32 +205,24 @@ private slots:
                  (QStringList{"C0 01 00", "B0 07 7F", "C0 13 00", "B0 07 7F", "C0 7F 00", "B0 07 7F"}));
     }
 
-    void loadingSendsOnEveryProgramChangeOfStrips1To8()
+    // A song on strips 1 to 4 (channel 4, program 20), then one on strip 1 (channel 3)
+    // alone: the load sends that song once, and nothing on channel 4.
+    void loadingSendsTheLoadedSongOnce()
     {
         RecallFixture f;
-        writeAll(m_scratch.data()->path() + "/Projects/Song.txt",
-                 "[TCheckBox]\r\nChecked46=1\r\nChecked53=1\r\n"
-                 "[TSpinEdit]\r\nSpin48=1\r\nSpin51=2\r\n"
-                 "Spin49=10\r\nSpin50=11\r\nSpin57=12\r\nSpin58=13\r\n"
-                 "Spin77=14\r\nSpin76=15\r\nSpin75=16\r\nSpin74=17\r\n"
-                 "Spin97=99\r\n");
+        const QString projects = m_scratch.data()->path() + "/Projects/";
+        writeAll(projects + "Organ.txt",
+                 "[TCheckBox]\r\nChecked46=1\r\nChecked53=1\r\nChecked54=1\r\n"
+                 "Checked61=1\r\n[TSpinEdit]\r\nSpin48=4\r\nSpin49=20\r\nSpin50=20\r\n"
+                 "Spin51=4\r\nSpin56=4\r\nSpin57=20\r\nSpin58=20\r\nSpin59=4\r\n");
+        writeAll(projects + "Bass.txt",
+                 "[TCheckBox]\r\nChecked46=1\r\n[TSpinEdit]\r\nSpin48=3\r\nSpin49=33\r\n");
         f.device.clearLog();
-        f.file.LoadSong("Song");
-        // Controls load in ascending number: strip 2 (switched on at 53) joins after spp2
-        // (50). spp1, spp2, spp3, spp4, spp8, spp7, spp6 and spp5 each send what is loaded
-        // so far, then the load's own send; spp9 sends nothing of its own.
-        QStringList expected;
-        for (int i = 0; i < 2; ++i)
-            expected << "C0 09 00";
-        for (int i = 0; i < 7; ++i)
-            expected << "C0 09 00"
-                     << "C1 0A 00";
-        QCOMPARE(f.device.log(), expected);
-
-        // Loading the same song again changes no program number: only the final send.
+        f.file.LoadSong("Organ");
+        QCOMPARE(f.device.log(), QStringList(4, "C3 13 00"));
         f.device.clearLog();
-        f.file.LoadSong("Song");
-        QCOMPARE(f.device.log(), (QStringList{"C0 09 00", "C1 0A 00"}));
+        f.file.LoadSong("Bass");
+        QCOMPARE(f.device.log(), QStringList{"C2 20 00"});
     }
 
     void missingSongSendsTheDefaults()

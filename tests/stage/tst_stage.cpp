@@ -19,8 +19,11 @@
 #include <QListView>
 #include <QListWidget>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <QToolButton>
+
+#include <numeric>
 
 namespace
 {
@@ -52,8 +55,10 @@ void feed(AppFixture &app, const Message &m)
 // it has then been handled.
 void settle(AppFixture &app)
 {
+    const QString note = QStringLiteral("9F 01 01");
+    const qsizetype before = app.outs[0]->log().count(note);
     feed(app, {0x9F, 0x01, 0x01});
-    QTRY_VERIFY_WITH_TIMEOUT(app.outs[0]->log().contains(QStringLiteral("9F 01 01")), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(app.outs[0]->log().count(note), before + 1, 5000);
 }
 } // namespace
 
@@ -142,6 +147,13 @@ private slots:
         form.songList().setItemIndex(2);
         form.songList().lbSongListClick();
 
+        // Learn, then Cancel: the press that follows binds nothing.
+        QTest::mouseClick(box->learnButton(action), Qt::LeftButton);
+        QTest::mouseClick(box->learnButton(action), Qt::LeftButton);
+        feed(app, press);
+        settle(app);
+        QCOMPARE(box->bindingLabel(action)->text(), QStringLiteral("(none)"));
+
         QTest::mouseClick(box->learnButton(action), Qt::LeftButton);
         feed(app, press);
         QTRY_COMPARE_WITH_TIMEOUT(box->bindingLabel(action)->text(), shown, 5000);
@@ -163,24 +175,83 @@ private slots:
         QCOMPARE(IniFile(app.settingsPath())
                      .readString(QStringLiteral("Foot controller"), QLatin1String(keys[action]), QString()),
                  shown);
+
+        QTest::mouseClick(box->clearButton(action), Qt::LeftButton);
+        QCOMPARE(box->bindingLabel(action)->text(), QStringLiteral("(none)"));
+        app.outs[0]->clearLog();
+        feed(app, press);
+        settle(app);
+        QCOMPARE(list->currentRow(), to);
+        QVERIFY(!app.outs[0]->log().contains(recallOf(to)));
     }
 
-    void bouncingPedalMovesOneSong()
+    // A click beside the songs clears the list's selection, not the place in the set.
+    void strayClickKeepsThePlace()
     {
         AppFixture app;
         tForm1 &form = startSet(app);
-        QCOMPARE(form.footBindings().debounceMs(), FootBindings::DefaultDebounceMs);
-        form.footBindings().setBinding(FootBindings::Next, {FootBindings::Binding::Controller, 1, 64});
+        QListWidget *list = form.songsPage().lbSongList();
+        PerformanceView &view = form.performanceView();
+        view.show();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(2)).center());
+        QCOMPARE(view.currentSong()->text(), QStringLiteral("C"));
+        const QPoint beside = list->visualItemRect(list->item(4)).bottomLeft() + QPoint(4, 12);
+        QVERIFY(list->viewport()->rect().contains(beside) && !list->indexAt(beside).isValid());
+        app.outs[0]->clearLog();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, beside);
+        QCOMPARE(view.currentSong()->text(), QStringLiteral("C"));
+        QCOMPARE(form.songList().getItemIx(), 2);
+        QTest::keyClick(&view, Qt::Key_Space);
+        QCOMPARE(app.outs[0]->log(), QStringList{recallOf(3)});
+        QCOMPARE(view.currentSong()->text(), QStringLiteral("D"));
+    }
+
+    // Controller 64 on channel 1; -1 lets more than the debounce time pass (the pedal is held).
+    void onePressActsOnce_data()
+    {
+        QTest::addColumn<int>("action");
+        QTest::addColumn<int>("debounceMs");
+        QTest::addColumn<QList<int>>("levels");
+        QTest::addColumn<int>("acts");
+        const int next = FootBindings::Next, resend = FootBindings::Resend;
+        QList<int> ramp(128);
+        std::iota(ramp.begin(), ramp.end(), 0);
+        QTest::newRow("bounce on press") << next << 150 << QList<int>{127, 0, 127} << 1;
+        QTest::newRow("held, bounce on release") << next << 150 << QList<int>{127, -1, 0, 127, 0} << 1;
+        QTest::newRow("two presses") << next << 150 << QList<int>{127, -1, 0, -1, 127} << 2;
+        QTest::newRow("continuous ramp") << next << 0 << ramp << 1;
+        QTest::newRow("back into the band is no release") << next << 0 << QList<int>{127, 40, 127} << 1;
+        QTest::newRow("hover around 64, Re-send") << resend << 0 << QList<int>{60, 66, 62, 70, 58, 64} << 1;
+        QTest::newRow("released below 32") << resend << 0 << QList<int>{64, 31, 64} << 2;
+    }
+
+    void onePressActsOnce()
+    {
+        QFETCH(int, action);
+        QFETCH(int, debounceMs);
+        QFETCH(QList<int>, levels);
+        QFETCH(int, acts);
+        AppFixture app;
+        tForm1 &form = startSet(app);
+        form.footBindings().setDebounceMs(debounceMs);
+        form.footBindings().setBinding(FootBindings::Action(action),
+                                       {FootBindings::Binding::Controller, 1, 64});
         form.songList().setItemIndex(0);
         form.songList().lbSongListClick();
         app.outs[0]->clearLog();
-        // Press, bounce open, bounce closed: all within far less than 50 ms.
-        for (const Message &m : {Message{0xB0, 64, 127}, Message{0xB0, 64, 0}, Message{0xB0, 64, 127}})
-            feed(app, m);
+        for (int level : levels) {
+            if (level < 0) {
+                settle(app);
+                QTest::qWait(2 * debounceMs); // the hold: time passes, nothing is awaited
+            } else {
+                feed(app, {0xB0, 64, level});
+            }
+        }
         settle(app);
-        QCOMPARE(form.songsPage().lbSongList()->currentRow(), 1);
-        QVERIFY(app.outs[0]->log().contains(recallOf(1)));
-        QVERIFY(!app.outs[0]->log().contains(recallOf(2)));
+        // Each act sends one song, one program change.
+        const QStringList recalls = app.outs[0]->log().filter(QRegularExpression(QStringLiteral("^C")));
+        QCOMPARE(recalls.size(), acts);
+        QCOMPARE(recalls.last(), recallOf(action == FootBindings::Next ? acts : 0));
     }
 
     void viewCatchesUpWithWhatHappenedWhileItWasClosed_data()

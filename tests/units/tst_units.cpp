@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QInputDialog>
 #include <QLabel>
@@ -19,6 +20,7 @@
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QStatusBar>
+#include <QStringListModel>
 #include <QTableWidget>
 #include <QTimer>
 
@@ -44,11 +46,17 @@ struct VirtualRig {
     VirtualOutput &device = system.addOutput("Synth");
     TMidiOutput output{system};
     UnitsFixture units;
+    SongFile file{units.window.controls};
 
+    // The song file hung on the units and the recall as the main window hangs it.
     explicit VirtualRig(const QString &profilesPath) : units(output, profilesPath)
     {
         output.setDeviceID(0);
         output.Open();
+        file.setExtraValues([this](const IniFile &ini) { units.hub.readSong(ini); },
+                            [this](IniFile &ini) { units.hub.writeSong(ini); });
+        file.setSongSender([this] { units.recall.MyPrgChange(); });
+        file.setLoadingNotice([this](bool loading) { units.recall.setLoading(loading); });
     }
 
     QStringList recallNow()
@@ -154,27 +162,41 @@ private slots:
         u.setProfile("Plain", BankMode::FromBlock, 0, false);
         const QStringList units{"", "Layer", "Drums", "Pad", "Plain", "Unknown"};
         QRandomGenerator random(seed);
-        for (int n = 1; n <= SongControls::StripCount; ++n) {
-            u.setStrip(n, units[random.bounded(units.size())], random.bounded(1, 17), random.bounded(1, 129),
-                       random.bounded(2) == 1);
-            u.strip(n).active->setChecked(random.bounded(3) > 0);
-            u.setBank(n, random.bounded(128), random.bounded(128));
+        // Two songs: the one played before, and the one the preview is asked about.
+        for (const char *song : {"Before", "Random"}) {
+            for (int n = 1; n <= SongControls::StripCount; ++n) {
+                u.setStrip(n, units[random.bounded(units.size())], random.bounded(1, 17),
+                           random.bounded(1, 129), random.bounded(2) == 1);
+                u.strip(n).active->setChecked(random.bounded(3) > 0);
+                u.setBank(n, random.bounded(128), random.bounded(128));
+            }
+            for (ControllerRow *row : {&c.volume, &c.bank, &c.pan, &c.user[0], &c.user[4]}) {
+                row->on->setChecked(random.bounded(2) == 1);
+                row->value->setValue(random.bounded(1, 129));
+            }
+            c.user[0].controller->setCurrentIndex(random.bounded(-1, 128));
+            c.user[4].controller->setCurrentIndex(random.bounded(-1, 128));
+            rig.file.SaveSong(song);
         }
-        for (ControllerRow *row : {&c.volume, &c.bank, &c.pan, &c.user[0], &c.user[4]}) {
-            row->on->setChecked(random.bounded(2) == 1);
-            row->value->setValue(random.bounded(1, 129));
-        }
-        c.user[0].controller->setCurrentIndex(random.bounded(-1, 128));
-        c.user[4].controller->setCurrentIndex(random.bounded(-1, 128));
+        QStringListModel songs({"Before", "Random"});
+        u.hub.setSongList(&songs);
+        SendPreview &preview = *u.hub.preview();
 
-        // Twice: the second recall is where "only when changed" leaves program changes out.
+        // Loaded over the song before, then again: the second recall is where "only when
+        // changed" leaves program changes out.
+        rig.file.LoadSong("Before");
+        QTRY_VERIFY_WITH_TIMEOUT(!u.recall.sequence().isSending(), 5000);
         for (int round = 0; round < 2; ++round) {
-            const QStringList preview = rig.previewed();
             rig.device.clearLog();
-            u.recall.MyPrgChange();
-            QTRY_COMPARE_WITH_TIMEOUT(rig.device.log().size(), preview.size(), 5000);
+            preview.songChoice()->setCurrentIndex(2);
+            const QStringList wouldSend = rig.previewed();
+            QCOMPARE(rig.device.log(), QStringList());
+            rig.file.LoadSong("Random");
+            QTRY_COMPARE_WITH_TIMEOUT(rig.device.log().size(), wouldSend.size(), 5000);
             QTRY_VERIFY_WITH_TIMEOUT(!u.recall.sequence().isSending(), 5000);
-            QCOMPARE(rig.device.log(), preview);
+            QCOMPARE(rig.device.log(), wouldSend);
+            preview.songChoice()->setCurrentIndex(0);
+            QCOMPARE(rig.previewed(), wouldSend);
         }
     }
 
@@ -184,23 +206,17 @@ private slots:
         VirtualRig saving(profilesPath());
         saving.units.setProfile("JV-1080", BankMode::MsbLsb, 120, true);
         saving.units.setProfile("Drums", BankMode::None, 0, false);
-        SongFile file(saving.units.window.controls);
-        file.setExtraValues([&](const IniFile &ini) { saving.units.hub.readSong(ini); },
-                            [&](IniFile &ini) { saving.units.hub.writeSong(ini); });
-        file.SaveSong("Plain");
+        saving.file.SaveSong("Plain");
         QVERIFY(!IniFile(SongFile::songPath("Plain")).hasKey("Unit Banks", "Msb1"));
         saving.units.setBank(16, 81, 3);
-        file.SaveSong("Intro");
+        saving.file.SaveSong("Intro");
         const IniFile stored(SongFile::songPath("Intro"));
         QCOMPARE(stored.readInteger("Unit Banks", "Msb16", -1), 81);
         QCOMPARE(stored.readInteger("TSpinEdit", "Spin48", -1), 1); // the song's own keys as before
 
         VirtualRig loading(profilesPath());
         QCOMPARE(loading.units.hub.rig().profiles.all(), saving.units.hub.rig().profiles.all());
-        SongFile again(loading.units.window.controls);
-        again.setExtraValues([&](const IniFile &ini) { loading.units.hub.readSong(ini); },
-                             [&](IniFile &ini) { loading.units.hub.writeSong(ini); });
-        again.LoadSong("Intro");
+        loading.file.LoadSong("Intro");
         QCOMPARE(loading.units.hub.rig().banks.strips, saving.units.hub.rig().banks.strips);
         QCOMPARE(loading.units.hub.unitsWindow()->msb(15)->value(), 81);
     }
@@ -263,12 +279,13 @@ private slots:
             form.MidiOut().Open();
         }
         units->lsb(8)->setValue(lsb);
-        auto *preview = form.findChild<SendPreview *>(QStringLiteral("SendPreview"));
-        QVERIFY(preview);
-        QCOMPARE(previewRows(*preview), recall);
         unit.clearLog();
         form.MyPrgChange();
         QCOMPARE(unit.log(), recall);
+        // What went out, a program change sent because it changed included.
+        auto *preview = form.findChild<SendPreview *>(QStringLiteral("SendPreview"));
+        QVERIFY(preview);
+        QCOMPARE(previewRows(*preview), recall);
     }
 
     // The unit goes during the pause before its block: the block is not sent, nothing is
@@ -421,18 +438,22 @@ private slots:
                                                    "0x0002, version 00 00 00 00";
         QTest::newRow("the inquiry itself") << QByteArray::fromHex("F07E7F0601F7") << QString();
         QTest::newRow("version cut short")
-            << QByteArray::fromHex("F07E1006024123010400010000F7") << QString();
+            << QByteArray::fromHex("F07E1006024123010400010000F7")
+            << "Unreadable reply from device 17 (14 bytes: F0 7E 10 06 02 41 23 01 04 00 01 00 00 F7)";
         QTest::newRow("status byte inside")
-            << QByteArray::fromHex("F07E10060241230104000100F000F7") << QString();
-        QTest::newRow("no end byte") << QByteArray::fromHex("F07E100602412301040001000000F0") << QString();
+            << QByteArray::fromHex("F07E10060241230104000100F000F7")
+            << "Unreadable reply from device 17 (15 bytes: F0 7E 10 06 02 41 23 01 04 00 01 00 F0 00 F7)";
+        QTest::newRow("no end byte")
+            << QByteArray::fromHex("F07E100602412301040001000000F0")
+            << "Unreadable reply from device 17 (15 bytes: F0 7E 10 06 02 41 23 01 04 00 01 00 00 00 F0)";
+        QTest::newRow("another universal message") << QByteArray::fromHex("F07E100603F7") << QString();
     }
 
     void identityReplies()
     {
         QFETCH(QByteArray, sysex);
         QFETCH(QString, described);
-        const auto identity = DeviceInquiry::parseReply(sysex);
-        QCOMPARE(identity ? identity->describe() : QString(), described);
+        QCOMPARE(DeviceInquiry::describeReply(sysex).value_or(QString()), described);
     }
 
     // The whole program: the inquiry goes out, replies arriving at the input are listed for
@@ -450,13 +471,15 @@ private slots:
         app.ins[0]->feedSysex(QByteArray::fromHex("F07E7F0601F7"));
         app.ins[0]->feedSysex(QByteArray::fromHex("F07E100602412301040001000000F7"));
         app.ins[0]->feedSysex(QByteArray::fromHex("F07E7F06020020320100020001020304F7"));
-        QTRY_COMPARE_WITH_TIMEOUT(check->replies()->count(), 2, 5000);
+        app.ins[0]->feedSysex(QByteArray::fromHex("F07E05060241230104000100000000F7"));
+        QTRY_COMPARE_WITH_TIMEOUT(check->replies()->count(), 3, 5000);
         QTRY_VERIFY_WITH_TIMEOUT(!check->isListening(), 5000);
-        QCOMPARE(check->status()->text(), QString("2 unit(s) answered."));
+        QCOMPARE(check->status()->text(), QString("3 unit(s) answered."));
+        QVERIFY(check->replies()->item(2)->text().startsWith("Unreadable reply from device 6"));
         app.ins[0]->feedSysex(QByteArray::fromHex("F07E000602430041120500000001F7"));
         QTRY_VERIFY_WITH_TIMEOUT(app.outs[0]->log().contains("F0 7E 00 06 02 43 00 41 12 05 00 00 00 01 F7"),
                                  5000);
-        QCOMPARE(check->replies()->count(), 2);
+        QCOMPARE(check->replies()->count(), 3);
         QVERIFY(check->replies()->item(0)->text().startsWith("Roland (41), device 17"));
     }
 };
