@@ -15,6 +15,7 @@ public:
 
     void message(Icon icon, const QString &caption, const QString &text) override;
     bool question(const QString &, const QString &) override { return false; }
+    SaveAnswer askToSave(const QString &, const QString &) override { return SaveAnswer::Cancel; }
     QString openFile(const FileRequest &) override { return {}; }
     QString saveFile(const FileRequest &) override { return {}; }
     void openUrl(const QUrl &) override {}

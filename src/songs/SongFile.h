@@ -1,5 +1,8 @@
 #pragma once
 
+#include "songs/SongEdits.h"
+
+#include <QHash>
 #include <QString>
 
 #include <functional>
@@ -36,6 +39,14 @@ public:
 
     // The song file of the song `name`.
     static QString songPath(const QString &name);
+    // The same, after giving a file that an archive from Windows unpacked under the
+    // name's Windows-1252 bytes the name's own bytes, so that loads and saves find it.
+    static QString findSongPath(const QString &name);
+
+    // Whether `name` is a section a song file keeps its controls in; a line opening one
+    // is what tells a song file from a project file.
+    static bool isSongSection(QStringView name);
+    static bool isSongFileLine(QStringView line);
 
     // Why `name` cannot become a new song because its file is a project's; empty when it can.
     static QString projectFileProblem(const QString &name);
@@ -48,10 +59,29 @@ public:
     // Sets the controls from the song file of `name` (a missing file or key gives the
     // control its lowest value, empty text, off or no choice), then sends the song. The
     // project name, the send and receive channels and the remote switch keep their values.
-    // A file that exists but cannot be read is reported and changes nothing, sends nothing.
-    void LoadSong(const QString &name);
+    // A file that exists but cannot be read is reported and changes nothing, sends nothing:
+    // returns false then.
+    // Edits of a song left for another one are kept here, unsaved, until the song is
+    // loaded again (the load shows them) or saved.
+    bool LoadSong(const QString &name);
+    // Sends the song as the controls show it.
+    void sendSong() const
+    {
+        if (m_sendSong)
+            m_sendSong();
+    }
+
+    // Whether the controls differ from the loaded song's file.
+    SongEdits &edits() { return m_edits; }
+    // Keeps the controls as the unsaved edits of `name`.
+    void keepDraft(const QString &name);
+    bool hasDraft(const QString &name) const { return m_drafts.contains(name); }
+    void dropDraft(const QString &name) { m_drafts.remove(name); }
+    void renameDraft(const QString &from, const QString &to);
 
 private:
+    void writeControls(IniFile &ini);
+    void readControls(const IniFile &ini);
     static bool isProjectFile(const IniFile &file);
     // The widget of each stored control, in the order of the control table.
     const std::vector<QWidget *> &storedWidgets();
@@ -62,4 +92,6 @@ private:
     std::function<void()> m_sendSong;
     std::function<void(const IniFile &)> m_readExtra;
     std::function<void(IniFile &)> m_writeExtra;
+    SongEdits m_edits;
+    QHash<QString, QString> m_drafts; // song name to the song file's text with the edits
 };

@@ -5,6 +5,7 @@
 #include "platform/Dialogs.h"
 #include "platform/GuardedConnect.h"
 #include "songs/ProjectFile.h"
+#include "songs/ShownNameDelegate.h"
 #include "songs/SongFile.h"
 #include "songs/SongName.h"
 #include "songs/SongsPage.h"
@@ -19,6 +20,7 @@
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QTimer>
 
 #include <utility>
 
@@ -63,6 +65,10 @@ SongListController::SongListController(SongsPage &page, SongFile &songFile, QObj
     m_songList->installEventFilter(this);
     m_songViewport = page.lbSongList()->viewport();
     m_songViewport->installEventFilter(this);
+    connect(&songFile.edits(), &SongEdits::changedChanged, this, [this](bool changed) {
+        m_page.labSongChanged()->setVisible(changed);
+        showMarks();
+    });
 }
 
 int SongListController::getItemIx() const
@@ -106,12 +112,52 @@ QString SongListController::fileName(const QString &name)
     return name.size() < 4 ? name : name.left(name.size() - 4);
 }
 
-QString SongListController::selectedName() const
+std::optional<QString> SongListController::selectedName() const
 {
     const int index = getItemIx();
-    if (index < 0 || index >= count())
-        throw AppException(QStringLiteral("List index out of bounds (%1)").arg(index));
+    if (index < 0 || index >= count()) {
+        Dialogs::warning(QStringLiteral("Choose a song in the list first."));
+        return std::nullopt;
+    }
     return songAt(index);
+}
+
+void SongListController::showCurrent(const QString &name)
+{
+    m_page.LabSong()->setText(asciiUpper(SongName::shown(name)));
+    m_page.labDeleteSong()->setText(SongName::shown(name));
+}
+
+bool SongListController::hasSongFile(const QString &name)
+{
+    // No file name is longer; a hand-made line of megabytes is not looked up on disk.
+    constexpr qsizetype Longest = 255;
+    return name.size() <= Longest && SongName::staysInFolder(name) &&
+           QFileInfo(SongFile::findSongPath(name)).isFile();
+}
+
+void SongListController::showMarks()
+{
+    const bool edited = m_songFile.edits().isChanged();
+    for (int i = 0; i < count(); ++i) {
+        QListWidgetItem *item = m_page.lbSongList()->item(i);
+        const QString name = item->text();
+        const bool changed =
+            m_songFile.hasDraft(name) || (edited && m_loadedSong && SongName::sameFile(name, *m_loadedSong));
+        const bool missing = !changed && !hasSongFile(name);
+        // Set only when different: each set tells the view, which lays the list out anew.
+        if (item->data(ShownNameDelegate::ChangedRole).toBool() != changed)
+            item->setData(ShownNameDelegate::ChangedRole, changed);
+        if (item->data(ShownNameDelegate::MissingRole).toBool() != missing)
+            item->setData(ShownNameDelegate::MissingRole, missing);
+    }
+}
+
+void SongListController::listChanged()
+{
+    showMarks();
+    // A set list without a name has no file to go to; it is kept as soon as it gets one.
+    saveCurrentProject();
 }
 
 std::optional<QStringList> SongListController::readProject(const QString &path)
@@ -134,6 +180,7 @@ void SongListController::showSongs(const QStringList &names)
     list->addItems(names);
     list->clearSelection();
     m_quiet = wasQuiet;
+    showMarks();
 }
 
 void SongListController::LoadProject(const QString &name)
@@ -163,16 +210,20 @@ void SongListController::SaveProject(const QString &name)
     ProjectFile::write(inProjectsFolder(name), songs());
 }
 
-void SongListController::saveCurrentProject()
+bool SongListController::saveCurrentProject()
 {
     SongFile::Cd_Md_Dir();
     const QString name = m_page.cbProject()->text();
+    // A file named ".txt" would be a project nobody can choose or name.
+    if (name.isEmpty())
+        return false;
     const QString file = name + QStringLiteral(".txt");
     const QString problem = SongName::projectProblem(name);
     if (!problem.isEmpty())
         throw EFileError(QStringLiteral("Cannot create file \"%1\". %2")
                              .arg(QDir::toNativeSeparators(inProjectsFolder(file)), problem));
     SaveProject(file);
+    return true;
 }
 
 void SongListController::btAddSongClick()
@@ -188,6 +239,13 @@ void SongListController::btAddSongClick()
     m_page.lbSongList()->addItem(name);
     m_songFile.SaveSong(name);
     m_page.edNewSong()->clear();
+    // The controls are the new song now: it is the one Save Song saves. Whatever edits
+    // they held went into it.
+    m_songFile.edits().setChanged(false);
+    m_loadedSong = name;
+    setItemIndex(count() - 1);
+    showCurrent(name);
+    listChanged();
 }
 
 void SongListController::edNewSongKeyPress()
@@ -197,8 +255,47 @@ void SongListController::edNewSongKeyPress()
 
 void SongListController::onSelectionChanged()
 {
-    if (!m_quiet)
-        lbSongListClick();
+    if (!m_quiet) {
+        const int index = getItemIx();
+        // A key press selects twice over; the answer given stands for the whole press.
+        if (index >= 0 && index == m_refusedRow) {
+            setItemIndex(m_previousRow);
+        } else if (index < 0 || mayLoadOver(songAt(index))) {
+            lbSongListClick();
+        } else {
+            m_refusedRow = index;
+            QTimer::singleShot(0, this, [this] { m_refusedRow = -1; });
+            setItemIndex(m_previousRow);
+        }
+    }
+    m_previousRow = getItemIx();
+}
+
+bool SongListController::mayLoadOver(const QString &target)
+{
+    if (!m_loadedSong || !m_songFile.edits().isChanged() || SongName::sameFile(target, *m_loadedSong))
+        return true;
+    const QString question =
+        QStringLiteral("The song \"%1\" has changes that are not saved. Save them before \"%2\" is loaded?")
+            .arg(SongName::shown(*m_loadedSong), SongName::shown(target));
+    switch (Dialogs::instance().askToSave(QStringLiteral("Song changed"), question)) {
+    case Dialogs::SaveAnswer::Save:
+        try {
+            saveLoadedSong();
+        } catch (const AppException &) {
+            // Not saved: the edits stay on view, and so does their song.
+            setItemIndex(m_previousRow);
+            throw;
+        }
+        return true;
+    case Dialogs::SaveAnswer::Discard:
+        m_songFile.dropDraft(*m_loadedSong);
+        m_songFile.edits().setChanged(false);
+        return true;
+    case Dialogs::SaveAnswer::Cancel:
+        break;
+    }
+    return false;
 }
 
 void SongListController::lbSongListClick()
@@ -207,10 +304,28 @@ void SongListController::lbSongListClick()
     if (index < 0)
         return;
     const QString name = songAt(index);
-    m_page.LabSong()->setText(asciiUpper(SongName::shown(name)));
-    m_page.labDeleteSong()->setText(SongName::shown(name));
-    m_songFile.LoadSong(name);
+    const bool edited = m_songFile.edits().isChanged();
+    if (edited && m_loadedSong && SongName::sameFile(name, *m_loadedSong)) {
+        // The song again, as edited: reading its file would drop the edits.
+        m_songFile.sendSong();
+    } else if (!m_songFile.hasDraft(name) && !hasSongFile(name)) {
+        // Defaults sent in its place would switch every unit on stage to the wrong sound.
+        emit notice(
+            QStringLiteral("\"%1\" was not sent: its song file is missing").arg(SongName::shown(name)));
+        showMarks();
+        return;
+    } else {
+        // Away from edits without a question (pedal, remote, the stage): they stay, unsaved
+        // and marked, until the song is loaded again.
+        if (edited && m_loadedSong)
+            m_songFile.keepDraft(*m_loadedSong);
+        if (!m_songFile.LoadSong(name))
+            return;
+        m_loadedSong = name;
+    }
+    showCurrent(name);
     m_page.edNewSong()->clear();
+    showMarks();
 }
 
 void SongListController::lbSongListKeyPress()
@@ -276,7 +391,10 @@ void SongListController::btDelSongClick()
 {
     const int index = getItemIx();
     SongFile::Cd_Md_Dir();
-    const QString name = selectedName();
+    const std::optional<QString> chosen = selectedName();
+    if (!chosen)
+        return;
+    const QString &name = *chosen;
 
     bool shared = false;
     for (int i = 0; i < count() && !shared; ++i)
@@ -295,6 +413,14 @@ void SongListController::btDelSongClick()
     m_quiet = wasQuiet;
     m_page.LabSong()->setText(QString());
     m_page.labDeleteSong()->setText(QString());
+    if (!shared) {
+        m_songFile.dropDraft(name);
+        if (m_loadedSong && SongName::sameFile(name, *m_loadedSong)) {
+            m_loadedSong.reset();
+            m_songFile.edits().setChanged(false);
+        }
+    }
+    listChanged();
 }
 
 void SongListController::moveSong(int step)
@@ -308,6 +434,7 @@ void SongListController::moveSong(int step)
     list->insertItem(target, list->takeItem(index));
     list->setCurrentRow(target, QItemSelectionModel::ClearAndSelect);
     m_quiet = wasQuiet;
+    listChanged();
 }
 
 std::optional<QString> SongListController::newSongName()
@@ -327,11 +454,12 @@ std::optional<QString> SongListController::newSongName()
 void SongListController::btRenameClick()
 {
     SongFile::Cd_Md_Dir();
-    const QString old = selectedName();
-    const std::optional<QString> name = newSongName();
+    const std::optional<QString> chosen = selectedName();
+    const std::optional<QString> name = chosen ? newSongName() : std::nullopt;
     if (!name)
         return;
-    const QString from = SongFile::songPath(old);
+    const QString &old = *chosen;
+    const QString from = SongName::staysInFolder(old) ? SongFile::findSongPath(old) : QString();
     if (SongName::staysInFolder(old) && QFileInfo(from).isFile() &&
         !QFile::rename(from, SongFile::songPath(*name))) {
         Dialogs::warning(QStringLiteral("The song file %1 could not be renamed; the song keeps its name.")
@@ -342,20 +470,57 @@ void SongListController::btRenameClick()
         if (SongName::sameFile(songAt(i), old))
             m_page.lbSongList()->item(i)->setText(*name);
     }
-    m_page.LabSong()->setText(asciiUpper(*name));
-    m_page.labDeleteSong()->setText(*name);
+    m_songFile.renameDraft(old, *name);
+    if (m_loadedSong && SongName::sameFile(old, *m_loadedSong))
+        m_loadedSong = *name;
+    showCurrent(*name);
     m_page.edNewSong()->clear();
+    listChanged();
+    renameInOtherProjects(old, *name);
+}
+
+void SongListController::renameInOtherProjects(const QString &from, const QString &to)
+{
+    const QString own = m_page.cbProject()->text() + QStringLiteral(".txt");
+    QStringList notFollowed;
+    const QDir folder(AppPaths::projectsDir());
+    for (const QFileInfo &file : folder.entryInfoList({QStringLiteral("*.txt")}, QDir::Files)) {
+        if (!m_page.cbProject()->text().isEmpty() && SongName::sameFile(file.fileName(), own))
+            continue;
+        ProjectFile::Content project = ProjectFile::read(file.filePath());
+        if (project.state != TextFile::State::Read ||
+            std::any_of(project.names.cbegin(), project.names.cend(), &SongFile::isSongFileLine))
+            continue;
+        bool lists = false;
+        for (QString &entry : project.names) {
+            if (SongName::sameFile(entry, from)) {
+                entry = to;
+                lists = true;
+            }
+        }
+        if (!lists)
+            continue;
+        try {
+            ProjectFile::write(file.filePath(), project.names);
+        } catch (const AppException &e) {
+            notFollowed.append(e.message());
+        }
+    }
+    if (!notFollowed.isEmpty())
+        Dialogs::warning(QStringLiteral("These projects still list the song as \"%1\":\n%2")
+                             .arg(from, notFollowed.join(u'\n')));
 }
 
 void SongListController::btDuplicateClick()
 {
     SongFile::Cd_Md_Dir();
     const int index = getItemIx();
-    const QString old = selectedName();
-    const std::optional<QString> name = newSongName();
+    const std::optional<QString> chosen = selectedName();
+    const std::optional<QString> name = chosen ? newSongName() : std::nullopt;
     if (!name)
         return;
-    const QString from = SongFile::songPath(old);
+    const QString &old = *chosen;
+    const QString from = SongName::staysInFolder(old) ? SongFile::findSongPath(old) : QString();
     if (SongName::staysInFolder(old) && QFileInfo(from).isFile()) {
         if (!QFile::copy(from, SongFile::songPath(*name))) {
             Dialogs::warning(
@@ -370,11 +535,25 @@ void SongListController::btDuplicateClick()
     m_page.lbSongList()->insertItem(index + 1, *name);
     m_quiet = wasQuiet;
     m_page.edNewSong()->clear();
+    listChanged();
+}
+
+void SongListController::saveLoadedSong()
+{
+    m_songFile.SaveSong(*m_loadedSong);
+    m_songFile.edits().setChanged(false);
+    showMarks();
 }
 
 void SongListController::MMLabel6Click()
 {
-    m_songFile.SaveSong(selectedName());
+    // The controls are the loaded song's, whatever the list's selection shows now.
+    if (!m_loadedSong) {
+        Dialogs::warning(QStringLiteral("Choose a song in the list, or add one, first: Save Song saves the "
+                                        "song the controls show."));
+        return;
+    }
+    saveLoadedSong();
 }
 
 void SongListController::SaveSong1Click()

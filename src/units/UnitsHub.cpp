@@ -52,6 +52,7 @@ void UnitsHub::makeWindows()
     m_units = new UnitsWindow(m_controls, m_rig, m_profilesPath, m_windowParent);
     m_preview = new SendPreview(m_controls, m_rig, m_sequence, m_windowParent);
     connect(m_units, &UnitsWindow::changed, m_preview, &SendPreview::refreshSoon);
+    connect(m_units, &UnitsWindow::banksEdited, this, &UnitsHub::songEdited);
 }
 
 UnitsWindow *UnitsHub::unitsWindow()
