@@ -407,6 +407,13 @@ void tForm1::showEvent(QShowEvent *event)
 
 void tForm1::closeEvent(QCloseEvent *event)
 {
+    bool mayEnd = true;
+    if (!m_closed)
+        guarded([&] { mayEnd = m_songList->mayEnd(); });
+    if (!mayEnd) {
+        event->ignore();
+        return;
+    }
     if (!m_closed) {
         m_closed = true;
         FormClose();

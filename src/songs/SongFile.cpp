@@ -183,7 +183,7 @@ void SongFile::writeControls(IniFile &ini)
         m_writeExtra(ini);
 }
 
-void SongFile::SaveSong(const QString &name)
+IniFile SongFile::songFileToWrite(const QString &name)
 {
     Cd_Md_Dir();
     const QString path = findSongPath(name);
@@ -196,22 +196,51 @@ void SongFile::SaveSong(const QString &name)
         throw EFileError(error.arg(QStringLiteral("It is the project file of the project \"%1\"; a song "
                                                   "cannot be saved over it")
                                        .arg(name)));
+    return ini;
+}
+
+void SongFile::SaveSong(const QString &name)
+{
+    IniFile ini = songFileToWrite(name);
     writeControls(ini);
     ini.save();
-    m_drafts.remove(name);
+    m_drafts.erase(name);
 }
 
 void SongFile::keepDraft(const QString &name)
 {
     IniFile ini(SongName::staysInFolder(name) ? findSongPath(name) : QString());
     writeControls(ini);
-    m_drafts.insert(name, ini.toText());
+    m_drafts.insert_or_assign(name, std::move(ini));
 }
 
 void SongFile::renameDraft(const QString &from, const QString &to)
 {
-    if (m_drafts.contains(from))
-        m_drafts.insert(to, m_drafts.take(from));
+    auto draft = m_drafts.extract(from);
+    if (draft.empty())
+        return;
+    // The file was renamed with the song: the edits go to it under its new name.
+    IniFile moved = IniFile::fromText(findSongPath(to), draft.mapped().toText());
+    m_drafts.insert_or_assign(to, std::move(moved));
+}
+
+QStringList SongFile::draftNames() const
+{
+    QStringList names;
+    for (const auto &draft : m_drafts)
+        names.append(draft.first);
+    return names;
+}
+
+void SongFile::saveDraft(const QString &name)
+{
+    const auto draft = m_drafts.find(name);
+    if (draft == m_drafts.end())
+        return;
+    // Checked as a save of the controls is: the file may have become another's since.
+    songFileToWrite(name);
+    draft->second.save();
+    m_drafts.erase(draft);
 }
 
 void SongFile::readControls(const IniFile &ini)
@@ -260,9 +289,9 @@ void SongFile::readControls(const IniFile &ini)
 bool SongFile::LoadSong(const QString &name)
 {
     Cd_Md_Dir();
-    const auto draft = m_drafts.constFind(name);
-    if (draft != m_drafts.constEnd()) {
-        readControls(IniFile::fromText(songPath(name), *draft));
+    const auto draft = m_drafts.find(name);
+    if (draft != m_drafts.end()) {
+        readControls(draft->second);
         m_edits.setChanged(true);
     } else {
         // A name from a hand-made project file that points elsewhere reads as a missing song.

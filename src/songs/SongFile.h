@@ -2,13 +2,15 @@
 
 #include "songs/SongEdits.h"
 
-#include <QHash>
+#include "platform/IniFile.h"
+
 #include <QString>
+#include <QStringList>
 
 #include <functional>
+#include <map>
 #include <vector>
 
-class IniFile;
 class QWidget;
 struct SongControls;
 
@@ -75,11 +77,17 @@ public:
     SongEdits &edits() { return m_edits; }
     // Keeps the controls as the unsaved edits of `name`.
     void keepDraft(const QString &name);
-    bool hasDraft(const QString &name) const { return m_drafts.contains(name); }
-    void dropDraft(const QString &name) { m_drafts.remove(name); }
+    bool hasDraft(const QString &name) const { return m_drafts.count(name) > 0; }
+    void dropDraft(const QString &name) { m_drafts.erase(name); }
     void renameDraft(const QString &from, const QString &to);
+    QStringList draftNames() const;
+    // Writes the kept edits of `name` to its song file. Throws EFileError as SaveSong does.
+    void saveDraft(const QString &name);
 
 private:
+    // The song file of `name` as read, when a song may be written to it; throws EFileError
+    // "Unable to write to ..." when not.
+    static IniFile songFileToWrite(const QString &name);
     void writeControls(IniFile &ini);
     void readControls(const IniFile &ini);
     static bool isProjectFile(const IniFile &file);
@@ -93,5 +101,5 @@ private:
     std::function<void(const IniFile &)> m_readExtra;
     std::function<void(IniFile &)> m_writeExtra;
     SongEdits m_edits;
-    QHash<QString, QString> m_drafts; // song name to the song file's text with the edits
+    std::map<QString, IniFile> m_drafts; // song name to its song file with the edits
 };

@@ -67,7 +67,7 @@ SongListController::SongListController(SongsPage &page, SongFile &songFile, QObj
     m_songViewport->installEventFilter(this);
     connect(&songFile.edits(), &SongEdits::changedChanged, this, [this](bool changed) {
         m_page.labSongChanged()->setVisible(changed);
-        showMarks();
+        showMarks(false);
     });
 }
 
@@ -136,17 +136,23 @@ bool SongListController::hasSongFile(const QString &name)
            QFileInfo(SongFile::findSongPath(name)).isFile();
 }
 
-void SongListController::showMarks()
+void SongListController::showMarks(bool everyEntry)
 {
     const bool edited = m_songFile.edits().isChanged();
+    const int selected = getItemIx();
     for (int i = 0; i < count(); ++i) {
         QListWidgetItem *item = m_page.lbSongList()->item(i);
         const QString name = item->text();
-        const bool changed =
-            m_songFile.hasDraft(name) || (edited && m_loadedSong && SongName::sameFile(name, *m_loadedSong));
+        const bool loaded = m_loadedSong && SongName::sameFile(name, *m_loadedSong);
+        const bool changed = m_songFile.hasDraft(name) || (edited && loaded);
+        const bool wasChanged = item->data(ShownNameDelegate::ChangedRole).toBool();
+        // The disk is asked only about the entries a load, a save or an edit can have
+        // touched: a long set list is not looked up file by file at every edit.
+        if (!everyEntry && !changed && !wasChanged && !loaded && i != selected)
+            continue;
         const bool missing = !changed && !hasSongFile(name);
         // Set only when different: each set tells the view, which lays the list out anew.
-        if (item->data(ShownNameDelegate::ChangedRole).toBool() != changed)
+        if (wasChanged != changed)
             item->setData(ShownNameDelegate::ChangedRole, changed);
         if (item->data(ShownNameDelegate::MissingRole).toBool() != missing)
             item->setData(ShownNameDelegate::MissingRole, missing);
@@ -155,7 +161,7 @@ void SongListController::showMarks()
 
 void SongListController::listChanged()
 {
-    showMarks();
+    showMarks(true);
     // A set list without a name has no file to go to; it is kept as soon as it gets one.
     saveCurrentProject();
 }
@@ -180,7 +186,7 @@ void SongListController::showSongs(const QStringList &names)
     list->addItems(names);
     list->clearSelection();
     m_quiet = wasQuiet;
-    showMarks();
+    showMarks(true);
 }
 
 void SongListController::LoadProject(const QString &name)
@@ -312,7 +318,7 @@ void SongListController::lbSongListClick()
         // Defaults sent in its place would switch every unit on stage to the wrong sound.
         emit notice(
             QStringLiteral("\"%1\" was not sent: its song file is missing").arg(SongName::shown(name)));
-        showMarks();
+        showMarks(false);
         return;
     } else {
         // Away from edits without a question (pedal, remote, the stage): they stay, unsaved
@@ -325,7 +331,7 @@ void SongListController::lbSongListClick()
     }
     showCurrent(name);
     m_page.edNewSong()->clear();
-    showMarks();
+    showMarks(false);
 }
 
 void SongListController::lbSongListKeyPress()
@@ -542,7 +548,41 @@ void SongListController::saveLoadedSong()
 {
     m_songFile.SaveSong(*m_loadedSong);
     m_songFile.edits().setChanged(false);
-    showMarks();
+    showMarks(false);
+}
+
+bool SongListController::mayEnd()
+{
+    QStringList names = m_songFile.draftNames();
+    const bool edited = m_loadedSong && m_songFile.edits().isChanged();
+    if (edited)
+        names.prepend(*m_loadedSong);
+    if (names.isEmpty())
+        return true;
+    QStringList shown;
+    for (const QString &name : std::as_const(names))
+        shown.append(QLatin1Char('"') + SongName::shown(name) + QLatin1Char('"'));
+    const QString question = QStringLiteral("Changes to %1 are not saved. Save them before the program ends?")
+                                 .arg(shown.join(", "));
+    switch (Dialogs::instance().askToSave(QStringLiteral("Songs changed"), question)) {
+    case Dialogs::SaveAnswer::Save:
+        try {
+            if (edited)
+                saveLoadedSong();
+            for (const QString &name : m_songFile.draftNames())
+                m_songFile.saveDraft(name);
+        } catch (const AppException &e) {
+            Dialogs::warning(e.message());
+            showMarks(false);
+            return false;
+        }
+        return true;
+    case Dialogs::SaveAnswer::Discard:
+        return true;
+    case Dialogs::SaveAnswer::Cancel:
+        break;
+    }
+    return false;
 }
 
 void SongListController::MMLabel6Click()

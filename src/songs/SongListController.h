@@ -53,6 +53,10 @@ public:
     // A project without a name is not written: returns false when it was not.
     bool saveCurrentProject();
 
+    // Whether the program may end: asks, when songs have unsaved edits, whether to save
+    // them; false when the user cancels or a save failed (said in a warning).
+    bool mayEnd();
+
     // The song the controls show, which Save Song saves; empty when none.
     QString loadedSong() const { return m_loadedSong.value_or(QString()); }
 
@@ -113,8 +117,9 @@ private:
     void renameInOtherProjects(const QString &from, const QString &to);
     void showCurrent(const QString &name);
     static bool hasSongFile(const QString &name);
-    // Marks the entries whose song has unsaved edits or no song file.
-    void showMarks();
+    // Marks the entries whose song has unsaved edits or no song file: every entry, or
+    // only those an edit, a load or a save can have changed.
+    void showMarks(bool everyEntry);
     // The name in edNewSong, when it may become the file of a new song; warns and gives
     // nothing when not.
     std::optional<QString> newSongName();

@@ -8,6 +8,7 @@
 #include "midi/MidiIn.h"
 #include "midi/MidiOut.h"
 #include "songs/ProjectFile.h"
+#include "songs/SongListController.h"
 #include "songs/SongsPage.h"
 #include "widgets/LedDisplay.h"
 #include "widgets/SpinEdit.h"
@@ -262,11 +263,92 @@ private slots:
         tForm1 &form = app.start();
         form.songControls().edNewSong->setText(QStringLiteral("Opener"));
         QTest::mouseClick(form.songsPage().btAddSong(), Qt::LeftButton);
+        form.songControls().cbProject->setText(QStringLiteral("Late"));
         QTemporaryDir elsewhere;
         QDir::setCurrent(elsewhere.path());
         form.close();
-        QCOMPARE(AppFixture::readFile(app.projects() + QStringLiteral("/.txt")), QByteArray("Opener\r\n"));
-        QVERIFY(!QFile::exists(elsewhere.path() + QStringLiteral("/.txt")));
+        QCOMPARE(AppFixture::readFile(app.projects() + QStringLiteral("/Late.txt")),
+                 QByteArray("Opener\r\n"));
+        QVERIFY(!QFile::exists(elsewhere.path() + QStringLiteral("/Late.txt")));
+    }
+
+    void lastOneNamesOnlyAProjectWritten_data()
+    {
+        QTest::addColumn<QString>("projectName"); // typed before the exit
+        QTest::addColumn<QByteArray>("lastOne");  // in Midi.ini afterwards
+        QTest::addColumn<QString>("said");
+        QTest::newRow("no project name") << "" << QByteArray("Gig.txt") << "it has no project name";
+        QTest::newRow("a song's name")
+            << "Intro" << QByteArray("Gig.txt") << "a project cannot be saved over it";
+        QTest::newRow("a new name") << "Tour" << QByteArray("Tour.txt") << "";
+    }
+
+    void lastOneNamesOnlyAProjectWritten()
+    {
+        QFETCH(QString, projectName);
+        QFETCH(QByteArray, lastOne);
+        QFETCH(QString, said);
+        AppFixture app;
+        app.writeFile(app.settingsPath(), settings("Gig.txt"));
+        app.writeFile(app.projects() + "/Gig.txt", "Intro\r\n");
+        app.writeFile(app.projects() + "/Intro.txt", AppFixture::songFile(2, 10));
+        tForm1 &form = app.start();
+        form.songControls().cbProject->setText(projectName);
+        form.close();
+        QVERIFY(AppFixture::readFile(app.settingsPath()).contains("Last one=" + lastOne + "\r\n"));
+        QVERIFY(!QFile::exists(app.projects() + "/.txt"));
+        QCOMPARE(AppFixture::readFile(app.projects() + "/Intro.txt"), AppFixture::songFile(2, 10));
+        const QStringList shown = app.dialogs.texts();
+        QCOMPARE(shown.size(), said.isEmpty() ? 0 : 1);
+        if (!said.isEmpty())
+            QVERIFY2(shown[0].contains(said), qPrintable(shown[0]));
+    }
+
+    void exitAsksAboutUnsavedSongs_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("ended");
+        QTest::addColumn<QByteArray>("intro"); // Intro's program afterwards
+        QTest::newRow("Save") << int(Dialogs::SaveAnswer::Save) << true << QByteArray("Spin49=40\r\n");
+        QTest::newRow("Discard") << int(Dialogs::SaveAnswer::Discard) << true << QByteArray("Spin49=10\r\n");
+        QTest::newRow("Cancel") << int(Dialogs::SaveAnswer::Cancel) << false << QByteArray("Spin49=10\r\n");
+    }
+
+    void exitAsksAboutUnsavedSongs()
+    {
+        QFETCH(int, answer);
+        QFETCH(bool, ended);
+        QFETCH(QByteArray, intro);
+        AppFixture app;
+        app.writeFile(app.settingsPath(), settings("Gig.txt"));
+        app.writeFile(app.projects() + "/Gig.txt", "Intro\r\nOutro\r\n");
+        app.writeFile(app.projects() + "/Intro.txt", AppFixture::songFile(2, 10));
+        app.writeFile(app.projects() + "/Outro.txt", AppFixture::songFile(2, 20));
+        tForm1 &form = app.start();
+        form.songControls().strips[0].program->setValue(40);
+        // On to the next song as a pedal goes: the edits wait, unsaved.
+        form.songList().stepSong(1);
+        QCOMPARE(form.songControls().strips[0].program->value(), 20);
+        app.dialogs.saveAnswers = {Dialogs::SaveAnswer(answer)};
+        QSignalSpy terminated(&form, &tForm1::terminated);
+        form.close();
+        QCOMPARE(app.dialogs.questions,
+                 QStringList{"Changes to \"Intro\" are not saved. Save them before the program ends?"});
+        QCOMPARE(terminated.size(), ended ? 1 : 0);
+        QVERIFY(AppFixture::readFile(app.projects() + "/Intro.txt").contains(intro));
+    }
+
+    void unreadableSettingsAreSaidInTheWindow()
+    {
+        AppFixture app;
+        QVERIFY(QDir().mkpath(app.settingsPath()));
+        tForm1 &form = app.start();
+        auto *status = form.findChild<QLabel *>(QStringLiteral("lbFileStatus"));
+        QVERIFY(status->isVisible());
+        QCOMPARE(status->text(),
+                 QStringLiteral("Midi.ini could not be read (It is a folder): defaults in use"));
+        form.close();
+        QCOMPARE(QDir(app.projects()).entryList(QDir::Files | QDir::Hidden), QStringList());
     }
 
     void backWhereTheUserWasAfterARestart()
