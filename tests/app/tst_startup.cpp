@@ -30,6 +30,17 @@ QByteArray settings(const QByteArray &project, int out = 0, int in = 0)
     return "[Midi]\r\nMidi In=" + QByteArray::number(in) + "\r\nMidi Out=" + QByteArray::number(out) +
            "\r\n[Project]\r\nLast one=" + project + "\r\n";
 }
+// The last project "Gig" holding `songs`, the n-th sending program 10 n on channel 2.
+void writeGig(AppFixture &app, const QList<QByteArray> &songs)
+{
+    app.writeFile(app.settingsPath(), settings("Gig.txt"));
+    QByteArray list;
+    for (int i = 0; i < songs.size(); ++i) {
+        list += songs[i] + "\r\n";
+        app.writeFile(app.projects() + "/" + songs[i] + ".txt", AppFixture::songFile(2, 10 * (i + 1)));
+    }
+    app.writeFile(app.projects() + "/Gig.txt", list);
+}
 } // namespace
 
 class TestStartup : public QObject
@@ -289,9 +300,7 @@ private slots:
         QFETCH(QByteArray, lastOne);
         QFETCH(QString, said);
         AppFixture app;
-        app.writeFile(app.settingsPath(), settings("Gig.txt"));
-        app.writeFile(app.projects() + "/Gig.txt", "Intro\r\n");
-        app.writeFile(app.projects() + "/Intro.txt", AppFixture::songFile(2, 10));
+        writeGig(app, {"Intro"});
         tForm1 &form = app.start();
         form.songControls().cbProject->setText(projectName);
         form.close();
@@ -320,10 +329,7 @@ private slots:
         QFETCH(bool, ended);
         QFETCH(QByteArray, intro);
         AppFixture app;
-        app.writeFile(app.settingsPath(), settings("Gig.txt"));
-        app.writeFile(app.projects() + "/Gig.txt", "Intro\r\nOutro\r\n");
-        app.writeFile(app.projects() + "/Intro.txt", AppFixture::songFile(2, 10));
-        app.writeFile(app.projects() + "/Outro.txt", AppFixture::songFile(2, 20));
+        writeGig(app, {"Intro", "Outro"});
         tForm1 &form = app.start();
         form.songControls().strips[0].program->setValue(40);
         // On to the next song as a pedal goes: the edits wait, unsaved.
