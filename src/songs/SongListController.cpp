@@ -65,6 +65,9 @@ SongListController::SongListController(SongsPage &page, SongFile &songFile, QObj
     m_songList->installEventFilter(this);
     m_songViewport = page.lbSongList()->viewport();
     m_songViewport->installEventFilter(this);
+    // A song dragged to another place changes the set as Up and Down do.
+    connect(page.lbSongList()->model(), &QAbstractItemModel::rowsMoved, this,
+            [this] { guarded([this] { listChanged(); }); });
     connect(&songFile.edits(), &SongEdits::changedChanged, this, [this](bool changed) {
         m_page.labSongChanged()->setVisible(changed);
         showMarks(false);
@@ -481,8 +484,9 @@ void SongListController::btRenameClick()
         m_loadedSong = *name;
     showCurrent(*name);
     m_page.edNewSong()->clear();
-    listChanged();
+    // The other projects first: this one's write may fail and end the handler.
     renameInOtherProjects(old, *name);
+    listChanged();
 }
 
 void SongListController::renameInOtherProjects(const QString &from, const QString &to)

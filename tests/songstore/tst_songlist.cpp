@@ -724,6 +724,9 @@ private slots:
         QTest::newRow("Up") << 1 << "up"
                             << "" << QStringList{"Blues", "Intro", "Intro", "Coda"} << 0 << files << 0
                             << QByteArray("Intro\r\nCoda\r\n");
+        QTest::newRow("drag") << 1 << "drag"
+                              << "" << QStringList{"Blues", "Intro", "Intro", "Coda"} << 0 << files << 0
+                              << QByteArray("Intro\r\nCoda\r\n");
         QTest::newRow("Ctrl+Down") << 1 << "ctrl+down"
                                    << "" << QStringList{"Intro", "Intro", "Blues", "Coda"} << 2 << files << 0
                                    << QByteArray("Intro\r\nCoda\r\n");
@@ -781,6 +784,8 @@ private slots:
             QTest::mouseClick(action == "up" ? f.page().btMoveUp() : f.page().btMoveDown(), Qt::LeftButton);
         else if (action.startsWith("ctrl+"))
             QTest::keyClick(f.songs(), action == "ctrl+up" ? Qt::Key_Up : Qt::Key_Down, Qt::ControlModifier);
+        else if (action == "drag")
+            QVERIFY(f.songs()->model()->moveRow({}, row, {}, 0));
         else if (action == "delete")
             QTest::mouseClick(f.page().btDeleteSong(), Qt::LeftButton);
         else
