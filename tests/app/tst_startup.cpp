@@ -283,65 +283,57 @@ private slots:
         QVERIFY(!QFile::exists(elsewhere.path() + QStringLiteral("/Late.txt")));
     }
 
-    void lastOneNamesOnlyAProjectWritten_data()
+    void exitKeepsWhatIsNotSaid_data()
     {
         QTest::addColumn<QString>("projectName"); // typed before the exit
-        QTest::addColumn<QByteArray>("lastOne");  // in Midi.ini afterwards
+        QTest::addColumn<int>("answer");          // to the question about an edited song; -1: no edit
+        QTest::addColumn<bool>("ended");
+        QTest::addColumn<QByteArray>("lastOne"); // in Midi.ini afterwards
+        QTest::addColumn<QByteArray>("intro");   // Intro's program afterwards
         QTest::addColumn<QString>("said");
-        QTest::newRow("no project name") << "" << QByteArray("Gig.txt") << "it has no project name";
-        QTest::newRow("a song's name")
-            << "Intro" << QByteArray("Gig.txt") << "a project cannot be saved over it";
-        QTest::newRow("a new name") << "Tour" << QByteArray("Tour.txt") << "";
+        const QString unsaved = "Changes to \"Intro\" are not saved. Save them before the program ends?";
+        using A = Dialogs::SaveAnswer;
+        QTest::newRow("no project name")
+            << "" << -1 << true << QByteArray("Gig.txt") << QByteArray("10") << "it has no project name";
+        QTest::newRow("a song's name") << "Intro" << -1 << true << QByteArray("Gig.txt") << QByteArray("10")
+                                       << "a project cannot be saved over it";
+        QTest::newRow("a new name") << "Tour" << -1 << true << QByteArray("Tour.txt") << QByteArray("10")
+                                    << "";
+        QTest::newRow("edits, Save") << "Gig" << int(A::Save) << true << QByteArray("Gig.txt")
+                                     << QByteArray("40") << unsaved;
+        QTest::newRow("edits, Discard")
+            << "Gig" << int(A::Discard) << true << QByteArray("Gig.txt") << QByteArray("10") << unsaved;
+        QTest::newRow("edits, Cancel")
+            << "Gig" << int(A::Cancel) << false << QByteArray("Gig.txt") << QByteArray("10") << unsaved;
     }
 
-    void lastOneNamesOnlyAProjectWritten()
+    void exitKeepsWhatIsNotSaid()
     {
         QFETCH(QString, projectName);
-        QFETCH(QByteArray, lastOne);
-        QFETCH(QString, said);
-        AppFixture app;
-        writeGig(app, {"Intro"});
-        tForm1 &form = app.start();
-        form.songControls().cbProject->setText(projectName);
-        form.close();
-        QVERIFY(AppFixture::readFile(app.settingsPath()).contains("Last one=" + lastOne + "\r\n"));
-        QVERIFY(!QFile::exists(app.projects() + "/.txt"));
-        QCOMPARE(AppFixture::readFile(app.projects() + "/Intro.txt"), AppFixture::songFile(2, 10));
-        const QStringList shown = app.dialogs.texts();
-        QCOMPARE(shown.size(), said.isEmpty() ? 0 : 1);
-        if (!said.isEmpty())
-            QVERIFY2(shown[0].contains(said), qPrintable(shown[0]));
-    }
-
-    void exitAsksAboutUnsavedSongs_data()
-    {
-        QTest::addColumn<int>("answer");
-        QTest::addColumn<bool>("ended");
-        QTest::addColumn<QByteArray>("intro"); // Intro's program afterwards
-        QTest::newRow("Save") << int(Dialogs::SaveAnswer::Save) << true << QByteArray("Spin49=40\r\n");
-        QTest::newRow("Discard") << int(Dialogs::SaveAnswer::Discard) << true << QByteArray("Spin49=10\r\n");
-        QTest::newRow("Cancel") << int(Dialogs::SaveAnswer::Cancel) << false << QByteArray("Spin49=10\r\n");
-    }
-
-    void exitAsksAboutUnsavedSongs()
-    {
         QFETCH(int, answer);
         QFETCH(bool, ended);
+        QFETCH(QByteArray, lastOne);
         QFETCH(QByteArray, intro);
+        QFETCH(QString, said);
         AppFixture app;
         writeGig(app, {"Intro", "Outro"});
         tForm1 &form = app.start();
-        form.songControls().strips[0].program->setValue(40);
-        // On to the next song as a pedal goes: the edits wait, unsaved.
-        form.songList().stepSong(1);
-        QCOMPARE(form.songControls().strips[0].program->value(), 20);
-        app.dialogs.saveAnswers = {Dialogs::SaveAnswer(answer)};
+        form.songControls().cbProject->setText(projectName);
+        if (answer >= 0) {
+            // Edited, then on to the next song as a pedal goes: the edits wait, unsaved.
+            form.songControls().strips[0].program->setValue(40);
+            form.songList().stepSong(1);
+            app.dialogs.saveAnswers = {Dialogs::SaveAnswer(answer)};
+        }
         QSignalSpy terminated(&form, &tForm1::terminated);
         form.close();
-        QCOMPARE(app.dialogs.questions,
-                 QStringList{"Changes to \"Intro\" are not saved. Save them before the program ends?"});
         QCOMPARE(terminated.size(), ended ? 1 : 0);
-        QVERIFY(AppFixture::readFile(app.projects() + "/Intro.txt").contains(intro));
+        QVERIFY(AppFixture::readFile(app.settingsPath()).contains("Last one=" + lastOne + "\r\n"));
+        QVERIFY(!QFile::exists(app.projects() + "/.txt"));
+        QVERIFY(AppFixture::readFile(app.projects() + "/Intro.txt").contains("Spin49=" + intro + "\r\n"));
+        const QStringList shown = app.dialogs.texts() + app.dialogs.questions;
+        QCOMPARE(shown.size(), said.isEmpty() ? 0 : 1);
+        QVERIFY(said.isEmpty() || shown[0].contains(said));
     }
 
     void unreadableSettingsAreSaidInTheWindow()
@@ -349,10 +341,9 @@ private slots:
         AppFixture app;
         QVERIFY(QDir().mkpath(app.settingsPath()));
         tForm1 &form = app.start();
-        auto *status = form.findChild<QLabel *>(QStringLiteral("lbFileStatus"));
-        QVERIFY(status->isVisible());
-        QCOMPARE(status->text(),
-                 QStringLiteral("Midi.ini could not be read (It is a folder): defaults in use"));
+        const auto *status = form.findChild<QLabel *>(QStringLiteral("lbFileStatus"));
+        QVERIFY(status->isVisible() &&
+                status->text() == "Midi.ini could not be read (It is a folder): defaults in use");
         form.close();
         QCOMPARE(QDir(app.projects()).entryList(QDir::Files | QDir::Hidden), QStringList());
     }
