@@ -425,14 +425,13 @@ void tForm1::readSettings()
 {
     const SettingsFile file(AppPaths::settingsFile());
     const SettingsFile::Values v = file.read();
+    // Said in the window, not in a box: a box at start-up opens behind the splash and holds
+    // the start (and an end asked for meanwhile) until someone finds it.
     if (const QString why = file.readError(); !why.isEmpty()) {
-        // Said in the window too: a box at start-up can open behind the splash.
         m_fileStatus->setText(tr("Midi.ini could not be read (%1): defaults in use").arg(why));
+        m_fileStatus->setToolTip(
+            tr("%1 is left as it is.").arg(QDir::toNativeSeparators(AppPaths::settingsFile())));
         m_fileStatus->show();
-        Dialogs::warning(
-            tr("The settings file %1 could not be read: %2. The program starts with its defaults "
-               "and leaves that file as it is.")
-                .arg(QDir::toNativeSeparators(AppPaths::settingsFile()), why));
     }
     // A device named on the command line must be that device: no falling back to the
     // stored number.
