@@ -60,7 +60,8 @@ void SettingsFile::writeAll(const Values &values) const
     IniFile ini(m_path);
     ini.writeInteger(Midi, MidiIn, values.midiIn);
     ini.writeInteger(Midi, MidiOut, values.midiOut);
-    ini.writeString(Project, LastOne, values.lastProject);
+    if (!values.lastProject.isNull())
+        ini.writeString(Project, LastOne, values.lastProject);
     ini.writeInteger(Remote, RemoteChannel, values.remoteChannel);
     ini.writeInteger(Midi, MidiOutCh, values.sendChannel);
     ini.writeBool(Remote, Stade, values.remoteOn);

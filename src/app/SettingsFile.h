@@ -15,7 +15,7 @@ public:
         int sendChannel = 1;
         int remoteChannel = 1;
         bool remoteOn = false;
-        QString lastProject; // file name of the last project, "<name>.txt"
+        QString lastProject; // file name of the last project, "<name>.txt"; a null one is not written
         QString midiOutName; // empty: not remembered
         QString midiInName;
         bool resendOnReturn = false; // send the current song when the output's unit returns

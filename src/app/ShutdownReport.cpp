@@ -29,6 +29,12 @@ void ShutdownReport::message(Icon, const QString &caption, const QString &text)
         note.write(text.toUtf8() + '\n');
 }
 
+Dialogs::SaveAnswer ShutdownReport::askToSave(const QString &caption, const QString &text)
+{
+    message(Icon::Warning, caption, text + QStringLiteral(" Not saved: the program was asked to end."));
+    return SaveAnswer::Discard;
+}
+
 QString ShutdownReport::takeNote()
 {
     QFile note(notePath());

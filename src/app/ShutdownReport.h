@@ -15,6 +15,9 @@ public:
 
     void message(Icon icon, const QString &caption, const QString &text) override;
     bool question(const QString &, const QString &) override { return false; }
+    // Edits nobody confirmed are not written, and ending cannot wait: they are let go, and
+    // the note says which.
+    SaveAnswer askToSave(const QString &caption, const QString &text) override;
     QString openFile(const FileRequest &) override { return {}; }
     QString saveFile(const FileRequest &) override { return {}; }
     void openUrl(const QUrl &) override {}

@@ -256,6 +256,8 @@ void tForm1::wireSubsystems()
     m_units->addMenuItems(units);
     m_songList = new SongListController(*m_songsPage, *m_songFile, this);
     m_units->setSongList(m_songsPage->lbSongList()->model());
+    connect(m_songList, &SongListController::notice, this, &tForm1::showNotice);
+    connect(m_units, &UnitsHub::songEdited, &m_songFile->edits(), &SongEdits::markChanged);
 
     m_commands = new MidiCommands(
         *m_midiOut, *m_leds, {m_commandPage->lbControl(), m_commandPage->seSecond(), m_song.MidiSendCh},
@@ -407,6 +409,13 @@ void tForm1::showEvent(QShowEvent *event)
 
 void tForm1::closeEvent(QCloseEvent *event)
 {
+    bool mayEnd = true;
+    if (!m_closed)
+        guarded([&] { mayEnd = m_songList->mayEnd(); });
+    if (!mayEnd) {
+        event->ignore();
+        return;
+    }
     if (!m_closed) {
         m_closed = true;
         FormClose();
@@ -418,11 +427,14 @@ void tForm1::readSettings()
 {
     const SettingsFile file(AppPaths::settingsFile());
     const SettingsFile::Values v = file.read();
-    if (const QString why = file.readError(); !why.isEmpty())
-        Dialogs::warning(
-            tr("The settings file %1 could not be read: %2. The program starts with its defaults "
-               "and leaves that file as it is.")
-                .arg(QDir::toNativeSeparators(AppPaths::settingsFile()), why));
+    // Said in the window, not in a box: a box at start-up opens behind the splash and holds
+    // the start (and an end asked for meanwhile) until someone finds it.
+    if (const QString why = file.readError(); !why.isEmpty()) {
+        m_fileStatus->setText(tr("Midi.ini could not be read (%1): defaults in use").arg(why));
+        m_fileStatus->setToolTip(
+            tr("%1 is left as it is.").arg(QDir::toNativeSeparators(AppPaths::settingsFile())));
+        m_fileStatus->show();
+    }
     // A device named on the command line must be that device: no falling back to the
     // stored number.
     // -1 is the program's own port; a stored name decides over the number.
@@ -502,12 +514,22 @@ void tForm1::FormClose()
     // Nothing here may stop the program from ending: each failure is reported and the
     // next step still runs, so the set list and the settings get their chance to be saved.
     const auto step = [](auto &&action) { guarded(action); };
-    step([this] { m_songList->saveCurrentProject(); });
+    bool projectSaved = false;
+    step([&] {
+        projectSaved = m_songList->saveCurrentProject();
+        if (!projectSaved && m_songList->count() > 0)
+            Dialogs::warning(tr("The song list was not saved as a project: it has no project name. Its "
+                                "songs are kept in their song files."));
+    });
     step([this] { m_midiOut->Close(); });
     step([this] { m_midiIn->Close(); });
     step([] { SongFile::Cd_Md_Dir(); });
-    step([this] {
-        SettingsFile(AppPaths::settingsFile()).writeAll(currentSettings());
+    step([&] {
+        SettingsFile::Values values = currentSettings();
+        // Never a name that is not a project: a project not written keeps the last one.
+        if (!projectSaved)
+            values.lastProject = QString();
+        SettingsFile(AppPaths::settingsFile()).writeAll(values);
         writeStageSettings();
     });
     emit terminated();

@@ -53,6 +53,21 @@ bool QtDialogs::question(const QString &caption, const QString &text)
     return box.exec() == QMessageBox::Yes;
 }
 
+Dialogs::SaveAnswer QtDialogs::askToSave(const QString &caption, const QString &text)
+{
+    QMessageBox box(QMessageBox::Question, caption, text,
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, dialogParent());
+    box.setDefaultButton(QMessageBox::Save);
+    switch (box.exec()) {
+    case QMessageBox::Save:
+        return SaveAnswer::Save;
+    case QMessageBox::Discard:
+        return SaveAnswer::Discard;
+    default:
+        return SaveAnswer::Cancel;
+    }
+}
+
 void QtDialogs::message(Icon icon, const QString &caption, const QString &text)
 {
     QMessageBox::Icon qtIcon = QMessageBox::Information;

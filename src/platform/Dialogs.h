@@ -11,6 +11,7 @@ class Dialogs
 {
 public:
     enum class Icon { Information, Warning, Error };
+    enum class SaveAnswer { Save, Discard, Cancel };
 
     struct FileRequest {
         QString title;
@@ -25,6 +26,8 @@ public:
     virtual void message(Icon icon, const QString &caption, const QString &text) = 0;
     // A modal box with "Yes" and "No"; true for Yes.
     virtual bool question(const QString &caption, const QString &text) = 0;
+    // A modal box with "Save", "Discard" and "Cancel"; Escape cancels.
+    virtual SaveAnswer askToSave(const QString &caption, const QString &text) = 0;
     // Empty string when the user cancels.
     virtual QString openFile(const FileRequest &request) = 0;
     virtual QString saveFile(const FileRequest &request) = 0;
@@ -48,6 +51,7 @@ class QtDialogs : public Dialogs
 public:
     void message(Icon icon, const QString &caption, const QString &text) override;
     bool question(const QString &caption, const QString &text) override;
+    SaveAnswer askToSave(const QString &caption, const QString &text) override;
     QString openFile(const FileRequest &request) override;
     QString saveFile(const FileRequest &request) override;
     void openUrl(const QUrl &url) override;

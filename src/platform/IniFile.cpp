@@ -105,6 +105,21 @@ IniFile::IniFile(const QString &path) : m_path(path)
     forEachTextLine(m_text, [this](QStringView raw) { m_lines.append(parseLine(raw)); });
 }
 
+IniFile IniFile::fromText(const QString &path, const QString &text)
+{
+    IniFile file{QString()};
+    file.m_path = path;
+    file.m_text = text;
+    forEachTextLine(file.m_text, [&file](QStringView raw) { file.m_lines.append(parseLine(raw)); });
+    return file;
+}
+
+QStringView IniFile::sectionName(QStringView line)
+{
+    const Line parsed = parseLine(line);
+    return parsed.kind == Line::Section ? parsed.name : QStringView();
+}
+
 bool IniFile::isSectionLine(QStringView line)
 {
     return line.trimmed().startsWith(u'[');

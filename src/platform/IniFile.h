@@ -34,6 +34,9 @@ public:
     // Reads the file now; a missing or unreadable file reads as empty.
     explicit IniFile(const QString &path);
 
+    // `text` read as the content of the file at `path`, which is not read.
+    static IniFile fromText(const QString &path, const QString &text);
+
     QString path() const { return m_path; }
     // The file exists but could not be read; readError() says why, in plain words.
     bool isUnreadable() const { return m_unreadable; }
@@ -44,6 +47,8 @@ public:
     // Whether the file as read holds anything but blank lines.
     bool hasContent() const;
     static bool isSectionLine(QStringView line);
+    // The name of the section that `line` opens, as a read finds it; null when it opens none.
+    static QStringView sectionName(QStringView line);
 
     QString readString(const QString &section, const QString &key, const QString &defaultValue) const;
     // Decimal, or hexadecimal after "0x", "0X" or "$"; anything else counts as missing.

@@ -1,8 +1,8 @@
 #include "songs/ProjectFile.h"
 
 #include "platform/AppException.h"
-#include "platform/IniFile.h"
 #include "platform/TextLines.h"
+#include "songs/SongFile.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -30,7 +30,7 @@ void ProjectFile::write(const QString &path, const QStringList &names)
     if (old.state == TextFile::State::Unreadable)
         refuse(TextFile::keptUnread(old.reason));
     const QStringList oldLines = splitTextLines(old.text);
-    if (std::any_of(oldLines.cbegin(), oldLines.cend(), &IniFile::isSectionLine))
+    if (std::any_of(oldLines.cbegin(), oldLines.cend(), &SongFile::isSongFileLine))
         refuse(QStringLiteral("It is the song file of the song \"%1\"; a project cannot be saved over it")
                    .arg(QFileInfo(path).completeBaseName()));
 

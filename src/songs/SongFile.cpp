@@ -4,6 +4,7 @@
 #include "platform/AppPaths.h"
 #include "platform/Dialogs.h"
 #include "platform/IniFile.h"
+#include "platform/LegacyFileName.h"
 #include "songs/ControlNumbers.h"
 #include "songs/SongControls.h"
 #include "songs/SongName.h"
@@ -19,6 +20,9 @@
 
 namespace
 {
+constexpr ControlKind AllKinds[] = {ControlKind::Spin, ControlKind::ComboBox, ControlKind::Text,
+                                    ControlKind::Check};
+
 QString sectionOf(ControlKind kind)
 {
     switch (kind) {
@@ -70,7 +74,16 @@ bool keptOnLoad(const QString &objectName)
 }
 } // namespace
 
-SongFile::SongFile(const SongControls &controls) : m_controls(controls) {}
+SongFile::SongFile(const SongControls &controls) : m_controls(controls)
+{
+    std::vector<QWidget *> song;
+    for (std::size_t i = 0; i < storedWidgets().size(); ++i) {
+        const QString &name = storedControls()[i].objectName;
+        if (!keptOnLoad(name) && name != u"edNewSong")
+            song.push_back(storedWidgets()[i]);
+    }
+    m_edits.watch(song);
+}
 
 const std::vector<QWidget *> &SongFile::storedWidgets()
 {
@@ -101,32 +114,49 @@ QString SongFile::songPath(const QString &name)
     return AppPaths::projectsDir() + u'/' + name + QStringLiteral(".txt");
 }
 
+QString SongFile::findSongPath(const QString &name)
+{
+    const QString path = songPath(name);
+    if (SongName::staysInFolder(name))
+        LegacyFileName::adopt(path);
+    return path;
+}
+
 QString SongFile::projectFileProblem(const QString &name)
 {
-    if (!SongName::staysInFolder(name) || !isProjectFile(IniFile(songPath(name))))
+    if (!SongName::staysInFolder(name) || !isProjectFile(IniFile(findSongPath(name))))
         return {};
     return QStringLiteral("\"%1\" cannot be a song name: %1.txt in the projects folder is a project file.")
         .arg(name);
 }
 
-bool SongFile::isProjectFile(const IniFile &file)
+bool SongFile::isSongSection(QStringView name)
 {
-    return !file.isUnreadable() && file.hasContent() && !file.hasSections();
+    for (const ControlKind kind : AllKinds) {
+        if (name.compare(sectionOf(kind), Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
 }
 
-void SongFile::SaveSong(const QString &name)
+bool SongFile::isSongFileLine(QStringView line)
 {
-    Cd_Md_Dir();
-    const QString path = songPath(name);
-    const QString error = QStringLiteral("Unable to write to %1. %2").arg(QDir::toNativeSeparators(path));
-    if (!SongName::staysInFolder(name))
-        throw EFileError(error.arg(QStringLiteral("A song file must stay in the projects folder")));
+    const QStringView section = IniFile::sectionName(line);
+    return !section.isNull() && isSongSection(section);
+}
 
-    IniFile ini(path);
-    if (isProjectFile(ini))
-        throw EFileError(error.arg(QStringLiteral("It is the project file of the project \"%1\"; a song "
-                                                  "cannot be saved over it")
-                                       .arg(name)));
+bool SongFile::isProjectFile(const IniFile &file)
+{
+    // A project may list a song named "[Encore] Finale": only the sections a song is
+    // stored in tell a song file.
+    if (file.isUnreadable() || !file.hasContent())
+        return false;
+    return std::none_of(std::begin(AllKinds), std::end(AllKinds),
+                        [&file](ControlKind kind) { return file.hasSection(sectionOf(kind)); });
+}
+
+void SongFile::writeControls(IniFile &ini)
+{
     const std::vector<QWidget *> &widgets = storedWidgets();
     for (std::size_t i = 0; i < widgets.size(); ++i) {
         const StoredControl &control = storedControls()[i];
@@ -152,20 +182,71 @@ void SongFile::SaveSong(const QString &name)
     }
     if (m_writeExtra)
         m_writeExtra(ini);
-    ini.save();
 }
 
-void SongFile::LoadSong(const QString &name)
+IniFile SongFile::songFileToWrite(const QString &name)
 {
     Cd_Md_Dir();
-    // A name from a hand-made project file that points elsewhere reads as a missing song.
-    const IniFile ini(SongName::staysInFolder(name) ? songPath(name) : QString());
-    if (ini.isUnreadable()) {
-        // Defaults sent in its place would switch every unit on stage to the wrong sound.
-        Dialogs::warning(QStringLiteral("The song file %1 could not be read: %2. Nothing was loaded or sent.")
-                             .arg(QDir::toNativeSeparators(ini.path()), ini.readError()));
+    const QString path = findSongPath(name);
+    const QString error = QStringLiteral("Unable to write to %1. %2").arg(QDir::toNativeSeparators(path));
+    if (!SongName::staysInFolder(name))
+        throw EFileError(error.arg(QStringLiteral("A song file must stay in the projects folder")));
+
+    IniFile ini(path);
+    if (isProjectFile(ini))
+        throw EFileError(error.arg(QStringLiteral("It is the project file of the project \"%1\"; a song "
+                                                  "cannot be saved over it")
+                                       .arg(name)));
+    return ini;
+}
+
+void SongFile::SaveSong(const QString &name)
+{
+    IniFile ini = songFileToWrite(name);
+    writeControls(ini);
+    ini.save();
+    m_drafts.erase(name);
+}
+
+void SongFile::keepDraft(const QString &name)
+{
+    IniFile ini(SongName::staysInFolder(name) ? findSongPath(name) : QString());
+    writeControls(ini);
+    m_drafts.insert_or_assign(name, std::move(ini));
+}
+
+void SongFile::renameDraft(const QString &from, const QString &to)
+{
+    auto draft = m_drafts.extract(from);
+    if (draft.empty())
         return;
-    }
+    // The file was renamed with the song: the edits go to it under its new name.
+    IniFile moved = IniFile::fromText(findSongPath(to), draft.mapped().toText());
+    m_drafts.insert_or_assign(to, std::move(moved));
+}
+
+QStringList SongFile::draftNames() const
+{
+    QStringList names;
+    for (const auto &draft : m_drafts)
+        names.append(draft.first);
+    return names;
+}
+
+void SongFile::saveDraft(const QString &name)
+{
+    const auto draft = m_drafts.find(name);
+    if (draft == m_drafts.end())
+        return;
+    // Checked as a save of the controls is: the file may have become another's since.
+    songFileToWrite(name);
+    draft->second.save();
+    m_drafts.erase(draft);
+}
+
+void SongFile::readControls(const IniFile &ini)
+{
+    const SongEdits::Loading loading(m_edits);
     if (m_loading)
         m_loading(true);
     const auto loaded = qScopeGuard([this] {
@@ -210,6 +291,28 @@ void SongFile::LoadSong(const QString &name)
             break;
         }
     }
-    if (m_sendSong)
-        m_sendSong();
+}
+
+bool SongFile::LoadSong(const QString &name)
+{
+    Cd_Md_Dir();
+    const auto draft = m_drafts.find(name);
+    if (draft != m_drafts.end()) {
+        readControls(draft->second);
+        m_edits.setChanged(true);
+    } else {
+        // A name from a hand-made project file that points elsewhere reads as a missing song.
+        const IniFile ini(SongName::staysInFolder(name) ? findSongPath(name) : QString());
+        if (ini.isUnreadable()) {
+            // Defaults sent in its place would switch every unit on stage to the wrong sound.
+            Dialogs::warning(
+                QStringLiteral("The song file %1 could not be read: %2. Nothing was loaded or sent.")
+                    .arg(QDir::toNativeSeparators(ini.path()), ini.readError()));
+            return false;
+        }
+        readControls(ini);
+        m_edits.setChanged(false);
+    }
+    sendSong();
+    return true;
 }

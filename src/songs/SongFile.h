@@ -1,11 +1,16 @@
 #pragma once
 
+#include "songs/SongEdits.h"
+
+#include "platform/IniFile.h"
+
 #include <QString>
+#include <QStringList>
 
 #include <functional>
+#include <map>
 #include <vector>
 
-class IniFile;
 class QWidget;
 struct SongControls;
 
@@ -41,6 +46,14 @@ public:
 
     // The song file of the song `name`.
     static QString songPath(const QString &name);
+    // The same, after giving a file that an archive from Windows unpacked under the
+    // name's Windows-1252 bytes the name's own bytes, so that loads and saves find it.
+    static QString findSongPath(const QString &name);
+
+    // Whether `name` is a section a song file keeps its controls in; a line opening one
+    // is what tells a song file from a project file.
+    static bool isSongSection(QStringView name);
+    static bool isSongFileLine(QStringView line);
 
     // Why `name` cannot become a new song because its file is a project's; empty when it can.
     static QString projectFileProblem(const QString &name);
@@ -53,10 +66,35 @@ public:
     // Sets the controls from the song file of `name` (a missing file or key gives the
     // control its lowest value, empty text, off or no choice), then sends the song. The
     // project name, the send and receive channels and the remote switch keep their values.
-    // A file that exists but cannot be read is reported and changes nothing, sends nothing.
-    void LoadSong(const QString &name);
+    // A file that exists but cannot be read is reported and changes nothing, sends nothing:
+    // returns false then.
+    // Edits of a song left for another one are kept here, unsaved, until the song is
+    // loaded again (the load shows them) or saved.
+    bool LoadSong(const QString &name);
+    // Sends the song as the controls show it.
+    void sendSong() const
+    {
+        if (m_sendSong)
+            m_sendSong();
+    }
+
+    // Whether the controls differ from the loaded song's file.
+    SongEdits &edits() { return m_edits; }
+    // Keeps the controls as the unsaved edits of `name`.
+    void keepDraft(const QString &name);
+    bool hasDraft(const QString &name) const { return m_drafts.count(name) > 0; }
+    void dropDraft(const QString &name) { m_drafts.erase(name); }
+    void renameDraft(const QString &from, const QString &to);
+    QStringList draftNames() const;
+    // Writes the kept edits of `name` to its song file. Throws EFileError as SaveSong does.
+    void saveDraft(const QString &name);
 
 private:
+    // The song file of `name` as read, when a song may be written to it; throws EFileError
+    // "Unable to write to ..." when not.
+    static IniFile songFileToWrite(const QString &name);
+    void writeControls(IniFile &ini);
+    void readControls(const IniFile &ini);
     static bool isProjectFile(const IniFile &file);
     // The widget of each stored control, in the order of the control table.
     const std::vector<QWidget *> &storedWidgets();
@@ -68,4 +106,6 @@ private:
     std::function<void(bool)> m_loading;
     std::function<void(const IniFile &)> m_readExtra;
     std::function<void(IniFile &)> m_writeExtra;
+    SongEdits m_edits;
+    std::map<QString, IniFile> m_drafts; // song name to its song file with the edits
 };

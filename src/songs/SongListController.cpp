@@ -5,6 +5,7 @@
 #include "platform/Dialogs.h"
 #include "platform/GuardedConnect.h"
 #include "songs/ProjectFile.h"
+#include "songs/ShownNameDelegate.h"
 #include "songs/SongFile.h"
 #include "songs/SongName.h"
 #include "songs/SongsPage.h"
@@ -19,6 +20,7 @@
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QTimer>
 
 #include <utility>
 
@@ -63,6 +65,13 @@ SongListController::SongListController(SongsPage &page, SongFile &songFile, QObj
     m_songList->installEventFilter(this);
     m_songViewport = page.lbSongList()->viewport();
     m_songViewport->installEventFilter(this);
+    // A song dragged to another place changes the set as Up and Down do.
+    connect(page.lbSongList()->model(), &QAbstractItemModel::rowsMoved, this,
+            [this] { guarded([this] { listChanged(); }); });
+    connect(&songFile.edits(), &SongEdits::changedChanged, this, [this](bool changed) {
+        m_page.labSongChanged()->setVisible(changed);
+        showMarks(false);
+    });
 }
 
 int SongListController::getItemIx() const
@@ -121,12 +130,58 @@ QString SongListController::fileName(const QString &name)
     return name.size() < 4 ? name : name.left(name.size() - 4);
 }
 
-QString SongListController::selectedName() const
+std::optional<QString> SongListController::selectedName() const
 {
     const int index = getItemIx();
-    if (index < 0 || index >= count())
-        throw AppException(QStringLiteral("List index out of bounds (%1)").arg(index));
+    if (index < 0 || index >= count()) {
+        Dialogs::warning(QStringLiteral("Choose a song in the list first."));
+        return std::nullopt;
+    }
     return songAt(index);
+}
+
+void SongListController::showCurrent(const QString &name)
+{
+    m_page.LabSong()->setText(asciiUpper(SongName::shown(name)));
+    m_page.labDeleteSong()->setText(SongName::shown(name));
+}
+
+bool SongListController::hasSongFile(const QString &name)
+{
+    // No file name is longer; a hand-made line of megabytes is not looked up on disk.
+    constexpr qsizetype Longest = 255;
+    return name.size() <= Longest && SongName::staysInFolder(name) &&
+           QFileInfo(SongFile::findSongPath(name)).isFile();
+}
+
+void SongListController::showMarks(bool everyEntry)
+{
+    const bool edited = m_songFile.edits().isChanged();
+    const int selected = getItemIx();
+    for (int i = 0; i < count(); ++i) {
+        QListWidgetItem *item = m_page.lbSongList()->item(i);
+        const QString name = item->text();
+        const bool loaded = m_loadedSong && SongName::sameFile(name, *m_loadedSong);
+        const bool changed = m_songFile.hasDraft(name) || (edited && loaded);
+        const bool wasChanged = item->data(ShownNameDelegate::ChangedRole).toBool();
+        // The disk is asked only about the entries a load, a save or an edit can have
+        // touched: a long set list is not looked up file by file at every edit.
+        if (!everyEntry && !changed && !wasChanged && !loaded && i != selected)
+            continue;
+        const bool missing = !changed && !hasSongFile(name);
+        // Set only when different: each set tells the view, which lays the list out anew.
+        if (wasChanged != changed)
+            item->setData(ShownNameDelegate::ChangedRole, changed);
+        if (item->data(ShownNameDelegate::MissingRole).toBool() != missing)
+            item->setData(ShownNameDelegate::MissingRole, missing);
+    }
+}
+
+void SongListController::listChanged()
+{
+    showMarks(true);
+    // A set list without a name has no file to go to; it is kept as soon as it gets one.
+    saveCurrentProject();
 }
 
 std::optional<QStringList> SongListController::readProject(const QString &path)
@@ -149,6 +204,7 @@ void SongListController::showSongs(const QStringList &names)
     list->addItems(names);
     list->clearSelection();
     m_quiet = wasQuiet;
+    showMarks(true);
 }
 
 void SongListController::LoadProject(const QString &name)
@@ -178,16 +234,20 @@ void SongListController::SaveProject(const QString &name)
     ProjectFile::write(inProjectsFolder(name), songs());
 }
 
-void SongListController::saveCurrentProject()
+bool SongListController::saveCurrentProject()
 {
     SongFile::Cd_Md_Dir();
     const QString name = m_page.cbProject()->text();
+    // A file named ".txt" would be a project nobody can choose or name.
+    if (name.isEmpty())
+        return false;
     const QString file = name + QStringLiteral(".txt");
     const QString problem = SongName::projectProblem(name);
     if (!problem.isEmpty())
         throw EFileError(QStringLiteral("Cannot create file \"%1\". %2")
                              .arg(QDir::toNativeSeparators(inProjectsFolder(file)), problem));
     SaveProject(file);
+    return true;
 }
 
 void SongListController::btAddSongClick()
@@ -203,6 +263,13 @@ void SongListController::btAddSongClick()
     m_page.lbSongList()->addItem(name);
     m_songFile.SaveSong(name);
     m_page.edNewSong()->clear();
+    // The controls are the new song now: it is the one Save Song saves. Whatever edits
+    // they held went into it.
+    m_songFile.edits().setChanged(false);
+    m_loadedSong = name;
+    setItemIndex(count() - 1);
+    showCurrent(name);
+    listChanged();
 }
 
 void SongListController::edNewSongKeyPress()
@@ -212,14 +279,51 @@ void SongListController::edNewSongKeyPress()
 
 void SongListController::onSelectionChanged()
 {
-    if (m_quiet)
-        return;
-    // Only a click beside the songs or a Ctrl+click clears it: the player has not left the song.
-    if (getItemIx() < 0 && m_current.isValid()) {
-        setItemIndex(m_current.row());
-        return;
+    if (!m_quiet) {
+        const int index = getItemIx();
+        if (index < 0 && m_current.isValid()) {
+            // Only a click beside the songs or a Ctrl+click clears it: the player has not
+            // left the song.
+            setItemIndex(m_current.row());
+        } else if (index >= 0 && index == m_refusedRow) {
+            // A key press selects twice over; the answer given stands for the whole press.
+            setItemIndex(m_previousRow);
+        } else if (index < 0 || mayLoadOver(songAt(index))) {
+            lbSongListClick();
+        } else {
+            m_refusedRow = index;
+            QTimer::singleShot(0, this, [this] { m_refusedRow = -1; });
+            setItemIndex(m_previousRow);
+        }
     }
-    lbSongListClick();
+    m_previousRow = getItemIx();
+}
+
+bool SongListController::mayLoadOver(const QString &target)
+{
+    if (!m_loadedSong || !m_songFile.edits().isChanged() || SongName::sameFile(target, *m_loadedSong))
+        return true;
+    const QString question =
+        QStringLiteral("The song \"%1\" has changes that are not saved. Save them before \"%2\" is loaded?")
+            .arg(SongName::shown(*m_loadedSong), SongName::shown(target));
+    switch (Dialogs::instance().askToSave(QStringLiteral("Song changed"), question)) {
+    case Dialogs::SaveAnswer::Save:
+        try {
+            saveLoadedSong();
+        } catch (const AppException &) {
+            // Not saved: the edits stay on view, and so does their song.
+            setItemIndex(m_previousRow);
+            throw;
+        }
+        return true;
+    case Dialogs::SaveAnswer::Discard:
+        m_songFile.dropDraft(*m_loadedSong);
+        m_songFile.edits().setChanged(false);
+        return true;
+    case Dialogs::SaveAnswer::Cancel:
+        break;
+    }
+    return false;
 }
 
 void SongListController::lbSongListClick()
@@ -228,11 +332,30 @@ void SongListController::lbSongListClick()
     if (index < 0)
         return;
     const QString name = songAt(index);
+    // The place in the set moves here even when the song cannot be sent: Next goes on from it.
     setCurrentSong(index);
-    m_page.LabSong()->setText(asciiUpper(SongName::shown(name)));
-    m_page.labDeleteSong()->setText(SongName::shown(name));
-    m_songFile.LoadSong(name);
+    const bool edited = m_songFile.edits().isChanged();
+    if (edited && m_loadedSong && SongName::sameFile(name, *m_loadedSong)) {
+        // The song again, as edited: reading its file would drop the edits.
+        m_songFile.sendSong();
+    } else if (!m_songFile.hasDraft(name) && !hasSongFile(name)) {
+        // Defaults sent in its place would switch every unit on stage to the wrong sound.
+        emit notice(
+            QStringLiteral("\"%1\" was not sent: its song file is missing").arg(SongName::shown(name)));
+        showMarks(false);
+        return;
+    } else {
+        // Away from edits without a question (pedal, remote, the stage): they stay, unsaved
+        // and marked, until the song is loaded again.
+        if (edited && m_loadedSong)
+            m_songFile.keepDraft(*m_loadedSong);
+        if (!m_songFile.LoadSong(name))
+            return;
+        m_loadedSong = name;
+    }
+    showCurrent(name);
     m_page.edNewSong()->clear();
+    showMarks(false);
 }
 
 void SongListController::lbSongListKeyPress()
@@ -300,7 +423,10 @@ void SongListController::btDelSongClick()
 {
     const int index = getItemIx();
     SongFile::Cd_Md_Dir();
-    const QString name = selectedName();
+    const std::optional<QString> chosen = selectedName();
+    if (!chosen)
+        return;
+    const QString &name = *chosen;
 
     bool shared = false;
     for (int i = 0; i < count() && !shared; ++i)
@@ -319,6 +445,14 @@ void SongListController::btDelSongClick()
     m_quiet = wasQuiet;
     m_page.LabSong()->setText(QString());
     m_page.labDeleteSong()->setText(QString());
+    if (!shared) {
+        m_songFile.dropDraft(name);
+        if (m_loadedSong && SongName::sameFile(name, *m_loadedSong)) {
+            m_loadedSong.reset();
+            m_songFile.edits().setChanged(false);
+        }
+    }
+    listChanged();
 }
 
 void SongListController::moveSong(int step)
@@ -335,6 +469,7 @@ void SongListController::moveSong(int step)
     m_quiet = wasQuiet;
     if (wasCurrent)
         setCurrentSong(target);
+    listChanged();
 }
 
 std::optional<QString> SongListController::newSongName()
@@ -354,11 +489,12 @@ std::optional<QString> SongListController::newSongName()
 void SongListController::btRenameClick()
 {
     SongFile::Cd_Md_Dir();
-    const QString old = selectedName();
-    const std::optional<QString> name = newSongName();
+    const std::optional<QString> chosen = selectedName();
+    const std::optional<QString> name = chosen ? newSongName() : std::nullopt;
     if (!name)
         return;
-    const QString from = SongFile::songPath(old);
+    const QString &old = *chosen;
+    const QString from = SongName::staysInFolder(old) ? SongFile::findSongPath(old) : QString();
     if (SongName::staysInFolder(old) && QFileInfo(from).isFile() &&
         !QFile::rename(from, SongFile::songPath(*name))) {
         Dialogs::warning(QStringLiteral("The song file %1 could not be renamed; the song keeps its name.")
@@ -369,20 +505,58 @@ void SongListController::btRenameClick()
         if (SongName::sameFile(songAt(i), old))
             m_page.lbSongList()->item(i)->setText(*name);
     }
-    m_page.LabSong()->setText(asciiUpper(*name));
-    m_page.labDeleteSong()->setText(*name);
+    m_songFile.renameDraft(old, *name);
+    if (m_loadedSong && SongName::sameFile(old, *m_loadedSong))
+        m_loadedSong = *name;
+    showCurrent(*name);
     m_page.edNewSong()->clear();
+    // The other projects first: this one's write may fail and end the handler.
+    renameInOtherProjects(old, *name);
+    listChanged();
+}
+
+void SongListController::renameInOtherProjects(const QString &from, const QString &to)
+{
+    const QString own = m_page.cbProject()->text() + QStringLiteral(".txt");
+    QStringList notFollowed;
+    const QDir folder(AppPaths::projectsDir());
+    for (const QFileInfo &file : folder.entryInfoList({QStringLiteral("*.txt")}, QDir::Files)) {
+        if (!m_page.cbProject()->text().isEmpty() && SongName::sameFile(file.fileName(), own))
+            continue;
+        ProjectFile::Content project = ProjectFile::read(file.filePath());
+        if (project.state != TextFile::State::Read ||
+            std::any_of(project.names.cbegin(), project.names.cend(), &SongFile::isSongFileLine))
+            continue;
+        bool lists = false;
+        for (QString &entry : project.names) {
+            if (SongName::sameFile(entry, from)) {
+                entry = to;
+                lists = true;
+            }
+        }
+        if (!lists)
+            continue;
+        try {
+            ProjectFile::write(file.filePath(), project.names);
+        } catch (const AppException &e) {
+            notFollowed.append(e.message());
+        }
+    }
+    if (!notFollowed.isEmpty())
+        Dialogs::warning(QStringLiteral("These projects still list the song as \"%1\":\n%2")
+                             .arg(from, notFollowed.join(u'\n')));
 }
 
 void SongListController::btDuplicateClick()
 {
     SongFile::Cd_Md_Dir();
     const int index = getItemIx();
-    const QString old = selectedName();
-    const std::optional<QString> name = newSongName();
+    const std::optional<QString> chosen = selectedName();
+    const std::optional<QString> name = chosen ? newSongName() : std::nullopt;
     if (!name)
         return;
-    const QString from = SongFile::songPath(old);
+    const QString &old = *chosen;
+    const QString from = SongName::staysInFolder(old) ? SongFile::findSongPath(old) : QString();
     if (SongName::staysInFolder(old) && QFileInfo(from).isFile()) {
         if (!QFile::copy(from, SongFile::songPath(*name))) {
             Dialogs::warning(
@@ -397,11 +571,59 @@ void SongListController::btDuplicateClick()
     m_page.lbSongList()->insertItem(index + 1, *name);
     m_quiet = wasQuiet;
     m_page.edNewSong()->clear();
+    listChanged();
+}
+
+void SongListController::saveLoadedSong()
+{
+    m_songFile.SaveSong(*m_loadedSong);
+    m_songFile.edits().setChanged(false);
+    showMarks(false);
+}
+
+bool SongListController::mayEnd()
+{
+    QStringList names = m_songFile.draftNames();
+    const bool edited = m_loadedSong && m_songFile.edits().isChanged();
+    if (edited)
+        names.prepend(*m_loadedSong);
+    if (names.isEmpty())
+        return true;
+    QStringList shown;
+    for (const QString &name : std::as_const(names))
+        shown.append(QLatin1Char('"') + SongName::shown(name) + QLatin1Char('"'));
+    const QString question = QStringLiteral("Changes to %1 are not saved. Save them before the program ends?")
+                                 .arg(shown.join(", "));
+    switch (Dialogs::instance().askToSave(QStringLiteral("Songs changed"), question)) {
+    case Dialogs::SaveAnswer::Save:
+        try {
+            if (edited)
+                saveLoadedSong();
+            for (const QString &name : m_songFile.draftNames())
+                m_songFile.saveDraft(name);
+        } catch (const AppException &e) {
+            Dialogs::warning(e.message());
+            showMarks(false);
+            return false;
+        }
+        return true;
+    case Dialogs::SaveAnswer::Discard:
+        return true;
+    case Dialogs::SaveAnswer::Cancel:
+        break;
+    }
+    return false;
 }
 
 void SongListController::MMLabel6Click()
 {
-    m_songFile.SaveSong(selectedName());
+    // The controls are the loaded song's, whatever the list's selection shows now.
+    if (!m_loadedSong) {
+        Dialogs::warning(QStringLiteral("Choose a song in the list, or add one, first: Save Song saves the "
+                                        "song the controls show."));
+        return;
+    }
+    saveLoadedSong();
 }
 
 void SongListController::SaveSong1Click()

@@ -57,7 +57,19 @@ public:
 
     // Where a save at shut-down puts the current project: the projects folder, under the
     // project name. Throws EFileError when the project name could not be a file name there.
-    void saveCurrentProject();
+    // A project without a name is not written: returns false when it was not.
+    bool saveCurrentProject();
+
+    // Whether the program may end: asks, when songs have unsaved edits, whether to save
+    // them; false when the user cancels or a save failed (said in a warning).
+    bool mayEnd();
+
+    // The song the controls show, which Save Song saves; empty when none.
+    QString loadedSong() const { return m_loadedSong.value_or(QString()); }
+
+signals:
+    // A word for the status bar: what a recall could not do.
+    void notice(const QString &text);
 
 public slots:
     void btAddSongClick();
@@ -80,8 +92,8 @@ public slots:
     // Moves the selected song `step` places; it stays selected and nothing is sent.
     void moveSong(int step);
     // Renames the selected song, and its file, to the name in edNewSong; every entry that
-    // plays the same file follows. Refused with a warning where a song file of the new
-    // name exists already.
+    // plays the same file follows, in this project and in every other project of the
+    // folder. Refused with a warning where a song file of the new name exists already.
     void btRenameClick();
     // A copy of the selected song's file under the name in edNewSong, entered after it.
     void btDuplicateClick();
@@ -106,8 +118,21 @@ private:
     static std::optional<QStringList> readProject(const QString &path);
     // Replaces the list's songs, leaving none selected and sending nothing.
     void showSongs(const QStringList &names);
-    // The name at the selected position; throws "List index out of bounds (-1)" when none.
-    QString selectedName() const;
+    // The name at the selected position; warns and gives nothing when none is selected.
+    std::optional<QString> selectedName() const;
+    // Whether the loaded song's edits allow loading `target` over them; asks whether to
+    // save them when they would be lost.
+    bool mayLoadOver(const QString &target);
+    void saveLoadedSong();
+    // The list changed: its project file follows at once, so that no crash loses it.
+    void listChanged();
+    // The entries of every other project in the folder that play `from` now play `to`.
+    void renameInOtherProjects(const QString &from, const QString &to);
+    void showCurrent(const QString &name);
+    static bool hasSongFile(const QString &name);
+    // Marks the entries whose song has unsaved edits or no song file: every entry, or
+    // only those an edit, a load or a save can have changed.
+    void showMarks(bool everyEntry);
     // The name in edNewSong, when it may become the file of a new song; warns and gives
     // nothing when not.
     std::optional<QString> newSongName();
@@ -120,4 +145,7 @@ private:
     // Set while the program itself moves the selection.
     bool m_quiet = false;
     QPersistentModelIndex m_current;
+    int m_previousRow = -1;
+    int m_refusedRow = -1; // a song the user just chose not to load
+    std::optional<QString> m_loadedSong;
 };

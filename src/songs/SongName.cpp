@@ -1,5 +1,7 @@
 #include "songs/SongName.h"
 
+#include "songs/SongFile.h"
+
 namespace
 {
 bool hasForbiddenCharacter(const QString &name)
@@ -27,6 +29,9 @@ const QString SongName::EmptyName = QStringLiteral("Type a name for the new song
 const QString SongName::BadCharacters = QStringLiteral(
     "A song name cannot contain any of the characters \\ / : * ? \" < > | or a control character.");
 const QString SongName::DotName = QStringLiteral("\".\" and \"..\" cannot be song names.");
+const QString SongName::SectionName =
+    QStringLiteral("A song name cannot start with [TEdit], [TSpinEdit], [TCheckBox] or [ComboBox]: in the "
+                   "project file that line would make the project read as a song file.");
 
 QString SongName::projectNameText(const QString &projectName)
 {
@@ -84,6 +89,9 @@ QString SongName::addProblem(const QString &name, const QString &projectName)
         return BadCharacters;
     if (name == u"." || name == u"..")
         return DotName;
+    // Other names in brackets, "[Encore] Finale", are plain lines of a project file.
+    if (SongFile::isSongFileLine(name))
+        return SectionName;
     // Compared without regard to case even where the file system would tell them apart,
     // so that a project copied to a system that does not still works.
     if (name.compare(projectName, Qt::CaseInsensitive) == 0)

@@ -31,5 +31,6 @@ public:
     static const QString EmptyName;
     static const QString BadCharacters;
     static const QString DotName;
+    static const QString SectionName;
     static QString projectNameText(const QString &projectName);
 };

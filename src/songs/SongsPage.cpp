@@ -86,7 +86,12 @@ SongsPage::SongsPage(SongControls &controls, QWidget *parent) : QWidget(parent)
     auto *current = new QHBoxLayout;
     m_LabSong = named(new LedDisplay(this), "LabSong");
     m_MMLabel6 = named(new QPushButton(QStringLiteral("Save Song"), this), "MMLabel6");
+    m_labSongChanged = named(new QLabel(QStringLiteral("changed"), this), "labSongChanged");
+    m_labSongChanged->setToolTip(
+        QStringLiteral("The song has edits that are not saved: Save Song keeps them"));
+    m_labSongChanged->hide();
     current->addWidget(m_LabSong, 1);
+    current->addWidget(m_labSongChanged);
     current->addWidget(m_MMLabel6);
     page->addLayout(current);
 

@@ -27,6 +27,8 @@ public:
     QListWidget *lbSongList() const { return m_lbSongList; }
     LedDisplay *LabSong() const { return m_LabSong; }
     QPushButton *MMLabel6() const { return m_MMLabel6; }
+    // Shown while the current song has edits that are not saved.
+    QLabel *labSongChanged() const { return m_labSongChanged; }
     QLineEdit *Edit1() const { return m_Edit1; }
     QPushButton *btMoveUp() const { return m_btMoveUp; }
     QPushButton *btMoveDown() const { return m_btMoveDown; }
@@ -44,6 +46,7 @@ private:
     QListWidget *m_lbSongList;
     LedDisplay *m_LabSong;
     QPushButton *m_MMLabel6;
+    QLabel *m_labSongChanged;
     QLineEdit *m_Edit1;
     QPushButton *m_btMoveUp;
     QPushButton *m_btMoveDown;

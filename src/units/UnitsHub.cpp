@@ -54,6 +54,7 @@ void UnitsHub::makeWindows()
     if (m_songs)
         m_preview->setSongList(m_songs);
     connect(m_units, &UnitsWindow::changed, m_preview, &SendPreview::refreshSoon);
+    connect(m_units, &UnitsWindow::banksEdited, this, &UnitsHub::songEdited);
 }
 
 UnitsWindow *UnitsHub::unitsWindow()

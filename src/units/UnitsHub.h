@@ -41,6 +41,10 @@ public:
     // Adds the windows' items to `menu`.
     void addMenuItems(QMenu *menu);
 
+signals:
+    // The song's banks were edited: the song differs from its file.
+    void songEdited();
+
 private:
     SongControls &m_controls;
     RecallSequence &m_sequence;

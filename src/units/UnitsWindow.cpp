@@ -191,6 +191,7 @@ void UnitsWindow::storeBanks()
         return;
     for (int n = 0; n < SongBanks::StripCount; ++n)
         m_rig.banks.strips[n] = {m_msb[n]->value(), m_lsb[n]->value()};
+    emit banksEdited();
     emit changed();
 }
 

@@ -36,6 +36,8 @@ public:
 signals:
     // A profile or a bank changed; what a recall sends may have changed.
     void changed();
+    // A bank of the song was typed.
+    void banksEdited();
 
 protected:
     void showEvent(QShowEvent *event) override;

@@ -7,13 +7,21 @@
 #include "look/TfOutfitSpec.h"
 #include "mixer/TfMidiUnit.h"
 #include "platform/GuardedApplication.h"
+#include "songs/SongListController.h"
+#include "songs/SongsPage.h"
+#include "units/UnitProfiles.h"
+#include "units/UnitsWindow.h"
 #include "widgets/ActivityLeds.h"
 
 #include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -34,6 +42,30 @@ private:
     }
 
 private slots:
+    // A bank typed for the song is the song's: marked, sent as typed, kept by Save Song.
+    void bankTypedInTheUnitsWindowBelongsToTheSong()
+    {
+        AppFixture app;
+        app.writeFile(app.settingsPath(), "[Project]\r\nLast one=Gig.txt\r\n");
+        app.writeFile(app.projects() + "/Gig.txt", "Intro\r\n");
+        app.writeFile(app.projects() + "/Intro.txt",
+                      AppFixture::songFile(2, 10) + "[TEdit]\r\nText47=Rack\r\n");
+        tForm1 &form = app.start();
+        form.findChild<QAction *>(QStringLiteral("UnitProfiles1"))->trigger();
+        auto *units = form.findChild<UnitsWindow *>(QStringLiteral("UnitsWindow"));
+        units->editUnit(QStringLiteral("Rack"));
+        units->bankMode()->setCurrentIndex(int(BankMode::Msb));
+        units->msb(0)->setValue(5);
+        QVERIFY(!form.songsPage().labSongChanged()->isHidden());
+        app.outs[0]->clearLog();
+        form.songList().resend();
+        QCOMPARE(units->msb(0)->value(), 5);
+        QCOMPARE(app.outs[0]->log().mid(0, 2), (QStringList{"B1 00 05", "C1 09 00"}));
+        QTest::mouseClick(form.songsPage().MMLabel6(), Qt::LeftButton);
+        QVERIFY(AppFixture::readFile(app.projects() + "/Intro.txt").contains("Msb1=5\r\n"));
+        QVERIFY(form.songsPage().labSongChanged()->isHidden());
+    }
+
     void windowAndPages()
     {
         AppFixture app;
@@ -110,13 +142,14 @@ private slots:
                                                  : item->objectName() + u'=' + item->text());
         }
         QCOMPARE(titles, (QStringList{"&File", "&MIDI Mixer", "MIDI &Messesages", "&Units", "&Help"}));
-        QCOMPARE(items, (QStringList{"ChangeSkin1=Program Skin", "LoadProject1=Load Project",
-                                     "SaveProject1=Save Project", "SaveSong1=Save Song",
-                                     "PerformanceView1=Performance View", "Exit1=Exit",
-                                     "UserDifendController1=User Defined Controller",
-                                     "SystemReset1=System Reset", "AllNotesoff1=All Notes off",
-                                     "Panic1=Panic", "UnitProfiles1=Unit Profiles",
-                                     "SendPreview1=Send Preview", "RigCheck1=Rig Check", "Helpfile1=Help file", "-", "About1=About"}));
+        QCOMPARE(
+            items,
+            (QStringList{"ChangeSkin1=Program Skin", "LoadProject1=Load Project", "SaveProject1=Save Project",
+                         "SaveSong1=Save Song", "PerformanceView1=Performance View", "Exit1=Exit",
+                         "UserDifendController1=User Defined Controller", "SystemReset1=System Reset",
+                         "AllNotesoff1=All Notes off", "Panic1=Panic", "UnitProfiles1=Unit Profiles",
+                         "SendPreview1=Send Preview", "RigCheck1=Rig Check", "Helpfile1=Help file", "-",
+                         "About1=About"}));
         auto *help = form.findChild<QAction *>(QStringLiteral("Helpfile1"));
         QCOMPARE(help->shortcut(), QKeySequence(Qt::Key_F1));
     }
@@ -181,8 +214,8 @@ private slots:
                                    << "Done.";
         QTest::newRow("exclamation") << "<- is not runing !"
                                      << "<- is not runing !";
-        QTest::newRow("bracket") << "List index out of bounds (-1)"
-                                 << "List index out of bounds (-1)";
+        QTest::newRow("bracket") << "Not sent (2 units)"
+                                 << "Not sent (2 units)";
         QTest::newRow("digit") << "Code 5"
                                << "Code 5.";
         QTest::newRow("empty") << ""
@@ -200,8 +233,12 @@ private slots:
     {
         AppFixture app;
         tForm1 &form = app.start();
+        form.songControls().edNewSong->setText(QStringLiteral("A"));
+        QTest::mouseClick(form.songsPage().btAddSong(), Qt::LeftButton);
         app.dialogs.clear();
-        // "Save Song" with no song selected fails in the list lookup.
+        // "Save Song" fails where a folder stands in the song file's place.
+        QVERIFY(QFile::remove(app.projects() + "/A.txt"));
+        QVERIFY(QDir().mkpath(app.projects() + "/A.txt"));
         auto *saveSong = form.findChild<QPushButton *>(QStringLiteral("MMLabel6"));
         QVERIFY(saveSong);
         form.findChild<QTabWidget *>(QStringLiteral("PageControl1"))->setCurrentIndex(0);
@@ -209,7 +246,8 @@ private slots:
         QCOMPARE(app.dialogs.messages.size(), 1);
         QCOMPARE(app.dialogs.messages[0].icon, Dialogs::Icon::Error);
         QCOMPARE(app.dialogs.messages[0].caption, QStringLiteral("Patchwarden"));
-        QCOMPARE(app.dialogs.messages[0].text, QStringLiteral("List index out of bounds (-1)"));
+        QVERIFY2(app.dialogs.messages[0].text.startsWith(QStringLiteral("Unable to write to ")),
+                 qPrintable(app.dialogs.messages[0].text));
         // The program goes on: the next event is handled as usual.
         QTest::mouseClick(saveSong, Qt::LeftButton);
         QCOMPARE(app.dialogs.messages.size(), 2);
@@ -227,6 +265,7 @@ private slots:
         QFETCH(bool, byMenu);
         AppFixture app;
         tForm1 &form = app.start();
+        form.songControls().cbProject->setText(QStringLiteral("Gig"));
         QSignalSpy terminated(&form, &tForm1::terminated);
         if (byMenu)
             form.findChild<QAction *>(QStringLiteral("Exit1"))->trigger();
@@ -235,7 +274,7 @@ private slots:
         QCOMPARE(terminated.size(), 1);
         QVERIFY(!form.isVisible());
         QVERIFY(QFile::exists(app.settingsPath()));
-        QVERIFY(QFile::exists(app.projects() + QStringLiteral("/.txt")));
+        QVERIFY(QFile::exists(app.projects() + QStringLiteral("/Gig.txt")));
     }
 };
 

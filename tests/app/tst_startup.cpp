@@ -8,6 +8,7 @@
 #include "midi/MidiIn.h"
 #include "midi/MidiOut.h"
 #include "songs/ProjectFile.h"
+#include "songs/SongListController.h"
 #include "songs/SongsPage.h"
 #include "widgets/LedDisplay.h"
 #include "widgets/SpinEdit.h"
@@ -28,6 +29,17 @@ QByteArray settings(const QByteArray &project, int out = 0, int in = 0)
 {
     return "[Midi]\r\nMidi In=" + QByteArray::number(in) + "\r\nMidi Out=" + QByteArray::number(out) +
            "\r\n[Project]\r\nLast one=" + project + "\r\n";
+}
+// The last project "Gig" holding `songs`, the n-th sending program 10 n on channel 2.
+void writeGig(AppFixture &app, const QList<QByteArray> &songs)
+{
+    app.writeFile(app.settingsPath(), settings("Gig.txt"));
+    QByteArray list;
+    for (int i = 0; i < songs.size(); ++i) {
+        list += songs[i] + "\r\n";
+        app.writeFile(app.projects() + "/" + songs[i] + ".txt", AppFixture::songFile(2, 10 * (i + 1)));
+    }
+    app.writeFile(app.projects() + "/Gig.txt", list);
 }
 } // namespace
 
@@ -256,11 +268,78 @@ private slots:
         tForm1 &form = app.start();
         form.songControls().edNewSong->setText(QStringLiteral("Opener"));
         QTest::mouseClick(form.songsPage().btAddSong(), Qt::LeftButton);
+        form.songControls().cbProject->setText(QStringLiteral("Late"));
         QTemporaryDir elsewhere;
         QDir::setCurrent(elsewhere.path());
         form.close();
-        QCOMPARE(AppFixture::readFile(app.projects() + QStringLiteral("/.txt")), QByteArray("Opener\r\n"));
-        QVERIFY(!QFile::exists(elsewhere.path() + QStringLiteral("/.txt")));
+        QCOMPARE(AppFixture::readFile(app.projects() + QStringLiteral("/Late.txt")),
+                 QByteArray("Opener\r\n"));
+        QVERIFY(!QFile::exists(elsewhere.path() + QStringLiteral("/Late.txt")));
+    }
+
+    void exitKeepsWhatIsNotSaid_data()
+    {
+        QTest::addColumn<QString>("projectName"); // typed before the exit
+        QTest::addColumn<int>("answer");          // to the question about an edited song; -1: no edit
+        QTest::addColumn<bool>("ended");
+        QTest::addColumn<QByteArray>("lastOne"); // in Midi.ini afterwards
+        QTest::addColumn<QByteArray>("intro");   // Intro's program afterwards
+        QTest::addColumn<QString>("said");
+        const QString unsaved = "Changes to \"Intro\" are not saved. Save them before the program ends?";
+        using A = Dialogs::SaveAnswer;
+        QTest::newRow("no project name")
+            << "" << -1 << true << QByteArray("Gig.txt") << QByteArray("10") << "it has no project name";
+        QTest::newRow("a song's name") << "Intro" << -1 << true << QByteArray("Gig.txt") << QByteArray("10")
+                                       << "a project cannot be saved over it";
+        QTest::newRow("a new name") << "Tour" << -1 << true << QByteArray("Tour.txt") << QByteArray("10")
+                                    << "";
+        QTest::newRow("edits, Save") << "Gig" << int(A::Save) << true << QByteArray("Gig.txt")
+                                     << QByteArray("40") << unsaved;
+        QTest::newRow("edits, Discard")
+            << "Gig" << int(A::Discard) << true << QByteArray("Gig.txt") << QByteArray("10") << unsaved;
+        QTest::newRow("edits, Cancel")
+            << "Gig" << int(A::Cancel) << false << QByteArray("Gig.txt") << QByteArray("10") << unsaved;
+    }
+
+    void exitKeepsWhatIsNotSaid()
+    {
+        QFETCH(QString, projectName);
+        QFETCH(int, answer);
+        QFETCH(bool, ended);
+        QFETCH(QByteArray, lastOne);
+        QFETCH(QByteArray, intro);
+        QFETCH(QString, said);
+        AppFixture app;
+        writeGig(app, {"Intro", "Outro"});
+        tForm1 &form = app.start();
+        form.songControls().cbProject->setText(projectName);
+        if (answer >= 0) {
+            // Edited, then on to the next song as a pedal goes: the edits wait, unsaved.
+            form.songControls().strips[0].program->setValue(40);
+            form.songList().stepSong(1);
+            app.dialogs.saveAnswers = {Dialogs::SaveAnswer(answer)};
+        }
+        QSignalSpy terminated(&form, &tForm1::terminated);
+        form.close();
+        QCOMPARE(terminated.size(), ended ? 1 : 0);
+        QVERIFY(AppFixture::readFile(app.settingsPath()).contains("Last one=" + lastOne + "\r\n"));
+        QVERIFY(!QFile::exists(app.projects() + "/.txt"));
+        QVERIFY(AppFixture::readFile(app.projects() + "/Intro.txt").contains("Spin49=" + intro + "\r\n"));
+        const QStringList shown = app.dialogs.texts() + app.dialogs.questions;
+        QCOMPARE(shown.size(), said.isEmpty() ? 0 : 1);
+        QVERIFY(said.isEmpty() || shown[0].contains(said));
+    }
+
+    void unreadableSettingsAreSaidInTheWindow()
+    {
+        AppFixture app;
+        QVERIFY(QDir().mkpath(app.settingsPath()));
+        tForm1 &form = app.start();
+        const auto *status = form.findChild<QLabel *>(QStringLiteral("lbFileStatus"));
+        QVERIFY(status->isVisible() &&
+                status->text() == "Midi.ini could not be read (It is a folder): defaults in use");
+        form.close();
+        QCOMPARE(QDir(app.projects()).entryList(QDir::Files | QDir::Hidden), QStringList());
     }
 
     void backWhereTheUserWasAfterARestart()

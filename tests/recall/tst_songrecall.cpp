@@ -253,7 +253,8 @@ private slots:
 
         list.setItemIndex(0);
         list.lbSongListClick();
-        QCOMPARE(f.strip(1).program->value(), 5);
+        // Sent as edited, the edit kept.
+        QCOMPARE(f.strip(1).program->value(), 1);
         f.recall.MoreEdit(1);
         QCOMPARE(f.device.log(), QStringList{});
         QVERIFY(!f.lit());

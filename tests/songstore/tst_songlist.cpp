@@ -3,6 +3,8 @@
 
 #include "platform/AppException.h"
 #include "platform/AppPaths.h"
+#include "songs/ProjectFile.h"
+#include "songs/ShownNameDelegate.h"
 #include "songs/SongFile.h"
 #include "songs/SongListController.h"
 #include "songs/SongName.h"
@@ -16,7 +18,10 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
+
+#include <cstdio>
 
 namespace
 {
@@ -49,6 +54,8 @@ struct SongsFixture {
     }
 
     SongsPage &page() { return *window.songsPage; }
+    SpinEdit *program(int strip) { return window.controls.strips[strip - 1].program; }
+    bool marked(int row, int role) { return songs()->item(row)->data(role).toBool(); }
     QListWidget *songs() { return page().lbSongList(); }
 
     void add(const QString &name)
@@ -111,8 +118,9 @@ private slots:
         f.add("Intro");
         QCOMPARE(f.list.songs(), (QStringList{"Intro", "Intro"}));
         QVERIFY(readAll(songFile("Intro")).contains("Spin49=42\r\n"));
-        // Adding neither selects, loads nor sends, and leaves the project file alone.
-        QCOMPARE(f.list.getItemIx(), -1);
+        // Adding selects the new song without loading or sending it; a project without a
+        // name has no file to write.
+        QCOMPARE(f.list.getItemIx(), 1);
         QCOMPARE(f.sends, 0);
         QCOMPARE(QDir(projects()).entryList(QDir::Files), QStringList{"Intro.txt"});
         QVERIFY(m_scratch.dialogs()->messages.isEmpty());
@@ -131,6 +139,8 @@ private slots:
         QTest::newRow("dot dot") << ".." << SongName::DotName;
         QTest::newRow("project name") << "Live" << SongName::projectNameText("Live");
         QTest::newRow("project name in other case") << "LIVE" << SongName::projectNameText("Live");
+        QTest::newRow("a song file's section") << "[TEdit] Finale" << SongName::SectionName;
+        QTest::newRow("one in other case") << " [combobox]" << SongName::SectionName;
     }
 
     void addRefusesBadNames()
@@ -147,7 +157,8 @@ private slots:
         QCOMPARE(m_scratch.dialogs()->messages.first().icon, Dialogs::Icon::Warning);
         QCOMPARE(f.list.songs(), QStringList{"Kept"});
         QCOMPARE(f.page().edNewSong()->text(), name);
-        QCOMPARE(QDir(projects()).entryList(QDir::Files | QDir::Hidden), QStringList{"Kept.txt"});
+        QCOMPARE(QDir(projects()).entryList(QDir::Files | QDir::Hidden),
+                 (QStringList{"Kept.txt", "Live.txt"}));
         QCOMPARE(readAll(songFile("Kept")), keptFile);
         QVERIFY(!QFile::exists(m_scratch.data()->path() + "/b.txt"));
     }
@@ -243,18 +254,103 @@ private slots:
         QVERIFY(QFile::exists(songFile("Other")));
     }
 
-    void nothingSelectedIsAnError()
+    void nothingChosenIsSaidPlainly()
     {
         SongsFixture f;
-        f.add("A");
-        const QByteArray before = readAll(songFile("A"));
-        f.window.controls.strips[0].program->setValue(64);
-        QTest::mouseClick(f.page().MMLabel6(), Qt::LeftButton);
-        QTest::mouseClick(f.page().btDeleteSong(), Qt::LeftButton);
-        QCOMPARE(errors(), QStringList(2, "List index out of bounds (-1)"));
+        f.setProject({"A"});
+        writeAll(songFile("A"), "[TSpinEdit]\r\nSpin49=5\r\n");
+        f.program(1)->setValue(64);
+        for (QPushButton *button : {f.page().MMLabel6(), f.page().btDeleteSong(), f.page().btRename()})
+            QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(m_scratch.dialogs()->texts(),
+                 (QStringList{"Choose a song in the list, or add one, first: Save Song saves the song the "
+                              "controls show.",
+                              "Choose a song in the list first.", "Choose a song in the list first."}));
         QCOMPARE(f.list.songs(), QStringList{"A"});
-        QCOMPARE(readAll(songFile("A")), before);
-        QVERIFY_THROWS_EXCEPTION(AppException, f.list.SaveSong1Click());
+        QCOMPARE(readAll(songFile("A")), QByteArray("[TSpinEdit]\r\nSpin49=5\r\n"));
+    }
+
+    // A newcomer's first song: a name, Add Song, the strips, Save Song.
+    void theSongJustAddedIsTheOneSaved()
+    {
+        SongsFixture f;
+        f.add("First");
+        f.program(1)->setValue(20);
+        QVERIFY(f.page().labSongChanged()->isVisible() && f.marked(0, ShownNameDelegate::ChangedRole));
+        QTest::mouseClick(f.page().MMLabel6(), Qt::LeftButton);
+        QVERIFY(readAll(songFile("First")).contains("Spin49=20\r\n"));
+        QVERIFY(f.page().labSongChanged()->isHidden() && !f.marked(0, ShownNameDelegate::ChangedRole));
+        QVERIFY(m_scratch.dialogs()->messages.isEmpty());
+    }
+
+    void editsAreLeftOnlyWithTheUsersSay_data()
+    {
+        QTest::addColumn<QString>("way"); // how the next song is chosen
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<int>("saved");    // strip 1's program in the first song's file afterwards
+        QTest::addColumn<int>("selected"); // and the song on view
+        QTest::addColumn<int>("shown");
+        QTest::addColumn<bool>("marked"); // the first song as changed
+        using A = Dialogs::SaveAnswer;
+        QTest::newRow("click, Save") << "click" << int(A::Save) << 64 << 1 << 2 << false;
+        QTest::newRow("click, Discard") << "click" << int(A::Discard) << 1 << 1 << 2 << false;
+        QTest::newRow("click, Cancel") << "click" << int(A::Cancel) << 1 << 0 << 64 << true;
+        QTest::newRow("arrow key, Cancel") << "key" << int(A::Cancel) << 1 << 0 << 64 << true;
+        // On stage nobody is asked: the edits wait, marked, for the song's return.
+        QTest::newRow("pedal") << "next" << int(A::Cancel) << 1 << 1 << 2 << true;
+    }
+
+    void editsAreLeftOnlyWithTheUsersSay()
+    {
+        QFETCH(QString, way);
+        QFETCH(int, answer);
+        QFETCH(int, saved);
+        QFETCH(int, selected);
+        QFETCH(int, shown);
+        QFETCH(bool, marked);
+        SongsFixture f;
+        f.add("A");
+        f.program(1)->setValue(2);
+        f.add("B");
+        f.clickSong(0);
+        f.program(1)->setValue(64);
+        m_scratch.dialogs()->saveAnswers = {Dialogs::SaveAnswer(answer)};
+        f.songs()->setFocus();
+        if (way == "click")
+            f.clickSong(1);
+        else if (way == "key")
+            QTest::keyClick(f.songs(), Qt::Key_Down);
+        else
+            f.list.stepSong(1);
+
+        QCOMPARE(m_scratch.dialogs()->questions.size(), way == "next" ? 0 : 1);
+        QVERIFY(readAll(songFile("A")).contains("Spin49=" + QByteArray::number(saved) + "\r\n"));
+        QCOMPARE(f.list.getItemIx(), selected);
+        QCOMPARE(f.program(1)->value(), shown);
+        QCOMPARE(f.marked(0, ShownNameDelegate::ChangedRole), marked);
+        QCOMPARE(f.page().labSongChanged()->isVisible(), selected == 0);
+        // Back on A: its edits, saved or kept, else its file.
+        f.list.stepSong(-1);
+        QCOMPARE(f.program(1)->value(), marked || saved == 64 ? 64 : 1);
+    }
+
+    // An archive made on Windows unpacks "Café.txt" under its Windows-1252 bytes.
+    void songFileNamedInWindowsBytesIsFound()
+    {
+        QDir().mkpath(projects());
+        writeAll(projects() + "/Set.txt", "Caf\xe9\r\n");
+        std::FILE *legacy = std::fopen((QFile::encodeName(projects()) + "/Caf\xe9.txt").constData(), "wb");
+        QVERIFY(legacy && std::fputs("[TSpinEdit]\r\nSpin49=16\r\n", legacy) >= 0 &&
+                std::fclose(legacy) == 0);
+        SongsFixture f;
+        f.list.LoadProject("Set.txt");
+        QCOMPARE(f.list.songs(), QStringList{QString::fromUtf8("Café")});
+        f.clickSong(0);
+        QCOMPARE(f.program(1)->value(), 16);
+        f.program(1)->setValue(17);
+        QTest::mouseClick(f.page().MMLabel6(), Qt::LeftButton);
+        QCOMPARE(QDir(projects()).entryList(QDir::Files).size(), 2);
+        QVERIFY(readAll(songFile(QString::fromUtf8("Café"))).contains("Spin49=17\r\n"));
     }
 
     void noLimitOnTheNumberOfSongs()
@@ -264,15 +360,15 @@ private slots:
         for (int i = 0; i < 1200; ++i)
             names.append(QString("Song %1").arg(i));
         f.setProject(names);
+        writeAll(songFile("Song 1100"), "[TSpinEdit]\r\nSpin49=33\r\n");
         f.list.setItemIndex(1100);
         QCOMPARE(f.list.getItemIx(), 1100);
-        f.window.controls.strips[0].program->setValue(33);
-        f.list.SaveSong1Click();
-        QVERIFY(readAll(songFile("Song 1100")).contains("Spin49=33\r\n"));
-        f.window.controls.strips[0].program->setValue(1);
         f.list.lbSongListClick();
         QCOMPARE(f.window.controls.strips[0].program->value(), 33);
         QCOMPARE(f.page().LabSong()->text(), QString("SONG 1100"));
+        f.window.controls.strips[0].program->setValue(34);
+        f.list.SaveSong1Click();
+        QVERIFY(readAll(songFile("Song 1100")).contains("Spin49=34\r\n"));
     }
 
     void absurdlyLongNameIsShownCut_data()
@@ -288,12 +384,17 @@ private slots:
         const QString longName(length, u'x');
         writeAll(projects() + "/Set.txt", longName.toLatin1() + "\r\nB\r\n");
         f.list.LoadProject("Set.txt");
+        QSignalSpy notices(&f.list, &SongListController::notice);
         f.clickSong(0);
-        const QString shown = f.page().labDeleteSong()->text();
-        QCOMPARE(shown, longName.left(254) + QChar(0x2026));
-        QCOMPARE(f.page().LabSong()->text(), shown.toUpper());
+        QCOMPARE(f.sends, 0);
+        // No file can have that name: the song is missing, and says so with the name cut.
+        const QString shown = longName.left(254) + QChar(0x2026);
+        QCOMPARE(notices.size(), 1);
+        QCOMPARE(notices[0][0].toString(), "\"" + shown + "\" was not sent: its song file is missing");
         // The list is laid out by the name as shown, too.
-        QVERIFY(f.songs()->sizeHintForColumn(0) <= f.songs()->fontMetrics().horizontalAdvance(shown) + 64);
+        const QString entry = ShownNameDelegate::entryText(f.songs()->model()->index(0, 0));
+        QCOMPARE(entry, shown + "  (song file missing)");
+        QVERIFY(f.songs()->sizeHintForColumn(0) <= f.songs()->fontMetrics().horizontalAdvance(entry) + 64);
         // The list keeps the whole name, so a save at exit writes the line back as it was.
         QCOMPARE(f.list.songs(), (QStringList{longName, "B"}));
     }
@@ -423,6 +524,7 @@ private slots:
         QCOMPARE(readAll(projects() + "/Friday.txt"), QByteArray("Intro\r\n"));
         f.setProject({"Friday"});
         f.list.setItemIndex(0);
+        f.list.lbSongListClick();
         QVERIFY_THROWS_EXCEPTION(EFileError, f.list.MMLabel6Click());
         f.list.btDelSongClick();
         QCOMPARE(f.list.songs(), QStringList{});
@@ -447,6 +549,7 @@ private slots:
         QTest::newRow("quotes") << "\"Best\"";
         QTest::newRow("U+FEFF first") << QChar(0xFEFF) + QString("Intro");
         QTest::newRow("star and colon") << "a*b:c";
+        QTest::newRow("in brackets") << "[Encore] Finale";
     }
 
     void namesFromFilesAreUsedAsTheyStand()
@@ -466,7 +569,10 @@ private slots:
         f.page().cbProject()->setText(name);
         QFile::remove(songFile(name));
         f.list.saveCurrentProject();
+        // And again, over the file it wrote.
+        f.list.saveCurrentProject();
         QCOMPARE(readAll(projects() + "/" + name + ".txt"), list);
+        QCOMPARE(ProjectFile::read(projects() + "/" + name + ".txt").names, (QStringList{"First", name}));
         f.page().cbProject()->setText("../" + name);
         try {
             f.list.saveCurrentProject();
@@ -483,17 +589,18 @@ private slots:
         f.add("B");
         f.clickSong(0);
         QCOMPARE(f.sends, 1);
-        // A unit switched on late: the same song once more, by a click or by Enter.
+        // A unit switched on late: the same song once more, by a click or by Enter, as edited.
         f.window.controls.strips[0].program->setValue(90);
         f.clickSong(0);
         QCOMPARE(f.sends, 2);
-        QCOMPARE(f.window.controls.strips[0].program->value(), 1);
+        QCOMPARE(f.window.controls.strips[0].program->value(), 90);
         f.songs()->setFocus();
         QTest::keyClick(f.songs(), Qt::Key_Return);
         QTest::keyClick(f.songs(), Qt::Key_Enter, Qt::KeypadModifier);
         QCOMPARE(f.sends, 4);
         QCOMPARE(f.list.getItemIx(), 0);
-        // The arrows keep moving the selection, each move one send.
+        // The arrows keep moving the selection, each move one send; the edit is let go.
+        m_scratch.dialogs()->saveAnswers = {Dialogs::SaveAnswer::Discard};
         QTest::keyClick(f.songs(), Qt::Key_Down);
         QCOMPARE(f.list.getItemIx(), 1);
         QCOMPARE(f.sends, 5);
@@ -554,7 +661,9 @@ private slots:
         SongsFixture f;
         f.setProject({"../outside"});
         f.list.setItemIndex(0);
-        QVERIFY_THROWS_EXCEPTION(EFileError, f.list.MMLabel6Click());
+        f.list.lbSongListClick();
+        f.list.MMLabel6Click();
+        QCOMPARE(f.sends, 0);
         f.list.btDelSongClick();
         QCOMPARE(f.songs()->count(), 0);
         QCOMPARE(readAll(m_scratch.data()->path() + "/outside.txt"), QByteArray("precious"));
@@ -577,29 +686,45 @@ private slots:
         QTest::addColumn<int>("selected");
         QTest::addColumn<QStringList>("files"); // name=content of every file in the folder
         QTest::addColumn<int>("warnings");
+        QTest::addColumn<QByteArray>("other"); // another project of the folder afterwards
         const QStringList before{"Intro", "Blues", "Intro", "Coda"};
         const QStringList files{"Blues=b", "Coda=c", "Intro=i"};
         QTest::newRow("Up") << 1 << "up"
-                            << "" << QStringList{"Blues", "Intro", "Intro", "Coda"} << 0 << files << 0;
+                            << "" << QStringList{"Blues", "Intro", "Intro", "Coda"} << 0 << files << 0
+                            << QByteArray("Intro\r\nCoda\r\n");
+        QTest::newRow("drag") << 1 << "drag"
+                              << "" << QStringList{"Blues", "Intro", "Intro", "Coda"} << 0 << files << 0
+                              << QByteArray("Intro\r\nCoda\r\n");
         QTest::newRow("Ctrl+Down") << 1 << "ctrl+down"
-                                   << "" << QStringList{"Intro", "Intro", "Blues", "Coda"} << 2 << files << 0;
-        QTest::newRow("Ctrl+Up on the first song") << 0 << "ctrl+up"
-                                                   << "" << before << 0 << files << 0;
-        QTest::newRow("Down on the last song") << 3 << "down"
-                                               << "" << before << 3 << files << 0;
+                                   << "" << QStringList{"Intro", "Intro", "Blues", "Coda"} << 2 << files << 0
+                                   << QByteArray("Intro\r\nCoda\r\n");
+        QTest::newRow("Ctrl+Up on the first song")
+            << 0 << "ctrl+up"
+            << "" << before << 0 << files << 0 << QByteArray("Intro\r\nCoda\r\n");
+        QTest::newRow("Down on the last song")
+            << 3 << "down"
+            << "" << before << 3 << files << 0 << QByteArray("Intro\r\nCoda\r\n");
         QTest::newRow("rename a song two entries play")
             << 0 << "rename"
             << "Opener" << QStringList{"Opener", "Blues", "Opener", "Coda"} << 0
-            << QStringList{"Blues=b", "Coda=c", "Opener=i"} << 0;
-        QTest::newRow("rename onto another song's file") << 1 << "rename"
-                                                         << "Coda" << before << 1 << files << 1;
-        QTest::newRow("rename to a bad name") << 1 << "rename"
-                                              << "a/b" << before << 1 << files << 1;
+            << QStringList{"Blues=b", "Coda=c", "Opener=i"} << 0 << QByteArray("Opener\r\nCoda\r\n");
+        QTest::newRow("rename onto another song's file")
+            << 1 << "rename"
+            << "Coda" << before << 1 << files << 1 << QByteArray("Intro\r\nCoda\r\n");
+        QTest::newRow("rename to a bad name")
+            << 1 << "rename"
+            << "a/b" << before << 1 << files << 1 << QByteArray("Intro\r\nCoda\r\n");
         QTest::newRow("duplicate") << 1 << "duplicate"
                                    << "Blues 2" << QStringList{"Intro", "Blues", "Blues 2", "Intro", "Coda"}
-                                   << 1 << QStringList{"Blues 2=b", "Blues=b", "Coda=c", "Intro=i"} << 0;
-        QTest::newRow("duplicate onto another song's file") << 1 << "duplicate"
-                                                            << "Intro" << before << 1 << files << 1;
+                                   << 1 << QStringList{"Blues 2=b", "Blues=b", "Coda=c", "Intro=i"} << 0
+                                   << QByteArray("Intro\r\nCoda\r\n");
+        // The files here hold no song's sections, so they are not taken for songs and kept.
+        QTest::newRow("delete") << 1 << "delete"
+                                << "" << QStringList{"Intro", "Intro", "Coda"} << -1 << files << 0
+                                << QByteArray("Intro\r\nCoda\r\n");
+        QTest::newRow("duplicate onto another song's file")
+            << 1 << "duplicate"
+            << "Intro" << before << 1 << files << 1 << QByteArray("Intro\r\nCoda\r\n");
     }
 
     void editingTheSet()
@@ -611,7 +736,10 @@ private slots:
         QFETCH(int, selected);
         QFETCH(QStringList, files);
         QFETCH(int, warnings);
+        QFETCH(QByteArray, other);
         SongsFixture f;
+        writeAll(projects() + "/Other.txt", "Intro\r\nCoda\r\n");
+        f.page().cbProject()->setText("Set");
         for (const char *name : {"Intro", "Blues", "Intro", "Coda"})
             f.add(name);
         for (const char *name : {"Intro", "Blues", "Coda"})
@@ -624,6 +752,10 @@ private slots:
             QTest::mouseClick(action == "up" ? f.page().btMoveUp() : f.page().btMoveDown(), Qt::LeftButton);
         else if (action.startsWith("ctrl+"))
             QTest::keyClick(f.songs(), action == "ctrl+up" ? Qt::Key_Up : Qt::Key_Down, Qt::ControlModifier);
+        else if (action == "drag")
+            QVERIFY(f.songs()->model()->moveRow({}, row, {}, 0));
+        else if (action == "delete")
+            QTest::mouseClick(f.page().btDeleteSong(), Qt::LeftButton);
         else
             QTest::mouseClick(action == "rename" ? f.page().btRename() : f.page().btDuplicate(),
                               Qt::LeftButton);
@@ -632,12 +764,16 @@ private slots:
         QCOMPARE(f.list.getItemIx(), selected);
         QCOMPARE(f.sends, 0);
         QCOMPARE(m_scratch.dialogs()->messages.size(), warnings);
-        // Every song file is still there, under the names the list uses; no project file
-        // was written.
+        // Every song file is still there, under the names the list uses; the project file
+        // holds the list as it is now, and the other project follows a renamed song.
         QStringList found;
-        for (const QFileInfo &file : QDir(projects()).entryInfoList(QDir::Files, QDir::Name))
-            found.append(file.completeBaseName() + "=" + readAll(file.filePath()));
+        for (const QFileInfo &file : QDir(projects()).entryInfoList(QDir::Files, QDir::Name)) {
+            if (file.fileName() != "Set.txt" && file.fileName() != "Other.txt")
+                found.append(file.completeBaseName() + "=" + readAll(file.filePath()));
+        }
         QCOMPARE(found, files);
+        QCOMPARE(ProjectFile::read(projects() + "/Set.txt").names, songs);
+        QCOMPARE(readAll(projects() + "/Other.txt"), other);
     }
 };
 

@@ -268,8 +268,10 @@ private slots:
         QFETCH(bool, openBefore);
         AppFixture app;
         QString set;
-        for (int n = 1; n <= 60; ++n)
+        for (int n = 1; n <= 60; ++n) {
             set += QStringLiteral("Song %1\r\n").arg(n);
+            app.writeFile(app.projects() + QStringLiteral("/Song %1.txt").arg(n), AppFixture::songFile(1, n));
+        }
         app.writeFile(app.projects() + QStringLiteral("/Long.txt"), set.toUtf8());
         app.writeFile(app.settingsPath(), "[Project]\r\nLast one=Long.txt\r\n");
         tForm1 &form = app.start();

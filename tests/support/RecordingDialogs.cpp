@@ -21,6 +21,12 @@ bool RecordingDialogs::question(const QString &, const QString &text)
     return !questionAnswers.isEmpty() && questionAnswers.takeFirst();
 }
 
+Dialogs::SaveAnswer RecordingDialogs::askToSave(const QString &, const QString &text)
+{
+    questions.append(text);
+    return saveAnswers.isEmpty() ? SaveAnswer::Cancel : saveAnswers.takeFirst();
+}
+
 QString RecordingDialogs::openFile(const FileRequest &request)
 {
     fileRequests.append(request);

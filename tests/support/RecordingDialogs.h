@@ -22,6 +22,7 @@ public:
 
     void message(Icon icon, const QString &caption, const QString &text) override;
     bool question(const QString &caption, const QString &text) override;
+    SaveAnswer askToSave(const QString &caption, const QString &text) override;
     QString openFile(const FileRequest &request) override;
     QString saveFile(const FileRequest &request) override;
     void openUrl(const QUrl &url) override;
@@ -34,6 +35,8 @@ public:
     // Questions asked, and the answers to the next ones (true: Yes); an empty queue says No.
     QStringList questions;
     QList<bool> questionAnswers;
+    // Answers to the next save questions (recorded in `questions` too); an empty queue cancels.
+    QList<SaveAnswer> saveAnswers;
 
     QStringList texts() const;
     void clear();
