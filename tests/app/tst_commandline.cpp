@@ -125,7 +125,11 @@ private slots:
         QFETCH(bool, projectWritable);
         QTemporaryDir data;
         const QString settings = data.path() + QStringLiteral("/Midi.ini");
-        const QString project = data.path() + QStringLiteral("/Projects/.txt");
+        // A project with a name: a nameless list is never written at exit.
+        const QString project = data.path() + QStringLiteral("/Projects/Gig.txt");
+        QFile stored(settings);
+        QVERIFY(stored.open(QIODevice::WriteOnly) && stored.write("[Project]\r\nLast one=Gig.txt\r\n") > 0);
+        stored.close();
         QProcess program;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
