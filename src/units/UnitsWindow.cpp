@@ -53,6 +53,13 @@ UnitsWindow::UnitsWindow(const SongControls &controls, UnitRig &rig, const QStri
     form->addRow(tr("Program change"), m_program);
     auto *profileLayout = new QHBoxLayout(profileBox);
     auto *listSide = new QVBoxLayout;
+    m_emptyHint = new QLabel(tr("No profiles yet. Press \"Add\" and type a unit's name as its strips show "
+                                "it under \"MIDI Units\", or right-click that name on a strip and choose "
+                                "\"Unit profile...\"."),
+                             this);
+    m_emptyHint->setObjectName(QStringLiteral("lbNoProfiles"));
+    m_emptyHint->setWordWrap(true);
+    listSide->addWidget(m_emptyHint);
     listSide->addWidget(m_list);
     listSide->addLayout(buttons);
     profileLayout->addLayout(listSide);
@@ -115,6 +122,7 @@ void UnitsWindow::showProfiles(const QString &current)
     }
     if (m_list->currentRow() < 0 && m_list->count() > 0)
         m_list->setCurrentRow(0);
+    m_emptyHint->setVisible(m_list->count() == 0);
     showProfile();
 }
 

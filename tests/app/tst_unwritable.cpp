@@ -60,8 +60,10 @@ private slots:
         QTest::newRow("Save Song") << "MMLabel6" << QStringList{"Unable to write to %1/Projects/Intro.txt."}
                                    << false;
         QTest::newRow("Save Project") << "btSavePrj" << QStringList{project} << false;
-        QTest::newRow("Delete Song") << "btDeleteSong" << QStringList{"Can't delete ``Introthis file"}
-                                     << true;
+        QTest::newRow("Delete Song")
+            << "btDeleteSong"
+            << QStringList{"Can't delete the song file \"Intro.txt\"; it stays in the projects folder."}
+            << true;
         QTest::newRow("exit") << "" << QStringList{project, "Unable to write to %1/Midi.ini."} << false;
     }
 
