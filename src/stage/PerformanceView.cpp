@@ -120,11 +120,11 @@ void PerformanceView::followSkin()
                        "QListView { background: #151515; color: #d0d0d0; border: 1px solid #333; }"
                        "QListView::item:selected { background: %1; color: #000; }"
                        // A light scroll bar would be the brightest thing on a dark stage.
-                       "QScrollBar:vertical { background: #151515; width: 14px; margin: 0; }"
-                       "QScrollBar::handle:vertical { background: #3a3a3a; min-height: 32px;"
+                       "QScrollBar { background: #151515; width: 14px; height: 14px; margin: 0; }"
+                       "QScrollBar::handle { background: #3a3a3a; min-height: 32px; min-width: 32px;"
                        " border-radius: 6px; }"
-                       "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }"
-                       "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: none; }"
+                       "QScrollBar::add-line, QScrollBar::sub-line { width: 0; height: 0; }"
+                       "QScrollBar::add-page, QScrollBar::sub-page { background: none; }"
                        "QPushButton { background: #222; color: %1; border: 2px solid %1;"
                        " border-radius: 8px; font-size: 28px; }"
                        "QPushButton:pressed { background: %1; color: #000; }")
