@@ -8,6 +8,8 @@ QString systemName(const QString &api)
         return QStringLiteral("JACK");
     if (api == QLatin1String("alsa"))
         return QStringLiteral("ALSA");
+    if (api == QLatin1String("auto"))
+        return QStringLiteral("ALSA or JACK");
     return api;
 }
 } // namespace

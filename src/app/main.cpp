@@ -98,6 +98,10 @@ int main(int argc, char *argv[])
             formOptions.midiSystemProblem = MidiSystemAdvice::windowText(options.midiApi, error);
         formOptions.midiSystemStatus = MidiSystemAdvice::statusText(options.midiApi, error);
         midi = std::make_unique<VirtualMidiSystem>();
+    } else if (options.midiApi == QLatin1String("auto") && midi->systemName() == QLatin1String("Virtual")) {
+        // Empty device lists and nothing saying why would leave a newcomer guessing.
+        formOptions.midiSystemStatus = MidiSystemAdvice::statusText(
+            options.midiApi, QStringLiteral("neither the ALSA sequencer nor a JACK server is there."));
     }
     AppPaths::init(options.dataDir);
     // A second program on the same data folder would write its settings and set list over
