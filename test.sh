@@ -35,7 +35,7 @@ wanted() {
 # Beyond the build: a JACK server for the MIDI tests, and a synth with a small General MIDI
 # font to play on it; the desktop's own checkers and the Debian packaging tools for the
 # install tests; a virtual display with a window manager.
-packages=("${PW_PACKAGES[@]}" jackd2 fluidsynth timgm6mb-soundfont desktop-file-utils appstream dpkg-dev file xvfb xauth openbox x11-utils)
+packages=("${PW_PACKAGES[@]}" jackd2 fluidsynth timgm6mb-soundfont desktop-file-utils appstream dpkg-dev lintian file xvfb xauth openbox x11-utils)
 wanted fuzz && packages+=("${PW_FUZZ_PACKAGES[@]}")
 pw_install_packages "${packages[@]}"
 # Four trees share most objects: ccache, when there, makes the later runs cheap.

@@ -3,8 +3,9 @@ set(CPACK_PACKAGE_NAME patchwarden)
 set(CPACK_PACKAGE_VENDOR "Brindlecroft Music Software")
 set(CPACK_PACKAGE_CONTACT "Brindlecroft Music Software <patchwarden@brindlecroft.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
+# Lines of at most 80 characters, as Debian's tools show them.
 set(CPACK_PACKAGE_DESCRIPTION
-    "Patchwarden keeps, song by song, the program and controller settings of MIDI units and sends them to the MIDI output the moment a song is chosen; set lists are played with the mouse, the keyboard or a foot controller.")
+    "Patchwarden keeps, song by song, the program and controller settings of MIDI\nunits and sends them to the MIDI output the moment a song is chosen; set lists\nare played with the mouse, the keyboard or a foot controller.")
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 set(CPACK_PACKAGE_HOMEPAGE_URL "https://www.brindlecroft.example/patchwarden")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

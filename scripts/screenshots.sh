@@ -71,6 +71,7 @@ cp "$out/songs-page.png" "$PW_ROOT/docs/songs-page.png"
 cp "$out/mxskin11-main.png" "$PW_ROOT/docs/midi-setup.png"
 cp "$out/mxskin20-mixer.png" "$PW_ROOT/docs/mixer.png"
 cp "$out/performance-view.png" "$PW_ROOT/docs/performance-view.png"
+cp "$out/skin-choice.png" "$PW_ROOT/docs/skin-choice.png"
 
 count=$(find "$out" -maxdepth 1 -name '*-main.png' | wc -l)
 echo "$count main-window pictures and $(find "$out" -maxdepth 1 -name '*-mixer.png' | wc -l) mixer pictures in $out"

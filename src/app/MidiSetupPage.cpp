@@ -33,7 +33,7 @@ MidiSetupPage::MidiSetupPage(QWidget *parent) : QWidget(parent)
 
     for (QListWidget *list : {m_cmbOutput, m_cmbInput}) {
         list->setSelectionMode(QAbstractItemView::SingleSelection);
-        list->setFixedHeight(72);
+        list->setMinimumHeight(72);
     }
 
     auto *header = named(new QLabel(QStringLiteral("Select MIDI Driver"), this), "lbSelectDriver");
@@ -44,7 +44,7 @@ MidiSetupPage::MidiSetupPage(QWidget *parent) : QWidget(parent)
     auto *grid = new QGridLayout(this);
     grid->addWidget(header, 0, 0, 1, 3);
     // Each own-port box sits on its list's caption line: the page also carries the foot
-    // controller's group and must fit the fixed window.
+    // controller's group and must fit the window at its smallest.
     grid->addWidget(new QLabel(QStringLiteral("MIDI Out Driver"), this), 1, 0);
     grid->addWidget(m_ckbOwnOutput, 1, 1, 1, 2, Qt::AlignRight);
     grid->addWidget(m_cmbOutput, 2, 0, 1, 3);
@@ -52,7 +52,7 @@ MidiSetupPage::MidiSetupPage(QWidget *parent) : QWidget(parent)
     grid->addWidget(m_ckbOwnInput, 4, 1, 1, 2, Qt::AlignRight);
     grid->addWidget(m_cmbInput, 5, 0, 1, 3);
     grid->addWidget(new QLabel(QStringLiteral("MIDI Send Channel"), this), 7, 0);
-    grid->addWidget(new QLabel(QStringLiteral("MIDI Remote Resive Channel"), this), 7, 1, 1, 2);
+    grid->addWidget(new QLabel(QStringLiteral("MIDI Remote Receive Channel"), this), 7, 1, 1, 2);
     grid->addWidget(m_midiSendCh, 8, 0);
     grid->addWidget(m_midiRecCh, 8, 1);
     grid->addWidget(m_ckbRemote, 8, 2);

@@ -36,7 +36,7 @@ TfMidiUnit *ProgramWindows::makeMixer()
     MixerLinks links;
     links.midiOut = &form.MidiOut();
     links.sendChannel = form.songControls().MidiSendCh;
-    links.outputDevices = [&form] { return form.outputDeviceNames(); };
+    links.outputState = [&form] { return form.outputState(); };
     links.leds = &form.leds();
     links.lastInputStatus = [&form] { return form.MidiIn().LastStatus(); };
     m_mixer = std::make_unique<TfMidiUnit>(links);

@@ -1,22 +1,30 @@
 #include "app/CommandLine.h"
 #include "app/DeviceListing.h"
+#include "app/MidiSystemAdvice.h"
 #include "app/ProgramWindows.h"
 #include "app/ShutdownReport.h"
+#include "app/SingleInstance.h"
+#include "app/WindowPlacement.h"
 #include "look/LookResources.h"
 #include "look/SkinScreenshots.h"
 #include "look/SkinStore.h"
 #include "look/SkinTable.h"
 #include "look/TFrmInfo.h"
+#include "look/TfOutfitSpec.h"
 #include "mixer/TfMidiUnit.h"
 #include "platform/AppPaths.h"
+#include "platform/Dialogs.h"
 #include "platform/GuardedApplication.h"
 #include "platform/MidiSystem.h"
 #include "platform/TerminationSignals.h"
+#include "platform/VirtualMidiSystem.h"
 #include "songs/SongListController.h"
 #include "stage/PerformanceView.h"
 #include "widgets/SkinEngine.h"
 
+#include <QDir>
 #include <QIcon>
+#include <QSettings>
 #include <QTabWidget>
 #include <QTextStream>
 #include <algorithm>
@@ -64,7 +72,7 @@ int main(int argc, char *argv[])
         QString error;
         const std::unique_ptr<MidiSystem> midi = createMidiSystem(options.midiApi, &error);
         if (!midi)
-            return fail(1, error);
+            return fail(1, error + u'\n' + MidiSystemAdvice::nextStep(options.midiApi));
         QTextStream(stdout) << deviceListing(*midi);
         return 0;
     }
@@ -80,12 +88,38 @@ int main(int argc, char *argv[])
     info.showSplash();
 
     QString error;
-    const std::unique_ptr<MidiSystem> midi = createMidiSystem(options.midiApi, &error);
-    if (!midi)
-        return fail(1, error);
+    std::unique_ptr<MidiSystem> midi = createMidiSystem(options.midiApi, &error);
+    tForm1::Options formOptions{options.midiOut, options.midiIn, {}, {}};
+    if (!midi) {
+        // Started from a menu, a line on stderr reaches nobody: the window comes up with
+        // no devices and says why and what to do.
+        QTextStream(stderr) << "patchwarden: " << error << '\n';
+        if (options.skinScreenshots.isEmpty()) // pictures are taken with nobody to answer a box
+            formOptions.midiSystemProblem = MidiSystemAdvice::windowText(options.midiApi, error);
+        formOptions.midiSystemStatus = MidiSystemAdvice::statusText(options.midiApi, error);
+        midi = std::make_unique<VirtualMidiSystem>();
+    } else if (options.midiApi == QLatin1String("auto") && midi->systemName() == QLatin1String("Virtual")) {
+        // Empty device lists and nothing saying why would leave a newcomer guessing.
+        formOptions.midiSystemStatus = MidiSystemAdvice::statusText(
+            options.midiApi, QStringLiteral("neither the ALSA sequencer nor a JACK server is there."));
+    }
     AppPaths::init(options.dataDir);
+    // A second program on the same data folder would write its settings and set list over
+    // the first one's at exit: the first one comes forward instead.
+    SingleInstance instance(AppPaths::dataDir());
+    if (options.skinScreenshots.isEmpty() && !instance.claim()) {
+        info.hide();
+        if (instance.reachedOther())
+            return fail(0, QStringLiteral("already running with the data folder %1: brought it forward.")
+                               .arg(QDir::toNativeSeparators(AppPaths::dataDir())));
+        Dialogs::warning(QStringLiteral("Patchwarden is already running with the data folder %1, or has "
+                                        "just ended there. Switch to that window, or start this one with "
+                                        "another folder (--data-dir).")
+                             .arg(QDir::toNativeSeparators(AppPaths::dataDir())));
+        return 1;
+    }
 
-    ProgramWindows windows(*midi, {options.midiOut, options.midiIn}, &info);
+    ProgramWindows windows(*midi, formOptions, &info);
     tForm1 &form = windows.Form1();
     SkinStore::applyStored(form.SkinData1());
 
@@ -94,12 +128,20 @@ int main(int argc, char *argv[])
         windows.fMidiUnit().show();
         const int written =
             SkinScreenshots::writeAll(&form, &windows.fMidiUnit(), form.SkinData1(), options.skinScreenshots);
-        // And the set list as a player sees it: the songs page under the first skin.
+        // And the set list as a player sees it: the songs page under the first skin, the
+        // window larger than it opens, as on a full-HD desktop.
         form.SkinData1().setSkinFile(SkinTable::path(0));
         if (auto *pages = form.findChild<QTabWidget *>(QStringLiteral("PageControl1")))
             pages->setCurrentIndex(0);
+        form.resize(1100, 700);
         QCoreApplication::processEvents();
         form.grab().save(options.skinScreenshots + QStringLiteral("/songs-page.png"), "PNG");
+        // The skin choice with the skins' names.
+        TfOutfitSpec &skins = windows.fOutfitSpec();
+        skins.show();
+        QCoreApplication::processEvents();
+        skins.grab().save(options.skinScreenshots + QStringLiteral("/skin-choice.png"), "PNG");
+        skins.hide();
         // And the performance view, a few songs into the set.
         PerformanceView &stage = form.performanceView();
         stage.resize(1024, 600);
@@ -114,6 +156,12 @@ int main(int argc, char *argv[])
     }
 
     QObject::connect(&form, &tForm1::terminated, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+    QObject::connect(&instance, &SingleInstance::activationRequested, &form, [&form] {
+        form.setWindowState(form.windowState() & ~Qt::WindowMinimized);
+        form.show();
+        form.raise();
+        form.activateWindow();
+    });
     // Asked to end from outside (log-out, Ctrl+C): end as "Exit" does, saving the project.
     // Nobody may be there to answer a message box then: the shut-down reports without them.
     std::optional<ShutdownReport> unattended;
@@ -123,6 +171,10 @@ int main(int argc, char *argv[])
             unattended.emplace();
         form.close();
     });
+    QSettings userSettings;
+    WindowPlacement::restore(form, userSettings);
     form.show();
-    return app.exec();
+    const int status = app.exec();
+    WindowPlacement::save(form, userSettings);
+    return status;
 }

@@ -3,7 +3,8 @@
 #include "app/DeviceSelection.h"
 #include "app/MidiSetupPage.h"
 #include "app/ShutdownReport.h"
-#include "look/HelpNotice.h"
+#include "app/WindowPlacement.h"
+#include "look/HelpWindow.h"
 #include "look/TFrmInfo.h"
 #include "look/TfOutfitSpec.h"
 #include "midi/Circbuf.h"
@@ -50,7 +51,6 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QScreen>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
@@ -80,21 +80,21 @@ tForm1::tForm1(MidiSystem &midiSystem, Options options, QWidget *parent)
     row->setSpacing(0);
     // Made inside the widget that holds them: moving the built pages there afterwards
     // had every control of the song rework its look a second time.
-    row->addWidget(buildLeftPages(central));
-    row->addWidget(buildRightPages(central));
+    // Extra room goes to both sides alike: the song list on the left, the strips' unit
+    // names on the right.
+    row->addWidget(buildLeftPages(central), LeftPagesWidth);
+    row->addWidget(buildRightPages(central), RightPagesWidth);
     setCentralWidget(central);
     buildMenu();
     buildStatusBar();
     wireSubsystems();
 
-    // A fixed window: no maximize box, no resizing.
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
-                   Qt::MSWindowsFixedSizeDialogHint);
-    central->setFixedSize(ClientWidth, ClientHeight - ToolBarHeight);
-    setFixedSize(sizeHint());
-    if (const QScreen *screen = this->screen())
-        move(screen->availableGeometry().center() - rect().center());
+    // The classic size to begin with, on a screen that has room for it; the layouts
+    // decide how small the window may get.
+    resize(
+        QSize(ClientWidth, ClientHeight + menuBar()->sizeHint().height() + statusBar()->sizeHint().height())
+            .expandedTo(minimumSizeHint()));
+    WindowPlacement::fitToScreen(*this);
 }
 
 tForm1::~tForm1()
@@ -144,7 +144,6 @@ void tForm1::buildToolBar()
 QTabWidget *tForm1::buildLeftPages(QWidget *parent)
 {
     auto *pages = named(new QTabWidget(parent), "PageControl1");
-    pages->setFixedWidth(417);
     FlatTabs::follow(pages, *m_skin);
     m_songsPage = new SongsPage(m_song);
     m_commandPage = new ControllerCommandPage(m_song);
@@ -152,8 +151,8 @@ QTabWidget *tForm1::buildLeftPages(QWidget *parent)
     m_song.MidiSendCh = m_setupPage->MidiSendCh();
     m_song.MidiRecCh = m_setupPage->MidiRecCh();
     m_song.ckbRemote = m_setupPage->ckbRemote();
-    pages->addTab(named(m_songsPage, "TabSheet1"), QStringLiteral("Sesions"));
-    pages->addTab(named(m_commandPage, "TabSheet3"), QStringLiteral("MIDI Controler Data"));
+    pages->addTab(named(m_songsPage, "TabSheet1"), QStringLiteral("Sessions"));
+    pages->addTab(named(m_commandPage, "TabSheet3"), QStringLiteral("MIDI Controller Data"));
     pages->addTab(named(m_setupPage, "TabSheet4"), QStringLiteral("Midi Setup"));
     pages->setCurrentIndex(2);
     return pages;
@@ -162,7 +161,6 @@ QTabWidget *tForm1::buildLeftPages(QWidget *parent)
 QTabWidget *tForm1::buildRightPages(QWidget *parent)
 {
     auto *pages = named(new QTabWidget(parent), "PageControl2");
-    pages->setFixedWidth(377);
     FlatTabs::follow(pages, *m_skin);
     pages->addTab(named(new ChannelStripsPage(1, m_song), "TabSheet5"), QStringLiteral("Channel 1-8"));
     pages->addTab(named(new ChannelStripsPage(9, m_song), "TabSheet6"), QStringLiteral("Channel 9-16"));
@@ -182,34 +180,41 @@ void tForm1::buildMenu()
         return action;
     };
 
+    // Keys work with the menus closed too.
+    const auto withKey = [this](QAction *action, const QKeySequence &key) {
+        action->setShortcut(key);
+        action->setShortcutContext(Qt::WindowShortcut);
+        addAction(action);
+    };
+
     QMenu *file = named(bar->addMenu(QStringLiteral("&File")), "File1");
-    item(file, "ChangeSkin1", QStringLiteral("Program Skin"), &tForm1::ChangeSkin1Click);
-    item(file, "LoadProject1", QStringLiteral("Load Project"), &tForm1::LoadProject1Click);
-    item(file, "SaveProject1", QStringLiteral("Save Project"), &tForm1::SaveProject1Click);
-    item(file, "SaveSong1", QStringLiteral("Save Song"), &tForm1::SaveSong1Click);
-    QAction *stage =
-        item(file, "PerformanceView1", QStringLiteral("Performance View"), &tForm1::PerformanceView1Click);
-    stage->setShortcut(QKeySequence(Qt::Key_F11));
-    addAction(stage);
-    item(file, "Exit1", QStringLiteral("Exit"), &tForm1::Exit1Click);
+    item(file, "ChangeSkin1", QStringLiteral("Program S&kin..."), &tForm1::ChangeSkin1Click);
+    withKey(item(file, "LoadProject1", QStringLiteral("&Load Project..."), &tForm1::LoadProject1Click),
+            QKeySequence(Qt::CTRL | Qt::Key_O));
+    item(file, "SaveProject1", QStringLiteral("Save &Project"), &tForm1::SaveProject1Click);
+    withKey(item(file, "SaveSong1", QStringLiteral("&Save Song"), &tForm1::SaveSong1Click),
+            QKeySequence(Qt::CTRL | Qt::Key_S));
+    withKey(
+        item(file, "PerformanceView1", QStringLiteral("Pe&rformance View"), &tForm1::PerformanceView1Click),
+        QKeySequence(Qt::Key_F11));
+    withKey(item(file, "Exit1", QStringLiteral("E&xit"), &tForm1::Exit1Click),
+            QKeySequence(Qt::CTRL | Qt::Key_Q));
 
     QMenu *mixer = named(bar->addMenu(QStringLiteral("&MIDI Mixer")), "MIDIMixer1");
-    item(mixer, "UserDifendController1", QStringLiteral("User Defined Controller"),
+    item(mixer, "UserDifendController1", QStringLiteral("&User Defined Controller"),
          &tForm1::UserDifendController1Click);
 
-    QMenu *messages = named(bar->addMenu(QStringLiteral("MIDI &Messesages")), "MIDIMessesages1");
-    item(messages, "SystemReset1", QStringLiteral("System Reset"), &tForm1::SystemReset1Click);
-    item(messages, "AllNotesoff1", QStringLiteral("All Notes off"), &tForm1::AllNotesoff1Click);
-    item(messages, "Panic1", QStringLiteral("Panic"), &tForm1::Panic1Click)
+    QMenu *messages = named(bar->addMenu(QStringLiteral("MIDI M&essages")), "MIDIMessesages1");
+    item(messages, "SystemReset1", QStringLiteral("System &Reset"), &tForm1::SystemReset1Click);
+    item(messages, "AllNotesoff1", QStringLiteral("&All Notes off"), &tForm1::AllNotesoff1Click);
+    item(messages, "Panic1", QStringLiteral("&Panic"), &tForm1::Panic1Click)
         ->setToolTip(QStringLiteral("Sustain off, All Sound Off and All Notes Off on all 16 channels"));
 
     QMenu *help = named(bar->addMenu(QStringLiteral("&Help")), "Help1");
-    QAction *helpFile = item(help, "Helpfile1", QStringLiteral("Help file"), &tForm1::Helpfile1Click);
-    helpFile->setShortcut(QKeySequence(Qt::Key_F1));
-    helpFile->setShortcutContext(Qt::WindowShortcut);
-    addAction(helpFile); // F1 works with the menu closed
+    withKey(item(help, "Helpfile1", QStringLiteral("Patchwarden &Help"), &tForm1::Helpfile1Click),
+            QKeySequence(Qt::Key_F1));
     help->addSeparator()->setObjectName(QStringLiteral("N1"));
-    item(help, "About1", QStringLiteral("About"), &tForm1::About1Click);
+    item(help, "About1", QStringLiteral("&About"), &tForm1::About1Click);
 }
 
 void tForm1::buildStatusBar()
@@ -261,7 +266,7 @@ void tForm1::wireSubsystems()
 
     m_commands = new MidiCommands(
         *m_midiOut, *m_leds, {m_commandPage->lbControl(), m_commandPage->seSecond(), m_song.MidiSendCh},
-        [this] { return outputDeviceNames(); }, this);
+        [this] { return outputState(); }, this);
     connectGuarded(m_commandPage->Button1(), &QPushButton::clicked, m_commands, &MidiCommands::Button1Click);
 
     IncomingMidi::Hooks hooks;
@@ -339,9 +344,9 @@ TfOutfitSpec *tForm1::skinChoice()
     return m_skinChoice;
 }
 
-QStringList tForm1::outputDeviceNames() const
+QString tForm1::outputState() const
 {
-    return m_devices->outputNames();
+    return m_devices->outputStatus();
 }
 
 void tForm1::updateStatus()
@@ -349,7 +354,9 @@ void tForm1::updateStatus()
     // Thru with the output wired to the input would send every event round for ever.
     const bool loop = m_midiSystem.isRunning() && m_midiSystem.loopedBack();
     m_incoming->setThruSuspended(loop);
-    QString text = tr("MIDI: %1  |  %2").arg(m_midiSystem.systemName(), m_devices->status());
+    QString text = m_options.midiSystemStatus.isEmpty()
+                       ? tr("MIDI: %1  |  %2").arg(m_midiSystem.systemName(), m_devices->status())
+                       : m_options.midiSystemStatus;
     if (loop)
         text += QStringLiteral("  |  ") + tr("MIDI loop: output connected to input");
     m_midiStatus->setText(text);
@@ -490,6 +497,9 @@ void tForm1::FormShow()
     }
     if (m_info)
         m_info->closeSplash();
+    // Said once the window stands, so that the box is not left under the splash.
+    if (!m_options.midiSystemProblem.isEmpty())
+        QTimer::singleShot(0, this, [this] { Dialogs::warning(m_options.midiSystemProblem); });
 }
 
 SettingsFile::Values tForm1::currentSettings() const
@@ -590,7 +600,9 @@ void tForm1::Panic1Click()
 
 void tForm1::Helpfile1Click()
 {
-    HelpNotice::show();
+    if (!m_help)
+        m_help = new HelpWindow(this);
+    m_help->showHelp();
 }
 
 void tForm1::About1Click()

@@ -10,6 +10,7 @@
 class ActivityLeds;
 class DeviceSelection;
 class FootBindings;
+class HelpWindow;
 class PerformanceView;
 class IncomingMidi;
 class MidiCommands;
@@ -41,11 +42,17 @@ public:
     struct Options {
         QString midiOutName; // device names chosen for this run, over Midi.ini
         QString midiInName;
+        // Set when the chosen MIDI system could not be opened: the whole message, shown
+        // once the window is up, and its line for the status bar.
+        QString midiSystemProblem;
+        QString midiSystemStatus;
     };
 
     static constexpr int ClientWidth = 792;
     static constexpr int ClientHeight = 553;
     static constexpr int ToolBarHeight = 25;
+    static constexpr int LeftPagesWidth = 417; // at the classic size; both grow alike
+    static constexpr int RightPagesWidth = 377;
 
     explicit tForm1(MidiSystem &midiSystem, Options options = {}, QWidget *parent = nullptr);
     ~tForm1() override;
@@ -56,6 +63,7 @@ public:
                        std::function<TfOutfitSpec *()> makeSkinChoice, TFrmInfo *info);
     TfMidiUnit *mixer();
     TfOutfitSpec *skinChoice();
+    HelpWindow *helpWindow() const { return m_help; }
 
     TMidiOutput &MidiOut() { return *m_midiOut; }
     TMidiInput &MidiIn() { return *m_midiIn; }
@@ -68,7 +76,7 @@ public:
     SongListController &songList() { return *m_songList; }
     PerformanceView &performanceView() { return *m_stage; }
     FootBindings &footBindings() { return *m_footBindings; }
-    QStringList outputDeviceNames() const;
+    QString outputState() const;
     int remoteChannel() const { return m_remoteChannel; }
 
 public slots:
@@ -156,6 +164,7 @@ private:
     TfMidiUnit *m_mixer = nullptr; // null until made
     TfOutfitSpec *m_skinChoice = nullptr;
     TFrmInfo *m_info = nullptr;
+    HelpWindow *m_help = nullptr; // made when first asked for
 
     quint8 m_remoteChannel = 1;
     bool m_shown = false;

@@ -5,12 +5,14 @@
 #include "SkinTable.h"
 #include "platform/WindowCaption.h"
 #include "widgets/SkinEngine.h"
+#include "widgets/SkinFile.h"
 
 #include <QButtonGroup>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -24,7 +26,7 @@ TfOutfitSpec::TfOutfitSpec(SkinEngine &engine, QWidget *parent)
 {
     LookResources::init();
     setObjectName(QStringLiteral("fOutfitSpec"));
-    setWindowTitle(QStringLiteral("Bars preference"));
+    setWindowTitle(QStringLiteral("Program Skin"));
 
     auto *content = new QVBoxLayout(this);
     content->setContentsMargins(0, 0, 0, 0);
@@ -47,7 +49,9 @@ TfOutfitSpec::TfOutfitSpec(SkinEngine &engine, QWidget *parent)
     m_group->setExclusive(true);
     const int rows = (SkinTable::Count + 1) / 2;
     for (int i = 0; i < SkinTable::Count; ++i) {
-        auto *radio = new QRadioButton(SkinTable::item(i), box);
+        // Named as the skin calls itself, as the pictures of every skin name them.
+        const std::optional<SkinFile> skin = SkinFile::load(SkinTable::path(i));
+        auto *radio = new QRadioButton(skin ? skin->name : SkinTable::item(i), box);
         radio->setObjectName(QStringLiteral("rg_skin_%1").arg(i));
         // As wide as its text: a window widened for its caption leaves the room beside it.
         radio->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
@@ -57,11 +61,15 @@ TfOutfitSpec::TfOutfitSpec(SkinEngine &engine, QWidget *parent)
     }
     body->addWidget(box);
 
-    auto *okay = new QPushButton(QStringLiteral("Okay"), central);
+    auto *okay = new QPushButton(QStringLiteral("OK"), central);
     okay->setObjectName(QStringLiteral("Button2"));
+    auto *cancel = new QPushButton(QStringLiteral("Cancel"), central);
+    cancel->setObjectName(QStringLiteral("btCancel"));
+    cancel->setToolTip(QStringLiteral("Back to the skin in use when this window opened (Escape)"));
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(okay);
+    buttons->addWidget(cancel);
     buttons->addStretch();
     body->addLayout(buttons);
     content->addWidget(central);
@@ -72,6 +80,23 @@ TfOutfitSpec::TfOutfitSpec(SkinEngine &engine, QWidget *parent)
 
     connect(m_group, &QButtonGroup::idClicked, this, &TfOutfitSpec::rg_skinClick);
     connect(okay, &QPushButton::clicked, this, &TfOutfitSpec::Button2Click);
+    connect(cancel, &QPushButton::clicked, this, &TfOutfitSpec::cancel);
+}
+
+void TfOutfitSpec::cancel()
+{
+    // Each click shows its skin at once (that is the preview) and remembers it; going back
+    // is the same again with the skin the player had.
+    if (m_engine.skinFile() != m_skinAtOpen) {
+        if (m_skinAtOpen.isEmpty() || !m_engine.setSkinFile(m_skinAtOpen))
+            m_engine.applyDefault();
+        SkinStore::store(m_skinAtOpen);
+    }
+    m_group->setExclusive(false);
+    for (int i = 0; i < SkinTable::Count; ++i)
+        m_group->button(i)->setChecked(SkinTable::path(i) == m_skinAtOpen);
+    m_group->setExclusive(true);
+    hide();
 }
 
 void TfOutfitSpec::rg_skinClick(int index)
@@ -97,6 +122,7 @@ void TfOutfitSpec::Button2Click()
 void TfOutfitSpec::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
+    m_skinAtOpen = m_engine.skinFile();
     if (m_placed)
         return;
     m_placed = true;
@@ -105,4 +131,12 @@ void TfOutfitSpec::showEvent(QShowEvent *event)
         frame.moveCenter(screen->availableGeometry().center());
         move(frame.topLeft());
     }
+}
+
+void TfOutfitSpec::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape)
+        cancel();
+    else
+        QWidget::keyPressEvent(event);
 }

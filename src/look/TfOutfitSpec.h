@@ -9,10 +9,11 @@ class QPushButton;
 class QStatusBar;
 class SkinEngine;
 
-// The skin choice window. Made once at start and hidden; "Okay" and the close box hide
-// it again. Choosing an item applies that skin at once through the main window's engine
-// and remembers the choice (SkinStore); neither a skin that will not load nor a store
-// that cannot be written is reported.
+// The skin choice window. Made once at start and hidden; "OK" and the close box hide
+// it again, "Cancel" and Escape go back to the skin it was shown with. Choosing an item
+// applies that skin at once through the main window's engine and remembers the choice
+// (SkinStore); neither a skin that will not load nor a store that cannot be written is
+// reported.
 class TfOutfitSpec : public QWidget
 {
     Q_OBJECT
@@ -26,8 +27,11 @@ public:
     // Item i of rg_skin was chosen (0-based); out-of-range indexes are ignored.
     void rg_skinClick(int index);
     void Button2Click();
+    // Puts back the skin in use when the window was shown, and hides it.
+    void cancel();
 
 protected:
+    void keyPressEvent(QKeyEvent *event) override;
     void showEvent(QShowEvent *event) override;
 
 private:
@@ -35,4 +39,5 @@ private:
     QButtonGroup *m_group;
     QStatusBar *m_statusBar;
     bool m_placed = false;
+    QString m_skinAtOpen;
 };

@@ -52,7 +52,7 @@ void FaderChannel::change()
     if (!m_statusBase)
         return;
     if (!m_links.midiOut->IsOpen()) {
-        ClosedPortNotice::show(m_links.outputDevices());
+        ClosedPortNotice::show(m_links.outputState());
         return;
     }
     const int channel = boxValue(m_links.sendChannel);

@@ -16,6 +16,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -45,8 +46,7 @@ constexpr std::array<Handler, TfMidiUnit::FaderCount> EventTypeHandlers = {
 
 TfMidiUnit::TfMidiUnit(const MixerLinks &links, QWidget *parent) : QWidget(parent), m_links(links)
 {
-    Q_ASSERT(links.midiOut && links.sendChannel && links.outputDevices && links.leds &&
-             links.lastInputStatus);
+    Q_ASSERT(links.midiOut && links.sendChannel && links.outputState && links.leds && links.lastInputStatus);
 
     setObjectName(QStringLiteral("fMidiUnit"));
     setWindowTitle(QStringLiteral("MIDI Mixer"));
@@ -277,4 +277,13 @@ void TfMidiUnit::cbUser9Change()
 void TfMidiUnit::cbUser10Change()
 {
     m_channels[9]->eventTypeChange();
+}
+
+void TfMidiUnit::keyPressEvent(QKeyEvent *event)
+{
+    // It stays on top of the main window: one key puts it away.
+    if (event->key() == Qt::Key_Escape)
+        close();
+    else
+        QWidget::keyPressEvent(event);
 }

@@ -61,6 +61,7 @@ public:
     void Button2Click();
 
 protected:
+    void keyPressEvent(QKeyEvent *event) override;
     void showEvent(QShowEvent *event) override;
 
 private:

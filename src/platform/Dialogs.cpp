@@ -14,6 +14,11 @@ namespace
 {
 Dialogs *g_installed = nullptr;
 
+QString captionOr(const QString &caption)
+{
+    return caption.isEmpty() ? QCoreApplication::applicationName() : caption;
+}
+
 QWidget *dialogParent()
 {
     return QApplication::activeWindow();
@@ -33,17 +38,17 @@ void Dialogs::install(Dialogs *dialogs)
 
 void Dialogs::information(const QString &text, const QString &caption)
 {
-    instance().message(Icon::Information, caption, text);
+    instance().message(Icon::Information, captionOr(caption), text);
 }
 
 void Dialogs::warning(const QString &text, const QString &caption)
 {
-    instance().message(Icon::Warning, caption, text);
+    instance().message(Icon::Warning, captionOr(caption), text);
 }
 
 bool Dialogs::confirm(const QString &text, const QString &caption)
 {
-    return instance().question(caption, text);
+    return instance().question(captionOr(caption), text);
 }
 
 bool QtDialogs::question(const QString &caption, const QString &text)

@@ -39,10 +39,11 @@ public:
     // Installs another implementation (tests); nullptr restores the Qt one. Not owned.
     static void install(Dialogs *dialogs);
 
-    // Shortcuts for the common boxes.
-    static void information(const QString &text, const QString &caption = QStringLiteral("Information"));
-    static void warning(const QString &text, const QString &caption = QStringLiteral("Warning"));
-    static bool confirm(const QString &text, const QString &caption = QStringLiteral("Confirm"));
+    // Shortcuts for the common boxes; without a caption they carry the program's name, so
+    // that a box says whose it is among the windows of a live rig.
+    static void information(const QString &text, const QString &caption = {});
+    static void warning(const QString &text, const QString &caption = {});
+    static bool confirm(const QString &text, const QString &caption = {});
 };
 
 // The real dialogs: QMessageBox, QFileDialog, QDesktopServices.

@@ -20,9 +20,8 @@ quint8 statusOn(quint8 base, int channel)
 } // namespace
 
 MidiCommands::MidiCommands(TMidiOutput &out, ActivityLeds &leds, Controls controls,
-                           std::function<QStringList()> outputDeviceNames, QObject *parent)
-    : QObject(parent), m_out(out), m_leds(leds), m_controls(controls),
-      m_outputDeviceNames(std::move(outputDeviceNames))
+                           std::function<QString()> outputState, QObject *parent)
+    : QObject(parent), m_out(out), m_leds(leds), m_controls(controls), m_outputState(std::move(outputState))
 {
 }
 
@@ -30,7 +29,7 @@ bool MidiCommands::outputReady()
 {
     if (m_out.IsOpen())
         return true;
-    ClosedPortNotice::show(m_outputDeviceNames());
+    ClosedPortNotice::show(m_outputState());
     return false;
 }
 

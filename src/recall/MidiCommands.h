@@ -22,7 +22,7 @@ public:
     };
 
     MidiCommands(TMidiOutput &out, ActivityLeds &leds, Controls controls,
-                 std::function<QStringList()> outputDeviceNames, QObject *parent = nullptr);
+                 std::function<QString()> outputState, QObject *parent = nullptr);
 
     static inline const QString NoControllerChosen = QStringLiteral("Choose a controller in the list first.");
 
@@ -40,5 +40,5 @@ private:
     TMidiOutput &m_out;
     ActivityLeds &m_leds;
     Controls m_controls;
-    std::function<QStringList()> m_outputDeviceNames;
+    std::function<QString()> m_outputState;
 };

@@ -32,7 +32,7 @@ ChannelStripsPage::ChannelStripsPage(int firstStrip, SongControls &controls, QWi
 
     auto *grid = new QGridLayout(this);
     grid->setHorizontalSpacing(6);
-    grid->addWidget(new QLabel(QStringLiteral("Activ - CD"), this), 0, ActiveColumn, 1, 2);
+    grid->addWidget(new QLabel(QStringLiteral("Active - CD"), this), 0, ActiveColumn, 1, 2);
     grid->addWidget(new QLabel(QStringLiteral("MIDI Units"), this), 0, UnitColumn);
     grid->addWidget(new QLabel(QStringLiteral("MIDI Ch"), this), 0, ChannelColumn);
     grid->addWidget(new QLabel(QStringLiteral("Program Number"), this), 0, ProgramColumn);

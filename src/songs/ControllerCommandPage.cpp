@@ -28,7 +28,7 @@ ControllerCommandPage::ControllerCommandPage(SongControls &controls, QWidget *pa
     auto *sendRow = new QHBoxLayout;
     m_seSecond = new SpinEdit(0, 127, 77, this);
     m_seSecond->setObjectName(QStringLiteral("seSecond"));
-    m_Button1 = new QPushButton(QStringLiteral("Send MIDI Cotroler Data"), this);
+    m_Button1 = new QPushButton(QStringLiteral("Send MIDI Controller Data"), this);
     m_Button1->setObjectName(QStringLiteral("Button1"));
     sendRow->addWidget(m_seSecond);
     sendRow->addWidget(m_Button1);

@@ -7,7 +7,7 @@ class QPushButton;
 class SpinEdit;
 struct SongControls;
 
-// The page "MIDI Controler Data": a controller picked by hand and a value to send it with.
+// The page "MIDI Controller Data": a controller picked by hand and a value to send it with.
 class ControllerCommandPage : public QWidget
 {
     Q_OBJECT

@@ -40,7 +40,7 @@ QStringList makeControllerNames()
     names << second;
 
     names << QStringLiteral("Damper pedal on/off (Sustain)") << QStringLiteral("Portamento on/off")
-          << QStringLiteral("Sustenuto on/off") << QStringLiteral("Soft pedal on/off")
+          << QStringLiteral("Sostenuto on/off") << QStringLiteral("Soft pedal on/off")
           << QStringLiteral("Legato Footswitch") << QStringLiteral("Hold 2")
           << QStringLiteral("Sound Controller 1 (Sound Variation )")
           << QStringLiteral("Sound Controller 2 (Timbre)")
@@ -60,8 +60,8 @@ QStringList makeControllerNames()
           << QStringLiteral("Effects 5 Depth") << QStringLiteral("Data entry +1")
           << QStringLiteral("Data entry -1") << QStringLiteral("Non-Registered Parameter Number LSB")
           << QStringLiteral("Non-Registered Parameter Number MSB")
-          << QStringLiteral("Registered Parameter Numbeumber LSB")
-          << QStringLiteral("Registered Parameter Numbeumber MSB");
+          << QStringLiteral("Registered Parameter Number LSB")
+          << QStringLiteral("Registered Parameter Number MSB");
 
     for (int i = 102; i <= 119; ++i) {
         const bool trailingTab = i == 104 || i == 111 || i == 115 || i == 117;

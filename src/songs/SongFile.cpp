@@ -102,7 +102,8 @@ QString SongFile::Cd_Md_Dir(const QString &folder)
     if (QDir::setCurrent(path))
         return path;
     if (!QDir().mkdir(path)) {
-        Dialogs::warning(QStringLiteral("Can't create directory"));
+        Dialogs::warning(
+            QStringLiteral("Can't create the projects folder; songs and projects cannot be saved."));
         return path;
     }
     QDir::setCurrent(path);

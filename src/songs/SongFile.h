@@ -41,7 +41,7 @@ public:
     }
 
     // Makes `folder` inside the data folder the current folder, creating it when missing;
-    // warns "Can't create directory" when that fails and goes on. Returns the folder's path.
+    // warns that it can't create the projects folder when that fails and goes on. Returns the folder's path.
     static QString Cd_Md_Dir(const QString &folder = QStringLiteral("Projects"));
 
     // The song file of the song `name`.

@@ -437,7 +437,8 @@ void SongListController::btDelSongClick()
     const QString path = SongFile::songPath(name);
     if (!shared && SongName::staysInFolder(name) && QFileInfo(path).isFile() &&
         SongFile::projectFileProblem(name).isEmpty() && !QFile::remove(path))
-        Dialogs::warning(QStringLiteral("Can't delete ``") + name + QStringLiteral("this file"));
+        Dialogs::warning(QStringLiteral("Can't delete the song file \"") + name +
+                         QStringLiteral(".txt\"; it stays in the projects folder."));
 
     const bool wasQuiet = std::exchange(m_quiet, true);
     delete m_page.lbSongList()->takeItem(index);

@@ -11,7 +11,7 @@ class QModelIndex;
 class SongFile;
 class SongsPage;
 
-// The behaviour of the page "Sesions": the project, the song list and the current song.
+// The behaviour of the page "Sessions": the project, the song list and the current song.
 // It connects the page's own controls when it is made; the main window connects its
 // File menu items to LoadProject1Click, SaveProject1Click and SaveSong1Click.
 //

@@ -9,7 +9,7 @@ class QListWidget;
 class QPushButton;
 struct SongControls;
 
-// The page "Sesions": the project, the song list and the current song. It only builds
+// The page "Sessions": the project, the song list and the current song. It only builds
 // the controls; the song-list logic connects to them through the accessors.
 class SongsPage : public QWidget
 {

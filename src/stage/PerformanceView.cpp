@@ -12,6 +12,7 @@
 #include "widgets/SkinEngine.h"
 
 #include <QAbstractButton>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -19,6 +20,8 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 const char *const PerformanceView::Section = "Performance view";
 
@@ -66,6 +69,8 @@ PerformanceView::PerformanceView(SongListController &songs, QListWidget *songLis
     m_inLamp = named(new QLabel(QStringLiteral("MIDI In"), this), "labInLamp");
     m_outLamp = named(new QLabel(QStringLiteral("MIDI Out"), this), "labOutLamp");
     m_status = named(new QLabel(this), "labStageStatus");
+    // In stage-sized letters the status takes two lines rather than the set list's room.
+    m_status->setWordWrap(true);
     auto *bottom = new QHBoxLayout;
     bottom->addWidget(m_inLamp);
     bottom->addWidget(m_outLamp);
@@ -115,6 +120,12 @@ void PerformanceView::followSkin()
                        "QLabel#labCurrentSong { color: %1; }"
                        "QListView { background: #151515; color: #d0d0d0; border: 1px solid #333; }"
                        "QListView::item:selected { background: %1; color: #000; }"
+                       // A light scroll bar would be the brightest thing on a dark stage.
+                       "QScrollBar { background: #151515; width: 14px; height: 14px; margin: 0; }"
+                       "QScrollBar::handle { background: #3a3a3a; min-height: 32px; min-width: 32px;"
+                       " border-radius: 6px; }"
+                       "QScrollBar::add-line, QScrollBar::sub-line { width: 0; height: 0; }"
+                       "QScrollBar::add-page, QScrollBar::sub-page { background: none; }"
                        "QPushButton { background: #222; color: %1; border: 2px solid %1;"
                        " border-radius: 8px; font-size: 28px; }"
                        "QPushButton:pressed { background: %1; color: #000; }")
@@ -128,8 +139,13 @@ void PerformanceView::showLamps()
 {
     m_lampsQueued = false;
     const auto show = [this](QLabel *lamp, bool lit) {
-        setSheet(lamp, lit ? QStringLiteral("color: %1; font-weight: bold;").arg(m_led.name())
-                           : QStringLiteral("color: #444;"));
+        // Lit, the lamp is filled with the LED colour; dark, it is an outline whose name
+        // still reads: on and off differ by far more than a shade of grey.
+        setSheet(lamp, lit ? QStringLiteral("background: %1; color: #000; font-weight: bold;"
+                                            " border: 2px solid %1; border-radius: 6px; padding: 2px 10px;")
+                                 .arg(m_led.name())
+                           : QStringLiteral("background: #0b0b0b; color: #8c8c8c; border: 2px solid #444;"
+                                            " border-radius: 6px; padding: 2px 10px;"));
     };
     show(m_inLamp, m_inLed->isVisible());
     show(m_outLamp, m_outLed->isVisible());
@@ -152,6 +168,7 @@ void PerformanceView::refresh()
 {
     const int row = m_songs.currentSongRow();
     m_current->setText(row >= 0 ? SongName::shown(m_songs.songAt(row)) : QStringLiteral("-"));
+    fitCurrentTitle();
     const bool hasNext = row + 1 < m_songs.count();
     m_next->setText(hasNext ? QStringLiteral("Next: ") + SongName::shown(m_songs.songAt(row + 1))
                             : QStringLiteral("End of set"));
@@ -183,17 +200,40 @@ void PerformanceView::setStatus(const QString &text)
 void PerformanceView::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
-    // Names readable from a few metres: the current one takes about a sixth of the height.
-    QFont big = m_current->font();
-    big.setPixelSize(std::max(24, height() / 6));
-    big.setBold(true);
-    m_current->setFont(big);
+    fitCurrentTitle();
     QFont next = m_next->font();
     next.setPixelSize(std::max(16, height() / 16));
     m_next->setFont(next);
     QFont list = m_list->font();
     list.setPixelSize(std::max(14, height() / 28));
     m_list->setFont(list);
+    // The state of the rig, readable from where the player stands.
+    QFont status = m_status->font();
+    status.setPixelSize(std::max(16, height() / 32));
+    for (QLabel *label : {m_status, m_inLamp, m_outLamp})
+        label->setFont(status);
+}
+
+void PerformanceView::fitCurrentTitle()
+{
+    // Names readable from a few metres: a short one takes about a sixth of the height; a
+    // long one gets smaller until it fits two lines, never so small that it cannot be read.
+    const int width = std::max(1, m_current->contentsRect().width());
+    const QString title = m_current->text();
+    QFont big = m_current->font();
+    big.setBold(true);
+    const int least = std::max(16, height() / 24);
+    int size = std::max(24, height() / 6);
+    for (; size > least; size -= std::max(1, size / 12)) {
+        big.setPixelSize(size);
+        const QFontMetrics metrics(big);
+        const QRect needed = metrics.boundingRect(QRect(0, 0, width, 1 << 20), Qt::TextWordWrap, title);
+        if (needed.width() <= width && needed.height() <= 2 * metrics.lineSpacing())
+            break;
+    }
+    big.setPixelSize(std::max(size, least));
+    if (big != m_current->font())
+        m_current->setFont(big);
 }
 
 void PerformanceView::keyPressEvent(QKeyEvent *event)
@@ -213,8 +253,8 @@ void PerformanceView::keyPressEvent(QKeyEvent *event)
         guarded([this] { m_songs.resend(); });
         break;
     case Qt::Key_Escape:
-        if (isFullScreen())
-            showNormal();
+        // Back to the main window; F11 there brings the view back as it was.
+        hide();
         break;
     case Qt::Key_F11:
         setWindowState(windowState() ^ Qt::WindowFullScreen);

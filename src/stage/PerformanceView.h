@@ -18,7 +18,8 @@ class SongListController;
 // through the main window's song list, so what it sends is what the list would send.
 //
 // Keys: Space, Page Down and Right for the next song, Page Up and Left for the previous
-// one, Enter to send the current song again, Escape to leave full screen, F1 for help.
+// one, Enter to send the current song again, F11 for full screen on and off, Escape to
+// go back to the main window, F1 for help.
 class PerformanceView : public QWidget
 {
     Q_OBJECT
@@ -56,6 +57,8 @@ protected:
 
 private:
     void refresh();
+    // The current song's name as large as the view allows, on two lines at most.
+    void fitCurrentTitle();
     void followSkin();
     void showLamps();
 

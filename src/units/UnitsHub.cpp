@@ -92,10 +92,10 @@ void UnitsHub::writeSong(IniFile &ini) const
 
 void UnitsHub::addMenuItems(QMenu *menu)
 {
-    menu->addAction(tr("Unit Profiles"), this, [this] { showWindow(unitsWindow()); })
+    menu->addAction(tr("Unit &Profiles..."), this, [this] { showWindow(unitsWindow()); })
         ->setObjectName(QStringLiteral("UnitProfiles1"));
-    menu->addAction(tr("Send Preview"), this, [this] { showWindow(preview()); })
+    menu->addAction(tr("Send Pre&view"), this, [this] { showWindow(preview()); })
         ->setObjectName(QStringLiteral("SendPreview1"));
-    menu->addAction(tr("Rig Check"), m_rigCheck, [this] { showWindow(m_rigCheck); })
+    menu->addAction(tr("Rig &Check"), m_rigCheck, [this] { showWindow(m_rigCheck); })
         ->setObjectName(QStringLiteral("RigCheck1"));
 }

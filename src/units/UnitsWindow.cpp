@@ -45,21 +45,38 @@ UnitsWindow::UnitsWindow(const SongControls &controls, UnitRig &rig, const QStri
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(add);
     buttons->addWidget(remove);
-    auto *profileBox = new QGroupBox(tr("Profiles (a strip uses the one named as its unit)"), this);
+    // Titles short and explanations wrapped, the list above its fields: the window fits
+    // beside the main window on a 1366-pixel screen.
+    auto *profileBox = new QGroupBox(tr("Profiles"), this);
     auto *form = new QFormLayout;
     form->addRow(tr("Unit"), m_name);
     form->addRow(tr("Bank select"), m_mode);
     form->addRow(tr("Pause after program change"), m_pause);
     form->addRow(tr("Program change"), m_program);
-    auto *profileLayout = new QHBoxLayout(profileBox);
+    auto *profileLayout = new QVBoxLayout(profileBox);
+    auto *profileNote = new QLabel(tr("A strip uses the profile named as its unit."), profileBox);
+    profileNote->setWordWrap(true);
+    profileLayout->addWidget(profileNote);
     auto *listSide = new QVBoxLayout;
+    m_emptyHint = new QLabel(tr("No profiles yet. Press \"Add\" and type a unit's name as its strips show "
+                                "it under \"MIDI Units\", or right-click that name on a strip and choose "
+                                "\"Unit profile...\"."),
+                             this);
+    m_emptyHint->setObjectName(QStringLiteral("lbNoProfiles"));
+    m_emptyHint->setWordWrap(true);
+    listSide->addWidget(m_emptyHint);
     listSide->addWidget(m_list);
     listSide->addLayout(buttons);
     profileLayout->addLayout(listSide);
     profileLayout->addLayout(form);
 
-    auto *bankBox = new QGroupBox(tr("This song's banks (bank select modes with controller 0)"), this);
-    auto *grid = new QGridLayout(bankBox);
+    auto *bankBox = new QGroupBox(tr("This song's banks"), this);
+    auto *bankLayout = new QVBoxLayout(bankBox);
+    auto *bankNote = new QLabel(tr("For units whose bank select sends controller 0."), bankBox);
+    bankNote->setWordWrap(true);
+    bankLayout->addWidget(bankNote);
+    auto *grid = new QGridLayout;
+    bankLayout->addLayout(grid);
     grid->addWidget(new QLabel(tr("Strip / unit"), bankBox), 0, 0);
     grid->addWidget(new QLabel(tr("MSB"), bankBox), 0, 1);
     grid->addWidget(new QLabel(tr("LSB"), bankBox), 0, 2);
@@ -115,6 +132,7 @@ void UnitsWindow::showProfiles(const QString &current)
     }
     if (m_list->currentRow() < 0 && m_list->count() > 0)
         m_list->setCurrentRow(0);
+    m_emptyHint->setVisible(m_list->count() == 0);
     showProfile();
 }
 

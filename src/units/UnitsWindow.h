@@ -54,6 +54,7 @@ private:
     UnitRig &m_rig;
     QString m_path;
     QListWidget *m_list;
+    QLabel *m_emptyHint = nullptr; // what to do while there is no profile
     QLineEdit *m_name;
     QComboBox *m_mode;
     QSpinBox *m_pause;

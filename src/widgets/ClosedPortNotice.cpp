@@ -2,15 +2,15 @@
 
 #include "platform/Dialogs.h"
 
-QString ClosedPortNotice::text(const QStringList &outputDeviceNames)
+QString ClosedPortNotice::text(const QString &outputState)
 {
-    QString result = QStringLiteral("MIDI Out device ->");
-    for (const QString &name : outputDeviceNames)
-        result += name + u'\n';
-    return result + QStringLiteral("<- is not runing !");
+    return QStringLiteral("Nothing was sent: the MIDI output is not open (%1).\n\n"
+                          "Choose the output device on the \"Midi Setup\" page; a unit plugged in or "
+                          "switched on since the start appears after \"Refresh\".")
+        .arg(outputState);
 }
 
-void ClosedPortNotice::show(const QStringList &outputDeviceNames)
+void ClosedPortNotice::show(const QString &outputState)
 {
-    Dialogs::information(text(outputDeviceNames));
+    Dialogs::information(text(outputState));
 }

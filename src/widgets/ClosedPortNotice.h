@@ -1,11 +1,11 @@
 #pragma once
 
-#include <QStringList>
+#include <QString>
 
-// What every on-demand send shows while the output port is closed: the whole output
-// device list between "MIDI Out device ->" and "<- is not runing !".
+// What every on-demand send shows while the output port is closed: which output is not
+// open, as the status bar describes it, and what to do about it.
 namespace ClosedPortNotice
 {
-QString text(const QStringList &outputDeviceNames);
-void show(const QStringList &outputDeviceNames);
+QString text(const QString &outputState);
+void show(const QString &outputState);
 } // namespace ClosedPortNotice

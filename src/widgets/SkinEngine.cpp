@@ -27,6 +27,19 @@ bool hasColourProperty(const QWidget *widget, const char *name)
 }
 } // namespace
 
+namespace
+{
+// A skin's sheet takes over the drawing of buttons, boxes and lists, and with it the
+// focus frame the platform style would draw: whoever works from the keyboard must still
+// see where the next key goes. The skin's own selection colour marks it.
+const QString FocusRules = QStringLiteral(
+    "\nQPushButton:focus, QToolButton:focus, QListWidget:focus, QListView:focus {"
+    " border: 2px solid palette(highlight); }"
+    "\nQCheckBox:focus, QRadioButton:focus { text-decoration: underline; }"
+    "\nQCheckBox::indicator:focus, QRadioButton::indicator:focus { border: 2px solid palette(highlight); }"
+    "\nQTabBar::tab:focus { text-decoration: underline; }\n");
+} // namespace
+
 SkinEngine::SkinEngine(QObject *parent) : QObject(parent), m_name(QStringLiteral("Default")) {}
 
 SkinEngine::~SkinEngine()
@@ -49,7 +62,7 @@ bool SkinEngine::setSkinFile(const QString &path)
 
     m_name = skin->name;
     m_colours = skin->colours;
-    qApp->setStyleSheet(skin->styleSheet);
+    qApp->setStyleSheet(skin->styleSheet + FocusRules);
     applyToAllWidgets();
     emit skinChanged();
     return true;

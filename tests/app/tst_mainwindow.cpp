@@ -1,8 +1,10 @@
 // The main window as the user meets it: its pages, menus and indicators, the general
 // error display and the closing paths.
 #include "AppFixture.h"
+#include "app/WindowPlacement.h"
 #include "support/TestMain.h"
 
+#include "look/HelpWindow.h"
 #include "look/TFrmInfo.h"
 #include "look/TfOutfitSpec.h"
 #include "mixer/TfMidiUnit.h"
@@ -17,13 +19,18 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
+#include <QSet>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -72,26 +79,84 @@ private slots:
         tForm1 &form = app.start();
         QCOMPARE(form.windowTitle(), QStringLiteral("Patchwarden"));
         QCOMPARE(form.objectName(), QStringLiteral("Form1"));
-        QVERIFY(!(form.windowFlags() & Qt::WindowMaximizeButtonHint));
-        QCOMPARE(form.minimumSize(), form.maximumSize());
-        QCOMPARE(form.centralWidget()->width(), tForm1::ClientWidth);
         auto *bar = form.findChild<QToolBar *>(QStringLiteral("ToolBar1"));
         QVERIFY(bar);
         QCOMPARE(bar->height(), 25);
-        QCOMPARE(form.centralWidget()->height() + bar->height(), tForm1::ClientHeight);
 
         auto *left = form.findChild<QTabWidget *>(QStringLiteral("PageControl1"));
         auto *right = form.findChild<QTabWidget *>(QStringLiteral("PageControl2"));
         QVERIFY(left && right);
-        QCOMPARE(left->width(), 417);
-        QCOMPARE(right->width(), 377);
-        QCOMPARE(tabTexts(left), (QStringList{"Sesions", "MIDI Controler Data", "Midi Setup"}));
+        QCOMPARE(tabTexts(left), (QStringList{"Sessions", "MIDI Controller Data", "Midi Setup"}));
         QCOMPARE(tabTexts(right), (QStringList{"Channel 1-8", "Channel 9-16", "Controller Data"}));
         QCOMPARE(left->currentWidget()->objectName(), QStringLiteral("TabSheet4"));
         QCOMPARE(right->currentWidget()->objectName(), QStringLiteral("TabSheet5"));
         QCOMPARE(left->widget(0)->objectName(), QStringLiteral("TabSheet1"));
         QCOMPARE(left->widget(1)->objectName(), QStringLiteral("TabSheet3"));
         QCOMPARE(right->widget(2)->objectName(), QStringLiteral("TabSheet2"));
+    }
+
+    // Sizes in the window's own pixels: the screen divided by the desktop's scale, less a
+    // panel and a title bar.
+    void fitsTheScreenAndGivesTheRoomToSongsAndStrips_data()
+    {
+        QTest::addColumn<QSize>("screen");
+        QTest::addColumn<double>("scale");
+        QTest::newRow("1366x768 at 100 %") << QSize(1366, 768) << 1.0;
+        QTest::newRow("1920x1080 at 150 %") << QSize(1920, 1080) << 1.5;
+        QTest::newRow("1920x1080 at 100 %") << QSize(1920, 1080) << 1.0;
+    }
+
+    void fitsTheScreenAndGivesTheRoomToSongsAndStrips()
+    {
+        QFETCH(QSize, screen);
+        QFETCH(double, scale);
+        const QSize room = (QSizeF(screen) / scale).toSize() - QSize(0, 2 * 32);
+        AppFixture app;
+        tForm1 &form = app.start();
+        form.findChild<QTabWidget *>(QStringLiteral("PageControl1"))->setCurrentIndex(0);
+        const QSize least = form.minimumSizeHint();
+        qInfo() << "least" << least;
+        QVERIFY2(least.width() <= room.width() && least.height() <= room.height(),
+                 qPrintable(QStringLiteral("needs %1x%2").arg(least.width()).arg(least.height())));
+        const auto *songs = form.findChild<QListWidget *>(QStringLiteral("lbSongList"));
+        const auto *unitName = form.findChild<QLineEdit *>(QStringLiteral("Edit18"));
+        form.resize(least);
+        QTRY_COMPARE(form.size(), least);
+        const QSize songsAtLeast = songs->size();
+        const int unitNameAtLeast = unitName->width();
+        form.resize(room);
+        QTRY_COMPARE(form.size(), room);
+        const QSize more = room - least;
+        QVERIFY(songs->height() - songsAtLeast.height() >= more.height() * 3 / 4);
+        QVERIFY(songs->width() - songsAtLeast.width() >= more.width() / 3);
+        QVERIFY(unitName->width() - unitNameAtLeast >= more.width() / 3);
+    }
+
+    void placeIsKeptAndFitToTheScreen()
+    {
+        QTemporaryDir dir;
+        QSettings settings(dir.filePath(QStringLiteral("user.conf")), QSettings::IniFormat);
+        QSize left;
+        {
+            AppFixture app;
+            tForm1 &form = app.start();
+            left = form.minimumSizeHint() + QSize(3, 2);
+            form.resize(left);
+            QTRY_COMPARE(form.size(), left);
+            WindowPlacement::save(form, settings);
+        }
+        {
+            AppFixture app;
+            app.windows = std::make_unique<ProgramWindows>(app.midi, tForm1::Options{}, nullptr);
+            WindowPlacement::restore(app.form(), settings);
+            app.form().show();
+            QTRY_COMPARE(app.form().size(), left);
+            // Kept on a larger screen, or at a larger scale: shrunk to this one.
+            app.form().resize(3000, 2000);
+            WindowPlacement::fitToScreen(app.form());
+            const QRect room = app.form().screen()->availableGeometry();
+            QTRY_VERIFY(room.contains(app.form().frameGeometry()));
+        }
     }
 
     void splashCoversTheStartAndAboutShowsItAgain()
@@ -103,7 +168,7 @@ private slots:
         app.windows = std::make_unique<ProgramWindows>(app.midi, tForm1::Options{}, &info);
         QVERIFY(info.isVisible()); // still up while the windows are made
         QCOMPARE(app.windows->fMidiUnit().windowTitle(), QStringLiteral("MIDI Mixer"));
-        QCOMPARE(app.windows->fOutfitSpec().windowTitle(), QStringLiteral("Bars preference"));
+        QCOMPARE(app.windows->fOutfitSpec().windowTitle(), QStringLiteral("Program Skin"));
         app.windows->Form1().show();
         QVERIFY(!info.isVisible()); // closed as the last step of start-up
 
@@ -125,6 +190,8 @@ private slots:
         form.findChild<QAction *>(QStringLiteral("UserDifendController1"))->trigger();
         QVERIFY(app.windows->fMidiUnit().isVisible());
         QVERIFY(!app.windows->fMidiUnit().isModal());
+        QTest::keyClick(&app.windows->fMidiUnit(), Qt::Key_Escape);
+        QVERIFY(!app.windows->fMidiUnit().isVisible());
         form.findChild<QAction *>(QStringLiteral("ChangeSkin1"))->trigger();
         QVERIFY(app.windows->fOutfitSpec().isVisible());
     }
@@ -135,26 +202,40 @@ private slots:
         tForm1 &form = app.start();
         QStringList titles;
         QStringList items;
+        // One Alt key per menu title, and per item within its menu.
+        const auto mnemonic = [](const QAction *action) {
+            return action->text().section(u'&', 1).left(1).toLower();
+        };
+        QSet<QString> titleKeys;
         for (QAction *menuAction : form.menuBar()->actions()) {
             titles.append(menuAction->text());
-            for (QAction *item : menuAction->menu()->actions())
+            QVERIFY2(!titleKeys.contains(mnemonic(menuAction)), qPrintable(menuAction->text()));
+            titleKeys.insert(mnemonic(menuAction));
+            QSet<QString> itemKeys;
+            for (QAction *item : menuAction->menu()->actions()) {
                 items.append(item->isSeparator() ? QStringLiteral("-")
                                                  : item->objectName() + u'=' + item->text());
+                QVERIFY2(item->isSeparator() || !itemKeys.contains(mnemonic(item)), qPrintable(item->text()));
+                itemKeys.insert(mnemonic(item));
+            }
         }
-        QCOMPARE(titles, (QStringList{"&File", "&MIDI Mixer", "MIDI &Messesages", "&Units", "&Help"}));
-        QCOMPARE(
-            items,
-            (QStringList{"ChangeSkin1=Program Skin", "LoadProject1=Load Project", "SaveProject1=Save Project",
-                         "SaveSong1=Save Song", "PerformanceView1=Performance View", "Exit1=Exit",
-                         "UserDifendController1=User Defined Controller", "SystemReset1=System Reset",
-                         "AllNotesoff1=All Notes off", "Panic1=Panic", "UnitProfiles1=Unit Profiles",
-                         "SendPreview1=Send Preview", "RigCheck1=Rig Check", "Helpfile1=Help file", "-",
-                         "About1=About"}));
-        auto *help = form.findChild<QAction *>(QStringLiteral("Helpfile1"));
-        QCOMPARE(help->shortcut(), QKeySequence(Qt::Key_F1));
+        QCOMPARE(titles, (QStringList{"&File", "&MIDI Mixer", "MIDI M&essages", "&Units", "&Help"}));
+        QCOMPARE(items,
+                 (QStringList{"ChangeSkin1=Program S&kin...", "LoadProject1=&Load Project...",
+                              "SaveProject1=Save &Project", "SaveSong1=&Save Song",
+                              "PerformanceView1=Pe&rformance View", "Exit1=E&xit",
+                              "UserDifendController1=&User Defined Controller", "SystemReset1=System &Reset",
+                              "AllNotesoff1=&All Notes off", "Panic1=&Panic",
+                              "UnitProfiles1=Unit &Profiles...", "SendPreview1=Send Pre&view",
+                              "RigCheck1=Rig &Check", "Helpfile1=Patchwarden &Help", "-", "About1=&About"}));
+        for (auto [name, key] : {std::pair{"Helpfile1", QKeySequence(Qt::Key_F1)},
+                                 std::pair{"SaveSong1", QKeySequence(Qt::CTRL | Qt::Key_S)},
+                                 std::pair{"LoadProject1", QKeySequence(Qt::CTRL | Qt::Key_O)},
+                                 std::pair{"Exit1", QKeySequence(Qt::CTRL | Qt::Key_Q)}})
+            QCOMPARE(form.findChild<QAction *>(QLatin1String(name))->shortcut(), key);
     }
 
-    void f1ShowsTheHelpNotice()
+    void f1ShowsTheHelp()
     {
         AppFixture app;
         tForm1 &form = app.start();
@@ -162,9 +243,18 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         form.activateWindow();
         QTest::keyClick(&form, Qt::Key_F1);
-        QCOMPARE(app.dialogs.messages.size(), 1);
-        QCOMPARE(app.dialogs.messages[0].text, QStringLiteral("Comming soon"));
-        QCOMPARE(app.dialogs.messages[0].icon, Dialogs::Icon::Information);
+        QVERIFY(app.dialogs.messages.isEmpty());
+        QVERIFY(form.helpWindow() && form.helpWindow()->isVisible());
+        // The help names every page the player can see, so a renamed page cannot leave it behind.
+        const QString help = form.helpWindow()->browser()->toPlainText();
+        for (const char *name : {"PageControl1", "PageControl2"}) {
+            const auto *pages = form.findChild<QTabWidget *>(QLatin1String(name));
+            for (const QString &page : tabTexts(pages))
+                QVERIFY2(help.contains(page), qPrintable(page));
+        }
+        QVERIFY(QTest::qWaitForWindowActive(form.helpWindow()));
+        QTest::keyClick(form.helpWindow()->browser(), Qt::Key_Escape);
+        QVERIFY(!form.helpWindow()->isVisible());
     }
 
     void indicatorsLightOnceForABurst()
@@ -212,8 +302,8 @@ private slots:
                                 << "Invalid device ID.";
         QTest::newRow("full stop") << "Done."
                                    << "Done.";
-        QTest::newRow("exclamation") << "<- is not runing !"
-                                     << "<- is not runing !";
+        QTest::newRow("exclamation") << "<- is not running !"
+                                     << "<- is not running !";
         QTest::newRow("bracket") << "Not sent (2 units)"
                                  << "Not sent (2 units)";
         QTest::newRow("digit") << "Code 5"

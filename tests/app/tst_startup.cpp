@@ -4,6 +4,7 @@
 #include "support/TestMain.h"
 
 #include "app/MidiSetupPage.h"
+#include "app/SingleInstance.h"
 #include "look/TFrmInfo.h"
 #include "midi/MidiIn.h"
 #include "midi/MidiOut.h"
@@ -48,6 +49,20 @@ class TestStartup : public QObject
     Q_OBJECT
 
 private slots:
+    void oneProgramPerDataFolder()
+    {
+        QTemporaryDir folder;
+        SingleInstance first(folder.path());
+        QVERIFY(first.claim());
+        QSignalSpy asked(&first, &SingleInstance::activationRequested);
+        SingleInstance second(folder.path() + QStringLiteral("/."));
+        QVERIFY(!second.claim());
+        QVERIFY(second.reachedOther());
+        QVERIFY(asked.count() == 1 || asked.wait(5000));
+        QTemporaryDir otherFolder;
+        QVERIFY(SingleInstance(otherFolder.path()).claim());
+    }
+
     void firstStartWithoutSettings()
     {
         AppFixture app;

@@ -61,8 +61,10 @@ private slots:
                                    << false;
         QTest::newRow("Save Project") << "btSavePrj" << QStringList{project} << false;
         // The list changed: its project file is written at once, and cannot be.
-        QTest::newRow("Delete Song") << "btDeleteSong"
-                                     << QStringList{"Can't delete ``Introthis file", project} << true;
+        QTest::newRow("Delete Song")
+            << "btDeleteSong"
+            << QStringList{"Can't delete the song file \"Intro.txt\"; it stays in the projects folder.", project}
+            << true;
         QTest::newRow("exit") << "" << QStringList{project, "Unable to write to %1/Midi.ini."} << false;
     }
 

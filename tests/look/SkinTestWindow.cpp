@@ -58,7 +58,7 @@ SkinTestWindow::SkinTestWindow()
     grid->addWidget(list, 3, 0);
     auto *group = new QGroupBox(QStringLiteral(" Program Skins "));
     auto *groupLayout = new QVBoxLayout(group);
-    groupLayout->addWidget(new QPushButton(QStringLiteral("Okay")));
+    groupLayout->addWidget(new QPushButton(QStringLiteral("OK")));
     auto *slider = new QSlider(Qt::Horizontal);
     slider->setValue(60);
     groupLayout->addWidget(slider);
@@ -70,7 +70,7 @@ SkinTestWindow::SkinTestWindow()
     fader->setRange(0, 127);
     fader->setValue(90);
     grid->addWidget(fader, 0, 2, 5, 1);
-    tabs->addTab(page, QStringLiteral("Sesions"));
+    tabs->addTab(page, QStringLiteral("Sessions"));
     tabs->addTab(new QWidget, QStringLiteral("Midi Setup"));
     setCentralWidget(tabs);
     statusBar()->showMessage(QStringLiteral("Program Skins "));

@@ -1,4 +1,3 @@
-#include "look/HelpNotice.h"
 #include "look/JpegDecoder.h"
 #include "look/TFrmInfo.h"
 #include "support/RecordingDialogs.h"
@@ -52,7 +51,6 @@ private slots:
     void damagedPicture_data();
     void damagedPicture();
     void builtInPictureDecodes();
-    void helpNotice();
 };
 
 void TestInfo::windowLayout()
@@ -253,15 +251,6 @@ void TestInfo::builtInPictureDecodes()
         }
     }
     QVERIFY2(worst <= 2, qPrintable(QStringLiteral("largest channel difference %1").arg(worst)));
-}
-
-void TestInfo::helpNotice()
-{
-    RecordingDialogs dialogs;
-    HelpNotice::show();
-    QCOMPARE(dialogs.messages.size(), 1);
-    QCOMPARE(dialogs.messages.first().icon, Dialogs::Icon::Information);
-    QCOMPARE(dialogs.messages.first().text, QStringLiteral("Comming soon"));
 }
 
 PW_TEST_MAIN(TestInfo)

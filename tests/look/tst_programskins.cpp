@@ -14,6 +14,10 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QButtonGroup>
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
 
@@ -75,6 +79,8 @@ private slots:
     void mixerFirstOpenedUnderASkinTakesItsColours();
     void faderStandsOutUnderEverySkin_data();
     void faderStandsOutUnderEverySkin();
+    void focusShowsUnderEverySkin_data() { faderStandsOutUnderEverySkin_data(); }
+    void focusShowsUnderEverySkin();
 
 private:
     QTemporaryDir m_temp;
@@ -207,6 +213,32 @@ void TestProgramSkins::faderStandsOutUnderEverySkin()
         QVERIFY2(contrast(groove, background) >= 1.8, qPrintable(at));
         QVERIFY2(std::max(contrast(face, background), contrast(rim, background)) >= 1.8, qPrintable(at));
     }
+}
+
+// Whoever works from the keyboard sees where the next key goes, whatever the skin.
+void TestProgramSkins::focusShowsUnderEverySkin()
+{
+    QFETCH(int, skin);
+    SkinEngine engine;
+    QVERIFY(engine.setSkinFile(SkinTable::path(skin)));
+    QWidget window;
+    auto *row = new QHBoxLayout(&window);
+    auto *button = new QPushButton(QStringLiteral("Save Song"));
+    auto *box = new QCheckBox(QStringLiteral("Remote on"));
+    auto *elsewhere = new QLineEdit;
+    for (QWidget *widget : std::initializer_list<QWidget *>{button, box, elsewhere})
+        row->addWidget(widget);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    for (QWidget *widget : std::initializer_list<QWidget *>{button, box}) {
+        elsewhere->setFocus();
+        QTRY_VERIFY(elsewhere->hasFocus());
+        const QImage without = widget->grab().toImage();
+        widget->setFocus(Qt::TabFocusReason);
+        QTRY_VERIFY(widget->hasFocus());
+        QVERIFY2(widget->grab().toImage() != without, widget->metaObject()->className());
+    }
+    engine.applyDefault();
 }
 
 PW_TEST_MAIN(TestProgramSkins)

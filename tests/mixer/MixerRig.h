@@ -48,12 +48,7 @@ struct MixerRig {
         MixerLinks links;
         links.midiOut = midiOut.get();
         links.sendChannel = &sendChannel;
-        links.outputDevices = [this] {
-            QStringList names;
-            for (int i = 0; i < cmbOutput.count(); ++i)
-                names << cmbOutput.item(i)->text();
-            return names;
-        };
+        links.outputState = [] { return QStringLiteral("MIDI Out: Synth A (closed)"); };
         links.leds = &leds;
         links.lastInputStatus = [this] { return midiIn->LastStatus(); };
         mixer = std::make_unique<TfMidiUnit>(links);

@@ -44,7 +44,7 @@ void TestControllerNames::namesAsUsersKnowThem_data()
     QTest::newRow("39") << 39 << QStringLiteral("Channel Volume (formerly Main Volume)");
     QTest::newRow("63") << 63 << undefined;
     QTest::newRow("64") << 64 << QStringLiteral("Damper pedal on/off (Sustain)");
-    QTest::newRow("66") << 66 << QStringLiteral("Sustenuto on/off");
+    QTest::newRow("66") << 66 << QStringLiteral("Sostenuto on/off");
     QTest::newRow("69") << 69 << QStringLiteral("Hold 2");
     QTest::newRow("70") << 70 << QStringLiteral("Sound Controller 1 (Sound Variation )");
     QTest::newRow("74") << 74 << QStringLiteral("Sound Controller 5 (Brightness)");
@@ -62,8 +62,8 @@ void TestControllerNames::namesAsUsersKnowThem_data()
     QTest::newRow("97") << 97 << QStringLiteral("Data entry -1");
     QTest::newRow("98") << 98 << QStringLiteral("Non-Registered Parameter Number LSB");
     QTest::newRow("99") << 99 << QStringLiteral("Non-Registered Parameter Number MSB");
-    QTest::newRow("100") << 100 << QStringLiteral("Registered Parameter Numbeumber LSB");
-    QTest::newRow("101") << 101 << QStringLiteral("Registered Parameter Numbeumber MSB");
+    QTest::newRow("100") << 100 << QStringLiteral("Registered Parameter Number LSB");
+    QTest::newRow("101") << 101 << QStringLiteral("Registered Parameter Number MSB");
     QTest::newRow("102") << 102 << undefined;
     QTest::newRow("104") << 104 << QStringLiteral("Undefined\t");
     QTest::newRow("119") << 119 << undefined;

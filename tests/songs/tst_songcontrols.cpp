@@ -246,7 +246,7 @@ void TestSongControls::freshStripsStartAsTheyShould()
     SongWindow window;
     for (const ChannelStripsPage *page : {window.strips1to8, window.strips9to16}) {
         const QStringList labels = labelTexts(page);
-        for (const char *heading : {"Activ - CD", "MIDI Units", "MIDI Ch", "Program Number"})
+        for (const char *heading : {"Active - CD", "MIDI Units", "MIDI Ch", "Program Number"})
             QVERIFY2(labels.contains(QLatin1String(heading)), heading);
     }
     for (int n = 1; n <= 16; ++n) {
@@ -376,7 +376,7 @@ void TestSongControls::controllerCommandPageControls()
     QCOMPARE(page->seSecond()->minimum(), 0);
     QCOMPARE(page->seSecond()->maximum(), 127);
     QCOMPARE(page->Button1()->objectName(), QStringLiteral("Button1"));
-    QCOMPARE(page->Button1()->text(), QStringLiteral("Send MIDI Cotroler Data"));
+    QCOMPARE(page->Button1()->text(), QStringLiteral("Send MIDI Controller Data"));
     const QStringList labels = labelTexts(page);
     QVERIFY(labels.contains(QStringLiteral("MIDI Controller Messages")));
     QVERIFY(labels.contains(QStringLiteral("Send Value")));
@@ -403,8 +403,8 @@ void TestSongControls::pagesFitTheirPageControls()
     SongWindow window;
     const int pageHeight = 553 - 25 - 30 - 30; // tool bar, menu bar, tab bar
     QTabWidget left;
-    left.addTab(window.songs, QStringLiteral("Sesions"));
-    left.addTab(window.controllerCommand, QStringLiteral("MIDI Controler Data"));
+    left.addTab(window.songs, QStringLiteral("Sessions"));
+    left.addTab(window.controllerCommand, QStringLiteral("MIDI Controller Data"));
     QTabWidget right;
     right.addTab(window.strips1to8, QStringLiteral("Channel 1-8"));
     right.addTab(window.strips9to16, QStringLiteral("Channel 9-16"));

@@ -282,7 +282,8 @@ private slots:
         file.setSongSender([&sends] { ++sends; });
 
         QVERIFY_THROWS_EXCEPTION(EFileError, file.SaveSong("Intro"));
-        QCOMPARE(m_scratch.dialogs()->texts(), QStringList{"Can't create directory"});
+        QCOMPARE(m_scratch.dialogs()->texts(),
+                 QStringList{"Can't create the projects folder; songs and projects cannot be saved."});
         QCOMPARE(m_scratch.dialogs()->messages.first().icon, Dialogs::Icon::Warning);
 
         file.LoadSong("Intro");

@@ -113,6 +113,8 @@ private slots:
         QCOMPARE(view.currentSong()->text(), QString(QChar(u'A' + to)));
         QCOMPARE(view.nextSong()->text(),
                  to < 4 ? QStringLiteral("Next: ") + QChar(u'A' + to + 1) : QStringLiteral("End of set"));
+        QTest::keyClick(&view, Qt::Key_Escape); // back to the main window
+        QVERIFY(!view.isVisible());
     }
 
     void bindingLearntFromTheInput_data()
