@@ -349,6 +349,11 @@ QString tForm1::outputState() const
     return m_devices->outputStatus();
 }
 
+QStringList tForm1::outputDeviceNames() const
+{
+    return m_devices->outputNames();
+}
+
 void tForm1::updateStatus()
 {
     // Thru with the output wired to the input would send every event round for ever.

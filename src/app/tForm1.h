@@ -77,6 +77,7 @@ public:
     PerformanceView &performanceView() { return *m_stage; }
     FootBindings &footBindings() { return *m_footBindings; }
     QString outputState() const;
+    QStringList outputDeviceNames() const;
     int remoteChannel() const { return m_remoteChannel; }
 
 public slots:
