@@ -440,7 +440,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT((device = outDevice(*system, synth.inputName())) >= 0, 5000);
         QCOMPARE(system->outOpen(handle, device, nullptr), quint16(0));
         QCOMPARE(system->outShort(handle, 0x403C90), quint16(0));
-        QTRY_COMPARE_WITH_TIMEOUT(synth.receivedBytes(), QByteArray("\x90\x3C\x40"), 5000);
+        PW_TRY_ARRIVES(synth, synth.receivedBytes() == QByteArray("\x90\x3C\x40"), 10000);
         QCOMPARE(system->outClose(handle), quint16(0));
     }
 };
