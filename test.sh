@@ -34,11 +34,12 @@ wanted() {
 
 # Beyond the build: a JACK server for the MIDI tests, and a synth with a small General MIDI
 # font to play on it; the desktop's own checkers and the Debian packaging tools for the
-# install tests; a virtual display with a window manager.
-packages=("${PW_PACKAGES[@]}" jackd2 fluidsynth timgm6mb-soundfont desktop-file-utils appstream dpkg-dev lintian file xvfb xauth openbox x11-utils)
+# install tests; a virtual display with a window manager; ccache, so that the four trees
+# share their objects and a machine's later runs rebuild little.
+packages=("${PW_PACKAGES[@]}" ccache jackd2 fluidsynth timgm6mb-soundfont desktop-file-utils appstream dpkg-dev lintian file xvfb xauth openbox x11-utils)
 wanted fuzz && packages+=("${PW_FUZZ_PACKAGES[@]}")
 pw_install_packages "${packages[@]}"
-# Four trees share most objects: ccache, when there, makes the later runs cheap.
+# Four trees share most objects: ccache makes the later runs cheap.
 launcher=()
 command -v ccache >/dev/null 2>&1 && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 

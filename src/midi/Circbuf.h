@@ -47,7 +47,7 @@ constexpr quint16 MaxRingSlots = 65535 / sizeof(TMidiEventSlot); // 5461
 
 // The record whose address the input device hands to midiHandler with every message.
 // The fields after SysexOnlyFlag wake the GUI thread once per batch instead of once per
-// message and count what a full ring turned away.
+// message and count what arrived and what a full ring turned away.
 struct TMidiCallbackRecord {
     quint32 RecordHandle;
     TMidiEventRing *EventRing;
@@ -56,6 +56,7 @@ struct TMidiCallbackRecord {
     std::atomic<bool> InputPending;
     std::atomic<bool> OverflowPending;
     std::atomic<quint32> OverflowCount;
+    std::atomic<quint64> ArrivedCount; // written by the driver thread only
 };
 
 TMidiEventRing *CreateEventRing(quint16 slotCount);

@@ -15,6 +15,9 @@ constexpr quint32 BufferTurnedAway = 1;
 void store(TMidiCallbackRecord *record, const TMidiEventSlot &slot, MidiHeader *header)
 {
     TMidiEventRing *ring = record->EventRing;
+    // One writer: a plain store, not a locked add per message.
+    record->ArrivedCount.store(record->ArrivedCount.load(std::memory_order_relaxed) + 1,
+                               std::memory_order_relaxed);
     if (ring->EventCount.load(std::memory_order_acquire) >= ring->SlotCount) {
         if (header)
             std::atomic_ref<quint32>(header->ownerMark).store(BufferTurnedAway, std::memory_order_release);

@@ -434,6 +434,11 @@ quint32 TMidiInput::OverflowCount() const
     return d->record ? d->record->OverflowCount.load(std::memory_order_relaxed) : 0;
 }
 
+quint64 TMidiInput::ArrivedCount() const
+{
+    return d->record ? d->record->ArrivedCount.load(std::memory_order_relaxed) : 0;
+}
+
 MidiInLosses TMidiInput::DeviceLosses() const
 {
     MidiInLosses total = d->closedLosses;

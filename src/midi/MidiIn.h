@@ -69,6 +69,9 @@ public:
 
     // Messages turned away by a full ring since the port was made.
     quint32 OverflowCount() const;
+    // Messages the device handed to the port since it was opened, stored or turned away:
+    // each is passed on or counted by whoever reads the port.
+    quint64 ArrivedCount() const;
     // Since the port was made: messages the device dropped as malformed, and bytes it had
     // no receive buffer for.
     MidiInLosses DeviceLosses() const;

@@ -134,7 +134,7 @@ private slots:
         QVERIFY2(program.notice().contains(QStringLiteral("MIDI Out: %1:in is back").arg(client)),
                  qPrintable(program.notice()));
         program.chooseSong(1);
-        QTRY_VERIFY_WITH_TIMEOUT(synth->receivedBytes().endsWith(ProgramTwo), Deadline);
+        PW_TRY_ARRIVES(*synth, synth->receivedBytes().endsWith(ProgramTwo), Deadline);
 
         synth.reset();
         QTRY_VERIFY_WITH_TIMEOUT(program.status().contains(client + QStringLiteral(":in is missing")),
@@ -143,7 +143,7 @@ private slots:
         synth = std::make_unique<JackEventClient>(client);
         QTRY_VERIFY_WITH_TIMEOUT(form.MidiOut().IsOpen(), Deadline);
         program.chooseSong(0);
-        QTRY_VERIFY_WITH_TIMEOUT(synth->receivedBytes().endsWith(ProgramOne), Deadline);
+        PW_TRY_ARRIVES(*synth, synth->receivedBytes().endsWith(ProgramOne), Deadline);
         QVERIFY(program.dialogs.messages.isEmpty());
     }
 
@@ -217,12 +217,12 @@ private slots:
 
         // Another program connected to our own output receives a recalled song.
         program.chooseSong(0);
-        QTRY_VERIFY_WITH_TIMEOUT(rig.receivedBytes().endsWith(ProgramOne), Deadline);
+        PW_TRY_ARRIVES(rig, rig.receivedBytes().endsWith(ProgramOne), Deadline);
         // Played into our own input, a note goes through.
         rig.clearReceived();
         rig.send({QByteArray("\x90\x3C\x40"), QByteArray("\xC0\x01", 2)});
         QTRY_COMPARE_WITH_TIMEOUT(songs->currentRow(), 1, Deadline);
-        QTRY_COMPARE_WITH_TIMEOUT(rig.receivedBytes(), QByteArray("\x90\x3C\x40\xC0\x01", 5), Deadline);
+        PW_TRY_ARRIVES(rig, rig.receivedBytes() == QByteArray("\x90\x3C\x40\xC0\x01", 5), Deadline);
 
         QVERIFY(rig.connect(ownOut, ownIn));
         QTRY_VERIFY_WITH_TIMEOUT(
@@ -232,7 +232,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(songs->currentRow(), 0, Deadline);
         // A recall goes out after anything thru would have passed on, on the same port.
         program.chooseSong(0);
-        QTRY_VERIFY_WITH_TIMEOUT(rig.receivedBytes().endsWith(ProgramOne), Deadline);
+        PW_TRY_ARRIVES(rig, rig.receivedBytes().endsWith(ProgramOne), Deadline);
         QVERIFY2(!rig.receivedBytes().contains('\x90'), rig.receivedBytes().toHex(' ').constData());
 
         QVERIFY(rig.disconnect(ownOut, ownIn));
@@ -277,7 +277,7 @@ private slots:
             QByteArray said;
             QTRY_VERIFY2_WITH_TIMEOUT((said += stream.readAllStandardOutput()).contains("flowing"),
                                       said.constData(), Deadline);
-            QTRY_VERIFY_WITH_TIMEOUT(synth->receivedCount() > 1000, Deadline);
+            PW_TRY_ARRIVES(*synth, synth->receivedCount() > 1000, Deadline);
         }
         server->shutDown();
         // A recall before the program has heard of it: sent into the void, never a wait.
@@ -297,7 +297,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(form.MidiOut().IsOpen(), Deadline);
         QTRY_VERIFY_WITH_TIMEOUT(form.MidiIn().IsOpen(), Deadline);
         program.chooseSong(1);
-        QTRY_VERIFY_WITH_TIMEOUT(synth->receivedBytes().endsWith(ProgramTwo), Deadline);
+        PW_TRY_ARRIVES(*synth, synth->receivedBytes().endsWith(ProgramTwo), Deadline);
         QVERIFY(program.dialogs.messages.isEmpty());
         synth.reset();
         program.windows.reset();
