@@ -1,6 +1,7 @@
 #include "stage/FootBindings.h"
 
 #include "platform/IniFile.h"
+#include "platform/MidiThruGate.h"
 
 #include <QStringList>
 #include <algorithm>
@@ -33,30 +34,18 @@ void FootBindings::setBinding(Action action, Binding binding)
 
 FootBindings::Binding FootBindings::heard(quint8 status, quint8 data1, quint8 data2, bool &press)
 {
-    Binding b;
-    b.channel = (status & 0x0F) + 1;
-    b.number = data1;
-    press = false;
-    switch (status & 0xF0) {
-    case 0xB0:
-        b.kind = Binding::Controller;
-        press = data2 >= Threshold;
-        break;
-    case 0x90:
-        b.kind = Binding::Note;
-        press = data2 > 0;
-        break;
-    case 0x80:
-        b.kind = Binding::Note;
-        break;
-    case 0xC0:
-        b.kind = Binding::Program;
-        press = true;
-        break;
-    default:
-        b.kind = Binding::None;
-    }
-    return b;
+    // Thru keeps a switch's messages back by the same reading of them.
+    const ThruRules::Switch s = ThruRules::heard(status, data1, data2, press);
+    return {Binding::Kind(s.kind), s.channel, s.number};
+}
+
+void FootBindings::fillThruRules(ThruRules &rules) const
+{
+    rules.keepRemoteOut = m_keepOutOfThru;
+    rules.learning = learning();
+    for (int a = 0; a < ActionCount; ++a)
+        rules.switches[size_t(a)] = {ThruRules::Switch::Kind(m_bindings[a].kind),
+                                     quint8(m_bindings[a].channel), quint8(m_bindings[a].number)};
 }
 
 bool FootBindings::take(quint8 status, quint8 data1, quint8 data2)

@@ -7,6 +7,7 @@
 #include <functional>
 
 class IniFile;
+struct ThruRules;
 
 // Song navigation from a foot controller: "Next song", "Previous song" and "Re-send",
 // each bound to a controller, a note or a program change on one channel and learnt from
@@ -28,7 +29,6 @@ public:
     };
 
     static constexpr int DefaultDebounceMs = 150;
-    static constexpr int Threshold = 64;
     static const char *const Section;
 
     explicit FootBindings(std::function<void(Action)> act, QObject *parent = nullptr);
@@ -42,7 +42,13 @@ public:
     void setDebounceMs(int ms) { m_debounceMs = ms; }
     // "Don't forward remote messages": remote and binding messages stay out of MIDI thru.
     bool keepOutOfThru() const { return m_keepOutOfThru; }
-    void setKeepOutOfThru(bool on) { m_keepOutOfThru = on; }
+    void setKeepOutOfThru(bool on)
+    {
+        m_keepOutOfThru = on;
+        emit changed();
+    }
+    // The part of thru's rules that is the switches'.
+    void fillThruRules(ThruRules &rules) const;
 
     // One short message from the input. True when it belongs to a binding (or was learnt),
     // so that it is not taken for anything else.
