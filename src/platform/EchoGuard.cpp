@@ -13,7 +13,10 @@ void EchoGuard::sent(quint64 key, quint64 cycle)
 bool EchoGuard::arrived(quint64 key, quint64 cycle)
 {
     Slot &slot = slotOf(key);
-    if (slot.key != key || slot.pending == 0 || cycle == slot.cycle || cycle - slot.cycle > ReturnCycles)
+    // Our own output wired to our own input hands back what we wrote in the same cycle.
+    if (slot.key != key || slot.pending == 0 ||
+        (cycle == slot.cycle && !m_known.load(std::memory_order_relaxed)) ||
+        cycle - slot.cycle > ReturnCycles)
         return false;
     --slot.pending;
     m_silent = 0;

@@ -22,7 +22,8 @@ class EchoGuard
 public:
     // Cycles within which an echo comes back: our output of one cycle reaches our input
     // in the next, whichever side of us the unit runs; one more for a late cycle. Never in
-    // the same cycle, so a source that repeats a message within a cycle sends no "echo".
+    // the same cycle (so a source that repeats a message within a cycle sends no "echo"),
+    // except where our own output is wired straight to our input.
     static constexpr quint64 ReturnCycles = 2;
     // Echoes in a row that make a loop: a source repeating one message a cycle apart for
     // this long, with everything else sent coming back too, is not what players send.
@@ -36,7 +37,13 @@ public:
     void endCycle(quint64 cycle);
     // A loop the system itself reports (our output wired to our input): echoes are kept
     // back from the first one.
-    void setKnownLoop(bool on) { m_known.store(on, std::memory_order_relaxed); }
+    // When it goes, so does what it made us hear: an echoing unit still there is heard again.
+    void setKnownLoop(bool on)
+    {
+        m_known.store(on, std::memory_order_relaxed);
+        if (!on)
+            m_heard.store(false, std::memory_order_relaxed);
+    }
     bool looped() const
     {
         return m_heard.load(std::memory_order_relaxed) || m_known.load(std::memory_order_relaxed);

@@ -46,6 +46,10 @@ constexpr int ProcessWaitMs = 1000;
 // periods sixteen cycles would delay the first song by a third of a second. The hold
 // still ends after a second at most.
 constexpr int SettleMs = 20;
+// Where a cycle's input events are copied while thru runs: a late cycle of ours can find
+// the source already writing its next cycle into the buffer we read, and thru and the
+// input port must read the same bytes (larger events are read in place by both).
+constexpr size_t InputCopyBytes = size_t(64) << 10;
 
 enum WakeFlag : unsigned { PortsChanged = 1, ConnectionsChanged = 2, ServerGone = 4 };
 
@@ -99,6 +103,8 @@ struct JackMidiSystem::Private {
     std::unique_ptr<MidiThru> thru;
     std::atomic<PortLink *> thruFrom{nullptr};
     std::atomic<PortLink *> thruTo{nullptr};
+    // Process thread: this cycle's input events as thru and the feed both read them.
+    std::unique_ptr<quint8[]> inputCopy{new quint8[InputCopyBytes]};
 
     std::atomic<unsigned> wakeFlags{0};
     std::atomic<bool> wakePending{false};
@@ -254,12 +260,12 @@ class JackThruOutput final : public MidiThru::Output
 public:
     JackThruOutput(void *buffer, quint64 &written) : m_buffer(buffer), m_written(written) {}
     jack_nframes_t time = 0;
-    quint16 write(const quint8 *bytes, size_t length) override
+    quint16 write(const quint8 *bytes, size_t length, bool completes) override
     {
         if (jack_midi_event_write(m_buffer, time, bytes, length) != 0)
             return length > jack_midi_max_event_size(m_buffer) && length > 3 ? MidiResult::InvalidParameter
                                                                              : MidiResult::NotReady;
-        ++m_written;
+        m_written += completes ? 1 : 0;
         return MidiResult::NoError;
     }
 
@@ -299,6 +305,7 @@ void JackMidiSystem::Private::readInput(PortLink &link, jack_nframes_t frames, q
     constexpr size_t BatchSize = 64;
     MidiInputFeed::Event batch[BatchSize];
     size_t held = 0;
+    size_t copied = 0;
     const jack_nframes_t count = jack_midi_get_event_count(buffer);
     quint64 taken = 0;
     for (jack_nframes_t i = 0; i < count; ++i) {
@@ -306,14 +313,26 @@ void JackMidiSystem::Private::readInput(PortLink &link, jack_nframes_t frames, q
         if (jack_midi_event_get(&event, buffer, i) != 0 || event.size == 0)
             continue;
         ++taken;
+        const quint8 *bytes = event.buffer;
         if (to) {
+            if (event.size > InputCopyBytes - copied && held > 0) {
+                link.feed->deliverMessages(batch, held);
+                held = 0;
+                copied = 0;
+            }
+            if (event.size <= InputCopyBytes - copied) {
+                bytes = static_cast<const quint8 *>(
+                    std::memcpy(inputCopy.get() + copied, event.buffer, event.size));
+                copied += event.size;
+            }
             out.time = event.time;
-            thru->take(event.buffer, event.size, out, cycle);
+            thru->take(bytes, event.size, out, cycle);
         }
-        batch[held++] = {event.buffer, event.size};
+        batch[held++] = {bytes, event.size};
         if (held == BatchSize) {
             link.feed->deliverMessages(batch, held);
             held = 0;
+            copied = 0;
         }
     }
     if (held > 0)

@@ -54,9 +54,9 @@ void MidiThru::sysex(const uint8_t *bytes, size_t length, bool ends)
     }
     if (!m_streaming) {
         m_streaming = true;
-        passPiece(m_sysex.get(), std::exchange(m_sysexLength, 0));
+        passPiece(m_sysex.get(), std::exchange(m_sysexLength, 0), false);
     }
-    passPiece(bytes, length);
+    passPiece(bytes, length, ends);
     if (ends)
         m_streaming = false;
 }
@@ -68,12 +68,13 @@ void MidiThru::sysexBroken()
     m_streaming = false;
 }
 
-void MidiThru::passPiece(const quint8 *bytes, size_t length)
+void MidiThru::passPiece(const quint8 *bytes, size_t length, bool ends)
 {
     m_pieceCycle = m_cycle;
     if (length == 0)
         return;
-    if (const quint16 result = m_out->write(bytes, length); result && !std::exchange(m_pieceRefused, true))
+    if (const quint16 result = m_out->write(bytes, length, ends);
+        result && !std::exchange(m_pieceRefused, true))
         refused(result);
 }
 
@@ -84,7 +85,7 @@ void MidiThru::pass(const quint8 *bytes, size_t length)
     const quint64 key = realTime ? 0 : keyOf(bytes, length);
     if (!realTime && m_echoes.arrived(key, m_cycle))
         return;
-    if (const quint16 result = m_out->write(bytes, length)) {
+    if (const quint16 result = m_out->write(bytes, length, true)) {
         refused(result);
         return;
     }

@@ -22,11 +22,12 @@ class MidiThruGate;
 class MidiThru final : private MidiStreamParser::Sink
 {
 public:
-    // Where forwarded messages go; write() returns a MidiResult code.
+    // Where forwarded messages go; write() returns a MidiResult code. `completes` is false
+    // for the pieces of a long SysEx but its last.
     class Output
     {
     public:
-        virtual quint16 write(const quint8 *bytes, size_t length) = 0;
+        virtual quint16 write(const quint8 *bytes, size_t length, bool completes) = 0;
 
     protected:
         ~Output() = default;
@@ -61,7 +62,7 @@ private:
     void sysex(const uint8_t *bytes, size_t length, bool ends) override;
     void sysexBroken() override;
     void pass(const quint8 *bytes, size_t length);
-    void passPiece(const quint8 *bytes, size_t length);
+    void passPiece(const quint8 *bytes, size_t length, bool ends);
     void refused(quint16 result);
     static quint64 keyOf(const quint8 *bytes, size_t length);
 

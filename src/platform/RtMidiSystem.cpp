@@ -121,7 +121,7 @@ public:
     // send at a time, each message one sequencer event, so neither lands inside the other.
     std::mutex sending;
     MidiThru *thru = nullptr; // under `sending`: the system's thru forwards here
-    quint16 write(const quint8 *bytes, size_t length) override { return sendNow(bytes, length); }
+    quint16 write(const quint8 *bytes, size_t length, bool) override { return sendNow(bytes, length); }
 
 private:
     quint16 send(const quint8 *bytes, size_t length)
