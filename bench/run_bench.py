@@ -848,21 +848,14 @@ def write_report(settings, path, started, load_before, data, load_after):
                       "are in the micro-benchmarks below: `BM_ThruDrain` is the main window's whole drain "
                       "per message (mixer input row, remote selection, foot switch, thru, lamp) and "
                       "`BM_FeedCycle` the driver side per message as JACK hands a cycle over.",
-                      "- CPU per message: the forwarder's work stays on JACK's threads; the program's thru "
-                      "crosses to the window's thread (one wake-up per cycle that brings input, then the "
-                      "window's event loop), and its figure holds both threads and that crossing. Split by "
-                      "hand (2026-12-07, 64 frames, CPU from /proc/PID/schedstat at 100 k/s and 300 k/s, "
-                      "interleaved with the forwarder): about 0.13 µs per message (forwarder 0.11) plus "
-                      "about 39 µs per wake-up of the window's thread, most of it in poll and the context "
-                      "switch; that wake-up is the design's (the thru decision is made on the window's "
-                      "thread), so at low rates the ratio stays high.",
-                      "- One period late at 64 frames: the program's thru is decided on the window's thread, "
-                      "which the JACK thread wakes when input comes, and the message leaves with the next "
-                      "cycle after that thread has handled it; it is a period late when the window's thread "
-                      "gets a processor more than about a period (1.33 ms) after the input came. The "
-                      "forwarder answers from JACK's own thread. Without real-time scheduling on a shared "
-                      "machine that wait is not bounded; at 256 frames the margin is four times larger. "
-                      "Compare the late counts with the xruns of the same rounds in the latency tables.",
+                      "- CPU per message: the program forwards on JACK's thread, as the forwarder does, but "
+                      "its window also reads a copy of every message (the mixer's input row, the lamps, "
+                      "remote selection, the foot switches), woken at most once per 4 ms while input flows; "
+                      "its figure holds both threads. Before thru moved to JACK's thread (2026-12-07, split "
+                      "by hand) a wake-up of the window cost about 39 µs, once per cycle that brought input.",
+                      "- Late messages: thru runs in the JACK process callback and a message leaves in the "
+                      "cycle it came in; one a period late is one whose cycle the server ran late (compare "
+                      "with the xruns of the same rounds in the latency tables).",
                       "- Losses: counted by hand (64 frames, low rates) with the program's own traffic "
                       "counters (events its input port took, messages its output port wrote), the program "
                       "wrote out every event it took (32 804 of 32 804 in one 6 s run at 1 k/s and 10 k/s) "
