@@ -115,6 +115,10 @@ struct Probe {
     std::atomic<uint64_t> duplicates{0};
     std::vector<std::atomic<uint8_t>> seen = std::vector<std::atomic<uint8_t>>(SeqMask + 1);
     std::atomic<uint64_t> foreign{0};
+    // The longest the sink went without a message while the stream ran: what a player
+    // hears as the keyboard stopping.
+    std::atomic<uint64_t> longestGap{0};
+    jack_nframes_t lastHeard = 0; // sink thread: frame of the last message heard
     std::atomic<bool> streamDone{false};
     uint32_t expected = 0; // sink thread
     bool anyReceived = false;
@@ -179,7 +183,7 @@ void sendLatency(uint64_t cycle, void *outBuf)
     }
 }
 
-void hearRate(void *inBuf)
+void hearRate(uint64_t cycle, void *inBuf)
 {
     const uint32_t count = jack_midi_get_event_count(inBuf);
     for (uint32_t i = 0; i < count; ++i) {
@@ -196,6 +200,13 @@ void hearRate(void *inBuf)
             continue;
         }
         g.received.fetch_add(1, std::memory_order_relaxed);
+        // Frame times are 32 bits wide and wrap; a skipped cycle can also hand over a
+        // time behind the last one, which is no gap.
+        const auto frame = static_cast<jack_nframes_t>(cycle + ev.time);
+        const auto gap = static_cast<int32_t>(frame - g.lastHeard);
+        if (g.anyReceived && gap > 0 && uint64_t(gap) > g.longestGap.load(std::memory_order_relaxed))
+            g.longestGap.store(uint64_t(gap), std::memory_order_relaxed);
+        g.lastHeard = frame;
         if (g.anyReceived && seq != g.expected) {
             const uint32_t ahead = (seq - g.expected) & SeqMask;
             if (ahead < (1u << (SeqBits - 1)))
@@ -270,7 +281,7 @@ int processSink(jack_nframes_t n, void *)
         hearLatency(cycle, inBuf);
         break;
     case Mode::Rate:
-        hearRate(inBuf);
+        hearRate(cycle, inBuf);
         break;
     case Mode::Bursts: {
         const uint32_t count = jack_midi_get_event_count(inBuf);
@@ -367,6 +378,7 @@ void enterMode(Mode mode)
     g.gaps = 0;
     g.duplicates = 0;
     g.foreign = 0;
+    g.longestGap = 0;
     g.streamDone = false;
     g.anyReceived = false;
     g.firstNs = 0;
@@ -421,7 +433,8 @@ std::string runRate(double perSecond, double seconds)
       << ",\"write_failed\":" << g.writeFailed.load() << ",\"received\":" << g.received.load()
       << ",\"reordered\":" << g.reordered.load() << ",\"gaps\":" << g.gaps.load()
       << ",\"duplicates\":" << g.duplicates.load() << ",\"foreign\":" << g.foreign.load()
-      << ",\"xruns\":" << g.xruns.load();
+      << ",\"xruns\":" << g.xruns.load()
+      << ",\"longest_gap_ms\":" << double(g.longestGap.load()) * 1000.0 / g.rate;
     enterMode(Mode::Idle);
     return s.str();
 }

@@ -288,12 +288,14 @@ void tForm1::wireSubsystems()
     hooks.footSwitch = [this](quint8 status, quint8 data1, quint8 data2) {
         return m_footBindings->take(status, data1, data2);
     };
-    hooks.keepRemoteOut = [this] { return m_footBindings->keepOutOfThru(); };
+    connect(m_footBindings, &FootBindings::changed, this, &tForm1::publishThruRules);
+    connect(m_song.ckbRemote, &QCheckBox::toggled, this, &tForm1::publishThruRules);
+    publishThruRules();
     m_setupPage->addGroup(new FootBindingsBox(*m_footBindings));
     m_stage = new PerformanceView(*m_songList, m_songsPage->lbSongList(), m_songsPage->LabSong(), *m_skin,
                                   m_inLed, m_outLed, this);
-    m_incoming = new IncomingMidi(*m_midiIn, *m_midiOut, *m_leds, m_songsPage->lbSongList(), m_song.ckbRemote,
-                                  hooks, this);
+    m_incoming = new IncomingMidi(m_midiSystem, *m_midiIn, *m_midiOut, *m_leds, m_songsPage->lbSongList(),
+                                  m_song.ckbRemote, hooks, this);
     connectGuarded(m_midiIn.get(), &TMidiInput::OnMidiInput, m_incoming, &IncomingMidi::MidiInMidiInput);
     connect(m_midiIn.get(), &TMidiInput::OnMidiMessage, m_incoming, &IncomingMidi::MidiInMidiMessage);
     connect(m_midiIn.get(), &TMidiInput::OnOverflow, this, &tForm1::showInputLosses);
@@ -301,6 +303,8 @@ void tForm1::wireSubsystems()
     // Malformed input fills no ring slot and wakes nobody: its count is looked at now and then.
     auto *lossWatch = new QTimer(this);
     connect(lossWatch, &QTimer::timeout, this, &tForm1::showInputLosses);
+    connect(lossWatch, &QTimer::timeout, m_incoming, &IncomingMidi::takeThruReport);
+    connect(m_incoming, &IncomingMidi::loopHeardChanged, this, &tForm1::updateStatus);
     lossWatch->start(500);
     connect(m_midiOut.get(), &TMidiOutput::Onmidioutput, m_incoming, &IncomingMidi::MidiOutmidioutput);
 
@@ -356,6 +360,7 @@ QStringList tForm1::outputDeviceNames() const
 
 void tForm1::updateStatus()
 {
+    m_incoming->routeThru();
     // Thru with the output wired to the input would send every event round for ever.
     const bool loop = m_midiSystem.isRunning() && m_midiSystem.loopedBack();
     m_incoming->setThruSuspended(loop);
@@ -364,6 +369,9 @@ void tForm1::updateStatus()
                        : m_options.midiSystemStatus;
     if (loop)
         text += QStringLiteral("  |  ") + tr("MIDI loop: output connected to input");
+    else if (m_incoming->loopHeard())
+        text += QStringLiteral("  |  ") +
+                tr("MIDI loop: the output comes back at the input; thru keeps its echoes back");
     m_midiStatus->setText(text);
     if (m_stage) // gone first at the end
         m_stage->setStatus(text);
@@ -627,6 +635,18 @@ void tForm1::MidiRecChChange()
 {
     // While a number is being typed the box may briefly show one outside 1..16.
     m_remoteChannel = quint8(std::clamp(m_song.MidiRecCh->value(), 1, 16));
+    publishThruRules();
+}
+
+// The system's thru reads these on its own thread: they are handed over whole, each time
+// one of them changes.
+void tForm1::publishThruRules()
+{
+    ThruRules rules;
+    m_footBindings->fillThruRules(rules);
+    rules.remoteOn = m_song.ckbRemote->isChecked();
+    rules.remoteChannel = m_remoteChannel;
+    m_midiSystem.thruGate().publish(rules);
 }
 
 void tForm1::ToolButton1Click()

@@ -121,6 +121,7 @@ private:
     void updateStatus();
     void showInputLosses();
     void showThruStatus();
+    void publishThruRules();
     void showNotice(const QString &text);
     void showNotSent(const QString &text);
     void selectSongRemotely(int row);

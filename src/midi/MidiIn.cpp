@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QMetaMethod>
 #include <QScopedValueRollback>
+#include <QTimer>
 
 #include <algorithm>
 #include <atomic>
@@ -39,6 +40,7 @@ struct TMidiInput::Private {
 
     MidiSystem &system;
     MidiWakeup *wakeup = nullptr;
+    QTimer *pause = nullptr; // runs while wake-ups are gathered after a read
     quint16 deviceId = 0;
     MidiInHandle handle = 0;
     TPortState state = TPortState::psCreating;
@@ -80,6 +82,11 @@ TMidiInput::TMidiInput(MidiSystem &system, QObject *owner)
     d->sysexBufferCount = 16;
     d->wakeup = new MidiWakeup(this);
     connect(d->wakeup, &MidiWakeup::woken, this, &TMidiInput::takeWakeup);
+    d->pause = new QTimer(this);
+    d->pause->setSingleShot(true);
+    d->pause->setTimerType(Qt::PreciseTimer);
+    d->pause->setInterval(WakePauseMs);
+    connect(d->pause, &QTimer::timeout, this, &TMidiInput::endPause);
     d->state = TPortState::psClosed;
 }
 
@@ -455,6 +462,11 @@ void TMidiInput::keepLosses()
     d->closedLosses = DeviceLosses();
 }
 
+MidiInHandle TMidiInput::systemHandle() const
+{
+    return d->state == TPortState::psOpen ? d->handle : 0;
+}
+
 quint8 TMidiInput::LastStatus() const
 {
     return d->lastStatus;
@@ -470,13 +482,14 @@ quint8 TMidiInput::LastData2() const
     return d->lastData2;
 }
 
-// One wake-up stands for every message stored since the last one: the pending flags are
-// cleared before the ring is looked at, so a message stored after that wakes us again.
+// One wake-up stands for every message stored since the last one. The input flag stays
+// set for a short pause after the read, so that a stream wakes the window a few hundred
+// times a second rather than once per driver cycle (thru does not wait for the window).
 void TMidiInput::takeWakeup()
 {
     if (!d->record)
         return;
-    d->record->InputPending.store(false);
+    d->pause->start();
     if (d->record->OverflowPending.exchange(false)) {
         requeueTurnedAway();
         QEvent overflow(OverflowNotice);
@@ -484,6 +497,17 @@ void TMidiInput::takeWakeup()
     }
     QEvent data(DataNotice);
     QCoreApplication::sendEvent(this, &data);
+}
+
+// The flag is cleared before the ring is looked at, so a message stored after that wakes
+// us again; one stored during the pause is read now.
+void TMidiInput::endPause()
+{
+    if (!d->record)
+        return;
+    d->record->InputPending.store(false);
+    if (PendingCount() > 0)
+        takeWakeup();
 }
 
 void TMidiInput::requeueTurnedAway()

@@ -46,6 +46,8 @@ public:
     quint16 ManufacturerID() const;
     quint16 ProductID() const;
     bool IsOpen() const; // state is psOpen
+    // The system's handle of the open device; 0 while closed.
+    MidiInHandle systemHandle() const;
 
     bool SysexOnly() const;
     void setSysexOnly(bool on);
@@ -79,6 +81,8 @@ public:
     // The notices the driver side raises, as event types of the port.
     static constexpr QEvent::Type DataNotice = QEvent::Type(QEvent::User + 0x3C3);
     static constexpr QEvent::Type OverflowNotice = QEvent::Type(QEvent::User + 0x400);
+    // The window reads the input at most once per this many milliseconds while it flows.
+    static constexpr int WakePauseMs = 4;
 
     quint8 LastStatus() const;
     quint8 LastData1() const;
@@ -102,6 +106,7 @@ private:
     void openDevice();
     void unwindOpen();
     void takeWakeup();
+    void endPause();
     void requeueTurnedAway();
     // Adds the losses of the device about to be closed to those kept.
     void keepLosses();

@@ -231,6 +231,17 @@ const ProgramMemory &TMidiOutput::programsSent() const
     return d->programs;
 }
 
+MidiOutHandle TMidiOutput::systemHandle() const
+{
+    return d->state == TPortState::psOpen ? d->handle : 0;
+}
+
+void TMidiOutput::noteForwarded(const TMyMidiEvent &event)
+{
+    if (!event.SysexData && d->programs.note(event.Status, event.Data1, event.Data2))
+        emit programSent();
+}
+
 void TMidiOutput::SendLong(const quint8 *data, quint16 length)
 {
     // A block of no bytes has no buffer to hand over.

@@ -3,6 +3,7 @@
 #include "MidiTypes.h"
 #include "ProgramMemory.h"
 #include "platform/AppException.h"
+#include "platform/MidiSystem.h"
 
 #include <QObject>
 #include <QString>
@@ -37,6 +38,8 @@ public:
 
     quint16 DeviceCount() const;
     bool IsOpen() const;
+    // The system's handle of the open device; 0 while closed.
+    MidiOutHandle systemHandle() const;
     quint16 Error() const;
     quint32 DriverVersion() const;
     quint8 Technology() const;
@@ -58,6 +61,8 @@ public:
     // What went out since the port was last opened: a device opened again may have been
     // switched off and on, so nothing is assumed of it.
     const ProgramMemory &programsSent() const;
+    // A message the MIDI system passed on by itself (thru): it went out all the same.
+    void noteForwarded(const TMyMidiEvent &event);
 
     // Sends made while held leave together when the last hold ends; see
     // MidiSystem::holdOutput. Holds nest and belong to the whole MIDI system.

@@ -1,6 +1,7 @@
 #include "JackMidiSystem.h"
 
 #include "JackOutputRing.h"
+#include "MidiThru.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -45,6 +46,10 @@ constexpr int ProcessWaitMs = 1000;
 // periods sixteen cycles would delay the first song by a third of a second. The hold
 // still ends after a second at most.
 constexpr int SettleMs = 20;
+// Where a cycle's input events are copied while thru runs: a late cycle of ours can find
+// the source already writing its next cycle into the buffer we read, and thru and the
+// input port must read the same bytes (larger events are read in place by both).
+constexpr size_t InputCopyBytes = size_t(64) << 10;
 
 enum WakeFlag : unsigned { PortsChanged = 1, ConnectionsChanged = 2, ServerGone = 4 };
 
@@ -71,7 +76,7 @@ struct PortLink {
     std::atomic<jack_nframes_t> holdUntil{0};
     bool connectionShown = false;   // process thread: the connection has shown
     jack_nframes_t connectedAt = 0; // process thread: the frame time it first showed
-    size_t frontSent = 0; // process thread: bytes of the front message already written
+    size_t frontSent = 0;           // process thread: bytes of the front message already written
     quint64 generation = 0;
     int slot = -1;
 };
@@ -89,10 +94,17 @@ struct JackMidiSystem::Private {
     std::array<std::atomic<PortLink *>, MaxPorts> table{};
     std::atomic<quint64> cyclesStarted{0};
     std::atomic<quint64> cyclesDone{0};
-    jack_nframes_t settleFrames = 0; // set before the client is activated
+    jack_nframes_t settleFrames = 0;     // set before the client is activated
     std::atomic<quint64> eventsIn{0};    // written by the process thread only
     std::atomic<quint64> messagesOut{0}; // written by the process thread only
     std::vector<PortLink *> outputs;     // GUI thread: the output ports of this client
+
+    // Thru on the process thread, from one input port to one output port.
+    std::unique_ptr<MidiThru> thru;
+    std::atomic<PortLink *> thruFrom{nullptr};
+    std::atomic<PortLink *> thruTo{nullptr};
+    // Process thread: this cycle's input events as thru and the feed both read them.
+    std::unique_ptr<quint8[]> inputCopy{new quint8[InputCopyBytes]};
 
     std::atomic<unsigned> wakeFlags{0};
     std::atomic<bool> wakePending{false};
@@ -130,7 +142,10 @@ struct JackMidiSystem::Private {
     quint16 openLink(PortLink &link, int device, bool output);
 
     static int process(jack_nframes_t frames, void *arg);
-    static quint64 drain(PortLink &link, void *buffer);
+    void writeOutput(PortLink &link, jack_nframes_t frames, quint64 cycle);
+    void readInput(PortLink &link, jack_nframes_t frames, quint64 cycle);
+    quint64 drain(PortLink &link, void *buffer, quint64 cycle);
+    void connectThru(PortLink *from, PortLink *to);
     bool settled(PortLink &link, jack_nframes_t now) const;
     static void portRegistered(jack_port_id_t id, int, void *arg);
     static void portRenamed(jack_port_id_t, const char *, const char *, void *arg);
@@ -169,6 +184,7 @@ public:
     {
     }
     ~JackOutPort() override { m_d->detach(m_link.get()); }
+    PortLink *link() const { return m_link.get(); }
 
     quint16 sendShort(quint32 packed) override { return handOn(writeShort(packed)); }
     quint16 sendLong(const quint8 *bytes, size_t length) override
@@ -227,6 +243,7 @@ public:
     }
     ~JackInPort() override { m_d->detach(m_link.get()); }
     quint16 bufferRefusal() const override { return m_d->current(*m_link) ? 0 : MidiResult::NoDevice; }
+    PortLink *link() const { return m_link.get(); }
 
 private:
     JackMidiSystem::Private *m_d;
@@ -235,53 +252,112 @@ private:
 
 } // namespace
 
+namespace
+{
+
+// Forwarded messages keep the time they came in at, as a connection in the server would.
+class JackThruOutput final : public MidiThru::Output
+{
+public:
+    JackThruOutput(void *buffer, quint64 &written) : m_buffer(buffer), m_written(written) {}
+    jack_nframes_t time = 0;
+    quint16 write(const quint8 *bytes, size_t length, bool completes) override
+    {
+        if (jack_midi_event_write(m_buffer, time, bytes, length) != 0)
+            return length > jack_midi_max_event_size(m_buffer) && length > 3 ? MidiResult::InvalidParameter
+                                                                             : MidiResult::NotReady;
+        m_written += completes ? 1 : 0;
+        return MidiResult::NoError;
+    }
+
+private:
+    void *m_buffer;
+    quint64 &m_written;
+};
+
+} // namespace
+
 int JackMidiSystem::Private::process(jack_nframes_t frames, void *arg)
 {
     auto *d = static_cast<Private *>(arg);
-    d->cyclesStarted.fetch_add(1);
-    for (auto &entry : d->table) {
-        PortLink *link = entry.load();
-        if (!link)
-            continue;
-        void *buffer = jack_port_get_buffer(link->port, frames);
-        if (link->feed) {
-            // Handed on in batches: the feed's turn and time stamp cost once per batch, not
-            // once per message (a busy cycle carries over a thousand).
-            constexpr size_t BatchSize = 64;
-            MidiInputFeed::Event batch[BatchSize];
-            size_t held = 0;
-            const jack_nframes_t count = jack_midi_get_event_count(buffer);
-            quint64 taken = 0;
-            for (jack_nframes_t i = 0; i < count; ++i) {
-                jack_midi_event_t event;
-                if (jack_midi_event_get(&event, buffer, i) != 0 || event.size == 0)
-                    continue;
-                ++taken;
-                batch[held++] = {event.buffer, event.size};
-                if (held == BatchSize) {
-                    link->feed->deliverMessages(batch, held);
-                    held = 0;
-                }
-            }
-            if (held > 0)
-                link->feed->deliverMessages(batch, held);
-            d->eventsIn.store(d->eventsIn.load(std::memory_order_relaxed) + taken, std::memory_order_relaxed);
-            continue;
-        }
-        jack_midi_clear_buffer(buffer);
-        if (link->holding.load(std::memory_order_acquire)) {
-            const jack_nframes_t now = jack_last_frame_time(d->client);
-            const bool waited = qint32(now - link->holdUntil.load(std::memory_order_relaxed)) >= 0;
-            if (!waited && !d->settled(*link, now))
-                continue;
-            link->holding.store(false, std::memory_order_relaxed);
-        }
-        const quint64 written = drain(*link, buffer);
-        d->messagesOut.store(d->messagesOut.load(std::memory_order_relaxed) + written,
-                             std::memory_order_relaxed);
-    }
+    const quint64 cycle = d->cyclesStarted.fetch_add(1) + 1;
+    // Outputs first: thru then adds this cycle's input behind what the window sent.
+    for (auto &entry : d->table)
+        if (PortLink *link = entry.load(); link && link->ring)
+            d->writeOutput(*link, frames, cycle);
+    for (auto &entry : d->table)
+        if (PortLink *link = entry.load(); link && link->feed)
+            d->readInput(*link, frames, cycle);
+    if (d->thruFrom.load(std::memory_order_acquire))
+        d->thru->endCycle(cycle);
     d->cyclesDone.fetch_add(1);
     return 0;
+}
+
+void JackMidiSystem::Private::readInput(PortLink &link, jack_nframes_t frames, quint64 cycle)
+{
+    void *buffer = jack_port_get_buffer(link.port, frames);
+    PortLink *to =
+        thruFrom.load(std::memory_order_acquire) == &link ? thruTo.load(std::memory_order_acquire) : nullptr;
+    quint64 forwarded = 0;
+    JackThruOutput out(to ? jack_port_get_buffer(to->port, frames) : nullptr, forwarded);
+    // Handed on in batches: the feed's turn and time stamp cost once per batch, not once
+    // per message (a busy cycle carries over a thousand).
+    constexpr size_t BatchSize = 64;
+    MidiInputFeed::Event batch[BatchSize];
+    size_t held = 0;
+    size_t copied = 0;
+    const jack_nframes_t count = jack_midi_get_event_count(buffer);
+    quint64 taken = 0;
+    for (jack_nframes_t i = 0; i < count; ++i) {
+        jack_midi_event_t event;
+        if (jack_midi_event_get(&event, buffer, i) != 0 || event.size == 0)
+            continue;
+        ++taken;
+        const quint8 *bytes = event.buffer;
+        if (to) {
+            if (event.size > InputCopyBytes - copied && held > 0) {
+                link.feed->deliverMessages(batch, held);
+                held = 0;
+                copied = 0;
+            }
+            if (event.size <= InputCopyBytes - copied) {
+                bytes = static_cast<const quint8 *>(
+                    std::memcpy(inputCopy.get() + copied, event.buffer, event.size));
+                copied += event.size;
+            }
+            out.time = event.time;
+            thru->take(bytes, event.size, out, cycle);
+        }
+        batch[held++] = {bytes, event.size};
+        if (held == BatchSize) {
+            link.feed->deliverMessages(batch, held);
+            held = 0;
+            copied = 0;
+        }
+    }
+    if (held > 0)
+        link.feed->deliverMessages(batch, held);
+    eventsIn.store(eventsIn.load(std::memory_order_relaxed) + taken, std::memory_order_relaxed);
+    messagesOut.store(messagesOut.load(std::memory_order_relaxed) + forwarded, std::memory_order_relaxed);
+}
+
+void JackMidiSystem::Private::writeOutput(PortLink &link, jack_nframes_t frames, quint64 cycle)
+{
+    void *buffer = jack_port_get_buffer(link.port, frames);
+    jack_midi_clear_buffer(buffer);
+    if (link.holding.load(std::memory_order_acquire)) {
+        const jack_nframes_t now = jack_last_frame_time(client);
+        const bool waited = qint32(now - link.holdUntil.load(std::memory_order_relaxed)) >= 0;
+        if (!waited && !settled(link, now))
+            return;
+        link.holding.store(false, std::memory_order_relaxed);
+    }
+    // A SysEx that thru passes on in pieces is not to be cut into by the window's sends.
+    if (thruTo.load(std::memory_order_relaxed) == &link && thru->midMessage(cycle))
+        return;
+    const quint64 written = drain(link, buffer, cycle);
+    messagesOut.store(messagesOut.load(std::memory_order_relaxed) + written, std::memory_order_relaxed);
 }
 
 // Process thread: whether a held port's connection has shown long enough for the
@@ -300,8 +376,9 @@ bool JackMidiSystem::Private::settled(PortLink &link, jack_nframes_t now) const
 // Writes the published messages at the start of the cycle, in order, as far as the
 // buffer takes them; the rest waits for the next cycle. A message larger than a whole
 // empty buffer (a long SysEx) goes out in pieces. Returns the messages finished.
-quint64 JackMidiSystem::Private::drain(PortLink &link, void *buffer)
+quint64 JackMidiSystem::Private::drain(PortLink &link, void *buffer, quint64 cycle)
 {
+    const bool thruTarget = thruTo.load(std::memory_order_relaxed) == &link;
     quint64 finished = 0;
     JackOutputRing &ring = *link.ring;
     const size_t emptyRoom = jack_midi_max_event_size(buffer);
@@ -318,6 +395,8 @@ quint64 JackMidiSystem::Private::drain(PortLink &link, void *buffer)
         if (!to)
             break;
         ring.copyFront(link.frontSent, to, count);
+        if (thruTarget && count == length)
+            thru->sentByOthers(to, count, cycle);
         link.frontSent += count;
         if (link.frontSent == length) {
             ring.popFront();
@@ -414,6 +493,8 @@ void JackMidiSystem::Private::closeClient()
     // The process thread is gone with the server: nothing reads the table any more.
     for (auto &entry : table)
         entry.store(nullptr);
+    thruFrom.store(nullptr);
+    thruTo.store(nullptr);
     outputs.clear();
     outNames.clear();
     inNames.clear();
@@ -437,6 +518,7 @@ void JackMidiSystem::Private::onWake()
     }
     if (flags & (ConnectionsChanged | ServerGone)) {
         const bool looped = system->loopedBack();
+        thru->echoes().setKnownLoop(looped);
         changed = changed || looped != lastLooped;
         lastLooped = looped;
     }
@@ -476,6 +558,21 @@ void JackMidiSystem::Private::publishAll()
 {
     for (PortLink *link : outputs)
         link->ring->publish();
+}
+
+// The process thread forwards along no route while it is changed: it finishes the cycle it
+// is in first.
+void JackMidiSystem::Private::connectThru(PortLink *from, PortLink *to)
+{
+    thruFrom.store(nullptr, std::memory_order_release);
+    thruTo.store(nullptr, std::memory_order_release);
+    waitForCycleEnd();
+    thru->reset();
+    thru->echoes().setKnownLoop(lastLooped);
+    if (!from || !to || !current(*from) || !current(*to))
+        return;
+    thruTo.store(to, std::memory_order_release);
+    thruFrom.store(from, std::memory_order_release);
 }
 
 bool JackMidiSystem::Private::waitForCycleEnd()
@@ -591,6 +688,7 @@ jack_port_t *JackMidiSystem::Private::registerPort(const QString &baseName, unsi
 JackMidiSystem::JackMidiSystem() : d(std::make_unique<Private>())
 {
     d->system = this;
+    d->thru = std::make_unique<MidiThru>(thruGate());
     d->wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     d->agent = std::make_unique<Agent>(d.get());
     d->wakeNotifier = new QSocketNotifier(d->wakeFd, QSocketNotifier::Read, d->agent.get());
@@ -603,6 +701,7 @@ JackMidiSystem::JackMidiSystem() : d(std::make_unique<Private>())
             return;
         d->retry->stop();
         d->lastLooped = false;
+        d->thru->echoes().setKnownLoop(false);
         d->postChange();
     });
 }
@@ -775,4 +874,16 @@ quint16 JackMidiSystem::openInput(int device, MidiInputFeed &feed, std::unique_p
         return result;
     port = std::make_unique<JackInPort>(d.get(), std::move(link));
     return MidiResult::NoError;
+}
+
+bool JackMidiSystem::connectThru(MidiInPort *in, MidiOutPort *out)
+{
+    d->connectThru(in ? static_cast<JackInPort *>(in)->link() : nullptr,
+                   out ? static_cast<JackOutPort *>(out)->link() : nullptr);
+    return true;
+}
+
+MidiSystem::ThruReport JackMidiSystem::thruReport() const
+{
+    return {d->thru->notSent(), d->thru->lastRefusal(), d->thru->echoes().loopHeard()};
 }

@@ -27,6 +27,7 @@ MidiDeviceSystem::~MidiDeviceSystem() = default;
 
 void MidiDeviceSystem::closeAll()
 {
+    endThruOver(m_thruIn, m_thruOut);
     for (auto &[handle, state] : m_ins) {
         state.feed->stop();
         state.feed->takeBuffers();
@@ -127,6 +128,7 @@ quint16 MidiDeviceSystem::outReset(MidiOutHandle handle)
 
 quint16 MidiDeviceSystem::outClose(MidiOutHandle handle)
 {
+    endThruOver(0, handle);
     return m_outs.erase(handle) ? MidiResult::NoError : MidiResult::InvalidHandle;
 }
 
@@ -231,6 +233,7 @@ quint16 MidiDeviceSystem::inClose(MidiInHandle handle)
         return MidiResult::InvalidHandle;
     if (it->second.feed->hasBuffers())
         return MidiResult::StillPlaying;
+    endThruOver(handle, 0);
     it->second.feed->stop();
     // The port goes first: it may still hold the feed until it is gone.
     it->second.port.reset();
@@ -247,4 +250,30 @@ quint16 MidiDeviceSystem::inLosses(MidiInHandle handle, MidiInLosses &losses)
     losses.malformed = feedLosses.malformed.total();
     losses.bytesWithoutBuffer = feedLosses.bytesLost;
     return MidiResult::NoError;
+}
+
+bool MidiDeviceSystem::routeThru(MidiInHandle in, MidiOutHandle out)
+{
+    const auto input = m_ins.find(in);
+    const auto output = m_outs.find(out);
+    if (input == m_ins.end() || output == m_outs.end()) {
+        endThruOver(m_thruIn, m_thruOut);
+        // Whether the system forwards does not hang on the ports being open.
+        return connectThru(nullptr, nullptr);
+    }
+    if (!connectThru(input->second.port.get(), output->second.port.get()))
+        return false;
+    m_thruIn = in;
+    m_thruOut = out;
+    return true;
+}
+
+// A port about to close takes the route through it along.
+void MidiDeviceSystem::endThruOver(MidiInHandle in, MidiOutHandle out)
+{
+    if ((m_thruIn == 0 && m_thruOut == 0) || (in != m_thruIn && out != m_thruOut))
+        return;
+    connectThru(nullptr, nullptr);
+    m_thruIn = 0;
+    m_thruOut = 0;
 }

@@ -62,6 +62,7 @@ public:
     quint16 inReset(MidiInHandle handle) override;
     quint16 inClose(MidiInHandle handle) override;
     quint16 inLosses(MidiInHandle handle, MidiInLosses &losses) override;
+    bool routeThru(MidiInHandle in, MidiOutHandle out) override;
 
 protected:
     // Each takes a fresh listing; the indices of the other calls refer to the last one.
@@ -72,6 +73,15 @@ protected:
     virtual quint16 inputCaps(int device, MidiInCaps &caps) = 0;
     virtual quint16 openOutput(int device, std::unique_ptr<MidiOutPort> &port) = 0;
     virtual quint16 openInput(int device, MidiInputFeed &feed, std::unique_ptr<MidiInPort> &port) = 0;
+    // Forwards from `in` to `out` on the system's thread from now on; both null: no more.
+    // When it returns, nothing forwards along the route it replaced. False: this system
+    // cannot forward by itself.
+    virtual bool connectThru(MidiInPort *in, MidiOutPort *out)
+    {
+        Q_UNUSED(in)
+        Q_UNUSED(out)
+        return false;
+    }
     // Whether the listing was taken: calls before the first count take one.
     bool m_outListed = false;
     bool m_inListed = false;
@@ -88,7 +98,11 @@ private:
         std::unique_ptr<MidiInputFeed> feed;
         std::unique_ptr<MidiInPort> port;
     };
+    void endThruOver(MidiInHandle in, MidiOutHandle out);
+
     quint32 m_nextHandle = 1;
+    MidiInHandle m_thruIn = 0;
+    MidiOutHandle m_thruOut = 0;
     std::map<MidiOutHandle, OutState> m_outs;
     std::map<MidiInHandle, InState> m_ins;
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "MidiThruGate.h"
+
 #include <QEvent>
 #include <QString>
 #include <QStringList>
@@ -196,12 +198,36 @@ public:
     // comes round (which costs a second pass of it). Holds nest.
     virtual void holdOutput(bool on) { Q_UNUSED(on) }
 
+    // Thru on the system's own thread: every message arriving at `in` leaves at `out` as
+    // thruGate() allows, in the cycle it arrives, however busy the GUI thread is; a 0
+    // handle ends it (closing either port ends it too). False when the system cannot
+    // forward by itself: then whoever reads the input passes messages on.
+    virtual bool routeThru(MidiInHandle in, MidiOutHandle out)
+    {
+        Q_UNUSED(in)
+        Q_UNUSED(out)
+        return false;
+    }
+    MidiThruGate &thruGate() { return m_thruGate; }
+    const MidiThruGate &thruGate() const { return m_thruGate; }
+    // What the system's own thru did: messages the output refused (and the last code),
+    // and whether the output is heard coming back at the input (its echoes stay back).
+    struct ThruReport {
+        quint64 notSent = 0;
+        quint16 lastRefusal = 0;
+        bool loopHeard = false;
+    };
+    virtual ThruReport thruReport() const { return {}; }
+
     // The text for a result code; returns BadErrorNumber for a code it does not know.
     virtual quint16 errorText(quint16 code, QString &text) const;
 
     // What a port reports for a failed call: the code's text, at most 127 characters, or
     // "Specified error number is out of range" when the code has none.
     QString failureText(quint16 code) const;
+
+private:
+    MidiThruGate m_thruGate;
 };
 
 // Makes the backend for --midi-api: "auto", "alsa", "jack" or "virtual".

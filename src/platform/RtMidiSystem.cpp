@@ -7,8 +7,14 @@
 
 #include <QtGlobal>
 
+#include "MidiThru.h"
 #include <atomic>
+
+#include <QThread>
 #include <rtmidi/RtMidi.h>
+
+#include <chrono>
+#include <mutex>
 #include <string>
 
 namespace
@@ -90,7 +96,14 @@ bool isOwnPort(const std::string &name)
     return at < name.size() && name[at] == ':';
 }
 
-class RtOutPort : public MidiOutPort
+// ALSA has no cycles: the echo guard counts time in steps of a few milliseconds instead.
+quint64 echoStep()
+{
+    using namespace std::chrono;
+    return quint64(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count() / 3);
+}
+
+class RtOutPort : public MidiOutPort, public MidiThru::Output
 {
 public:
     RtOutPort(std::unique_ptr<RtMidiOut> rt, std::unique_ptr<ErrorCatcher> errors)
@@ -109,8 +122,22 @@ public:
     }
     quint16 sendLong(const quint8 *bytes, size_t length) override { return send(bytes, length); }
 
+    // The input thread forwards through the same RtMidi object as the window sends: one
+    // send at a time, each message one sequencer event, so neither lands inside the other.
+    std::mutex sending;
+    MidiThru *thru = nullptr; // under `sending`: the system's thru forwards here
+    quint16 write(const quint8 *bytes, size_t length, bool) override { return sendNow(bytes, length); }
+
 private:
     quint16 send(const quint8 *bytes, size_t length)
+    {
+        const std::lock_guard lock(sending);
+        const quint16 result = sendNow(bytes, length);
+        if (thru && result == MidiResult::NoError)
+            thru->sentByOthers(bytes, length, echoStep());
+        return result;
+    }
+    quint16 sendNow(const quint8 *bytes, size_t length)
     {
         m_errors->take();
         try {
@@ -139,11 +166,42 @@ public:
         m_rt->cancelCallback();
     }
 
-    static void deliver(double, std::vector<unsigned char> *message, void *feed)
+    RtMidiIn &rtMidi() { return *m_rt; }
+    void takeErrors() { m_errors->take(); }
+
+    // What the input callback reaches: the port's feed and the system's thru.
+    struct Route {
+        MidiInputFeed *feed = nullptr;
+        MidiThru *thru = nullptr;
+        std::atomic<RtOutPort *> to{nullptr};
+        std::atomic<bool> forwarding{false};
+        quint64 step = 0; // input thread: the echo guard's last step
+    };
+    static void deliver(double, std::vector<unsigned char> *message, void *data)
     {
-        if (message && !message->empty())
-            static_cast<MidiInputFeed *>(feed)->deliverMessage(message->data(), message->size());
+        if (!message || message->empty())
+            return;
+        auto *route = static_cast<Route *>(data);
+        route->forwarding.store(true, std::memory_order_seq_cst);
+        if (RtOutPort *to = route->to.load(std::memory_order_seq_cst)) {
+            const quint64 step = echoStep();
+            const std::lock_guard lock(to->sending);
+            if (step != route->step)
+                route->thru->endCycle(std::exchange(route->step, step));
+            route->thru->take(message->data(), message->size(), *to, step);
+        }
+        route->forwarding.store(false, std::memory_order_seq_cst);
+        route->feed->deliverMessage(message->data(), message->size());
     }
+    // Forwards to `to` (null: nowhere) from the next message on; when it returns, no
+    // message forwards to the port it replaced.
+    void forwardTo(RtOutPort *to)
+    {
+        route.to.store(to, std::memory_order_seq_cst);
+        while (route.forwarding.load(std::memory_order_seq_cst))
+            QThread::yieldCurrentThread();
+    }
+    Route route;
 
 private:
     std::unique_ptr<ErrorCatcher> m_errors;
@@ -155,13 +213,19 @@ private:
 struct RtMidiSystem::Private {
     QPointer<QObject> watcher;
     std::unique_ptr<AlsaAnnounceWatch> announcements; // null: the lists are only compared
+    std::unique_ptr<MidiThru> thru;
+    RtInPort *thruFrom = nullptr;
+    RtOutPort *thruTo = nullptr;
     std::unique_ptr<RtMidiOut> listOut;
     std::unique_ptr<RtMidiIn> listIn;
     std::vector<std::string> outNames;
     std::vector<std::string> inNames;
 };
 
-RtMidiSystem::RtMidiSystem() : d(std::make_unique<Private>()) {}
+RtMidiSystem::RtMidiSystem() : d(std::make_unique<Private>())
+{
+    d->thru = std::make_unique<MidiThru>(thruGate());
+}
 
 RtMidiSystem::~RtMidiSystem()
 {
@@ -308,17 +372,46 @@ quint16 RtMidiSystem::openInput(int device, MidiInputFeed &feed, std::unique_ptr
         rt->setErrorCallback(&ErrorCatcher::report, errors.get());
         // The program forwards everything: SysEx, clock and active sensing included.
         rt->ignoreTypes(false, false, false);
-        rt->setCallback(&RtInPort::deliver, &feed);
         const int number = portNumber(*rt, d->inNames[size_t(device)]);
         if (number < 0)
             return MidiResult::NoDevice;
-        rt->openPort(unsigned(number), "Patchwarden MIDI In");
-        if (!rt->isPortOpen())
+        auto opened = std::make_unique<RtInPort>(std::move(rt), std::move(errors));
+        opened->route.feed = &feed;
+        opened->route.thru = d->thru.get();
+        opened->rtMidi().setCallback(&RtInPort::deliver, &opened->route);
+        opened->rtMidi().openPort(unsigned(number), "Patchwarden MIDI In");
+        if (!opened->rtMidi().isPortOpen())
             return MidiResult::NoDevice;
-        errors->take();
-        port = std::make_unique<RtInPort>(std::move(rt), std::move(errors));
+        opened->takeErrors();
+        port = std::move(opened);
     } catch (const RtMidiError &e) {
         return resultOf(e);
     }
     return MidiResult::NoError;
+}
+
+bool RtMidiSystem::connectThru(MidiInPort *in, MidiOutPort *out)
+{
+    if (d->thruFrom)
+        d->thruFrom->forwardTo(nullptr);
+    if (d->thruTo) {
+        const std::lock_guard lock(d->thruTo->sending);
+        d->thruTo->thru = nullptr;
+    }
+    d->thru->reset();
+    d->thruFrom = in && out ? static_cast<RtInPort *>(in) : nullptr;
+    d->thruTo = in && out ? static_cast<RtOutPort *>(out) : nullptr;
+    if (!d->thruTo)
+        return true;
+    {
+        const std::lock_guard lock(d->thruTo->sending);
+        d->thruTo->thru = d->thru.get();
+    }
+    d->thruFrom->forwardTo(d->thruTo);
+    return true;
+}
+
+MidiSystem::ThruReport RtMidiSystem::thruReport() const
+{
+    return {d->thru->notSent(), d->thru->lastRefusal(), d->thru->echoes().loopHeard()};
 }

@@ -12,7 +12,8 @@
 // The lists follow the sequencer's announcements where it gives them (AlsaAnnounceWatch).
 //
 // Threading: input arrives on RtMidi's ALSA input thread and goes through a
-// MidiInputFeed; everything else is the GUI thread.
+// MidiInputFeed; thru forwards from that thread, through the output port's own send lock
+// (the window's sends take it too). Everything else is the GUI thread.
 class RtMidiSystem : public MidiDeviceSystem
 {
 public:
@@ -25,6 +26,7 @@ public:
     bool reportsChanges() const override;
     static QString clientName();
     static QString ownOutputName();
+    ThruReport thruReport() const override;
 
 protected:
     int listOutputs() override;
@@ -33,6 +35,7 @@ protected:
     quint16 inputCaps(int device, MidiInCaps &caps) override;
     quint16 openOutput(int device, std::unique_ptr<MidiOutPort> &port) override;
     quint16 openInput(int device, MidiInputFeed &feed, std::unique_ptr<MidiInPort> &port) override;
+    bool connectThru(MidiInPort *in, MidiOutPort *out) override;
 
 private:
     RtMidiSystem();

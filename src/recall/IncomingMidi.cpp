@@ -4,17 +4,19 @@
 #include "midi/MidiIn.h"
 #include "midi/MidiOut.h"
 #include "platform/AppException.h"
+#include "platform/MidiDeviceSystem.h"
 #include "widgets/ActivityLeds.h"
 
 #include <QCheckBox>
 #include <QListWidget>
 #include <QScopedValueRollback>
+#include <algorithm>
 #include <utility>
 
-IncomingMidi::IncomingMidi(TMidiInput &in, TMidiOutput &out, ActivityLeds &leds, QListWidget *songList,
-                           QCheckBox *ckbRemote, Hooks hooks, QObject *parent)
-    : QObject(parent), m_in(in), m_out(out), m_leds(leds), m_songList(songList), m_ckbRemote(ckbRemote),
-      m_hooks(std::move(hooks))
+IncomingMidi::IncomingMidi(MidiSystem &system, TMidiInput &in, TMidiOutput &out, ActivityLeds &leds,
+                           QListWidget *songList, QCheckBox *ckbRemote, Hooks hooks, QObject *parent)
+    : QObject(parent), m_system(system), m_in(in), m_out(out), m_leds(leds), m_songList(songList),
+      m_ckbRemote(ckbRemote), m_hooks(std::move(hooks))
 {
 }
 
@@ -54,6 +56,8 @@ void IncomingMidi::MidiInMidiInput()
     // event on; the call already reading goes on with what waits.
     if (m_reading)
         return;
+    routeThru();
+    bool forwarded = false;
     {
         const QScopedValueRollback<bool> reading(m_reading, true);
         const SendHold hold(m_out);
@@ -70,15 +74,50 @@ void IncomingMidi::MidiInMidiInput()
             // lit once, it stays lit for every event of the drain.
             if (!std::exchange(lit, true))
                 m_leds.lightIn();
-            if (m_out.IsOpen() && !m_thruSuspended && !std::exchange(m_holdBack, false) &&
-                attempt([&] { m_out.SendEvent(event); }))
+            const bool passes = m_out.IsOpen() && !m_thruSuspended && !std::exchange(m_holdBack, false);
+            if (passes && m_systemForwards) {
+                m_out.noteForwarded(event);
+                forwarded = true;
+                if (event.SysexData)
+                    m_leds.lightOut();
+            } else if (passes && attempt([&] { m_out.SendEvent(event); })) {
                 passedOn();
+            }
             if (event.SysexData && m_hooks.sysexReceived)
                 m_hooks.sysexReceived(
                     QByteArray(reinterpret_cast<const char *>(event.SysexData.get()), event.SysexLength));
         }
     }
     showLastInput();
+    if (!takeThruReport() && forwarded)
+        passedOn();
+}
+
+bool IncomingMidi::routeThru()
+{
+    const MidiInHandle in = m_in.systemHandle();
+    const MidiOutHandle out = m_out.systemHandle();
+    if (in == m_routedIn && out == m_routedOut)
+        return m_systemForwards;
+    m_routedIn = in;
+    m_routedOut = out;
+    m_systemForwards = m_system.routeThru(in, out);
+    return m_systemForwards;
+}
+
+bool IncomingMidi::takeThruReport()
+{
+    if (!m_systemForwards)
+        return false;
+    const MidiSystem::ThruReport report = m_system.thruReport();
+    if (report.loopHeard != std::exchange(m_loopHeard, report.loopHeard))
+        emit loopHeardChanged();
+    if (report.notSent <= m_systemNotSent)
+        return false;
+    m_notSent += report.notSent - m_systemNotSent - 1;
+    m_systemNotSent = report.notSent;
+    notPassedOn(m_system.failureText(report.lastRefusal));
+    return true;
 }
 
 void IncomingMidi::notPassedOn(const QString &reason)
@@ -125,9 +164,11 @@ void IncomingMidi::handleMessage()
         if (!m_reading)
             showLastInput();
     }
-    const bool keepOut = m_hooks.keepRemoteOut && m_hooks.keepRemoteOut();
+    // Decided before a switch is learnt from it: the system's thru decided the same way.
+    const quint8 bytes[3] = {status, data1, data2};
+    m_holdBack =
+        m_system.thruGate().rules().keepsBack(bytes, size_t(std::max(midiShortMessageLength(status), 1)));
     if (m_hooks.footSwitch && m_hooks.footSwitch(status, data1, data2)) {
-        m_holdBack = keepOut;
         m_leds.lightIn();
         return;
     }
@@ -136,7 +177,6 @@ void IncomingMidi::handleMessage()
         return;
     if (status != MidiStatus::ProgramChange + m_hooks.remoteChannel() - 1)
         return;
-    m_holdBack = keepOut;
     if (data1 > m_songList->count() - 1)
         return;
     m_hooks.selectSong(data1);

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "platform/MidiSystem.h"
+
 #include <QObject>
 #include <functional>
 
 class ActivityLeds;
+class MidiSystem;
 class QCheckBox;
 class QListWidget;
 class TMidiInput;
@@ -17,6 +20,10 @@ class TMidiOutput;
 // Nothing arriving at the input opens a dialog: a message that cannot be passed on (the
 // output refuses it, or handling it failed) is counted in thruStatus(), which empties
 // again when a later message goes out.
+//
+// Where the MIDI system forwards by itself (routeThru) thru runs on its thread and never
+// waits for the window; what is read here is then a copy, for everything but the sending.
+// Which messages stay out of thru is the system's thru gate, read here as well.
 class IncomingMidi : public QObject
 {
     Q_OBJECT
@@ -32,20 +39,26 @@ public:
         std::function<void(const QByteArray &sysex)> sysexReceived;
         // The foot-controller bindings; true when the message was theirs.
         std::function<bool(quint8 status, quint8 data1, quint8 data2)> footSwitch;
-        // Whether remote and foot-controller messages stay out of MIDI thru.
-        std::function<bool()> keepRemoteOut;
     };
 
-    IncomingMidi(TMidiInput &in, TMidiOutput &out, ActivityLeds &leds, QListWidget *songList,
-                 QCheckBox *ckbRemote, Hooks hooks, QObject *parent = nullptr);
+    IncomingMidi(MidiSystem &system, TMidiInput &in, TMidiOutput &out, ActivityLeds &leds,
+                 QListWidget *songList, QCheckBox *ckbRemote, Hooks hooks, QObject *parent = nullptr);
 
-    // While the output feeds the input, thru would send every event round for ever.
-    void setThruSuspended(bool on) { m_thruSuspended = on; }
+    // While the output feeds the input, thru would send every event round for ever. A
+    // system that forwards by itself keeps only the echoes back, so it is never suspended.
+    void setThruSuspended(bool on) { m_thruSuspended = on && !m_systemForwards; }
+    // Hands thru to the MIDI system when the ports changed; whether it forwards by itself.
+    bool routeThru();
+    // Takes in what the system's own thru reports: refusals, a loop heard. True when it
+    // refused messages since the last look.
+    bool takeThruReport();
+    bool loopHeard() const { return m_loopHeard; }
     // "MIDI thru: 3 messages not sent: <reason>", or empty while everything goes out.
     QString thruStatus() const;
 
 signals:
     void thruStatusChanged();
+    void loopHeardChanged();
 
 public slots:
     void MidiInMidiInput();
@@ -60,6 +73,12 @@ private:
     // Runs the action; an error it raises is counted, never shown in a dialog.
     template <typename Action> bool attempt(Action &&action);
 
+    MidiSystem &m_system;
+    MidiInHandle m_routedIn = 0;
+    MidiOutHandle m_routedOut = 0;
+    bool m_systemForwards = false;
+    quint64 m_systemNotSent = 0; // the system's count as last taken in
+    bool m_loopHeard = false;
     bool m_reading = false;
     quint64 m_notSent = 0;
     QString m_reason;

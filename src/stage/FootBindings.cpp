@@ -1,6 +1,7 @@
 #include "stage/FootBindings.h"
 
 #include "platform/IniFile.h"
+#include "platform/MidiThruGate.h"
 
 #include <QStringList>
 #include <algorithm>
@@ -40,35 +41,37 @@ void FootBindings::setBinding(Action action, Binding binding)
 
 FootBindings::Binding FootBindings::heard(quint8 status, quint8 data1, quint8 data2, bool down, Edge &edge)
 {
-    Binding b;
-    b.channel = (status & 0x0F) + 1;
-    b.number = data1;
+    // Thru keeps a switch's messages back by the same reading of them.
+    bool press = false;
+    const ThruRules::Switch s = ThruRules::heard(status, data1, data2, press);
     edge = Edge::None;
-    switch (status & 0xF0) {
-    case 0xB0:
-        b.kind = Binding::Controller;
+    switch (s.kind) {
+    case ThruRules::Switch::Controller:
         if (!down && data2 >= PressedFrom)
             edge = Edge::Press;
         else if (down && data2 < ReleasedBelow)
             edge = Edge::Release;
         break;
-    case 0x90:
+    case ThruRules::Switch::Note:
         // Some pads send only note-ons: each one is a press of its own.
-        b.kind = Binding::Note;
-        edge = data2 > 0 ? Edge::Press : Edge::Release;
+        edge = press ? Edge::Press : Edge::Release;
         break;
-    case 0x80:
-        b.kind = Binding::Note;
-        edge = Edge::Release;
-        break;
-    case 0xC0:
-        b.kind = Binding::Program;
+    case ThruRules::Switch::Program:
         edge = Edge::Press;
         break;
-    default:
-        b.kind = Binding::None;
+    case ThruRules::Switch::None:
+        break;
     }
-    return b;
+    return {Binding::Kind(s.kind), s.channel, s.number};
+}
+
+void FootBindings::fillThruRules(ThruRules &rules) const
+{
+    rules.keepRemoteOut = m_keepOutOfThru;
+    rules.learning = learning();
+    for (int a = 0; a < ActionCount; ++a)
+        rules.switches[size_t(a)] = {ThruRules::Switch::Kind(m_bindings[a].kind),
+                                     quint8(m_bindings[a].channel), quint8(m_bindings[a].number)};
 }
 
 bool FootBindings::follow(int action, Edge edge)

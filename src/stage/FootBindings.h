@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/MidiThruGate.h"
+
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
@@ -7,6 +9,7 @@
 #include <functional>
 
 class IniFile;
+struct ThruRules;
 
 // Song navigation from a foot controller: "Next song", "Previous song" and "Re-send",
 // each bound to a controller, a note or a program change on one channel and learnt from
@@ -30,7 +33,7 @@ public:
     };
 
     static constexpr int DefaultDebounceMs = 150;
-    static constexpr int PressedFrom = 64;
+    static constexpr int PressedFrom = ThruRules::PressThreshold;
     static constexpr int ReleasedBelow = 32;
     static const char *const Section;
 
@@ -48,7 +51,13 @@ public:
     void setDebounceMs(int ms) { m_debounceMs = ms; }
     // "Don't forward remote messages": remote and binding messages stay out of MIDI thru.
     bool keepOutOfThru() const { return m_keepOutOfThru; }
-    void setKeepOutOfThru(bool on) { m_keepOutOfThru = on; }
+    void setKeepOutOfThru(bool on)
+    {
+        m_keepOutOfThru = on;
+        emit changed();
+    }
+    // The part of thru's rules that is the switches'.
+    void fillThruRules(ThruRules &rules) const;
 
     // One short message from the input. True when it belongs to a binding (or was learnt),
     // so that it is not taken for anything else.

@@ -8,9 +8,11 @@
 #include "app/tForm1.h"
 #include "midi/MidiIn.h"
 #include "platform/AppPaths.h"
+#include "platform/EchoGuard.h"
 #include "platform/JackMidiSystem.h"
 #include "platform/MidiSystem.h"
 #include "recall/IncomingMidi.h"
+#include "support/JackEchoClient.h"
 #include "support/JackEventClient.h"
 #include "support/MidiBytes.h"
 #include "support/RecordingDialogs.h"
@@ -25,6 +27,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
+#include <algorithm>
 
 namespace
 {
@@ -172,6 +175,50 @@ private slots:
         QCOMPARE(m_source->receivedBytes(), out);
         QTRY_COMPARE(inputLosses(), losses);
         QVERIFY(m_dialogs->messages.isEmpty());
+    }
+
+    // A unit that echoes its input, wired from the program's output back to its input: the
+    // loop is told, the player's messages still go out, each once, nothing circulates, and
+    // the line goes when the loop is undone.
+    void echoLoopIsHeardAndBroken()
+    {
+        startProgram();
+        if (QTest::currentTestFailed())
+            return;
+        JackEchoClient unit(QStringLiteral("pw-echo-%1").arg(QCoreApplication::applicationPid()));
+        QVERIFY(unit.isOpen());
+        const QString own = static_cast<JackMidiSystem &>(*m_system).ownClientName() + u':';
+        const QString loopBack = own + JackMidiSystem::ownInputName();
+        QVERIFY(m_source->connect(own + JackMidiSystem::ownOutputName(), unit.inputName()));
+        QVERIFY(m_source->connect(unit.outputName(), loopBack));
+        const auto loopShown = [this] {
+            return statusText("lbMidiStatus").contains(QLatin1String("comes back"));
+        };
+        const auto count = [this](const char *hex) {
+            const QByteArray message = QByteArray::fromHex(hex);
+            const QList<JackEventClient::Event> received = m_source->received();
+            return int(std::count_if(received.cbegin(), received.cend(),
+                                     [&](const JackEventClient::Event &e) { return e.bytes == message; }));
+        };
+        m_source->send(hexEvents({"90 3C 40"}));
+        QTRY_VERIFY_WITH_TIMEOUT(loopShown(), 10000);
+        const int circulated = count("903C40");
+        QVERIFY2(circulated <= EchoGuard::EchoesForLoop + 2, qPrintable(QString::number(circulated)));
+        // A song select after the note-off comes back once: nothing went round meanwhile.
+        m_source->send(hexEvents({"80 3C 00", "F3 01"}));
+        QTRY_COMPARE_WITH_TIMEOUT(count("F301"), 1, 10000);
+        m_source->send(hexEvents({"F3 02"}));
+        QTRY_COMPARE_WITH_TIMEOUT(count("F302"), 1, 10000);
+        QCOMPARE(count("803C00"), 1);
+        QCOMPARE(count("F301"), 1);
+        QCOMPARE(count("903C40"), circulated);
+        QVERIFY(unit.echoed() >= quint64(circulated + 3));
+
+        QVERIFY(m_source->disconnect(unit.outputName(), loopBack));
+        m_source->send(hexEvents({"90 3E 40", "80 3E 00", "F3 03"}));
+        QTRY_COMPARE_WITH_TIMEOUT(count("F303"), 1, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!loopShown(), 10000);
+        QCOMPARE(count("903E40"), 1);
     }
 
     // What one drain passes on is handed to the output as the drain ends, without another

@@ -1,0 +1,46 @@
+#include "EchoGuard.h"
+
+void EchoGuard::sent(quint64 key, quint64 cycle)
+{
+    Slot &slot = slotOf(key);
+    if (slot.key != key || slot.pending == 0)
+        slot = {key, cycle, 0};
+    slot.cycle = cycle;
+    if (slot.pending < 0xFFFF)
+        ++slot.pending;
+}
+
+bool EchoGuard::arrived(quint64 key, quint64 cycle)
+{
+    Slot &slot = slotOf(key);
+    // Our own output wired to our own input hands back what we wrote in the same cycle.
+    if (slot.key != key || slot.pending == 0 ||
+        (cycle == slot.cycle && !m_known.load(std::memory_order_relaxed)) ||
+        cycle - slot.cycle > ReturnCycles)
+        return false;
+    --slot.pending;
+    m_silent = 0;
+    if (++m_echoes >= EchoesForLoop)
+        m_heard.store(true, std::memory_order_relaxed);
+    return looped();
+}
+
+void EchoGuard::endCycle(quint64 cycle)
+{
+    for (Slot &slot : m_slots) {
+        if (slot.pending == 0 || cycle - slot.cycle <= ReturnCycles)
+            continue;
+        slot.pending = 0;
+        m_echoes = 0;
+        if (++m_silent >= SilentForEnd)
+            m_heard.store(false, std::memory_order_relaxed);
+    }
+}
+
+void EchoGuard::reset()
+{
+    m_slots = {};
+    m_echoes = 0;
+    m_silent = 0;
+    m_heard.store(false, std::memory_order_relaxed);
+}

@@ -1,0 +1,90 @@
+#include "MidiThruGate.h"
+
+ThruRules::Switch ThruRules::heard(quint8 status, quint8 data1, quint8 data2, bool &press)
+{
+    Switch s;
+    s.channel = quint8((status & 0x0F) + 1);
+    s.number = data1;
+    press = false;
+    switch (status & 0xF0) {
+    case 0xB0:
+        s.kind = Switch::Controller;
+        press = data2 >= PressThreshold;
+        break;
+    case 0x90:
+        s.kind = Switch::Note;
+        press = data2 > 0;
+        break;
+    case 0x80:
+        s.kind = Switch::Note;
+        break;
+    case 0xC0:
+        s.kind = Switch::Program;
+        press = true;
+        break;
+    default:
+        s.kind = Switch::None;
+    }
+    return s;
+}
+
+bool ThruRules::keepsBack(const quint8 *bytes, size_t length) const
+{
+    if (!keepRemoteOut || length < 2 || length > 3 || bytes[0] >= 0xF0)
+        return false;
+    const quint8 status = bytes[0];
+    if (remoteOn && status == 0xC0 + remoteChannel - 1)
+        return true;
+    bool press = false;
+    const Switch s = heard(status, bytes[1], length > 2 ? bytes[2] : 0, press);
+    if (s.kind == Switch::None)
+        return false;
+    if (learning)
+        return press;
+    for (const Switch &bound : switches)
+        if (bound.kind != Switch::None && bound == s)
+            return true;
+    return false;
+}
+
+// Bits: 0 keep out, 1 remote on, 2 learning, 3..6 remote channel - 1, then per switch
+// 2 bits kind, 4 bits channel - 1, 7 bits number.
+quint64 ThruRules::pack() const
+{
+    quint64 word = quint64(keepRemoteOut) | quint64(remoteOn) << 1 | quint64(learning) << 2 |
+                   quint64((remoteChannel - 1) & 0x0F) << 3;
+    int at = 7;
+    for (const Switch &s : switches) {
+        word |= quint64(s.kind & 0x03) << at | quint64((s.channel - 1) & 0x0F) << (at + 2) |
+                quint64(s.number & 0x7F) << (at + 6);
+        at += 13;
+    }
+    return word;
+}
+
+ThruRules ThruRules::unpack(quint64 word)
+{
+    ThruRules rules;
+    rules.keepRemoteOut = word & 1;
+    rules.remoteOn = word >> 1 & 1;
+    rules.learning = word >> 2 & 1;
+    rules.remoteChannel = quint8((word >> 3 & 0x0F) + 1);
+    int at = 7;
+    for (Switch &s : rules.switches) {
+        s.kind = Switch::Kind(word >> at & 0x03);
+        s.channel = quint8((word >> (at + 2) & 0x0F) + 1);
+        s.number = quint8(word >> (at + 6) & 0x7F);
+        at += 13;
+    }
+    return rules;
+}
+
+void MidiThruGate::publish(const ThruRules &rules)
+{
+    m_word.store(rules.pack(), std::memory_order_release);
+}
+
+bool MidiThruGate::keepsBack(const quint8 *bytes, size_t length) const
+{
+    return ThruRules::unpack(m_word.load(std::memory_order_acquire)).keepsBack(bytes, length);
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QtGlobal>
+#include <array>
+#include <atomic>
+#include <cstddef>
+
+// Which incoming messages MIDI thru keeps back: with "Don't forward remote messages" on,
+// a remote song selection (a program change on the remote channel while remote is on) and
+// a foot switch's messages (those of a binding, or while one is learnt the first press)
+// stay out of thru. Everything else passes unchanged.
+struct ThruRules {
+    // What a foot switch is bound to: a controller, a note or a program change on a channel.
+    struct Switch {
+        enum Kind : quint8 { None, Controller, Note, Program };
+        Kind kind = None;
+        quint8 channel = 1; // 1..16
+        quint8 number = 0;  // 0..127
+        bool operator==(const Switch &) const = default;
+    };
+    static constexpr int SwitchCount = 3;
+    // A controller counts as pressed from this value on.
+    static constexpr int PressThreshold = 64;
+
+    bool keepRemoteOut = false;
+    bool remoteOn = false;
+    quint8 remoteChannel = 1; // 1..16
+    bool learning = false;
+    std::array<Switch, SwitchCount> switches{};
+
+    bool operator==(const ThruRules &) const = default;
+
+    // The switch a short message would be (kind None for any other message), and whether
+    // it is a press.
+    static Switch heard(quint8 status, quint8 data1, quint8 data2, bool &press);
+    // Whether thru keeps this message back. `length` counts its bytes: SysEx and system
+    // messages always pass.
+    bool keepsBack(const quint8 *bytes, size_t length) const;
+
+    // The rules in one word, so that they are read and replaced whole without a lock.
+    quint64 pack() const;
+    static ThruRules unpack(quint64 word);
+};
+
+// The thru rules as the window last published them, for the thread that forwards.
+//
+// Threading: publish() and rules() on the GUI thread; keepsBack() on the thread that
+// forwards (lock-free: one atomic word). While a switch is learnt every press stays back
+// until the window has bound the first and published again (a few milliseconds at most).
+class MidiThruGate
+{
+public:
+    void publish(const ThruRules &rules);
+    // As the forwarding thread reads them: the window decides by the same word.
+    ThruRules rules() const { return ThruRules::unpack(m_word.load(std::memory_order_acquire)); }
+    bool keepsBack(const quint8 *bytes, size_t length) const;
+
+private:
+    std::atomic<quint64> m_word{ThruRules().pack()};
+};
