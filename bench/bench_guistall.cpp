@@ -42,13 +42,13 @@ int main(int argc, char **argv)
                            {jack ? QString::fromLocal8Bit(argv[3]) : QString(),
                             jack ? QString::fromLocal8Bit(argv[4]) : QString()},
                            nullptr);
-    tForm1 &form = windows.Form1();
+    MainWindow &form = windows.mainWindow();
     form.show();
     QListWidget *list = form.songsPage().lbSongList();
     if (!QTest::qWaitFor(
             [&] {
                 return list->currentRow() == 0 &&
-                       (!jack || (form.MidiOut().IsOpen() && form.MidiIn().IsOpen()));
+                       (!jack || (form.midiOut().IsOpen() && form.midiIn().IsOpen()));
             },
             60000)) {
         QTextStream(stderr) << "bench_guistall: the ports did not open\n";

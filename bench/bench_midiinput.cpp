@@ -1,13 +1,13 @@
-// Input path timings: how long a message takes from the driver thread to OnMidiInput on
+// Input path timings: how long a message takes from the driver thread to inputWaiting on
 // the GUI thread, how many messages the ring moves per second, and what the main window's
 // drain costs per message passed on.
 
 #include "app/ProgramWindows.h"
-#include "midi/Circbuf.h"
+#include "midi/EventRing.h"
 #include "midi/MidiHandler.h"
 #include "midi/MidiIn.h"
 #include "midi/MidiWakeup.h"
-#include "mixer/TfMidiUnit.h"
+#include "mixer/MixerWindow.h"
 #include "platform/AppPaths.h"
 #include "platform/MidiInputFeed.h"
 #include "platform/MidiStreamParser.h"
@@ -63,12 +63,12 @@ void BM_DriverToOnMidiInput(benchmark::State &state)
 {
     VirtualMidiSystem system;
     VirtualInput &device = system.addInput("Bench");
-    TMidiInput port(system);
+    MidiInputPort port(system);
     port.Open();
     port.Start();
     bool fired = false;
     Clock::time_point firedAt;
-    QObject::connect(&port, &TMidiInput::OnMidiInput, [&] {
+    QObject::connect(&port, &MidiInputPort::inputWaiting, [&] {
         firedAt = Clock::now();
         fired = true;
         while (port.ReadEvent()) {
@@ -90,11 +90,11 @@ BENCHMARK(BM_DriverToOnMidiInput)->UseManualTime()->Unit(benchmark::kMicrosecond
 void BM_RingStoreAndDrop(benchmark::State &state)
 {
     MidiWakeup wakeup;
-    TMidiCallbackRecord *record = CreateCallbackRecord();
+    MidiCallbackRecord *record = CreateCallbackRecord();
     record->EventRing = CreateEventRing(1024);
     record->NotifyWindow = &wakeup;
     const auto instance = reinterpret_cast<quintptr>(record);
-    TMidiEventSlot slot;
+    MidiEventSlot slot;
     for (auto _ : state) {
         for (int i = 0; i < 1000; ++i)
             midiHandler(1, MidiInMessage::Data, instance, 0x403C90, quintptr(i));
@@ -114,7 +114,7 @@ BENCHMARK(BM_RingStoreAndDrop);
 void BM_RingTwoThreads(benchmark::State &state)
 {
     MidiWakeup wakeup;
-    TMidiCallbackRecord *record = CreateCallbackRecord();
+    MidiCallbackRecord *record = CreateCallbackRecord();
     record->EventRing = CreateEventRing(1024);
     record->NotifyWindow = &wakeup;
     const auto instance = reinterpret_cast<quintptr>(record);
@@ -127,7 +127,7 @@ void BM_RingTwoThreads(benchmark::State &state)
                 midiHandler(1, MidiInMessage::Data, instance, 0x403C90, quintptr(i));
             done.store(true);
         });
-        TMidiEventSlot slot;
+        MidiEventSlot slot;
         for (;;) {
             const bool finished = done.load();
             while (PeekEvent(record->EventRing, slot)) {
@@ -153,7 +153,7 @@ void BM_ReadEvent(benchmark::State &state)
 {
     VirtualMidiSystem system;
     VirtualInput &device = system.addInput("Bench");
-    TMidiInput port(system);
+    MidiInputPort port(system);
     port.Open();
     port.Start();
     for (auto _ : state) {
@@ -253,8 +253,8 @@ void BM_ThruDrain(benchmark::State &state)
     system.addOutput("Bench Out");
     VirtualInput &device = system.addInput("Bench In");
     ProgramWindows windows(system, {}, nullptr);
-    windows.Form1().show();
-    auto *show = windows.fMidiUnit().findChild<QAbstractButton *>(QStringLiteral("ckbGetMidi"));
+    windows.mainWindow().show();
+    auto *show = windows.mixerWindow().findChild<QAbstractButton *>(QStringLiteral("ckbGetMidi"));
     if (!show) {
         state.SkipWithError("the mixer has no ckbGetMidi");
         return;

@@ -57,9 +57,9 @@ int main(int argc, char **argv)
     }
     AppPaths::init(QString::fromLocal8Bit(argv[1]));
     ProgramWindows windows(*midi, {QString::fromLocal8Bit(argv[2]), QString()}, nullptr);
-    tForm1 &form = windows.Form1();
+    MainWindow &form = windows.mainWindow();
     form.show();
-    TMidiOutput &out = form.MidiOut();
+    MidiOutputPort &out = form.midiOut();
     QListWidget *list = form.songsPage().lbSongList();
     // Start-up opens the port and sends the first song, maybe after the window is up: a
     // press before it ends would be lost.
@@ -74,7 +74,7 @@ int main(int argc, char **argv)
     QTest::qWait(300);
 
     auto *recall = form.findChild<SongRecall *>();
-    const QString recallOnly = recall ? timed(count, [&] { recall->MyPrgChange(); }) : QStringLiteral("[]");
+    const QString recallOnly = recall ? timed(count, [&] { recall->recallSong(); }) : QStringLiteral("[]");
     QTest::qWait(300);
 
     // The same 144 messages a full song sends, straight into the port.

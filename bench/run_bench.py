@@ -654,7 +654,7 @@ def song_table(rep, sc, period):
     table_head(rep, f"#### Song change, {period} frames (144 messages per recall; one burst per recall at the probe)",
                ["path", "recalls", "whole recalls seen", "in one cycle", "caller p50 µs", "caller p99 µs",
                 "caller max µs"])
-    labels = {"space": "harness: Space on the song list (load + send)", "recall": "harness: `MyPrgChange` alone",
+    labels = {"space": "harness: Space on the song list (load + send)", "recall": "harness: `recallSong` alone",
               "raw": "harness: raw loop of the same 144 `SendShort`"}
     out = {}
     for key, ph in sc["phases"].items():
@@ -830,7 +830,7 @@ def write_report(settings, path, started, load_before, data, load_after):
             rep.verdict(f"≥ 99.5 % of recalls in one cycle ({period} frames)",
                         f"{fmt(100 * s['share'])} % (raw loop {fmt(100 * songs['raw']['share'])} %)",
                         s["share"] >= 0.995)
-            rep.verdict(f"`MyPrgChange` p99 ≤ 50 µs ({period} frames)", f"{fmt(songs['recall']['p99'])} µs "
+            rep.verdict(f"`recallSong` p99 ≤ 50 µs ({period} frames)", f"{fmt(songs['recall']['p99'])} µs "
                         f"(raw loop {fmt(songs['raw']['p99'])} µs)", songs["recall"]["p99"] <= 50)
             q = songs.get("qsettings")
             rep.verdict(f"load + send p99 ≤ 0.5 ms ({period} frames)", f"{fmt(s['p99'] / 1000, 2)} ms" +
@@ -868,7 +868,7 @@ def write_report(settings, path, started, load_before, data, load_after):
                       "1 k/s and 256 frames about 5: 5 lost, with 1 xrun). The repeats at 1 M/s (1 332 in each of "
                       "two rounds) are likewise one cycle delivered twice, in rounds with xruns; the forwarder showed such "
                       "repeats too. Where they arise was not traced.",
-                      "- `MyPrgChange` against the raw loop of the same 144 sends separates the recall's own "
+                      "- `recallSong` against the raw loop of the same 144 sends separates the recall's own "
                       "work (reading the song's widgets) from the cost of the sends. Where the raw loop's own "
                       "p99 is above the target too, that tail is the cost of the sends on this machine, not "
                       "the recall's work.",

@@ -6,8 +6,8 @@
 
 QString deviceListing(MidiSystem &system)
 {
-    TMidiOutput out(system);
-    TMidiInput in(system);
+    MidiOutputPort out(system);
+    MidiInputPort in(system);
     QString text = QStringLiteral("MIDI system: %1\n").arg(system.systemName());
     text += QStringLiteral("Output devices:\n");
     for (int i = 0; i < out.DeviceCount(); ++i) {

@@ -82,8 +82,8 @@ QStringList systemNames(MidiSystem &system, quint16 (MidiSystem::*count)(),
 }
 } // namespace
 
-DeviceSelection::DeviceSelection(MidiSystem &system, TMidiOutput &out, TMidiInput &in, Controls controls,
-                                 QObject *parent)
+DeviceSelection::DeviceSelection(MidiSystem &system, MidiOutputPort &out, MidiInputPort &in,
+                                 Controls controls, QObject *parent)
     : QObject(parent), m_system(system), m_outSide(std::make_unique<Side>()),
       m_inSide(std::make_unique<Side>())
 {
@@ -100,8 +100,8 @@ DeviceSelection::DeviceSelection(MidiSystem &system, TMidiOutput &out, TMidiInpu
     Side &o = *m_outSide;
     bind(o, tr("MIDI Out"), controls.cmbOutput, controls.ownOutput, out);
     o.names = [&system = m_system] {
-        return systemNames<MidiOutCaps, EmidioutputError>(system, &MidiSystem::outDeviceCount,
-                                                          &MidiSystem::outCaps);
+        return systemNames<MidiOutCaps, MidiOutputError>(system, &MidiSystem::outDeviceCount,
+                                                         &MidiSystem::outCaps);
     };
     o.select = [&out](int n) { out.setDeviceID(n); };
     o.open = [&out] { out.Open(); };
@@ -109,10 +109,10 @@ DeviceSelection::DeviceSelection(MidiSystem &system, TMidiOutput &out, TMidiInpu
     Side &i = *m_inSide;
     bind(i, tr("MIDI In"), controls.cmbInput, controls.ownInput, in);
     i.names = [&system = m_system] {
-        return systemNames<MidiInCaps, EMidiInputError>(system, &MidiSystem::inDeviceCount,
-                                                        &MidiSystem::inCaps);
+        return systemNames<MidiInCaps, MidiInputError>(system, &MidiSystem::inDeviceCount,
+                                                       &MidiSystem::inCaps);
     };
-    i.select = [&in](int n) { in.setDeviceID(n < 0 ? TMidiInput::OwnPort : quint16(n)); };
+    i.select = [&in](int n) { in.setDeviceID(n < 0 ? MidiInputPort::OwnPort : quint16(n)); };
     i.open = [&in] {
         in.Open();
         if (in.IsOpen())
@@ -162,7 +162,7 @@ void DeviceSelection::mark(Side &side)
         side.own->setChecked(side.wanted.kind == Choice::Own);
 }
 
-void DeviceSelection::Open_Device()
+void DeviceSelection::fillDeviceLists()
 {
     WaitCursor wait;
     m_stopped = !m_system.isRunning();
@@ -283,12 +283,12 @@ void DeviceSelection::chooseFromList(Side &side)
     QTimer::singleShot(0, this, [this] { guarded([this] { follow(false); }); });
 }
 
-void DeviceSelection::cmbOutputClick()
+void DeviceSelection::chooseOutputFromList()
 {
     chooseFromList(*m_outSide);
 }
 
-void DeviceSelection::cmbInputClick()
+void DeviceSelection::chooseInputFromList()
 {
     chooseFromList(*m_inSide);
 }

@@ -8,8 +8,8 @@ class MidiSystem;
 class DeviceWatch;
 class QAbstractButton;
 class QListWidget;
-class TMidiInput;
-class TMidiOutput;
+class MidiInputPort;
+class MidiOutputPort;
 
 // The two device lists of the page "Midi Setup" and the choice of device of each port.
 //
@@ -49,12 +49,12 @@ public:
         QAbstractButton *ownInput;
     };
 
-    DeviceSelection(MidiSystem &system, TMidiOutput &out, TMidiInput &in, Controls controls,
+    DeviceSelection(MidiSystem &system, MidiOutputPort &out, MidiInputPort &in, Controls controls,
                     QObject *parent = nullptr);
     ~DeviceSelection() override;
 
     // Fills both lists with the devices' names.
-    void Open_Device();
+    void fillDeviceLists();
 
     // The stored choice from the settings; a name given for this run goes before it
     // without replacing it.
@@ -79,8 +79,8 @@ public:
     void outputLost();
 
 public slots:
-    void cmbOutputClick();
-    void cmbInputClick();
+    void chooseOutputFromList();
+    void chooseInputFromList();
     // Lists the devices again and keeps each port on its device, found by name.
     void refresh();
 

@@ -1,15 +1,15 @@
 #include "ProgramWindows.h"
 
-#include "look/TfOutfitSpec.h"
+#include "look/SkinDialog.h"
 #include "midi/MidiIn.h"
 #include "mixer/MixerLinks.h"
-#include "mixer/TfMidiUnit.h"
+#include "mixer/MixerWindow.h"
 #include "widgets/SpinEdit.h"
 
-ProgramWindows::ProgramWindows(MidiSystem &midi, tForm1::Options options, TFrmInfo *info)
+ProgramWindows::ProgramWindows(MidiSystem &midi, MainWindow::Options options, InfoWindow *info)
 {
-    m_form1 = std::make_unique<tForm1>(midi, std::move(options));
-    m_form1->attachWindows([this] { return makeMixer(); }, [this] { return makeSkinChoice(); }, info);
+    m_mainWindow = std::make_unique<MainWindow>(midi, std::move(options));
+    m_mainWindow->attachWindows([this] { return makeMixer(); }, [this] { return makeSkinChoice(); }, info);
 }
 
 ProgramWindows::~ProgramWindows()
@@ -17,36 +17,36 @@ ProgramWindows::~ProgramWindows()
     // The mixer and the skin choice read the main window; they go first.
     m_skinChoice.reset();
     m_mixer.reset();
-    m_form1.reset();
+    m_mainWindow.reset();
 }
 
-TfMidiUnit &ProgramWindows::fMidiUnit()
+MixerWindow &ProgramWindows::mixerWindow()
 {
-    return *m_form1->mixer();
+    return *m_mainWindow->mixer();
 }
 
-TfOutfitSpec &ProgramWindows::fOutfitSpec()
+SkinDialog &ProgramWindows::skinDialog()
 {
-    return *m_form1->skinChoice();
+    return *m_mainWindow->skinChoice();
 }
 
-TfMidiUnit *ProgramWindows::makeMixer()
+MixerWindow *ProgramWindows::makeMixer()
 {
-    tForm1 &form = *m_form1;
+    MainWindow &form = *m_mainWindow;
     MixerLinks links;
-    links.midiOut = &form.MidiOut();
+    links.midiOut = &form.midiOut();
     links.sendChannel = form.songControls().MidiSendCh;
     links.outputState = [&form] { return form.outputState(); };
     links.leds = &form.leds();
-    links.lastInputStatus = [&form] { return form.MidiIn().LastStatus(); };
-    m_mixer = std::make_unique<TfMidiUnit>(links);
+    links.lastInputStatus = [&form] { return form.midiIn().LastStatus(); };
+    m_mixer = std::make_unique<MixerWindow>(links);
     m_mixer->setObjectName(QStringLiteral("fMidiUnit"));
     return m_mixer.get();
 }
 
-TfOutfitSpec *ProgramWindows::makeSkinChoice()
+SkinDialog *ProgramWindows::makeSkinChoice()
 {
-    m_skinChoice = std::make_unique<TfOutfitSpec>(m_form1->SkinData1());
+    m_skinChoice = std::make_unique<SkinDialog>(m_mainWindow->skinEngine());
     m_skinChoice->setObjectName(QStringLiteral("fOutfitSpec"));
     return m_skinChoice.get();
 }

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "app/tForm1.h"
+#include "app/MainWindow.h"
 
 #include <memory>
 
 class MidiSystem;
-class TFrmInfo;
-class TfMidiUnit;
-class TfOutfitSpec;
+class InfoWindow;
+class MixerWindow;
+class SkinDialog;
 
 // The program's windows: the main window, and the MIDI mixer and the skin choice, made the
 // first time they are asked for (from the menu or here), so that start-up does not wait
@@ -16,18 +16,18 @@ class TfOutfitSpec;
 class ProgramWindows
 {
 public:
-    ProgramWindows(MidiSystem &midi, tForm1::Options options, TFrmInfo *info);
+    ProgramWindows(MidiSystem &midi, MainWindow::Options options, InfoWindow *info);
     ~ProgramWindows();
 
-    tForm1 &Form1() { return *m_form1; }
-    TfMidiUnit &fMidiUnit();
-    TfOutfitSpec &fOutfitSpec();
+    MainWindow &mainWindow() { return *m_mainWindow; }
+    MixerWindow &mixerWindow();
+    SkinDialog &skinDialog();
 
 private:
-    TfMidiUnit *makeMixer();
-    TfOutfitSpec *makeSkinChoice();
+    MixerWindow *makeMixer();
+    SkinDialog *makeSkinChoice();
 
-    std::unique_ptr<tForm1> m_form1;
-    std::unique_ptr<TfMidiUnit> m_mixer;
-    std::unique_ptr<TfOutfitSpec> m_skinChoice;
+    std::unique_ptr<MainWindow> m_mainWindow;
+    std::unique_ptr<MixerWindow> m_mixer;
+    std::unique_ptr<SkinDialog> m_skinChoice;
 };

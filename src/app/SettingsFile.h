@@ -31,9 +31,9 @@ public:
     QString storedProjectFile() const;
     // Why the file exists but cannot be read, in plain words; empty when it can or is absent.
     QString readError() const;
-    // Everything, as at shut-down. Throws EFileError when the file cannot be written.
+    // Everything, as at shut-down. Throws FileError when the file cannot be written.
     void writeAll(const Values &values) const;
-    // "Save as Default": everything but "Last one". Throws EFileError.
+    // "Save as Default": everything but "Last one". Throws FileError.
     void writeDefaults(const Values &values) const;
 
 private:

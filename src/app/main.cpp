@@ -5,13 +5,13 @@
 #include "app/ShutdownReport.h"
 #include "app/SingleInstance.h"
 #include "app/WindowPlacement.h"
+#include "look/InfoWindow.h"
 #include "look/LookResources.h"
+#include "look/SkinDialog.h"
 #include "look/SkinScreenshots.h"
 #include "look/SkinStore.h"
 #include "look/SkinTable.h"
-#include "look/TFrmInfo.h"
-#include "look/TfOutfitSpec.h"
-#include "mixer/TfMidiUnit.h"
+#include "mixer/MixerWindow.h"
 #include "platform/AppPaths.h"
 #include "platform/Dialogs.h"
 #include "platform/GuardedApplication.h"
@@ -84,12 +84,12 @@ int main(int argc, char *argv[])
     // The information window covers the start as a splash, on screen before any start-up
     // work (opening the MIDI system can take a while); the main window closes it at the
     // end of its start-up.
-    TFrmInfo info;
+    InfoWindow info;
     info.showSplash();
 
     QString error;
     std::unique_ptr<MidiSystem> midi = createMidiSystem(options.midiApi, &error);
-    tForm1::Options formOptions{options.midiOut, options.midiIn, {}, {}};
+    MainWindow::Options formOptions{options.midiOut, options.midiIn, {}, {}};
     if (!midi) {
         // Started from a menu, a line on stderr reaches nobody: the window comes up with
         // no devices and says why and what to do.
@@ -120,24 +120,24 @@ int main(int argc, char *argv[])
     }
 
     ProgramWindows windows(*midi, formOptions, &info);
-    tForm1 &form = windows.Form1();
-    SkinStore::applyStored(form.SkinData1());
+    MainWindow &form = windows.mainWindow();
+    SkinStore::applyStored(form.skinEngine());
 
     if (!options.skinScreenshots.isEmpty()) {
         form.show();
-        windows.fMidiUnit().show();
-        const int written =
-            SkinScreenshots::writeAll(&form, &windows.fMidiUnit(), form.SkinData1(), options.skinScreenshots);
+        windows.mixerWindow().show();
+        const int written = SkinScreenshots::writeAll(&form, &windows.mixerWindow(), form.skinEngine(),
+                                                      options.skinScreenshots);
         // And the set list as a player sees it: the songs page under the first skin, the
         // window larger than it opens, as on a full-HD desktop.
-        form.SkinData1().setSkinFile(SkinTable::path(0));
+        form.skinEngine().setSkinFile(SkinTable::path(0));
         if (auto *pages = form.findChild<QTabWidget *>(QStringLiteral("PageControl1")))
             pages->setCurrentIndex(0);
         form.resize(1100, 700);
         QCoreApplication::processEvents();
         form.grab().save(options.skinScreenshots + QStringLiteral("/songs-page.png"), "PNG");
         // The skin choice with the skins' names.
-        TfOutfitSpec &skins = windows.fOutfitSpec();
+        SkinDialog &skins = windows.skinDialog();
         skins.show();
         QCoreApplication::processEvents();
         skins.grab().save(options.skinScreenshots + QStringLiteral("/skin-choice.png"), "PNG");
@@ -155,7 +155,7 @@ int main(int argc, char *argv[])
         return written > 0 ? 0 : 1;
     }
 
-    QObject::connect(&form, &tForm1::terminated, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+    QObject::connect(&form, &MainWindow::terminated, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     QObject::connect(&instance, &SingleInstance::activationRequested, &form, [&form] {
         form.setWindowState(form.windowState() & ~Qt::WindowMinimized);
         form.show();

@@ -1,6 +1,6 @@
 #include "MidiHandler.h"
 
-#include "Circbuf.h"
+#include "EventRing.h"
 #include "MidiWakeup.h"
 
 #include <atomic>
@@ -12,9 +12,9 @@ namespace
 // again; otherwise the pool would shrink by one buffer each time.
 constexpr quint32 BufferTurnedAway = 1;
 
-void store(TMidiCallbackRecord *record, const TMidiEventSlot &slot, MidiHeader *header)
+void store(MidiCallbackRecord *record, const MidiEventSlot &slot, MidiHeader *header)
 {
-    TMidiEventRing *ring = record->EventRing;
+    MidiEventRing *ring = record->EventRing;
     // One writer: a plain store, not a locked add per message.
     record->ArrivedCount.store(record->ArrivedCount.load(std::memory_order_relaxed) + 1,
                                std::memory_order_relaxed);
@@ -42,20 +42,20 @@ void store(TMidiCallbackRecord *record, const TMidiEventSlot &slot, MidiHeader *
 
 void midiHandler(MidiInHandle, quint32 message, quintptr instance, quintptr param1, quintptr param2)
 {
-    auto *record = reinterpret_cast<TMidiCallbackRecord *>(instance);
+    auto *record = reinterpret_cast<MidiCallbackRecord *>(instance);
     if (!record || !record->EventRing)
         return;
     switch (message) {
     case MidiInMessage::Data:
         if (record->SysexOnlyFlag.load(std::memory_order_relaxed))
             return;
-        store(record, TMidiEventSlot{quint32(param2), quint32(param1) & 0xFFFFFF, 0}, nullptr);
+        store(record, MidiEventSlot{quint32(param2), quint32(param1) & 0xFFFFFF, 0}, nullptr);
         break;
     case MidiInMessage::LongData: {
         auto *header = reinterpret_cast<MidiHeader *>(param1);
         if (!header)
             return;
-        store(record, TMidiEventSlot{quint32(param2), 0, header->blockHandle}, header);
+        store(record, MidiEventSlot{quint32(param2), 0, header->blockHandle}, header);
         break;
     }
     default:

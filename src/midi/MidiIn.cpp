@@ -1,9 +1,9 @@
 #include "MidiIn.h"
 
-#include "Circbuf.h"
+#include "EventRing.h"
 #include "MidiHandler.h"
-#include "MidiHdr.h"
 #include "MidiWakeup.h"
+#include "OwnedMidiHeader.h"
 #include "platform/MidiSystem.h"
 
 #include <QCoreApplication>
@@ -23,19 +23,19 @@ constexpr quint32 BufferTurnedAway = 1; // as midiHandler marks it
 
 int systemDevice(quint16 id)
 {
-    return id == TMidiInput::OwnPort ? -1 : int(id);
+    return id == MidiInputPort::OwnPort ? -1 : int(id);
 }
 
 // Looked up once: finding a signal's method and asking whether it is connected (which
 // takes Qt's connection lock) per message cost more than the rest of a read.
 const QMetaMethod &messageSignal()
 {
-    static const QMetaMethod method = QMetaMethod::fromSignal(&TMidiInput::OnMidiMessage);
+    static const QMetaMethod method = QMetaMethod::fromSignal(&MidiInputPort::messageRead);
     return method;
 }
 } // namespace
 
-struct TMidiInput::Private {
+struct MidiInputPort::Private {
     explicit Private(MidiSystem &s) : system(s) {}
 
     MidiSystem &system;
@@ -43,7 +43,7 @@ struct TMidiInput::Private {
     QTimer *pause = nullptr; // runs while wake-ups are gathered after a read
     quint16 deviceId = 0;
     MidiInHandle handle = 0;
-    TPortState state = TPortState::psCreating;
+    PortState state = PortState::psCreating;
     quint16 error = 0;
     bool sysexOnly = false;
     quint32 driverVersion = 0;
@@ -51,51 +51,51 @@ struct TMidiInput::Private {
     quint16 manufacturerId = 0;
     quint16 productId = 0;
     quint16 capacity = 1024;
-    TMidiEventRing *ring = nullptr;
+    MidiEventRing *ring = nullptr;
     quint16 deviceCount = 0;
     quint16 sysexBufferSize = 4096;
     quint16 sysexBufferCount = 16;
-    std::unique_ptr<std::vector<std::unique_ptr<TMyMidiHdr>>> sysexBuffers;
-    TMidiCallbackRecord *record = nullptr;
+    std::unique_ptr<std::vector<std::unique_ptr<OwnedMidiHeader>>> sysexBuffers;
+    MidiCallbackRecord *record = nullptr;
     MidiInLosses closedLosses; // of the devices opened before the one open now
     quint8 lastStatus = 0;
     quint8 lastData1 = 0;
     quint8 lastData2 = 0;
-    // Whether OnMidiMessage has a listener, as known for the drain under way; empty outside
+    // Whether messageRead has a listener, as known for the drain under way; empty outside
     // a drain and whenever a connection to it changes.
     std::optional<bool> drainListens;
 };
 
-TMidiInput::TMidiInput(MidiSystem &system, QObject *owner)
+MidiInputPort::MidiInputPort(MidiSystem &system, QObject *owner)
     : QObject(owner), d(std::make_unique<Private>(system))
 {
-    d->state = TPortState::psCreating;
+    d->state = PortState::psCreating;
     d->sysexOnly = false;
     d->deviceCount = system.inDeviceCount();
     try {
         selectIndex(0);
-    } catch (const EMidiInputError &) {
+    } catch (const MidiInputError &) {
         // No input device (or none that answers): the port exists with nothing selected.
     }
     d->capacity = 1024;
     d->sysexBufferSize = 4096;
     d->sysexBufferCount = 16;
     d->wakeup = new MidiWakeup(this);
-    connect(d->wakeup, &MidiWakeup::woken, this, &TMidiInput::takeWakeup);
+    connect(d->wakeup, &MidiWakeup::woken, this, &MidiInputPort::takeWakeup);
     d->pause = new QTimer(this);
     d->pause->setSingleShot(true);
     d->pause->setTimerType(Qt::PreciseTimer);
     d->pause->setInterval(WakePauseMs);
-    connect(d->pause, &QTimer::timeout, this, &TMidiInput::endPause);
-    d->state = TPortState::psClosed;
+    connect(d->pause, &QTimer::timeout, this, &MidiInputPort::endPause);
+    d->state = PortState::psClosed;
 }
 
-TMidiInput::~TMidiInput()
+MidiInputPort::~MidiInputPort()
 {
     if (d->handle) {
         try {
             Close();
-        } catch (const EMidiInputError &) {
+        } catch (const MidiInputError &) {
         }
         // The callback must be stopped for good before its record goes.
         if (d->handle) {
@@ -112,12 +112,12 @@ TMidiInput::~TMidiInput()
     FreeCallbackRecord(d->record);
 }
 
-void TMidiInput::raise(const QString &text) const
+void MidiInputPort::raise(const QString &text) const
 {
-    throw EMidiInputError(text);
+    throw MidiInputError(text);
 }
 
-void TMidiInput::check(quint16 result)
+void MidiInputPort::check(quint16 result)
 {
     d->error = result;
     if (result == 0)
@@ -125,19 +125,19 @@ void TMidiInput::check(quint16 result)
     raise(d->system.failureText(result));
 }
 
-quint16 TMidiInput::DeviceID() const
+quint16 MidiInputPort::DeviceID() const
 {
     return d->deviceId;
 }
 
-void TMidiInput::setDeviceID(quint16 id)
+void MidiInputPort::setDeviceID(quint16 id)
 {
-    if (d->state == TPortState::psOpen)
+    if (d->state == PortState::psOpen)
         raise(QStringLiteral("Change to DeviceID while device was open"));
     selectIndex(id);
 }
 
-void TMidiInput::selectIndex(quint16 id)
+void MidiInputPort::selectIndex(quint16 id)
 {
     if (id != OwnPort && !(id < d->system.inDeviceCount()))
         raise(QStringLiteral("Invalid device ID"));
@@ -150,14 +150,14 @@ void TMidiInput::selectIndex(quint16 id)
     d->productId = caps.productId;
 }
 
-QString TMidiInput::ProductName() const
+QString MidiInputPort::ProductName() const
 {
     return d->productName;
 }
 
-void TMidiInput::setProductName(const QString &name)
+void MidiInputPort::setProductName(const QString &name)
 {
-    if (d->state == TPortState::psOpen)
+    if (d->state == PortState::psOpen)
         raise(QStringLiteral("Change to ProductName while device was open"));
     const int count = d->system.inDeviceCount();
     int found = -1;
@@ -173,96 +173,96 @@ void TMidiInput::setProductName(const QString &name)
     selectIndex(quint16(found));
 }
 
-quint16 TMidiInput::DeviceCount() const
+quint16 MidiInputPort::DeviceCount() const
 {
     return d->deviceCount;
 }
 
-quint16 TMidiInput::Error() const
+quint16 MidiInputPort::Error() const
 {
     return d->error;
 }
 
-quint32 TMidiInput::DriverVersion() const
+quint32 MidiInputPort::DriverVersion() const
 {
     return d->driverVersion;
 }
 
-quint16 TMidiInput::ManufacturerID() const
+quint16 MidiInputPort::ManufacturerID() const
 {
     return d->manufacturerId;
 }
 
-quint16 TMidiInput::ProductID() const
+quint16 MidiInputPort::ProductID() const
 {
     return d->productId;
 }
 
-bool TMidiInput::IsOpen() const
+bool MidiInputPort::IsOpen() const
 {
-    return d->state == TPortState::psOpen;
+    return d->state == PortState::psOpen;
 }
 
-bool TMidiInput::SysexOnly() const
+bool MidiInputPort::SysexOnly() const
 {
     return d->sysexOnly;
 }
 
-void TMidiInput::setSysexOnly(bool on)
+void MidiInputPort::setSysexOnly(bool on)
 {
     d->sysexOnly = on;
     if (d->record)
         d->record->SysexOnlyFlag.store(on ? 1 : 0, std::memory_order_relaxed);
 }
 
-quint16 TMidiInput::Capacity() const
+quint16 MidiInputPort::Capacity() const
 {
     return d->capacity;
 }
 
-void TMidiInput::setCapacity(quint16 slotCount)
+void MidiInputPort::setCapacity(quint16 slotCount)
 {
     d->capacity = slotCount;
 }
 
-quint16 TMidiInput::SysexBufferSize() const
+quint16 MidiInputPort::SysexBufferSize() const
 {
     return d->sysexBufferSize;
 }
 
-void TMidiInput::setSysexBufferSize(quint16 bytes)
+void MidiInputPort::setSysexBufferSize(quint16 bytes)
 {
-    if (d->state == TPortState::psOpen)
+    if (d->state == PortState::psOpen)
         raise(QStringLiteral("Change to SysexBufferSize while device was open"));
     d->sysexBufferSize = bytes;
 }
 
-quint16 TMidiInput::SysexBufferCount() const
+quint16 MidiInputPort::SysexBufferCount() const
 {
     return d->sysexBufferCount;
 }
 
-void TMidiInput::setSysexBufferCount(quint16 count)
+void MidiInputPort::setSysexBufferCount(quint16 count)
 {
-    if (d->state == TPortState::psOpen)
+    if (d->state == PortState::psOpen)
         raise(QStringLiteral("Change to SysexBuffercount while device was open"));
     d->sysexBufferCount = count;
 }
 
-void TMidiInput::Open()
+void MidiInputPort::Open()
 {
     // A second open would replace the ring under the running callback.
-    if (d->state == TPortState::psOpen)
+    if (d->state == PortState::psOpen)
         return;
     try {
         openDevice();
-        d->state = TPortState::psOpen;
-    } catch (const EMidiInputError &) {
+        d->state = PortState::psOpen;
+    } catch (const MidiInputError &) {
         unwindOpen();
     }
 }
 
-void TMidiInput::openDevice()
+void MidiInputPort::openDevice()
 {
     if (!d->ring) {
         if (d->capacity == 0)
@@ -288,9 +288,9 @@ void TMidiInput::openDevice()
     d->handle = handle;
 
     if (d->sysexBufferCount > 0 && d->sysexBufferSize > 0 && d->handle) {
-        d->sysexBuffers = std::make_unique<std::vector<std::unique_ptr<TMyMidiHdr>>>();
+        d->sysexBuffers = std::make_unique<std::vector<std::unique_ptr<OwnedMidiHeader>>>();
         for (int i = 0; i < d->sysexBufferCount; ++i) {
-            auto buffer = std::make_unique<TMyMidiHdr>(d->sysexBufferSize);
+            auto buffer = std::make_unique<OwnedMidiHeader>(d->sysexBufferSize);
             if (!buffer->isValid())
                 check(MidiResult::NoMemory);
             buffer->Header->user = reinterpret_cast<quintptr>(buffer.get());
@@ -305,7 +305,7 @@ void TMidiInput::openDevice()
 
 // Closes the device before anything it might still call back with is released. Error
 // keeps the code of the failure that brought us here.
-void TMidiInput::unwindOpen()
+void MidiInputPort::unwindOpen()
 {
     if (d->handle) {
         d->system.inReset(d->handle);
@@ -321,21 +321,21 @@ void TMidiInput::unwindOpen()
     d->ring = nullptr;
     FreeCallbackRecord(d->record);
     d->record = nullptr;
-    d->state = TPortState::psClosed;
+    d->state = PortState::psClosed;
 }
 
-void TMidiInput::Start()
+void MidiInputPort::Start()
 {
-    if (d->state == TPortState::psOpen)
+    if (d->state == PortState::psOpen)
         check(d->system.inStart(d->handle));
 }
 
-void TMidiInput::Close()
+void MidiInputPort::Close()
 {
-    if (d->state != TPortState::psOpen)
+    if (d->state != PortState::psOpen)
         return;
     // Closed first, so that notices handled from here on fire nothing.
-    d->state = TPortState::psClosed;
+    d->state = PortState::psClosed;
     check(d->system.inReset(d->handle));
     if (d->sysexBuffers) {
         auto &buffers = *d->sysexBuffers;
@@ -354,29 +354,29 @@ void TMidiInput::Close()
         d->record->EventRing = nullptr;
 }
 
-quint16 TMidiInput::PendingCount() const
+quint16 MidiInputPort::PendingCount() const
 {
-    if (d->state != TPortState::psOpen || !d->ring)
+    if (d->state != PortState::psOpen || !d->ring)
         return 0;
     return d->ring->EventCount.load(std::memory_order_acquire);
 }
 
-std::unique_ptr<TMyMidiEvent> TMidiInput::ReadEvent()
+std::unique_ptr<MidiEvent> MidiInputPort::ReadEvent()
 {
     if (PendingCount() == 0)
         return nullptr;
-    auto event = std::make_unique<TMyMidiEvent>();
+    auto event = std::make_unique<MidiEvent>();
     if (!ReadEvent(*event))
         return nullptr;
     return event;
 }
 
-bool TMidiInput::ReadEvent(TMyMidiEvent &event)
+bool MidiInputPort::ReadEvent(MidiEvent &event)
 {
-    TMidiEventSlot slot;
-    if (d->state != TPortState::psOpen || !PeekEvent(d->ring, slot))
+    MidiEventSlot slot;
+    if (d->state != PortState::psOpen || !PeekEvent(d->ring, slot))
         return false;
-    TMidiEventRing *const ring = d->ring;
+    MidiEventRing *const ring = d->ring;
     event.Timestamp = slot.Timestamp;
     if (slot.SysexHeader == 0) {
         event.Status = quint8(slot.ShortMessage);
@@ -388,9 +388,9 @@ bool TMidiInput::ReadEvent(TMyMidiEvent &event)
             d->lastStatus = event.Status;
             d->lastData1 = event.Data1;
             d->lastData2 = event.Data2;
-            emit OnMidiMessage(this);
+            emit messageRead(this);
             // The handler may have closed the port: the slot went with the ring.
-            if (d->state != TPortState::psOpen || d->ring != ring)
+            if (d->state != PortState::psOpen || d->ring != ring)
                 return true;
         }
     } else {
@@ -416,37 +416,37 @@ bool TMidiInput::ReadEvent(TMyMidiEvent &event)
     return true;
 }
 
-bool TMidiInput::messageListened() const
+bool MidiInputPort::messageListened() const
 {
     if (d->drainListens)
         return *d->drainListens;
     return isSignalConnected(messageSignal());
 }
 
-void TMidiInput::connectNotify(const QMetaMethod &signal)
+void MidiInputPort::connectNotify(const QMetaMethod &signal)
 {
     if (signal == messageSignal())
         d->drainListens.reset();
 }
 
-void TMidiInput::disconnectNotify(const QMetaMethod &signal)
+void MidiInputPort::disconnectNotify(const QMetaMethod &signal)
 {
     // An invalid method stands for every signal at once.
     if (!signal.isValid() || signal == messageSignal())
         d->drainListens.reset();
 }
 
-quint32 TMidiInput::OverflowCount() const
+quint32 MidiInputPort::OverflowCount() const
 {
     return d->record ? d->record->OverflowCount.load(std::memory_order_relaxed) : 0;
 }
 
-quint64 TMidiInput::ArrivedCount() const
+quint64 MidiInputPort::ArrivedCount() const
 {
     return d->record ? d->record->ArrivedCount.load(std::memory_order_relaxed) : 0;
 }
 
-MidiInLosses TMidiInput::DeviceLosses() const
+MidiInLosses MidiInputPort::DeviceLosses() const
 {
     MidiInLosses total = d->closedLosses;
     MidiInLosses open;
@@ -457,27 +457,27 @@ MidiInLosses TMidiInput::DeviceLosses() const
     return total;
 }
 
-void TMidiInput::keepLosses()
+void MidiInputPort::keepLosses()
 {
     d->closedLosses = DeviceLosses();
 }
 
-MidiInHandle TMidiInput::systemHandle() const
+MidiInHandle MidiInputPort::systemHandle() const
 {
-    return d->state == TPortState::psOpen ? d->handle : 0;
+    return d->state == PortState::psOpen ? d->handle : 0;
 }
 
-quint8 TMidiInput::LastStatus() const
+quint8 MidiInputPort::LastStatus() const
 {
     return d->lastStatus;
 }
 
-quint8 TMidiInput::LastData1() const
+quint8 MidiInputPort::LastData1() const
 {
     return d->lastData1;
 }
 
-quint8 TMidiInput::LastData2() const
+quint8 MidiInputPort::LastData2() const
 {
     return d->lastData2;
 }
@@ -485,7 +485,7 @@ quint8 TMidiInput::LastData2() const
 // One wake-up stands for every message stored since the last one. The input flag stays
 // set for a short pause after the read, so that a stream wakes the window a few hundred
 // times a second rather than once per driver cycle (thru does not wait for the window).
-void TMidiInput::takeWakeup()
+void MidiInputPort::takeWakeup()
 {
     if (!d->record)
         return;
@@ -501,7 +501,7 @@ void TMidiInput::takeWakeup()
 
 // The flag is cleared before the ring is looked at, so a message stored after that wakes
 // us again; one stored during the pause is read now.
-void TMidiInput::endPause()
+void MidiInputPort::endPause()
 {
     if (!d->record)
         return;
@@ -510,9 +510,9 @@ void TMidiInput::endPause()
         takeWakeup();
 }
 
-void TMidiInput::requeueTurnedAway()
+void MidiInputPort::requeueTurnedAway()
 {
-    if (d->state != TPortState::psOpen || !d->sysexBuffers)
+    if (d->state != PortState::psOpen || !d->sysexBuffers)
         return;
     for (auto &buffer : *d->sysexBuffers) {
         std::atomic_ref<quint32> mark(buffer->Header->ownerMark);
@@ -524,15 +524,15 @@ void TMidiInput::requeueTurnedAway()
     }
 }
 
-bool TMidiInput::event(QEvent *e)
+bool MidiInputPort::event(QEvent *e)
 {
     if (e->type() == DataNotice) {
         const quint16 before = PendingCount();
-        if (before > 0 && isSignalConnected(QMetaMethod::fromSignal(&TMidiInput::OnMidiInput))) {
+        if (before > 0 && isSignalConnected(QMetaMethod::fromSignal(&MidiInputPort::inputWaiting))) {
             // Asked once for the whole drain, not for every message read in it.
             const QScopedValueRollback<std::optional<bool>> listens(d->drainListens,
                                                                     isSignalConnected(messageSignal()));
-            emit OnMidiInput(this);
+            emit inputWaiting(this);
             // A handler that reads only part of what waits is called again, as it would be
             // with one notice per message; one that reads nothing is not pestered.
             const quint16 after = PendingCount();
@@ -542,9 +542,9 @@ bool TMidiInput::event(QEvent *e)
         return true;
     }
     if (e->type() == OverflowNotice) {
-        if (d->state == TPortState::psOpen &&
-            isSignalConnected(QMetaMethod::fromSignal(&TMidiInput::OnOverflow)))
-            emit OnOverflow(this);
+        if (d->state == PortState::psOpen &&
+            isSignalConnected(QMetaMethod::fromSignal(&MidiInputPort::overflowed)))
+            emit overflowed(this);
         return true;
     }
     return QObject::event(e);

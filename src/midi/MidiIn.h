@@ -10,7 +10,7 @@
 
 class MidiSystem;
 
-class EMidiInputError : public AppException
+class MidiInputError : public AppException
 {
 public:
     using AppException::AppException;
@@ -21,16 +21,16 @@ public:
 //
 // Threading: every member is used on the GUI thread only. The driver thread (midiHandler)
 // touches the ring, the callback record and the queued SysEx receive buffers, nothing
-// else; it wakes the GUI thread once per batch, and the port then fires OnOverflow and
-// OnMidiInput from its notices.
-class TMidiInput : public QObject
+// else; it wakes the GUI thread once per batch, and the port then fires overflowed and
+// inputWaiting from its notices.
+class MidiInputPort : public QObject
 {
     Q_OBJECT
 public:
     // Never fails for want of a device: with no input device the port exists with an
     // empty device list and cannot be opened.
-    explicit TMidiInput(MidiSystem &system, QObject *owner = nullptr);
-    ~TMidiInput() override;
+    explicit MidiInputPort(MidiSystem &system, QObject *owner = nullptr);
+    ~MidiInputPort() override;
 
     // The program's own input port, which other programs play into: the system's device -1.
     static constexpr quint16 OwnPort = 0xFFFF;
@@ -63,11 +63,11 @@ public:
     void Close();
     quint16 PendingCount() const;
     // The oldest waiting event, or null.
-    std::unique_ptr<TMyMidiEvent> ReadEvent();
+    std::unique_ptr<MidiEvent> ReadEvent();
     // The same into an event the caller keeps from one read to the next, so that a drain
     // allocates nothing for short messages; false, with the event as it was, when nothing
     // waits.
-    bool ReadEvent(TMyMidiEvent &event);
+    bool ReadEvent(MidiEvent &event);
 
     // Messages turned away by a full ring since the port was made.
     quint32 OverflowCount() const;
@@ -89,10 +89,10 @@ public:
     quint8 LastData2() const;
 
 signals:
-    void OnMidiInput(QObject *sender);
-    void OnOverflow(QObject *sender);
-    void OnMidiMessage(QObject *sender);
-    void OnSMPTE(QObject *sender);
+    void inputWaiting(QObject *sender);
+    void overflowed(QObject *sender);
+    void messageRead(QObject *sender);
+    void smpteRead(QObject *sender);
 
 protected:
     bool event(QEvent *e) override;

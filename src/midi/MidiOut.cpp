@@ -1,19 +1,19 @@
 #include "MidiOut.h"
 
-#include "MidiHdr.h"
+#include "OwnedMidiHeader.h"
 #include "platform/MidiSystem.h"
 
 #include <climits>
 #include <cstring>
 #include <map>
 
-struct TMidiOutput::Private {
+struct MidiOutputPort::Private {
     explicit Private(MidiSystem &s) : system(s) {}
 
     MidiSystem &system;
     int deviceId = 0;
     MidiOutHandle handle = 0;
-    TPortState state = TPortState::psClosed;
+    PortState state = PortState::psClosed;
     quint16 error = 0;
     quint32 driverVersion = 0;
     QString productName;
@@ -25,33 +25,33 @@ struct TMidiOutput::Private {
     quint16 deviceCount = 0;
     bool isOpen = false;
     // SysEx blocks the system still holds; freed when it gives them back, or with the port.
-    std::map<TMyMidiHdr *, std::unique_ptr<TMyMidiHdr>> sending;
+    std::map<OwnedMidiHeader *, std::unique_ptr<OwnedMidiHeader>> sending;
     ProgramMemory programs;
 };
 
-TMidiOutput::TMidiOutput(MidiSystem &system, QObject *owner)
+MidiOutputPort::MidiOutputPort(MidiSystem &system, QObject *owner)
     : QObject(owner), d(std::make_unique<Private>(system))
 {
     d->deviceCount = system.outDeviceCount();
 }
 
-TMidiOutput::~TMidiOutput()
+MidiOutputPort::~MidiOutputPort()
 {
-    if (d->state == TPortState::psOpen) {
+    if (d->state == PortState::psOpen) {
         try {
             Close();
-        } catch (const EmidioutputError &) {
+        } catch (const MidiOutputError &) {
             // A device that cannot be closed now cannot be helped by the port going away.
         }
     }
 }
 
-void TMidiOutput::raise(const QString &text) const
+void MidiOutputPort::raise(const QString &text) const
 {
-    throw EmidioutputError(text);
+    throw MidiOutputError(text);
 }
 
-void TMidiOutput::check(quint16 result)
+void MidiOutputPort::check(quint16 result)
 {
     d->error = result;
     if (result == 0)
@@ -59,19 +59,19 @@ void TMidiOutput::check(quint16 result)
     raise(d->system.failureText(result));
 }
 
-int TMidiOutput::DeviceID() const
+int MidiOutputPort::DeviceID() const
 {
     return d->deviceId;
 }
 
-void TMidiOutput::setDeviceID(int id)
+void MidiOutputPort::setDeviceID(int id)
 {
-    if (d->state == TPortState::psOpen)
+    if (d->state == PortState::psOpen)
         raise(QStringLiteral("Change to DeviceID while device was open"));
     selectIndex(id);
 }
 
-void TMidiOutput::selectIndex(int id)
+void MidiOutputPort::selectIndex(int id)
 {
     // Signed on purpose: -1, our own port, always passes this test.
     if (!(id < int(d->system.outDeviceCount())))
@@ -88,14 +88,14 @@ void TMidiOutput::selectIndex(int id)
     d->support = caps.support;
 }
 
-QString TMidiOutput::ProductName() const
+QString MidiOutputPort::ProductName() const
 {
     return d->productName;
 }
 
-void TMidiOutput::setProductName(const QString &name)
+void MidiOutputPort::setProductName(const QString &name)
 {
-    if (d->state == TPortState::psOpen)
+    if (d->state == PortState::psOpen)
         raise(QStringLiteral("Change to ProductName while device was open"));
     const int count = d->system.outDeviceCount();
     int found = INT_MIN;
@@ -115,82 +115,82 @@ void TMidiOutput::setProductName(const QString &name)
     selectIndex(found);
 }
 
-quint16 TMidiOutput::DeviceCount() const
+quint16 MidiOutputPort::DeviceCount() const
 {
     return d->deviceCount;
 }
 
-bool TMidiOutput::IsOpen() const
+bool MidiOutputPort::IsOpen() const
 {
     return d->isOpen;
 }
 
-quint16 TMidiOutput::Error() const
+quint16 MidiOutputPort::Error() const
 {
     return d->error;
 }
 
-quint32 TMidiOutput::DriverVersion() const
+quint32 MidiOutputPort::DriverVersion() const
 {
     return d->driverVersion;
 }
 
-quint8 TMidiOutput::Technology() const
+quint8 MidiOutputPort::Technology() const
 {
     return d->technology;
 }
 
-quint16 TMidiOutput::Voices() const
+quint16 MidiOutputPort::Voices() const
 {
     return d->voices;
 }
 
-quint16 TMidiOutput::Notes() const
+quint16 MidiOutputPort::Notes() const
 {
     return d->notes;
 }
 
-quint16 TMidiOutput::ChannelMask() const
+quint16 MidiOutputPort::ChannelMask() const
 {
     return d->channelMask;
 }
 
-quint32 TMidiOutput::Support() const
+quint32 MidiOutputPort::Support() const
 {
     return d->support;
 }
 
-void TMidiOutput::Open()
+void MidiOutputPort::Open()
 {
     // Opening twice would lose the first handle and leave that device open for good.
-    if (d->state == TPortState::psOpen)
+    if (d->state == PortState::psOpen)
         return;
     try {
         MidiOutHandle handle = 0;
         check(d->system.outOpen(handle, d->deviceId, this));
         d->handle = handle;
-        d->state = TPortState::psOpen;
+        d->state = PortState::psOpen;
         d->isOpen = true;
         d->programs = {};
-    } catch (const EmidioutputError &) {
+    } catch (const MidiOutputError &) {
         // Callers learn of a refused device through IsOpen; Error keeps the code.
     }
 }
 
-void TMidiOutput::Close()
+void MidiOutputPort::Close()
 {
-    if (d->state == TPortState::psOpen) {
+    if (d->state == PortState::psOpen) {
         check(d->system.outReset(d->handle));
         check(d->system.outClose(d->handle));
     }
     d->handle = 0;
-    d->state = TPortState::psClosed;
+    d->state = PortState::psClosed;
     d->isOpen = false;
 }
 
-void TMidiOutput::SendEvent(const TMyMidiEvent &event)
+void MidiOutputPort::SendEvent(const MidiEvent &event)
 {
-    if (d->state != TPortState::psOpen)
+    if (d->state != PortState::psOpen)
         raise(QStringLiteral("MIDI Output device not open"));
     if (event.SysexData)
         SendLong(event.SysexData.get(), event.SysexLength);
@@ -198,7 +198,7 @@ void TMidiOutput::SendEvent(const TMyMidiEvent &event)
         SendShort(event.Status, event.Data1, event.Data2);
 }
 
-void TMidiOutput::SendShort(quint8 status, quint8 data1, quint8 data2)
+void MidiOutputPort::SendShort(quint8 status, quint8 data1, quint8 data2)
 {
     const quint32 message = quint32(status) | quint32(data1) << 8 | quint32(data2) << 16;
     check(d->system.outShort(d->handle, message));
@@ -206,7 +206,7 @@ void TMidiOutput::SendShort(quint8 status, quint8 data1, quint8 data2)
         emit programSent();
 }
 
-void TMidiOutput::SendShorts(std::span<const quint32> messages)
+void MidiOutputPort::SendShorts(std::span<const quint32> messages)
 {
     if (messages.empty())
         return;
@@ -221,40 +221,40 @@ void TMidiOutput::SendShorts(std::span<const quint32> messages)
     check(result);
 }
 
-void TMidiOutput::holdSends(bool on)
+void MidiOutputPort::holdSends(bool on)
 {
     d->system.holdOutput(on);
 }
 
-const ProgramMemory &TMidiOutput::programsSent() const
+const ProgramMemory &MidiOutputPort::programsSent() const
 {
     return d->programs;
 }
 
-MidiOutHandle TMidiOutput::systemHandle() const
+MidiOutHandle MidiOutputPort::systemHandle() const
 {
-    return d->state == TPortState::psOpen ? d->handle : 0;
+    return d->state == PortState::psOpen ? d->handle : 0;
 }
 
-void TMidiOutput::noteForwarded(const TMyMidiEvent &event)
+void MidiOutputPort::noteForwarded(const MidiEvent &event)
 {
     if (!event.SysexData && d->programs.note(event.Status, event.Data1, event.Data2))
         emit programSent();
 }
 
-void TMidiOutput::SendLong(const quint8 *data, quint16 length)
+void MidiOutputPort::SendLong(const quint8 *data, quint16 length)
 {
     // A block of no bytes has no buffer to hand over.
     if (length == 0 || !data)
         raise(QStringLiteral("Empty system exclusive message"));
-    auto wrapper = std::make_unique<TMyMidiHdr>(length);
+    auto wrapper = std::make_unique<OwnedMidiHeader>(length);
     if (!wrapper->isValid())
         check(MidiResult::NoMemory);
     std::memcpy(wrapper->Data, data, length);
     wrapper->Header->user = reinterpret_cast<quintptr>(wrapper.get());
     check(d->system.outPrepare(d->handle, wrapper->Header));
     // Registered before the send: the completion may be handled as soon as the event loop runs.
-    TMyMidiHdr *key = wrapper.get();
+    OwnedMidiHeader *key = wrapper.get();
     d->sending.emplace(key, std::move(wrapper));
     const quint16 result = d->system.outLong(d->handle, key->Header);
     if (result != 0) {
@@ -264,16 +264,16 @@ void TMidiOutput::SendLong(const quint8 *data, quint16 length)
     }
 }
 
-bool TMidiOutput::event(QEvent *e)
+bool MidiOutputPort::event(QEvent *e)
 {
     if (e->type() != MidiOutDoneEvent::EventType)
         return QObject::event(e);
     auto *done = static_cast<MidiOutDoneEvent *>(e);
     // The handle may be closed by now; the block is freed all the same.
     d->system.outUnprepare(d->handle, done->header);
-    auto it = d->sending.find(TMyMidiHdr::fromHeader(done->header));
+    auto it = d->sending.find(OwnedMidiHeader::fromHeader(done->header));
     if (it != d->sending.end())
         d->sending.erase(it);
-    emit Onmidioutput(this);
+    emit sysexSent(this);
     return true;
 }

@@ -12,7 +12,7 @@
 
 class MidiSystem;
 
-class EmidioutputError : public AppException
+class MidiOutputError : public AppException
 {
 public:
     using AppException::AppException;
@@ -21,13 +21,13 @@ public:
 // One MIDI output device of the MIDI system in use.
 //
 // Threading: every member is used on the GUI thread only. SysEx completions reach the
-// port as events posted to it, so Onmidioutput fires on the GUI thread as well.
-class TMidiOutput : public QObject
+// port as events posted to it, so sysexSent fires on the GUI thread as well.
+class MidiOutputPort : public QObject
 {
     Q_OBJECT
 public:
-    explicit TMidiOutput(MidiSystem &system, QObject *owner = nullptr);
-    ~TMidiOutput() override;
+    explicit MidiOutputPort(MidiSystem &system, QObject *owner = nullptr);
+    ~MidiOutputPort() override;
 
     // Selection by index; -1 is the program's own virtual port.
     int DeviceID() const;
@@ -50,7 +50,7 @@ public:
 
     virtual void Open();
     virtual void Close();
-    virtual void SendEvent(const TMyMidiEvent &event);
+    virtual void SendEvent(const MidiEvent &event);
     virtual void SendShort(quint8 status, quint8 data1, quint8 data2);
     // Short messages packed as status | data1 << 8 | data2 << 16, in order, handed to the
     // device in one go where it can take them so (they then leave together). Ends at the
@@ -62,7 +62,7 @@ public:
     // switched off and on, so nothing is assumed of it.
     const ProgramMemory &programsSent() const;
     // A message the MIDI system passed on by itself (thru): it went out all the same.
-    void noteForwarded(const TMyMidiEvent &event);
+    void noteForwarded(const MidiEvent &event);
 
     // Sends made while held leave together when the last hold ends; see
     // MidiSystem::holdOutput. Holds nest and belong to the whole MIDI system.
@@ -70,7 +70,7 @@ public:
 
 signals:
     // A SysEx send has completed.
-    void Onmidioutput(QObject *sender);
+    void sysexSent(QObject *sender);
     // A program change or a reset went out; programsSent changed.
     void programSent();
 

@@ -3,10 +3,10 @@
 #include <QtGlobal>
 #include <memory>
 
-enum class TPortState : quint8 { psOpen, psClosed, psCreating };
+enum class PortState : quint8 { psOpen, psClosed, psCreating };
 
 // One MIDI event as the input port hands it out. A SysEx event owns its bytes.
-class TMyMidiEvent
+class MidiEvent
 {
 public:
     quint8 Status = 0; // 0xF0 for a SysEx event

@@ -19,7 +19,7 @@ private:
 };
 
 // A file that could not be written or created.
-class EFileError : public AppException
+class FileError : public AppException
 {
 public:
     using AppException::AppException;

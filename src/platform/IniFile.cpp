@@ -355,10 +355,10 @@ void IniFile::save()
 {
     const QString error = QStringLiteral("Unable to write to %1. %2");
     if (m_unreadable)
-        throw EFileError(error.arg(fullPath(m_path), TextFile::keptUnread(m_readError)));
+        throw FileError(error.arg(fullPath(m_path), TextFile::keptUnread(m_readError)));
     const QString reason = TextFile::write(m_path, toText(), &m_encoding);
     if (!reason.isEmpty())
-        throw EFileError(error.arg(fullPath(m_path), reason));
+        throw FileError(error.arg(fullPath(m_path), reason));
 }
 
 QString IniFile::readString(const QString &path, const QString &section, const QString &key,

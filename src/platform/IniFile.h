@@ -62,7 +62,7 @@ public:
     void writeInteger(const QString &section, const QString &key, int value);
     void writeBool(const QString &section, const QString &key, bool value);
 
-    // Replaces the file on disk with the current content, atomically. Throws EFileError
+    // Replaces the file on disk with the current content, atomically. Throws FileError
     // "Unable to write to <full path>. <reason>" when that fails; the file on disk is then
     // as it was. A file that exists but could not be read is never replaced, so that its
     // other content is not lost.

@@ -13,7 +13,7 @@
 #include <algorithm>
 #include <utility>
 
-IncomingMidi::IncomingMidi(MidiSystem &system, TMidiInput &in, TMidiOutput &out, ActivityLeds &leds,
+IncomingMidi::IncomingMidi(MidiSystem &system, MidiInputPort &in, MidiOutputPort &out, ActivityLeds &leds,
                            QListWidget *songList, QCheckBox *ckbRemote, Hooks hooks, QObject *parent)
     : QObject(parent), m_system(system), m_in(in), m_out(out), m_leds(leds), m_songList(songList),
       m_ckbRemote(ckbRemote), m_hooks(std::move(hooks))
@@ -27,13 +27,13 @@ namespace
 class SendHold
 {
 public:
-    explicit SendHold(TMidiOutput &out) : m_out(out) { m_out.holdSends(true); }
+    explicit SendHold(MidiOutputPort &out) : m_out(out) { m_out.holdSends(true); }
     ~SendHold() { m_out.holdSends(false); }
     SendHold(const SendHold &) = delete;
     SendHold &operator=(const SendHold &) = delete;
 
 private:
-    TMidiOutput &m_out;
+    MidiOutputPort &m_out;
 };
 } // namespace
 
@@ -50,7 +50,7 @@ template <typename Action> bool IncomingMidi::attempt(Action &&action)
     return false;
 }
 
-void IncomingMidi::MidiInMidiInput()
+void IncomingMidi::readInput()
 {
     // A dialog's event loop (opened by whatever) could call us again while we pass an
     // event on; the call already reading goes on with what waits.
@@ -62,7 +62,7 @@ void IncomingMidi::MidiInMidiInput()
         const QScopedValueRollback<bool> reading(m_reading, true);
         const SendHold hold(m_out);
         // One event for the whole drain: a short message costs no allocation.
-        TMyMidiEvent event;
+        MidiEvent event;
         bool lit = false;
         while (m_in.PendingCount() > 0) {
             m_holdBack = false;
@@ -146,7 +146,7 @@ QString IncomingMidi::thruStatus() const
 }
 
 // Called from inside reading an event: an error here must not leave that event unread.
-void IncomingMidi::MidiInMidiMessage()
+void IncomingMidi::handleIncomingMessage()
 {
     attempt([this] { handleMessage(); });
 }
@@ -190,7 +190,7 @@ void IncomingMidi::showLastInput()
     attempt([this] { m_hooks.showInput(m_inputRow[0], m_inputRow[1], m_inputRow[2]); });
 }
 
-void IncomingMidi::MidiOutmidioutput()
+void IncomingMidi::lightOutputLed()
 {
     m_leds.lightOut();
 }

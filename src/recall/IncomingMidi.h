@@ -9,8 +9,8 @@ class ActivityLeds;
 class MidiSystem;
 class QCheckBox;
 class QListWidget;
-class TMidiInput;
-class TMidiOutput;
+class MidiInputPort;
+class MidiOutputPort;
 
 // What happens to MIDI that arrives at the input port: every event is passed on to the
 // output unchanged (MIDI thru); each short message is shown in the mixer's input row
@@ -41,7 +41,7 @@ public:
         std::function<bool(quint8 status, quint8 data1, quint8 data2)> footSwitch;
     };
 
-    IncomingMidi(MidiSystem &system, TMidiInput &in, TMidiOutput &out, ActivityLeds &leds,
+    IncomingMidi(MidiSystem &system, MidiInputPort &in, MidiOutputPort &out, ActivityLeds &leds,
                  QListWidget *songList, QCheckBox *ckbRemote, Hooks hooks, QObject *parent = nullptr);
 
     // While the output feeds the input, thru would send every event round for ever. A
@@ -61,9 +61,9 @@ signals:
     void loopHeardChanged();
 
 public slots:
-    void MidiInMidiInput();
-    void MidiInMidiMessage();
-    void MidiOutmidioutput();
+    void readInput();
+    void handleIncomingMessage();
+    void lightOutputLed();
 
 private:
     void notPassedOn(const QString &reason);
@@ -82,8 +82,8 @@ private:
     bool m_reading = false;
     quint64 m_notSent = 0;
     QString m_reason;
-    TMidiInput &m_in;
-    TMidiOutput &m_out;
+    MidiInputPort &m_in;
+    MidiOutputPort &m_out;
     ActivityLeds &m_leds;
     QListWidget *m_songList;
     QCheckBox *m_ckbRemote;

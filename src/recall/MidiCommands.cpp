@@ -19,7 +19,7 @@ quint8 statusOn(quint8 base, int channel)
 }
 } // namespace
 
-MidiCommands::MidiCommands(TMidiOutput &out, ActivityLeds &leds, Controls controls,
+MidiCommands::MidiCommands(MidiOutputPort &out, ActivityLeds &leds, Controls controls,
                            std::function<QString()> outputState, QObject *parent)
     : QObject(parent), m_out(out), m_leds(leds), m_controls(controls), m_outputState(std::move(outputState))
 {
@@ -33,7 +33,7 @@ bool MidiCommands::outputReady()
     return false;
 }
 
-void MidiCommands::Button1Click()
+void MidiCommands::sendControllerData()
 {
     if (!outputReady())
         return;
@@ -48,7 +48,7 @@ void MidiCommands::Button1Click()
     m_leds.lightOut();
 }
 
-void MidiCommands::SystemReset1Click()
+void MidiCommands::sendSystemReset()
 {
     if (!outputReady())
         return;
@@ -56,7 +56,7 @@ void MidiCommands::SystemReset1Click()
     m_leds.lightOut();
 }
 
-void MidiCommands::AllNotesoff1Click()
+void MidiCommands::sendAllNotesOff()
 {
     if (!outputReady())
         return;
@@ -64,7 +64,7 @@ void MidiCommands::AllNotesoff1Click()
     m_leds.lightOut();
 }
 
-void MidiCommands::panicClick()
+void MidiCommands::sendPanic()
 {
     if (!outputReady())
         return;

@@ -7,7 +7,7 @@
 class ActivityLeds;
 class QListWidget;
 class SpinEdit;
-class TMidiOutput;
+class MidiOutputPort;
 
 // The one-shot MIDI commands: a controller value chosen by hand, System Reset, All Notes
 // off and Panic. With the output closed each shows the closed-port notice instead.
@@ -21,23 +21,23 @@ public:
         SpinEdit *MidiSendCh = nullptr;   // channel 1..16
     };
 
-    MidiCommands(TMidiOutput &out, ActivityLeds &leds, Controls controls,
+    MidiCommands(MidiOutputPort &out, ActivityLeds &leds, Controls controls,
                  std::function<QString()> outputState, QObject *parent = nullptr);
 
     static inline const QString NoControllerChosen = QStringLiteral("Choose a controller in the list first.");
 
 public slots:
-    void Button1Click();
-    void SystemReset1Click();
-    void AllNotesoff1Click();
+    void sendControllerData();
+    void sendSystemReset();
+    void sendAllNotesOff();
     // Sustain off, All Sound Off and All Notes Off on every channel, for a hung note that
     // the channel-1 "All Notes off" does not reach.
-    void panicClick();
+    void sendPanic();
 
 private:
     bool outputReady();
 
-    TMidiOutput &m_out;
+    MidiOutputPort &m_out;
     ActivityLeds &m_leds;
     Controls m_controls;
     std::function<QString()> m_outputState;

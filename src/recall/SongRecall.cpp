@@ -10,23 +10,25 @@
 #include "widgets/ActivityLeds.h"
 #include "widgets/SpinEdit.h"
 
-SongRecall::SongRecall(const SongControls &controls, TMidiOutput &output, ActivityLeds &leds, QObject *parent)
+SongRecall::SongRecall(const SongControls &controls, MidiOutputPort &output, ActivityLeds &leds,
+                       QObject *parent)
     : QObject(parent), m_controls(controls), m_output(output), m_leds(leds),
       m_sequence(new RecallSequence(output, this))
 {
     for (int n = 0; n < 8; ++n)
-        connectGuarded(controls.strips[n].program, &SpinEdit::changed, this, &SongRecall::spp1Change);
+        connectGuarded(controls.strips[n].program, &SpinEdit::changed, this,
+                       &SongRecall::programFieldChanged);
     connect(m_sequence, &RecallSequence::outputGone, this, &SongRecall::outputGone);
     connect(m_sequence, &RecallSequence::restDropped, this, &SongRecall::restDropped);
 }
 
-void SongRecall::spp1Change()
+void SongRecall::programFieldChanged()
 {
     if (!m_loading)
-        MyPrgChange();
+        recallSong();
 }
 
-void SongRecall::MyPrgChange()
+void SongRecall::recallSong()
 {
     // A recall that cannot go out still ends the one before: its rest belongs to a song
     // the player has left, and nothing went out for this one.
@@ -36,7 +38,7 @@ void SongRecall::MyPrgChange()
     }
     try {
         sendSong();
-    } catch (const EmidioutputError &) {
+    } catch (const MidiOutputError &) {
         // The unit went before the MIDI system said so: one word to the owner instead of
         // an error for this and every later message of the song.
         if (m_output.Error() != MidiResult::NoDevice)
@@ -52,7 +54,7 @@ void SongRecall::sendSong()
     m_sequence->send(m_plan);
 }
 
-void SongRecall::MoreEdit(int channel)
+void SongRecall::sendControllerBlock(int channel)
 {
     if (!m_output.IsOpen())
         return;

@@ -7,7 +7,7 @@
 
 class ActivityLeds;
 class RecallSequence;
-class TMidiOutput;
+class MidiOutputPort;
 struct SongControls;
 struct UnitRig;
 
@@ -37,7 +37,7 @@ class SongRecall : public QObject
 public:
     // Hangs the recall on the program numbers of strips 1 to 8, so the controls must
     // have been made and entered in `controls` before.
-    SongRecall(const SongControls &controls, TMidiOutput &output, ActivityLeds &leds,
+    SongRecall(const SongControls &controls, MidiOutputPort &output, ActivityLeds &leds,
                QObject *parent = nullptr);
 
 public slots:
@@ -47,12 +47,12 @@ public slots:
     RecallSequence &sequence() { return *m_sequence; }
 
     // The whole song.
-    void MyPrgChange();
+    void recallSong();
     // The controller block, less the bank select, on `channel` (1..16).
-    void MoreEdit(int channel);
+    void sendControllerBlock(int channel);
     // A program number of strips 1 to 8 changed, by hand or by the program; not while a
     // song is being loaded.
-    void spp1Change();
+    void programFieldChanged();
     // While a song loads its program numbers send nothing: the load sends the whole song
     // once, when it has set every field.
     void setLoading(bool loading) { m_loading = loading; }
@@ -66,7 +66,7 @@ private:
     void sendSong();
 
     const SongControls &m_controls;
-    TMidiOutput &m_output;
+    MidiOutputPort &m_output;
     ActivityLeds &m_leds;
     const UnitRig *m_units = nullptr;
     bool m_loading = false;

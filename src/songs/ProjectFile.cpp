@@ -24,8 +24,8 @@ void ProjectFile::write(const QString &path, const QStringList &names)
 {
     const TextFile::Content old = TextFile::read(path);
     const auto refuse = [&](const QString &reason) {
-        throw EFileError(QStringLiteral("Cannot create file \"%1\". %2")
-                             .arg(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()), reason));
+        throw FileError(QStringLiteral("Cannot create file \"%1\". %2")
+                            .arg(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()), reason));
     };
     if (old.state == TextFile::State::Unreadable)
         refuse(TextFile::keptUnread(old.reason));

@@ -20,7 +20,7 @@ public:
     // is an empty name; a final line end adds no name.
     static Content read(const QString &path);
 
-    // Replaces the file with `names` in one piece. Throws EFileError
+    // Replaces the file with `names` in one piece. Throws FileError
     // "Cannot create file "<full path>". <reason>" when it cannot, when the file there
     // could not be read, or when it is a song file; the file is then as it was.
     static void write(const QString &path, const QStringList &names);

@@ -96,7 +96,7 @@ const std::vector<QWidget *> &SongFile::storedWidgets()
     return m_widgets;
 }
 
-QString SongFile::Cd_Md_Dir(const QString &folder)
+QString SongFile::enterDataFolder(const QString &folder)
 {
     const QString path = AppPaths::dataDir() + u'/' + folder;
     if (QDir::setCurrent(path))
@@ -187,17 +187,17 @@ void SongFile::writeControls(IniFile &ini)
 
 IniFile SongFile::songFileToWrite(const QString &name)
 {
-    Cd_Md_Dir();
+    enterDataFolder();
     const QString path = findSongPath(name);
     const QString error = QStringLiteral("Unable to write to %1. %2").arg(QDir::toNativeSeparators(path));
     if (!SongName::staysInFolder(name))
-        throw EFileError(error.arg(QStringLiteral("A song file must stay in the projects folder")));
+        throw FileError(error.arg(QStringLiteral("A song file must stay in the projects folder")));
 
     IniFile ini(path);
     if (isProjectFile(ini))
-        throw EFileError(error.arg(QStringLiteral("It is the project file of the project \"%1\"; a song "
-                                                  "cannot be saved over it")
-                                       .arg(name)));
+        throw FileError(error.arg(QStringLiteral("It is the project file of the project \"%1\"; a song "
+                                                 "cannot be saved over it")
+                                      .arg(name)));
     return ini;
 }
 
@@ -296,7 +296,7 @@ void SongFile::readControls(const IniFile &ini)
 
 bool SongFile::LoadSong(const QString &name)
 {
-    Cd_Md_Dir();
+    enterDataFolder();
     const auto draft = m_drafts.find(name);
     if (draft != m_drafts.end()) {
         readControls(draft->second);

@@ -42,7 +42,7 @@ public:
 
     // Makes `folder` inside the data folder the current folder, creating it when missing;
     // warns that it can't create the projects folder when that fails and goes on. Returns the folder's path.
-    static QString Cd_Md_Dir(const QString &folder = QStringLiteral("Projects"));
+    static QString enterDataFolder(const QString &folder = QStringLiteral("Projects"));
 
     // The song file of the song `name`.
     static QString songPath(const QString &name);
@@ -58,7 +58,7 @@ public:
     // Why `name` cannot become a new song because its file is a project's; empty when it can.
     static QString projectFileProblem(const QString &name);
 
-    // Writes the song file of `name` from the controls. Throws EFileError
+    // Writes the song file of `name` from the controls. Throws FileError
     // "Unable to write to <full path>. <reason>" when it cannot, also when that file is a
     // project file or could not be read; the file is then as it was.
     void SaveSong(const QString &name);
@@ -86,11 +86,11 @@ public:
     void dropDraft(const QString &name) { m_drafts.erase(name); }
     void renameDraft(const QString &from, const QString &to);
     QStringList draftNames() const;
-    // Writes the kept edits of `name` to its song file. Throws EFileError as SaveSong does.
+    // Writes the kept edits of `name` to its song file. Throws FileError as SaveSong does.
     void saveDraft(const QString &name);
 
 private:
-    // The song file of `name` as read, when a song may be written to it; throws EFileError
+    // The song file of `name` as read, when a song may be written to it; throws FileError
     // "Unable to write to ..." when not.
     static IniFile songFileToWrite(const QString &name);
     void writeControls(IniFile &ini);

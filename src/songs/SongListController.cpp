@@ -47,16 +47,16 @@ QString inProjectsFolder(const QString &name)
 SongListController::SongListController(SongsPage &page, SongFile &songFile, QObject *parent)
     : QObject(parent), m_page(page), m_songFile(songFile)
 {
-    connectGuarded(page.btAddSong(), &QPushButton::clicked, this, &SongListController::btAddSongClick);
-    connectGuarded(page.edNewSong(), &QLineEdit::returnPressed, this, &SongListController::edNewSongKeyPress);
-    connectGuarded(page.btDeleteSong(), &QPushButton::clicked, this, &SongListController::btDelSongClick);
-    connectGuarded(page.MMLabel6(), &QPushButton::clicked, this, &SongListController::MMLabel6Click);
-    connectGuarded(page.btLoadPrj(), &QPushButton::clicked, this, &SongListController::btLoadPrjClick);
-    connectGuarded(page.btSavePrj(), &QPushButton::clicked, this, &SongListController::btSavePrjClick);
+    connectGuarded(page.btAddSong(), &QPushButton::clicked, this, &SongListController::addSong);
+    connectGuarded(page.edNewSong(), &QLineEdit::returnPressed, this, &SongListController::addSongOnEnter);
+    connectGuarded(page.btDeleteSong(), &QPushButton::clicked, this, &SongListController::deleteSong);
+    connectGuarded(page.MMLabel6(), &QPushButton::clicked, this, &SongListController::saveSong);
+    connectGuarded(page.btLoadPrj(), &QPushButton::clicked, this, &SongListController::loadProject);
+    connectGuarded(page.btSavePrj(), &QPushButton::clicked, this, &SongListController::saveProject);
     connectGuarded(page.btMoveUp(), &QPushButton::clicked, this, [this] { moveSong(-1); });
     connectGuarded(page.btMoveDown(), &QPushButton::clicked, this, [this] { moveSong(1); });
-    connectGuarded(page.btRename(), &QPushButton::clicked, this, &SongListController::btRenameClick);
-    connectGuarded(page.btDuplicate(), &QPushButton::clicked, this, &SongListController::btDuplicateClick);
+    connectGuarded(page.btRename(), &QPushButton::clicked, this, &SongListController::renameSong);
+    connectGuarded(page.btDuplicate(), &QPushButton::clicked, this, &SongListController::duplicateSong);
     connectGuarded(page.lbSongList(), &QListWidget::itemSelectionChanged, this,
                    &SongListController::onSelectionChanged);
     connect(page.lbSongList(), &QListWidget::clicked, this,
@@ -74,7 +74,7 @@ SongListController::SongListController(SongsPage &page, SongFile &songFile, QObj
     });
 }
 
-int SongListController::getItemIx() const
+int SongListController::selectedIndex() const
 {
     const QList<QListWidgetItem *> selected = m_page.lbSongList()->selectedItems();
     return selected.isEmpty() ? -1 : m_page.lbSongList()->row(selected.constFirst());
@@ -132,7 +132,7 @@ QString SongListController::fileName(const QString &name)
 
 std::optional<QString> SongListController::selectedName() const
 {
-    const int index = getItemIx();
+    const int index = selectedIndex();
     if (index < 0 || index >= count()) {
         Dialogs::warning(QStringLiteral("Choose a song in the list first."));
         return std::nullopt;
@@ -157,7 +157,7 @@ bool SongListController::hasSongFile(const QString &name)
 void SongListController::showMarks(bool everyEntry)
 {
     const bool edited = m_songFile.edits().isChanged();
-    const int selected = getItemIx();
+    const int selected = selectedIndex();
     for (int i = 0; i < count(); ++i) {
         QListWidgetItem *item = m_page.lbSongList()->item(i);
         const QString name = item->text();
@@ -209,7 +209,7 @@ void SongListController::showSongs(const QStringList &names)
 
 void SongListController::LoadProject(const QString &name)
 {
-    SongFile::Cd_Md_Dir();
+    SongFile::enterDataFolder();
     if (const std::optional<QStringList> names = readProject(inProjectsFolder(name)))
         showSongs(*names);
 }
@@ -236,7 +236,7 @@ void SongListController::SaveProject(const QString &name)
 
 bool SongListController::saveCurrentProject()
 {
-    SongFile::Cd_Md_Dir();
+    SongFile::enterDataFolder();
     const QString name = m_page.cbProject()->text();
     // A file named ".txt" would be a project nobody can choose or name.
     if (name.isEmpty())
@@ -244,13 +244,13 @@ bool SongListController::saveCurrentProject()
     const QString file = name + QStringLiteral(".txt");
     const QString problem = SongName::projectProblem(name);
     if (!problem.isEmpty())
-        throw EFileError(QStringLiteral("Cannot create file \"%1\". %2")
-                             .arg(QDir::toNativeSeparators(inProjectsFolder(file)), problem));
+        throw FileError(QStringLiteral("Cannot create file \"%1\". %2")
+                            .arg(QDir::toNativeSeparators(inProjectsFolder(file)), problem));
     SaveProject(file);
     return true;
 }
 
-void SongListController::btAddSongClick()
+void SongListController::addSong()
 {
     const QString name = m_page.edNewSong()->text();
     QString problem = SongName::addProblem(name, m_page.cbProject()->text());
@@ -272,15 +272,15 @@ void SongListController::btAddSongClick()
     listChanged();
 }
 
-void SongListController::edNewSongKeyPress()
+void SongListController::addSongOnEnter()
 {
-    btAddSongClick();
+    addSong();
 }
 
 void SongListController::onSelectionChanged()
 {
     if (!m_quiet) {
-        const int index = getItemIx();
+        const int index = selectedIndex();
         if (index < 0 && m_current.isValid()) {
             // Only a click beside the songs or a Ctrl+click clears it: the player has not
             // left the song.
@@ -289,14 +289,14 @@ void SongListController::onSelectionChanged()
             // A key press selects twice over; the answer given stands for the whole press.
             setItemIndex(m_previousRow);
         } else if (index < 0 || mayLoadOver(songAt(index))) {
-            lbSongListClick();
+            loadSelectedSong();
         } else {
             m_refusedRow = index;
             QTimer::singleShot(0, this, [this] { m_refusedRow = -1; });
             setItemIndex(m_previousRow);
         }
     }
-    m_previousRow = getItemIx();
+    m_previousRow = selectedIndex();
 }
 
 bool SongListController::mayLoadOver(const QString &target)
@@ -326,9 +326,9 @@ bool SongListController::mayLoadOver(const QString &target)
     return false;
 }
 
-void SongListController::lbSongListClick()
+void SongListController::loadSelectedSong()
 {
-    const int index = getItemIx();
+    const int index = selectedIndex();
     if (index < 0)
         return;
     const QString name = songAt(index);
@@ -358,7 +358,7 @@ void SongListController::lbSongListClick()
     showMarks(false);
 }
 
-void SongListController::lbSongListKeyPress()
+void SongListController::nextSongOnSpace()
 {
     if (currentSongRow() >= 0)
         stepSong(1);
@@ -372,14 +372,14 @@ void SongListController::stepSong(int step)
     if (target < 0 || target >= count() || target == index)
         return;
     setItemIndex(target);
-    lbSongListClick();
+    loadSelectedSong();
 }
 
 void SongListController::resend()
 {
     if (const int row = currentSongRow(); row >= 0) {
         setItemIndex(row);
-        lbSongListClick();
+        loadSelectedSong();
     }
 }
 
@@ -387,7 +387,7 @@ void SongListController::onItemClicked(const QModelIndex &index)
 {
     // A click that selected the song has sent it already; only a click on the song that
     // was selected before sends it again.
-    if (std::exchange(m_pressedOnSelected, false) && index.row() == getItemIx())
+    if (std::exchange(m_pressedOnSelected, false) && index.row() == selectedIndex())
         resend();
 }
 
@@ -398,7 +398,7 @@ bool SongListController::eventFilter(QObject *watched, QEvent *event)
     if (event->type() == QEvent::MouseButtonPress && watched == m_songViewport) {
         const auto *press = static_cast<QMouseEvent *>(event);
         const QModelIndex at = m_page.lbSongList()->indexAt(press->position().toPoint());
-        m_pressedOnSelected = at.isValid() && at.row() == getItemIx();
+        m_pressedOnSelected = at.isValid() && at.row() == selectedIndex();
     } else if (event->type() == QEvent::KeyPress && watched == m_songList) {
         const auto *key = static_cast<QKeyEvent *>(event);
         if (key->modifiers() == Qt::ControlModifier &&
@@ -407,7 +407,7 @@ bool SongListController::eventFilter(QObject *watched, QEvent *event)
             return true;
         }
         if (key->modifiers() == Qt::NoModifier && key->key() == Qt::Key_Space) {
-            guarded([this] { lbSongListKeyPress(); });
+            guarded([this] { nextSongOnSpace(); });
             return true;
         }
         if ((key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier &&
@@ -419,10 +419,10 @@ bool SongListController::eventFilter(QObject *watched, QEvent *event)
     return QObject::eventFilter(watched, event);
 }
 
-void SongListController::btDelSongClick()
+void SongListController::deleteSong()
 {
-    const int index = getItemIx();
-    SongFile::Cd_Md_Dir();
+    const int index = selectedIndex();
+    SongFile::enterDataFolder();
     const std::optional<QString> chosen = selectedName();
     if (!chosen)
         return;
@@ -458,7 +458,7 @@ void SongListController::btDelSongClick()
 
 void SongListController::moveSong(int step)
 {
-    const int index = getItemIx();
+    const int index = selectedIndex();
     const int target = index + step;
     if (index < 0 || target < 0 || target >= count())
         return;
@@ -487,9 +487,9 @@ std::optional<QString> SongListController::newSongName()
     return name;
 }
 
-void SongListController::btRenameClick()
+void SongListController::renameSong()
 {
-    SongFile::Cd_Md_Dir();
+    SongFile::enterDataFolder();
     const std::optional<QString> chosen = selectedName();
     const std::optional<QString> name = chosen ? newSongName() : std::nullopt;
     if (!name)
@@ -548,10 +548,10 @@ void SongListController::renameInOtherProjects(const QString &from, const QStrin
                              .arg(from, notFollowed.join(u'\n')));
 }
 
-void SongListController::btDuplicateClick()
+void SongListController::duplicateSong()
 {
-    SongFile::Cd_Md_Dir();
-    const int index = getItemIx();
+    SongFile::enterDataFolder();
+    const int index = selectedIndex();
     const std::optional<QString> chosen = selectedName();
     const std::optional<QString> name = chosen ? newSongName() : std::nullopt;
     if (!name)
@@ -616,7 +616,7 @@ bool SongListController::mayEnd()
     return false;
 }
 
-void SongListController::MMLabel6Click()
+void SongListController::saveSong()
 {
     // The controls are the loaded song's, whatever the list's selection shows now.
     if (!m_loadedSong) {
@@ -627,14 +627,14 @@ void SongListController::MMLabel6Click()
     saveLoadedSong();
 }
 
-void SongListController::SaveSong1Click()
+void SongListController::saveSongFromMenu()
 {
-    MMLabel6Click();
+    saveSong();
 }
 
-void SongListController::btLoadPrjClick()
+void SongListController::loadProject()
 {
-    SongFile::Cd_Md_Dir();
+    SongFile::enterDataFolder();
     Dialogs::FileRequest request;
     request.title = QStringLiteral("Load Patchwarden project file");
     request.filter = ProjectFilter;
@@ -669,14 +669,14 @@ bool SongListController::mayReplaceProject(const QString &name, const QString &c
             .arg(name, QDir::toNativeSeparators(QFileInfo(chosen).absoluteFilePath())));
 }
 
-void SongListController::LoadProject1Click()
+void SongListController::loadProjectFromMenu()
 {
-    btLoadPrjClick();
+    loadProject();
 }
 
-void SongListController::btSavePrjClick()
+void SongListController::saveProject()
 {
-    SongFile::Cd_Md_Dir();
+    SongFile::enterDataFolder();
     Dialogs::FileRequest request;
     request.title = QStringLiteral("Save Patchwarden project file");
     request.filter = ProjectFilter;
@@ -688,7 +688,7 @@ void SongListController::btSavePrjClick()
     SaveProject(chosen);
 }
 
-void SongListController::SaveProject1Click()
+void SongListController::saveProjectFromMenu()
 {
-    btSavePrjClick();
+    saveProject();
 }

@@ -13,11 +13,11 @@ class SongsPage;
 
 // The behaviour of the page "Sessions": the project, the song list and the current song.
 // It connects the page's own controls when it is made; the main window connects its
-// File menu items to LoadProject1Click, SaveProject1Click and SaveSong1Click.
+// File menu items to loadProjectFromMenu, saveProjectFromMenu and saveSongFromMenu.
 //
 // Selecting a song by a click or by the keyboard loads and sends it; a click on the
 // selected song, or Enter in the list, sends it again. Selection made by
-// the program (setItemIndex, remote selection, start-up) does not; run lbSongListClick
+// the program (setItemIndex, remote selection, start-up) does not; run loadSelectedSong
 // afterwards where the song should follow.
 //
 // The place in the set is the current song, not the selection: a click beside the songs,
@@ -30,7 +30,7 @@ public:
     SongListController(SongsPage &page, SongFile &songFile, QObject *parent = nullptr);
 
     // The selected position, -1 when nothing is selected.
-    int getItemIx() const;
+    int selectedIndex() const;
     // The current song's position: the song last loaded or chosen by the program; -1 when none.
     int currentSongRow() const;
     // Selects `index` without loading the song; out of range clears the selection.
@@ -52,11 +52,11 @@ public:
     // project name stays empty; an empty one reads nothing.
     void loadLastProject(const QString &lastOne, const QString &stored);
     // Writes the list as the project file `name`, relative to the projects folder or a
-    // full path. Throws EFileError "Cannot create file ..." when it cannot.
+    // full path. Throws FileError "Cannot create file ..." when it cannot.
     void SaveProject(const QString &name);
 
     // Where a save at shut-down puts the current project: the projects folder, under the
-    // project name. Throws EFileError when the project name could not be a file name there.
+    // project name. Throws FileError when the project name could not be a file name there.
     // A project without a name is not written: returns false when it was not.
     bool saveCurrentProject();
 
@@ -72,17 +72,17 @@ signals:
     void notice(const QString &text);
 
 public slots:
-    void btAddSongClick();
-    void edNewSongKeyPress();  // the Enter key in edNewSong
-    void lbSongListClick();    // Select a song
-    void lbSongListKeyPress(); // the space bar in the song list: Next song
-    void btDelSongClick();
-    void MMLabel6Click();
-    void SaveSong1Click();
-    void btLoadPrjClick();
-    void LoadProject1Click();
-    void btSavePrjClick();
-    void SaveProject1Click();
+    void addSong();
+    void addSongOnEnter();   // the Enter key in edNewSong
+    void loadSelectedSong(); // Select a song
+    void nextSongOnSpace();  // the space bar in the song list: Next song
+    void deleteSong();
+    void saveSong();
+    void saveSongFromMenu();
+    void loadProject();
+    void loadProjectFromMenu();
+    void saveProject();
+    void saveProjectFromMenu();
     // Moves `step` songs on from the current one (back when negative) and sends that song,
     // as a stage's Next / Previous; with no current song, Next takes the first song. At
     // either end of the list nothing moves and nothing is sent.
@@ -94,9 +94,9 @@ public slots:
     // Renames the selected song, and its file, to the name in edNewSong; every entry that
     // plays the same file follows, in this project and in every other project of the
     // folder. Refused with a warning where a song file of the new name exists already.
-    void btRenameClick();
+    void renameSong();
     // A copy of the selected song's file under the name in edNewSong, entered after it.
-    void btDuplicateClick();
+    void duplicateSong();
 
 signals:
     // The current song is another one, or none.

@@ -5,12 +5,12 @@
 
 #include <QVarLengthArray>
 
-RecallSequence::RecallSequence(TMidiOutput &output, QObject *parent) : QObject(parent), m_output(output)
+RecallSequence::RecallSequence(MidiOutputPort &output, QObject *parent) : QObject(parent), m_output(output)
 {
     m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, [this] { sendDue(true); });
-    connect(&output, &TMidiOutput::programSent, this, &RecallSequence::programSent);
+    connect(&output, &MidiOutputPort::programSent, this, &RecallSequence::programSent);
 }
 
 const ProgramMemory &RecallSequence::lastPrograms() const
@@ -58,7 +58,7 @@ void RecallSequence::sendDue(bool fromTimer)
     if (!due.isEmpty()) {
         try {
             m_output.SendShorts(due);
-        } catch (const EmidioutputError &) {
+        } catch (const MidiOutputError &) {
             // A refused send ends the recall there, as a burst would end.
             cancel();
             // From send() the caller hears of it, as it would of a burst.

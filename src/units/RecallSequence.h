@@ -6,7 +6,7 @@
 #include <QObject>
 #include <QTimer>
 
-class TMidiOutput;
+class MidiOutputPort;
 
 // Sends a recall plan to the output port. A plan without pauses goes out at once, in one
 // go; one with pauses goes out from a timer, so neither the window nor MIDI thru ever
@@ -18,7 +18,7 @@ class RecallSequence : public QObject
 {
     Q_OBJECT
 public:
-    explicit RecallSequence(TMidiOutput &output, QObject *parent = nullptr);
+    explicit RecallSequence(MidiOutputPort &output, QObject *parent = nullptr);
 
     // Starts a song's recall; an empty plan says that nothing goes out for this song.
     void send(QList<PlannedMessage> plan);
@@ -44,7 +44,7 @@ signals:
 private:
     void sendDue(bool fromTimer);
 
-    TMidiOutput &m_output;
+    MidiOutputPort &m_output;
     QList<PlannedMessage> m_pending;
     qsizetype m_next = 0; // the first message of m_pending not yet sent
     QList<PlannedMessage> m_sent;

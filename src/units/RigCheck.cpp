@@ -8,7 +8,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-RigCheck::RigCheck(TMidiOutput &output, QWidget *parent)
+RigCheck::RigCheck(MidiOutputPort &output, QWidget *parent)
     : QWidget(parent, Qt::Window), m_output(output), m_check(new QPushButton(tr("Check Rig"), this)),
       m_replies(new QListWidget(this)), m_status(new QLabel(this))
 {

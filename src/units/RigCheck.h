@@ -6,7 +6,7 @@
 class QLabel;
 class QListWidget;
 class QPushButton;
-class TMidiOutput;
+class MidiOutputPort;
 
 // Sends the Device Inquiry and lists, for two seconds, the units that answer on the
 // input, so a player sees before the show which units are there.
@@ -16,7 +16,7 @@ class RigCheck : public QWidget
 public:
     static constexpr int ListenMs = 2000;
 
-    explicit RigCheck(TMidiOutput &output, QWidget *parent = nullptr);
+    explicit RigCheck(MidiOutputPort &output, QWidget *parent = nullptr);
 
     QPushButton *checkButton() const { return m_check; }
     QListWidget *replies() const { return m_replies; }
@@ -31,7 +31,7 @@ public slots:
 private:
     void finish();
 
-    TMidiOutput &m_output;
+    MidiOutputPort &m_output;
     QPushButton *m_check;
     QListWidget *m_replies;
     QLabel *m_status;

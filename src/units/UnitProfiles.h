@@ -35,7 +35,7 @@ public:
 
     // A missing file gives no profiles.
     void load(const QString &path);
-    // Throws EFileError when the file cannot be written.
+    // Throws FileError when the file cannot be written.
     void save(const QString &path) const;
 
     const QList<UnitProfile> &all() const { return m_profiles; }

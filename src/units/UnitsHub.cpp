@@ -18,7 +18,7 @@ void showWindow(QWidget *window)
 }
 } // namespace
 
-UnitsHub::UnitsHub(SongControls &controls, RecallSequence &sequence, TMidiOutput &output,
+UnitsHub::UnitsHub(SongControls &controls, RecallSequence &sequence, MidiOutputPort &output,
                    const QString &profilesPath, QWidget *windowParent)
     : QObject(windowParent), m_controls(controls), m_sequence(sequence), m_profilesPath(profilesPath),
       m_windowParent(windowParent)

@@ -10,7 +10,7 @@ class QMenu;
 class RecallSequence;
 class RigCheck;
 class SendPreview;
-class TMidiOutput;
+class MidiOutputPort;
 class UnitsWindow;
 struct SongControls;
 
@@ -21,7 +21,7 @@ class UnitsHub : public QObject
 {
     Q_OBJECT
 public:
-    UnitsHub(SongControls &controls, RecallSequence &sequence, TMidiOutput &output,
+    UnitsHub(SongControls &controls, RecallSequence &sequence, MidiOutputPort &output,
              const QString &profilesPath, QWidget *windowParent);
 
     const UnitRig &rig() const { return m_rig; }

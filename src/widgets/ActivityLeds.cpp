@@ -8,7 +8,7 @@ ActivityLeds::ActivityLeds(QAbstractButton *inLed, QAbstractButton *outLed, QObj
     m_timer.setObjectName(QStringLiteral("Timer1"));
     m_timer.setInterval(IntervalMs);
     m_timer.setTimerType(Qt::PreciseTimer);
-    connect(&m_timer, &QTimer::timeout, this, &ActivityLeds::Timer1Timer);
+    connect(&m_timer, &QTimer::timeout, this, &ActivityLeds::darkenLeds);
 }
 
 void ActivityLeds::lightIn()
@@ -29,7 +29,7 @@ void ActivityLeds::enableTimer()
         m_timer.start();
 }
 
-void ActivityLeds::Timer1Timer()
+void ActivityLeds::darkenLeds()
 {
     m_inLed->setVisible(false);
     m_outLed->setVisible(false);

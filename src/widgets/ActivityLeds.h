@@ -24,7 +24,7 @@ public:
 
 private:
     void enableTimer();
-    void Timer1Timer();
+    void darkenLeds();
 
     QAbstractButton *m_inLed;
     QAbstractButton *m_outLed;

@@ -32,14 +32,14 @@ public:
         QDir::setCurrent(QDir::tempPath());
     }
 
-    tForm1 &start(tForm1::Options options = {})
+    MainWindow &start(MainWindow::Options options = {})
     {
         windows = std::make_unique<ProgramWindows>(midi, std::move(options), nullptr);
-        windows->Form1().show();
-        return windows->Form1();
+        windows->mainWindow().show();
+        return windows->mainWindow();
     }
 
-    tForm1 &form() { return windows->Form1(); }
+    MainWindow &form() { return windows->mainWindow(); }
 
     QString projects() const { return dataDir.path() + QStringLiteral("/Projects"); }
     QString settingsPath() const { return dataDir.path() + QStringLiteral("/Midi.ini"); }

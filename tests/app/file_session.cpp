@@ -19,7 +19,7 @@ int main(int argc, char *argv[])
     {
         AppFixture session;
         AppPaths::setDataDir(QString::fromLocal8Bit(argv[1]));
-        tForm1 &form = session.start();
+        MainWindow &form = session.start();
         QTest::mouseClick(form.songsPage().MMLabel6(), Qt::LeftButton);
         form.close();
         for (const QString &text : session.dialogs.texts())

@@ -158,7 +158,7 @@ private slots:
         // The next start shows what the last exit could not.
         AppFixture next;
         AppPaths::setDataDir(data.path());
-        tForm1 &form = next.start();
+        MainWindow &form = next.start();
         const QLabel *lastExit = form.statusBar()->findChild<QLabel *>(QStringLiteral("lbLastExit"));
         QVERIFY2(lastExit->text().contains(cannotCreate), qPrintable(lastExit->text()));
         QVERIFY(next.dialogs.messages.isEmpty());

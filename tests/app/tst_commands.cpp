@@ -6,7 +6,7 @@
 #include "app/MidiSetupPage.h"
 #include "midi/MidiIn.h"
 #include "midi/MidiOut.h"
-#include "mixer/TfMidiUnit.h"
+#include "mixer/MixerWindow.h"
 #include "songs/ControllerCommandPage.h"
 #include "songs/SongsPage.h"
 #include "widgets/ActivityLeds.h"
@@ -25,7 +25,7 @@
 
 namespace
 {
-void trigger(tForm1 &form, const char *action)
+void trigger(MainWindow &form, const char *action)
 {
     form.findChild<QAction *>(QLatin1String(action))->trigger();
 }
@@ -48,13 +48,13 @@ class TestCommands : public QObject
 
 private:
     // Five songs in the list, remote on channel <channel>; started, the output log emptied.
-    static tForm1 &startRemote(AppFixture &app, int channel)
+    static MainWindow &startRemote(AppFixture &app, int channel)
     {
         app.writeFile(app.projects() + QStringLiteral("/Set.txt"), "A\r\nB\r\nC\r\nD\r\nE\r\n");
         app.writeFile(app.settingsPath(),
                       "[Project]\r\nLast one=Set.txt\r\n[Remote]\r\nStade=1\r\nRemote Channel=" +
                           QByteArray::number(channel) + "\r\n");
-        tForm1 &form = app.start();
+        MainWindow &form = app.start();
         app.outs[0]->clearLog();
         return form;
     }
@@ -63,7 +63,7 @@ private slots:
     void manualControllerSend()
     {
         AppFixture app;
-        tForm1 &form = app.start();
+        MainWindow &form = app.start();
         app.outs[0]->clearLog();
         form.setupPage().MidiSendCh()->setValue(2);
         ControllerCommandPage *page = form.findChild<ControllerCommandPage *>();
@@ -83,7 +83,7 @@ private slots:
     void manualSendWithoutAController()
     {
         AppFixture app;
-        tForm1 &form = app.start();
+        MainWindow &form = app.start();
         app.outs[0]->clearLog();
         app.dialogs.clear();
         QTest::mouseClick(form.findChild<ControllerCommandPage *>()->Button1(), Qt::LeftButton);
@@ -105,8 +105,8 @@ private slots:
         QFETCH(QString, action);
         AppFixture app;
         app.outs[0]->refuseOpen(4);
-        tForm1 &form = app.start();
-        QVERIFY(!form.MidiOut().IsOpen());
+        MainWindow &form = app.start();
+        QVERIFY(!form.midiOut().IsOpen());
         app.dialogs.clear();
         form.leds().timer()->stop();
         auto *outLed = form.findChild<QToolButton *>(QStringLiteral("OutLed"));
@@ -128,7 +128,7 @@ private slots:
     void systemResetAllNotesOffAndPanic()
     {
         AppFixture app;
-        tForm1 &form = app.start();
+        MainWindow &form = app.start();
         form.setupPage().MidiSendCh()->setValue(9); // not used by these
         app.outs[0]->clearLog();
         trigger(form, "SystemReset1");
@@ -144,7 +144,7 @@ private slots:
     void refusedSendIsShownAndNothingLights()
     {
         AppFixture app;
-        tForm1 &form = app.start();
+        MainWindow &form = app.start();
         form.leds().timer()->stop();
         auto *outLed = form.findChild<QToolButton *>(QStringLiteral("OutLed"));
         outLed->hide();
@@ -161,7 +161,7 @@ private slots:
     void thruPassesEverythingOnUnchanged()
     {
         AppFixture app;
-        tForm1 &form = app.start();
+        MainWindow &form = app.start();
         app.outs[0]->clearLog();
         app.ins[0]->feedShort(0x90, 0x3C, 0x40);
         app.ins[0]->feedShort(0xB3, 0x07, 0x11);
@@ -176,20 +176,20 @@ private slots:
     {
         AppFixture app;
         app.outs[0]->refuseOpen(4);
-        tForm1 &form = app.start();
+        MainWindow &form = app.start();
         form.leds().timer()->stop();
         auto *inLed = form.findChild<QToolButton *>(QStringLiteral("InLed"));
         inLed->hide();
         app.ins[0]->feedShort(0x90, 0x3C, 0x40);
         QTRY_VERIFY(inLed->isVisible());
         QVERIFY(app.outs[0]->log().isEmpty());
-        QCOMPARE(form.MidiIn().PendingCount(), 0);
+        QCOMPARE(form.midiIn().PendingCount(), 0);
     }
 
     void remoteSelectionMovesOnlyTheSelection()
     {
         AppFixture app;
-        tForm1 &form = startRemote(app, 16);
+        MainWindow &form = startRemote(app, 16);
         QListWidget *list = form.songsPage().lbSongList();
         QCOMPARE(list->currentRow(), 0);
         const QString before = form.songsPage().LabSong()->text();
@@ -217,7 +217,7 @@ private slots:
         QFETCH(int, status);
         QFETCH(int, program);
         AppFixture app;
-        tForm1 &form = startRemote(app, 16);
+        MainWindow &form = startRemote(app, 16);
         form.setupPage().ckbRemote()->setChecked(remoteOn);
         app.ins[0]->feedShort(quint8(status), quint8(program), 0);
         QTRY_COMPARE(app.outs[0]->log().size(), 1); // passed through all the same
@@ -227,7 +227,7 @@ private slots:
     void remoteChannelChangeTakesEffectAtOnce()
     {
         AppFixture app;
-        tForm1 &form = startRemote(app, 16);
+        MainWindow &form = startRemote(app, 16);
         form.setupPage().MidiRecCh()->setValue(3);
         app.ins[0]->feedShort(0xC2, 4, 0);
         QTRY_COMPARE(form.songsPage().lbSongList()->currentRow(), 4);
@@ -237,7 +237,7 @@ private slots:
     {
         AppFixture app;
         app.outs[0]->refuseOpen(4);
-        tForm1 &form = startRemote(app, 1);
+        MainWindow &form = startRemote(app, 1);
         form.leds().timer()->stop();
         auto *inLed = form.findChild<QToolButton *>(QStringLiteral("InLed"));
         inLed->hide();
@@ -250,8 +250,8 @@ private slots:
     void inputRowInTheMixer()
     {
         AppFixture app;
-        tForm1 &form = app.start();
-        TfMidiUnit &mixer = app.windows->fMidiUnit();
+        MainWindow &form = app.start();
+        MixerWindow &mixer = app.windows->mixerWindow();
         auto *message = mixer.findChild<QLineEdit *>(QStringLiteral("edMessage"));
         auto *show = mixer.findChild<QCheckBox *>(QStringLiteral("ckbGetMidi"));
         QVERIFY(message && show);
@@ -263,7 +263,7 @@ private slots:
         QTRY_COMPARE(message->text(), QStringLiteral("197"));
         QCOMPARE(mixer.findChild<QLabel *>(QStringLiteral("lEvent"))->text(),
                  QStringLiteral("Program change"));
-        QCOMPARE(form.MidiIn().LastStatus(), 0xC5);
+        QCOMPARE(form.midiIn().LastStatus(), 0xC5);
 
         // Fed here, on the GUI thread, a burst is read out in one go: the row shows its last.
         app.outs[0]->clearLog();
@@ -280,11 +280,11 @@ private slots:
     void overflowIsCountedInTheStatusBar()
     {
         AppFixture app;
-        tForm1 &form = app.start();
-        form.MidiIn().Close();
-        form.MidiIn().setCapacity(4);
-        form.MidiIn().Open();
-        form.MidiIn().Start();
+        MainWindow &form = app.start();
+        form.midiIn().Close();
+        form.midiIn().setCapacity(4);
+        form.midiIn().Open();
+        form.midiIn().Start();
         // Fed from here, on the GUI thread, nothing is drained until we return to the loop.
         for (int i = 0; i < 10; ++i)
             app.ins[0]->feedShort(0x90, quint8(i), 0x40);

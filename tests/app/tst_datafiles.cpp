@@ -108,7 +108,7 @@ private slots:
         const QString path = app.dataDir.filePath(file);
         const QByteArray old = AppFixture::readFile(path);
 
-        tForm1 &form = app.start();
+        MainWindow &form = app.start();
         QCOMPARE(form.songsPage().lbSongList()->count(), 1);
         disk.fill();
         if (action == QStringLiteral("song"))
@@ -206,7 +206,7 @@ private slots:
         QVERIFY(huge.resize(64 * 1024 * 1024 + 1)); // sparse: costs no disk
         huge.close();
 
-        tForm1 &form = app.start();
+        MainWindow &form = app.start();
         QCOMPARE(form.songsPage().lbSongList()->count(), 0);
         QCOMPARE(app.dialogs.messages.size(), reason.isEmpty() ? 0 : 1);
         if (!reason.isEmpty())
@@ -224,7 +224,7 @@ private slots:
         const QString songPath = app.projects() + QString::fromUtf8("/Café.txt");
         app.writeFile(songPath, song);
 
-        tForm1 &form = app.start();
+        MainWindow &form = app.start();
         QCOMPARE(form.songControls().cbProject->text(), QString::fromUtf8("Soirée"));
         QCOMPARE(form.songsPage().lbSongList()->item(0)->text(), QString::fromUtf8("Café"));
         QCOMPARE(form.songControls().strips[0].unitName->text(), QString::fromUtf8("Bässe"));

@@ -29,7 +29,7 @@ void writeSetList(AppFixture &app, const QByteArray &settings)
     AppFixture::writeFile(app.settingsPath(), "[Project]\r\nLast one=Set.txt\r\n" + settings);
 }
 
-QString label(tForm1 &form, const char *name)
+QString label(MainWindow &form, const char *name)
 {
     return form.statusBar()->findChild<QLabel *>(QLatin1String(name))->text();
 }
@@ -119,7 +119,7 @@ private slots:
         AppFixture app(devices);
         writeSetList(app, stored);
         app.midi.setRunning(running);
-        tForm1 &form = app.start({commandLine, QString()});
+        MainWindow &form = app.start({commandLine, QString()});
         QCOMPARE(unitsReached(app), sentTo);
         QVERIFY2(label(form, "lbMidiStatus").contains(status), qPrintable(label(form, "lbMidiStatus")));
         QCOMPARE(form.setupPage().ckbOwnOutput()->isChecked(), sentTo == QStringList{"own"});
@@ -144,7 +144,7 @@ private slots:
         QFETCH(int, row);
         QFETCH(QStringList, sentTo);
         AppFixture app({"Synth A", "Synth B", "Synth C"});
-        tForm1 &form = app.start();
+        MainWindow &form = app.start();
         QListWidget *outputs = form.setupPage().cmbOutput();
         QVERIFY(!entries(outputs).contains(VirtualMidiSystem::ownOutputName()));
         QVERIFY(!entries(form.setupPage().cmbInput()).contains(VirtualMidiSystem::ownInputName()));
@@ -153,7 +153,7 @@ private slots:
         app.midi.removeOutput(QStringLiteral("Synth A"));
         clickRow(outputs, row);
         form.songControls().strips[0].active->setChecked(true);
-        form.MyPrgChange();
+        form.recallSong();
         QCOMPARE(unitsReached(app), sentTo);
         QVERIFY(app.dialogs.messages.isEmpty());
         QTRY_COMPARE_WITH_TIMEOUT(entries(outputs), (QStringList{"Synth B", "Synth C"}), Deadline);
@@ -178,7 +178,7 @@ private slots:
         AppFixture app;
         app.midi.setReportsChanges(reported);
         writeSetList(app, "[Midi]\r\nMidi Out=0\r\n");
-        tForm1 &form = app.start();
+        MainWindow &form = app.start();
         form.setupPage().ckbResendOnReturn()->setChecked(resend);
         QVERIFY(app.outs[0]->isOpen());
 
@@ -187,13 +187,13 @@ private slots:
             app.midi.setChangeWatcher(nullptr);
         app.midi.removeOutput(QStringLiteral("Synth A"));
         if (toldFirst)
-            QTRY_VERIFY_WITH_TIMEOUT(!form.MidiOut().IsOpen(), Deadline);
+            QTRY_VERIFY_WITH_TIMEOUT(!form.midiOut().IsOpen(), Deadline);
         form.songsPage().lbSongList()->setCurrentRow(1);
-        form.songList().lbSongListClick();
+        form.songList().loadSelectedSong();
         QCOMPARE(label(form, "lbMidiNotice"), QStringLiteral("Not sent: Two (MIDI Out: Synth A is missing)"));
         QVERIFY2(label(form, "lbMidiStatus").contains("MIDI Out: Synth A is missing"),
                  qPrintable(label(form, "lbMidiStatus")));
-        QVERIFY(!form.MidiOut().IsOpen());
+        QVERIFY(!form.midiOut().IsOpen());
         QVERIFY(app.outs[1]->log().isEmpty());
         if (!toldFirst) { // the system's word comes late
             app.midi.setChangeWatcher(watcher);
@@ -213,15 +213,15 @@ private slots:
     {
         AppFixture app;
         writeSetList(app, "[Midi]\r\nMidi Out=1\r\nMidi In=1\r\n");
-        tForm1 &form = app.start();
+        MainWindow &form = app.start();
         app.midi.setRunning(false);
         QTRY_VERIFY_WITH_TIMEOUT(label(form, "lbMidiStatus").contains("Virtual MIDI system stopped"),
                                  Deadline);
-        QVERIFY(!form.MidiOut().IsOpen());
-        QVERIFY(!form.MidiIn().IsOpen());
+        QVERIFY(!form.midiOut().IsOpen());
+        QVERIFY(!form.midiIn().IsOpen());
         QCOMPARE(form.setupPage().cmbOutput()->count(), 0);
         app.outs[1]->clearLog();
-        form.songList().lbSongListClick();
+        form.songList().loadSelectedSong();
         QCOMPARE(label(form, "lbMidiNotice"), QStringLiteral("Not sent: One (Virtual MIDI system stopped)"));
         QVERIFY(app.dialogs.messages.isEmpty());
 
@@ -231,7 +231,7 @@ private slots:
         QCOMPARE(form.setupPage().cmbOutput()->currentRow(), 1);
         QVERIFY2(label(form, "lbMidiStatus").contains("MIDI Out: Synth B  |  MIDI In: Pads"),
                  qPrintable(label(form, "lbMidiStatus")));
-        form.songList().lbSongListClick();
+        form.songList().loadSelectedSong();
         QCOMPARE(app.outs[1]->log(), QStringList{"C0 04 00"});
     }
 
@@ -239,7 +239,7 @@ private slots:
     {
         AppFixture app;
         writeSetList(app, "[Remote]\r\nStade=1\r\n");
-        tForm1 &form = app.start();
+        MainWindow &form = app.start();
         QListWidget *songs = form.songsPage().lbSongList();
         // A note, then a remote song change that shows the input was handled.
         const auto play = [&](int song) {
@@ -270,7 +270,7 @@ private slots:
     {
         AppFixture app;
         {
-            tForm1 &form = app.start();
+            MainWindow &form = app.start();
             MidiSetupPage &setup = form.setupPage();
             QTest::mouseClick(setup.ckbOwnOutput(), Qt::LeftButton);
             QTest::mouseClick(setup.ckbOwnInput(), Qt::LeftButton);
@@ -293,7 +293,7 @@ private slots:
             QCOMPARE(setup.cmbOutput()->currentRow(), 0);
             app.windows.reset();
         }
-        tForm1 &again = app.start();
+        MainWindow &again = app.start();
         QVERIFY(again.setupPage().ckbOwnOutput()->isChecked());
         QVERIFY(again.setupPage().ckbOwnInput()->isChecked());
         QVERIFY(app.midi.ownOutput().isOpen());

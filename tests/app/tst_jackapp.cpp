@@ -155,7 +155,7 @@ private slots:
         MidiMonitor monitor;
         QVERIFY2(monitor.waitReady(*senderSystem), qPrintable(monitor.diagnostics()));
         // The test plays into the program through a port of its own.
-        TMidiOutput keyboard(*senderSystem);
+        MidiOutputPort keyboard(*senderSystem);
         keyboard.setDeviceID(-1);
         keyboard.Open();
         QVERIFY(keyboard.IsOpen());
@@ -179,10 +179,10 @@ private slots:
         QVERIFY2(!keyboardPort.isEmpty(), qPrintable(keyboard.ProductName()));
 
         ProgramWindows windows(*programSystem, {MonitorPort, keyboardPort}, nullptr);
-        windows.Form1().show();
-        QVERIFY(windows.Form1().MidiOut().IsOpen());
-        QVERIFY(windows.Form1().MidiIn().IsOpen());
-        QListWidget *songs = windows.Form1().songsPage().lbSongList();
+        windows.mainWindow().show();
+        QVERIFY(windows.mainWindow().midiOut().IsOpen());
+        QVERIFY(windows.mainWindow().midiIn().IsOpen());
+        QListWidget *songs = windows.mainWindow().songsPage().lbSongList();
         QCOMPARE(songs->currentRow(), 0);
 
         keyboard.SendShort(0x90, 0x3C, 0x40);

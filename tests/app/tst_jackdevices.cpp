@@ -61,24 +61,24 @@ public:
         QDir::setCurrent(QDir::tempPath());
     }
 
-    tForm1 &start()
+    MainWindow &start()
     {
-        windows = std::make_unique<ProgramWindows>(*system, tForm1::Options{}, nullptr);
-        windows->Form1().show();
-        return windows->Form1();
+        windows = std::make_unique<ProgramWindows>(*system, MainWindow::Options{}, nullptr);
+        windows->mainWindow().show();
+        return windows->mainWindow();
     }
     QString status() const
     {
-        return windows->Form1().statusBar()->findChild<QLabel *>(QStringLiteral("lbMidiStatus"))->text();
+        return windows->mainWindow().statusBar()->findChild<QLabel *>(QStringLiteral("lbMidiStatus"))->text();
     }
     QString notice() const
     {
-        return windows->Form1().statusBar()->findChild<QLabel *>(QStringLiteral("lbMidiNotice"))->text();
+        return windows->mainWindow().statusBar()->findChild<QLabel *>(QStringLiteral("lbMidiNotice"))->text();
     }
     void chooseSong(int row)
     {
-        windows->Form1().songsPage().lbSongList()->setCurrentRow(row);
-        windows->Form1().songList().lbSongListClick();
+        windows->mainWindow().songsPage().lbSongList()->setCurrentRow(row);
+        windows->mainWindow().songList().loadSelectedSong();
     }
     QString ownPort(const QString &name) const { return system->ownClientName() + u':' + name; }
 
@@ -123,14 +123,14 @@ private slots:
         const QString client = unique("pw-late");
         JackProgram program("[Device Names]\r\nMidi Out Name=" + client.toUtf8() + ":in\r\n");
         QVERIFY(program.system);
-        tForm1 &form = program.start();
-        QVERIFY(!form.MidiOut().IsOpen());
+        MainWindow &form = program.start();
+        QVERIFY(!form.midiOut().IsOpen());
         QVERIFY2(program.status().contains(client + QStringLiteral(":in is missing")),
                  qPrintable(program.status()));
 
         auto synth = std::make_unique<JackEventClient>(client);
         QVERIFY(synth->isOpen());
-        QTRY_VERIFY_WITH_TIMEOUT(form.MidiOut().IsOpen(), Deadline);
+        QTRY_VERIFY_WITH_TIMEOUT(form.midiOut().IsOpen(), Deadline);
         QVERIFY2(program.notice().contains(QStringLiteral("MIDI Out: %1:in is back").arg(client)),
                  qPrintable(program.notice()));
         program.chooseSong(1);
@@ -139,9 +139,9 @@ private slots:
         synth.reset();
         QTRY_VERIFY_WITH_TIMEOUT(program.status().contains(client + QStringLiteral(":in is missing")),
                                  Deadline);
-        QVERIFY(!form.MidiOut().IsOpen());
+        QVERIFY(!form.midiOut().IsOpen());
         synth = std::make_unique<JackEventClient>(client);
-        QTRY_VERIFY_WITH_TIMEOUT(form.MidiOut().IsOpen(), Deadline);
+        QTRY_VERIFY_WITH_TIMEOUT(form.midiOut().IsOpen(), Deadline);
         program.chooseSong(0);
         PW_TRY_ARRIVES(*synth, synth->receivedBytes().endsWith(ProgramOne), Deadline);
         QVERIFY(program.dialogs.messages.isEmpty());
@@ -155,9 +155,9 @@ private slots:
         JackProgram program("[Device Names]\r\nMidi Out Name=" + client.toUtf8() +
                             ":in\r\nMidi In Name=" + client.toUtf8() + ":out\r\n");
         QVERIFY(program.system);
-        tForm1 &form = program.start();
+        MainWindow &form = program.start();
         auto unit = std::make_unique<JackEventClient>(client);
-        QTRY_VERIFY_WITH_TIMEOUT(form.MidiOut().IsOpen() && form.MidiIn().IsOpen(), Deadline);
+        QTRY_VERIFY_WITH_TIMEOUT(form.midiOut().IsOpen() && form.midiIn().IsOpen(), Deadline);
 
         // Closed on a thread of its own, as its own program would: the window is not held up.
         std::thread quits([&unit] { unit.reset(); });
@@ -170,7 +170,7 @@ private slots:
 
         JackEventClient back(client);
         QVERIFY(back.isOpen());
-        QTRY_VERIFY_WITH_TIMEOUT(form.MidiOut().IsOpen() && form.MidiIn().IsOpen(), Deadline);
+        QTRY_VERIFY_WITH_TIMEOUT(form.midiOut().IsOpen() && form.midiIn().IsOpen(), Deadline);
         program.chooseSong(0);
         QTRY_VERIFY_WITH_TIMEOUT(back.receivedBytes().endsWith(ProgramOne), Deadline);
         back.send({QByteArray("\x90\x3C\x40")}); // played on the unit's keys, passed on by thru
@@ -188,8 +188,8 @@ private slots:
         JackProgram program("[Device Names]\r\nMidi Out Name=" + ours.inputName().toUtf8() +
                             "\r\nMidi In Name=" + ours.outputName().toUtf8() + "\r\n");
         QVERIFY(program.system);
-        tForm1 &form = program.start();
-        QVERIFY(form.MidiOut().IsOpen() && form.MidiIn().IsOpen());
+        MainWindow &form = program.start();
+        QVERIFY(form.midiOut().IsOpen() && form.midiIn().IsOpen());
         const QString gone = other->inputName();
         QVERIFY(form.outputDeviceNames().indexOf(ours.inputName()) > form.outputDeviceNames().indexOf(gone));
 
@@ -207,7 +207,7 @@ private slots:
     {
         JackProgram program("[Midi]\r\nMidi Out=-1\r\nMidi In=-1\r\n[Remote]\r\nStade=1\r\n");
         QVERIFY(program.system);
-        tForm1 &form = program.start();
+        MainWindow &form = program.start();
         QListWidget *songs = form.songsPage().lbSongList();
         const QString ownOut = program.ownPort(JackMidiSystem::ownOutputName());
         const QString ownIn = program.ownPort(JackMidiSystem::ownInputName());
@@ -235,7 +235,8 @@ private slots:
         PW_TRY_ARRIVES(rig, rig.receivedBytes().endsWith(ProgramOne), Deadline);
         // The note played meanwhile went out once: the loop's copies of it, and of the
         // recall, stayed back.
-        if (rig.receivedBytes() != QByteArray("\x90\x3E\x40\xC0\x00", 5) + ProgramOne && !rig.serverFaltered())
+        if (rig.receivedBytes() != QByteArray("\x90\x3E\x40\xC0\x00", 5) + ProgramOne &&
+            !rig.serverFaltered())
             QCOMPARE(rig.receivedBytes(), QByteArray("\x90\x3E\x40\xC0\x00", 5) + ProgramOne);
 
         QVERIFY(rig.disconnect(ownOut, ownIn));
@@ -266,9 +267,9 @@ private slots:
         QVERIFY(synth->isOpen());
         JackProgram program("[Midi]\r\nMidi In=-1\r\n[Device Names]\r\nMidi Out Name=pw-synth:in\r\n");
         QVERIFY(program.system);
-        tForm1 &form = program.start();
-        QVERIFY(form.MidiOut().IsOpen());
-        QVERIFY(form.MidiIn().IsOpen());
+        MainWindow &form = program.start();
+        QVERIFY(form.midiOut().IsOpen());
+        QVERIFY(form.midiIn().IsOpen());
 
         QProcess stream;
         if (flowing) {
@@ -286,7 +287,7 @@ private slots:
         // A recall before the program has heard of it: sent into the void, never a wait.
         program.chooseSong(0);
         QTRY_VERIFY_WITH_TIMEOUT(program.status().contains(QStringLiteral("JACK server stopped")), Deadline);
-        QVERIFY(!form.MidiOut().IsOpen());
+        QVERIFY(!form.midiOut().IsOpen());
         synth.reset();
         stream.kill(); // its server is gone, so it would wait for an end mark that never comes
         stream.waitForFinished(Deadline);
@@ -297,8 +298,8 @@ private slots:
         QVERIFY2(server->waitReady(), qPrintable(server->output()));
         synth = std::make_unique<JackEventClient>(QStringLiteral("pw-synth"));
         QVERIFY(synth->isOpen());
-        QTRY_VERIFY_WITH_TIMEOUT(form.MidiOut().IsOpen(), Deadline);
-        QTRY_VERIFY_WITH_TIMEOUT(form.MidiIn().IsOpen(), Deadline);
+        QTRY_VERIFY_WITH_TIMEOUT(form.midiOut().IsOpen(), Deadline);
+        QTRY_VERIFY_WITH_TIMEOUT(form.midiIn().IsOpen(), Deadline);
         program.chooseSong(1);
         PW_TRY_ARRIVES(*synth, synth->receivedBytes().endsWith(ProgramTwo), Deadline);
         QVERIFY(program.dialogs.messages.isEmpty());

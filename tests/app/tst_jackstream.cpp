@@ -4,8 +4,8 @@
 #include "support/TestMain.h"
 
 #include "../platform/JackTestServer.h"
+#include "app/MainWindow.h"
 #include "app/ProgramWindows.h"
-#include "app/tForm1.h"
 #include "midi/MidiIn.h"
 #include "platform/AppPaths.h"
 #include "platform/EchoGuard.h"
@@ -76,9 +76,9 @@ class TestJackStream : public QObject
     void startProgram()
     {
         m_program = std::make_unique<ProgramWindows>(
-            *m_system, tForm1::Options{m_source->inputName(), m_source->outputName()}, nullptr);
-        m_program->Form1().show();
-        QVERIFY(m_program->Form1().MidiIn().IsOpen());
+            *m_system, MainWindow::Options{m_source->inputName(), m_source->outputName()}, nullptr);
+        m_program->mainWindow().show();
+        QVERIFY(m_program->mainWindow().midiIn().IsOpen());
         // A connection made now may miss the next cycle: a song select each half second
         // until one comes back, then a last one; what was still on its way arrives before it.
         m_source->clearReceived();
@@ -94,7 +94,7 @@ class TestJackStream : public QObject
     }
     QString statusText(const char *name) const
     {
-        return m_program->Form1().statusBar()->findChild<QLabel *>(QLatin1String(name))->text();
+        return m_program->mainWindow().statusBar()->findChild<QLabel *>(QLatin1String(name))->text();
     }
     QString inputLosses() const { return statusText("lbOverflow"); }
 
@@ -229,7 +229,7 @@ private slots:
         startProgram();
         if (QTest::currentTestFailed())
             return;
-        TMidiInput &port = m_program->Form1().MidiIn();
+        MidiInputPort &port = m_program->mainWindow().midiIn();
         const QByteArray notes = QByteArray::fromHex("903C40 803C00");
         const int xruns = m_source->xruns();
         m_source->send(hexEvents({"90 3C 40", "80 3C 00"}));
@@ -239,7 +239,7 @@ private slots:
         if (port.PendingCount() != 2 && m_source->serverFaltered(xruns))
             return;
         QCOMPARE(port.PendingCount(), quint16(2));
-        QEvent notice(TMidiInput::DataNotice);
+        QEvent notice(MidiInputPort::DataNotice);
         QCoreApplication::sendEvent(&port, &notice);
         QCOMPARE(port.PendingCount(), quint16(0));
         QDeadlineTimer back(10000);
@@ -297,9 +297,9 @@ private slots:
         QVERIFY(settings.open(QIODevice::WriteOnly));
         settings.write("[Midi]\r\nMidi Out=-1\r\nMidi In=-1\r\n");
         settings.close();
-        m_program = std::make_unique<ProgramWindows>(*m_system, tForm1::Options{}, nullptr);
-        m_program->Form1().show();
-        QVERIFY(m_program->Form1().MidiIn().IsOpen());
+        m_program = std::make_unique<ProgramWindows>(*m_system, MainWindow::Options{}, nullptr);
+        m_program->mainWindow().show();
+        QVERIFY(m_program->mainWindow().midiIn().IsOpen());
         auto *jack = dynamic_cast<JackMidiSystem *>(m_system.get());
         QVERIFY(jack);
         const QString programIn = jack->ownClientName() + u':' + JackMidiSystem::ownInputName();
@@ -307,10 +307,10 @@ private slots:
         const QString seconds = qEnvironmentVariable("PW_FLOOD_SECONDS", QStringLiteral("10"));
         const QString rate = qEnvironmentVariable("PW_FLOOD_RATE", QStringLiteral("100000"));
 
-        const TMidiInput &port = m_program->Form1().MidiIn();
+        const MidiInputPort &port = m_program->mainWindow().midiIn();
         // What the thru could not pass on, over the whole flood: the status bar shows only
         // those since the last message that went out.
-        auto *incoming = m_program->Form1().findChild<IncomingMidi *>();
+        auto *incoming = m_program->mainWindow().findChild<IncomingMidi *>();
         QVERIFY(incoming);
         qint64 thruRefused = 0;
         qint64 thruShown = 0;

@@ -5,9 +5,9 @@
 #include "support/TestMain.h"
 
 #include "look/HelpWindow.h"
-#include "look/TFrmInfo.h"
-#include "look/TfOutfitSpec.h"
-#include "mixer/TfMidiUnit.h"
+#include "look/InfoWindow.h"
+#include "look/SkinDialog.h"
+#include "mixer/MixerWindow.h"
 #include "platform/GuardedApplication.h"
 #include "songs/SongListController.h"
 #include "songs/SongsPage.h"
@@ -57,7 +57,7 @@ private slots:
         app.writeFile(app.projects() + "/Gig.txt", "Intro\r\n");
         app.writeFile(app.projects() + "/Intro.txt",
                       AppFixture::songFile(2, 10) + "[TEdit]\r\nText47=Rack\r\n");
-        tForm1 &form = app.start();
+        MainWindow &form = app.start();
         form.findChild<QAction *>(QStringLiteral("UnitProfiles1"))->trigger();
         auto *units = form.findChild<UnitsWindow *>(QStringLiteral("UnitsWindow"));
         units->editUnit(QStringLiteral("Rack"));
@@ -76,7 +76,7 @@ private slots:
     void windowAndPages()
     {
         AppFixture app;
-        tForm1 &form = app.start();
+        MainWindow &form = app.start();
         QCOMPARE(form.windowTitle(), QStringLiteral("Patchwarden"));
         QCOMPARE(form.objectName(), QStringLiteral("Form1"));
         auto *bar = form.findChild<QToolBar *>(QStringLiteral("ToolBar1"));
@@ -112,7 +112,7 @@ private slots:
         QFETCH(double, scale);
         const QSize room = (QSizeF(screen) / scale).toSize() - QSize(0, 2 * 32);
         AppFixture app;
-        tForm1 &form = app.start();
+        MainWindow &form = app.start();
         form.findChild<QTabWidget *>(QStringLiteral("PageControl1"))->setCurrentIndex(0);
         const QSize least = form.minimumSizeHint();
         qInfo() << "least" << least;
@@ -139,7 +139,7 @@ private slots:
         QSize left;
         {
             AppFixture app;
-            tForm1 &form = app.start();
+            MainWindow &form = app.start();
             left = form.minimumSizeHint() + QSize(3, 2);
             form.resize(left);
             QTRY_COMPARE(form.size(), left);
@@ -147,7 +147,7 @@ private slots:
         }
         {
             AppFixture app;
-            app.windows = std::make_unique<ProgramWindows>(app.midi, tForm1::Options{}, nullptr);
+            app.windows = std::make_unique<ProgramWindows>(app.midi, MainWindow::Options{}, nullptr);
             WindowPlacement::restore(app.form(), settings);
             app.form().show();
             QTRY_COMPARE(app.form().size(), left);
@@ -162,22 +162,22 @@ private slots:
     void splashCoversTheStartAndAboutShowsItAgain()
     {
         AppFixture app;
-        TFrmInfo info;
+        InfoWindow info;
         info.showSplash();
         QVERIFY(info.isVisible());
-        app.windows = std::make_unique<ProgramWindows>(app.midi, tForm1::Options{}, &info);
+        app.windows = std::make_unique<ProgramWindows>(app.midi, MainWindow::Options{}, &info);
         QVERIFY(info.isVisible()); // still up while the windows are made
-        QCOMPARE(app.windows->fMidiUnit().windowTitle(), QStringLiteral("MIDI Mixer"));
-        QCOMPARE(app.windows->fOutfitSpec().windowTitle(), QStringLiteral("Program Skin"));
-        app.windows->Form1().show();
+        QCOMPARE(app.windows->mixerWindow().windowTitle(), QStringLiteral("MIDI Mixer"));
+        QCOMPARE(app.windows->skinDialog().windowTitle(), QStringLiteral("Program Skin"));
+        app.windows->mainWindow().show();
         QVERIFY(!info.isVisible()); // closed as the last step of start-up
 
         bool shownModally = false;
         QTimer::singleShot(0, &info, [&] {
             shownModally = info.isVisible() && info.isModalShowing();
-            info.Button1Click();
+            info.dismissFromCloseButton();
         });
-        app.windows->Form1().findChild<QAction *>(QStringLiteral("About1"))->trigger();
+        app.windows->mainWindow().findChild<QAction *>(QStringLiteral("About1"))->trigger();
         QVERIFY(shownModally);
         QVERIFY(!info.isVisible());
     }
@@ -185,21 +185,21 @@ private slots:
     void mixerAndSkinChoiceFromTheMenu()
     {
         AppFixture app;
-        tForm1 &form = app.start();
-        QVERIFY(!app.windows->fMidiUnit().isVisible());
+        MainWindow &form = app.start();
+        QVERIFY(!app.windows->mixerWindow().isVisible());
         form.findChild<QAction *>(QStringLiteral("UserDifendController1"))->trigger();
-        QVERIFY(app.windows->fMidiUnit().isVisible());
-        QVERIFY(!app.windows->fMidiUnit().isModal());
-        QTest::keyClick(&app.windows->fMidiUnit(), Qt::Key_Escape);
-        QVERIFY(!app.windows->fMidiUnit().isVisible());
+        QVERIFY(app.windows->mixerWindow().isVisible());
+        QVERIFY(!app.windows->mixerWindow().isModal());
+        QTest::keyClick(&app.windows->mixerWindow(), Qt::Key_Escape);
+        QVERIFY(!app.windows->mixerWindow().isVisible());
         form.findChild<QAction *>(QStringLiteral("ChangeSkin1"))->trigger();
-        QVERIFY(app.windows->fOutfitSpec().isVisible());
+        QVERIFY(app.windows->skinDialog().isVisible());
     }
 
     void menus()
     {
         AppFixture app;
-        tForm1 &form = app.start();
+        MainWindow &form = app.start();
         QStringList titles;
         QStringList items;
         // One Alt key per menu title, and per item within its menu.
@@ -238,7 +238,7 @@ private slots:
     void f1ShowsTheHelp()
     {
         AppFixture app;
-        tForm1 &form = app.start();
+        MainWindow &form = app.start();
         app.dialogs.clear();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         form.activateWindow();
@@ -260,7 +260,7 @@ private slots:
     void indicatorsLightOnceForABurst()
     {
         AppFixture app;
-        tForm1 &form = app.start();
+        MainWindow &form = app.start();
         auto *inLed = form.findChild<QToolButton *>(QStringLiteral("InLed"));
         auto *outLed = form.findChild<QToolButton *>(QStringLiteral("OutLed"));
         QCOMPARE(inLed->text(), QStringLiteral("MIDI In"));
@@ -322,7 +322,7 @@ private slots:
     void anEscapedErrorEndsOnlyItsEvent()
     {
         AppFixture app;
-        tForm1 &form = app.start();
+        MainWindow &form = app.start();
         form.songControls().edNewSong->setText(QStringLiteral("A"));
         QTest::mouseClick(form.songsPage().btAddSong(), Qt::LeftButton);
         app.dialogs.clear();
@@ -354,9 +354,9 @@ private slots:
     {
         QFETCH(bool, byMenu);
         AppFixture app;
-        tForm1 &form = app.start();
+        MainWindow &form = app.start();
         form.songControls().cbProject->setText(QStringLiteral("Gig"));
-        QSignalSpy terminated(&form, &tForm1::terminated);
+        QSignalSpy terminated(&form, &MainWindow::terminated);
         if (byMenu)
             form.findChild<QAction *>(QStringLiteral("Exit1"))->trigger();
         else

@@ -5,7 +5,7 @@
 #include "support/MidiBytes.h"
 #include "support/TestMain.h"
 
-#include "app/tForm1.h"
+#include "app/MainWindow.h"
 #include "songs/SongsPage.h"
 
 #include <QAction>
@@ -49,7 +49,7 @@ void feed(VirtualInput &input, const Events &events)
     driver.join();
 }
 
-QLabel *statusLabel(tForm1 &form, const char *name)
+QLabel *statusLabel(MainWindow &form, const char *name)
 {
     return form.statusBar()->findChild<QLabel *>(QLatin1String(name));
 }
@@ -109,7 +109,7 @@ private slots:
         QFETCH(QStringList, out);
         QFETCH(QString, losses);
         AppFixture app;
-        tForm1 &form = app.start();
+        MainWindow &form = app.start();
         app.outs[0]->clearLog();
         feed(*app.ins[0], events);
         QTRY_COMPARE_WITH_TIMEOUT(joinedOutput(app.outs[0]->log()), out, 20000);
@@ -122,7 +122,7 @@ private slots:
     void refusedThruIsCounted()
     {
         AppFixture app;
-        tForm1 &form = app.start();
+        MainWindow &form = app.start();
         app.outs[0]->refuseSend(11);
         feed(*app.ins[0], hexEvents({"90 3C 40", "3D 40 3E 40"}));
         QLabel *thru = statusLabel(form, "lbThru");
@@ -140,7 +140,7 @@ private slots:
     void malformedFlood()
     {
         AppFixture app;
-        tForm1 &form = app.start();
+        MainWindow &form = app.start();
         app.outs[0]->clearLog();
         const Events flood(100000, QByteArray("\xF7", 1));
         feed(*app.ins[0], flood);
@@ -155,7 +155,7 @@ private slots:
     void thruGoesOnWhileADialogIsOpen()
     {
         AppFixture app;
-        tForm1 &form = app.start();
+        MainWindow &form = app.start();
         app.outs[0]->clearLog();
         struct WaitingDialogs : RecordingDialogs {
             AppFixture *app = nullptr;

@@ -5,7 +5,7 @@
 
 #include "app/MidiSetupPage.h"
 #include "app/SingleInstance.h"
-#include "look/TFrmInfo.h"
+#include "look/InfoWindow.h"
 #include "midi/MidiIn.h"
 #include "midi/MidiOut.h"
 #include "songs/ProjectFile.h"
@@ -66,17 +66,17 @@ private slots:
     void firstStartWithoutSettings()
     {
         AppFixture app;
-        tForm1 &form = app.start();
+        MainWindow &form = app.start();
         MidiSetupPage &setup = form.setupPage();
         QCOMPARE(setup.cmbOutput()->count(), 2);
         QCOMPARE(setup.cmbOutput()->item(0)->text(), QStringLiteral("Synth A"));
         QCOMPARE(setup.cmbInput()->item(1)->text(), QStringLiteral("Pads"));
         QCOMPARE(setup.cmbOutput()->currentRow(), 0);
         QCOMPARE(setup.cmbInput()->currentRow(), 0);
-        QCOMPARE(form.MidiOut().DeviceID(), 0);
-        QCOMPARE(form.MidiIn().DeviceID(), 0);
-        QVERIFY(form.MidiOut().IsOpen());
-        QVERIFY(form.MidiIn().IsOpen());
+        QCOMPARE(form.midiOut().DeviceID(), 0);
+        QCOMPARE(form.midiIn().DeviceID(), 0);
+        QVERIFY(form.midiOut().IsOpen());
+        QVERIFY(form.midiIn().IsOpen());
         QCOMPARE(setup.MidiSendCh()->value(), 1);
         QCOMPARE(setup.MidiRecCh()->value(), 1);
         QVERIFY(!setup.ckbRemote()->isChecked());
@@ -92,10 +92,10 @@ private slots:
     void shutDownWritesTheClassicFile()
     {
         AppFixture app;
-        tForm1 &form = app.start();
+        MainWindow &form = app.start();
         MidiSetupPage &setup = form.setupPage();
         setup.cmbInput()->setCurrentRow(1); // choose "Pads"
-        QCOMPARE(form.MidiIn().DeviceID(), 1);
+        QCOMPARE(form.midiIn().DeviceID(), 1);
         setup.MidiRecCh()->setValue(16);
         setup.ckbRemote()->setChecked(true);
         form.songControls().cbProject->setText(QStringLiteral("Live"));
@@ -114,7 +114,7 @@ private slots:
         AppFixture app;
         app.writeFile(app.settingsPath(), "[Midi]\r\nMidi In=1\r\nMidi Out=1\r\nMidi Out CH=40\r\n"
                                           "[Remote]\r\nRemote Channel=7\r\nStade=1\r\n");
-        tForm1 &form = app.start();
+        MainWindow &form = app.start();
         QCOMPARE(form.setupPage().cmbOutput()->currentRow(), 1);
         QCOMPARE(form.setupPage().cmbInput()->currentRow(), 1);
         QCOMPARE(form.setupPage().MidiSendCh()->value(), 16); // 40 brought to the nearest bound
@@ -130,7 +130,7 @@ private slots:
         AppFixture app;
         app.writeFile(app.settingsPath(), settings("Gig.txt"));
         {
-            tForm1 &form = app.start();
+            MainWindow &form = app.start();
             form.setupPage().cmbOutput()->setCurrentRow(1);
             form.setupPage().MidiSendCh()->setValue(5);
             form.setupPage().MidiRecCh()->setValue(9);
@@ -142,7 +142,7 @@ private slots:
         const QByteArray file = AppFixture::readFile(app.settingsPath());
         QVERIFY(file.contains("Last one=Gig.txt\r\n"));
         QVERIFY(file.contains("Midi Out=1\r\n"));
-        tForm1 &again = app.start();
+        MainWindow &again = app.start();
         QCOMPARE(again.setupPage().cmbOutput()->currentRow(), 1);
         QCOMPARE(again.setupPage().MidiSendCh()->value(), 5);
         QCOMPARE(again.setupPage().MidiRecCh()->value(), 9);
@@ -154,8 +154,8 @@ private slots:
     {
         AppFixture app;
         app.writeFile(app.settingsPath(), settings("x.txt", -1));
-        tForm1 &form = app.start();
-        QCOMPARE(form.MidiOut().DeviceID(), -1);
+        MainWindow &form = app.start();
+        QCOMPARE(form.midiOut().DeviceID(), -1);
         QVERIFY(form.setupPage().cmbOutput()->selectedItems().isEmpty());
     }
 
@@ -164,9 +164,9 @@ private slots:
         AppFixture app;
         app.writeFile(app.projects() + QStringLiteral("/Set.txt"), "One\r\nTwo\r\n");
         app.writeFile(app.settingsPath(), settings("Set.txt", 7, 9));
-        tForm1 &form = app.start();
-        QVERIFY(!form.MidiOut().IsOpen());
-        QVERIFY(!form.MidiIn().IsOpen());
+        MainWindow &form = app.start();
+        QVERIFY(!form.midiOut().IsOpen());
+        QVERIFY(!form.midiIn().IsOpen());
         QVERIFY(form.setupPage().cmbOutput()->selectedItems().isEmpty());
         QVERIFY(form.setupPage().cmbInput()->selectedItems().isEmpty());
         // The rest of start-up ran: the project is there with its first song selected.
@@ -184,10 +184,10 @@ private slots:
         app.writeFile(app.projects() + QStringLiteral("/Set.txt"), "One\r\n");
         app.writeFile(app.settingsPath(), settings("Set.txt"));
         app.outs[1]->refuseCaps(6); // the driver answers nothing about the second synth
-        TFrmInfo info;
+        InfoWindow info;
         info.showSplash();
-        app.windows = std::make_unique<ProgramWindows>(app.midi, tForm1::Options{}, &info);
-        tForm1 &form = app.windows->Form1();
+        app.windows = std::make_unique<ProgramWindows>(app.midi, MainWindow::Options{}, &info);
+        MainWindow &form = app.windows->mainWindow();
         form.show();
         QCOMPARE(app.dialogs.messages.size(), 1);
         QCOMPARE(app.dialogs.messages[0].icon, Dialogs::Icon::Error);
@@ -200,11 +200,11 @@ private slots:
     void noDevicesAtAll()
     {
         AppFixture app({}, {});
-        tForm1 &form = app.start();
+        MainWindow &form = app.start();
         QCOMPARE(form.setupPage().cmbOutput()->count(), 0);
         QCOMPARE(form.setupPage().cmbInput()->count(), 0);
-        QVERIFY(!form.MidiOut().IsOpen());
-        QVERIFY(!form.MidiIn().IsOpen());
+        QVERIFY(!form.midiOut().IsOpen());
+        QVERIFY(!form.midiIn().IsOpen());
         const QString status = form.statusBar()->findChild<QLabel *>(QStringLiteral("lbMidiStatus"))->text();
         QVERIFY2(status.contains(QStringLiteral("MIDI Out: no devices")) &&
                      status.contains(QStringLiteral("MIDI In: no devices")),
@@ -220,9 +220,9 @@ private slots:
         app.writeFile(app.settingsPath(),
                       settings("x.txt", 0, 0) +
                           "[Device Names]\r\nMidi Out Name=Synth B\r\nMidi In Name=Pads\r\n");
-        tForm1 &form = app.start();
-        QCOMPARE(form.MidiOut().DeviceID(), 1);
-        QCOMPARE(form.MidiIn().DeviceID(), 1);
+        MainWindow &form = app.start();
+        QCOMPARE(form.midiOut().DeviceID(), 1);
+        QCOMPARE(form.midiIn().DeviceID(), 1);
         QVERIFY(app.outs[1]->isOpen());
     }
 
@@ -230,10 +230,10 @@ private slots:
     {
         AppFixture app;
         app.writeFile(app.settingsPath(), settings("x.txt", 0, 0));
-        tForm1 &form = app.start({QStringLiteral("Synth B"), QStringLiteral("Nothing Such")});
-        QCOMPARE(form.MidiOut().DeviceID(), 1);
+        MainWindow &form = app.start({QStringLiteral("Synth B"), QStringLiteral("Nothing Such")});
+        QCOMPARE(form.midiOut().DeviceID(), 1);
         QVERIFY(app.outs[1]->isOpen());
-        QVERIFY(!form.MidiIn().IsOpen());
+        QVERIFY(!form.midiIn().IsOpen());
     }
 
     void firstSongIsSentAtStart_data()
@@ -257,7 +257,7 @@ private slots:
         app.writeFile(app.projects() + QStringLiteral("/Intro.txt"), AppFixture::songFile(1, 5));
         app.writeFile(app.projects() + QStringLiteral("/Verse.txt"), AppFixture::songFile(1, 9));
         app.writeFile(app.settingsPath(), settings("Live.txt"));
-        tForm1 &form = app.start();
+        MainWindow &form = app.start();
         QCOMPARE(form.songsPage().lbSongList()->currentRow(), selected);
         // The song goes out once, after it is loaded.
         QCOMPARE(app.outs[0]->log(), sent);
@@ -268,7 +268,7 @@ private slots:
     void shutDownSavesTheProjectEvenUnsaved()
     {
         AppFixture app;
-        tForm1 &form = app.start();
+        MainWindow &form = app.start();
         form.songControls().edNewSong->setText(QStringLiteral("Opener"));
         QTest::mouseClick(form.songsPage().btAddSong(), Qt::LeftButton);
         form.songControls().cbProject->setText(QStringLiteral("Tour"));
@@ -280,7 +280,7 @@ private slots:
     void shutDownSavesIntoTheProjectsFolder()
     {
         AppFixture app;
-        tForm1 &form = app.start();
+        MainWindow &form = app.start();
         form.songControls().edNewSong->setText(QStringLiteral("Opener"));
         QTest::mouseClick(form.songsPage().btAddSong(), Qt::LeftButton);
         form.songControls().cbProject->setText(QStringLiteral("Late"));
@@ -326,7 +326,7 @@ private slots:
         QFETCH(QString, said);
         AppFixture app;
         writeGig(app, {"Intro", "Outro"});
-        tForm1 &form = app.start();
+        MainWindow &form = app.start();
         form.songControls().cbProject->setText(projectName);
         if (answer >= 0) {
             // Edited, then on to the next song as a pedal goes: the edits wait, unsaved.
@@ -334,7 +334,7 @@ private slots:
             form.songList().stepSong(1);
             app.dialogs.saveAnswers = {Dialogs::SaveAnswer(answer)};
         }
-        QSignalSpy terminated(&form, &tForm1::terminated);
+        QSignalSpy terminated(&form, &MainWindow::terminated);
         form.close();
         QCOMPARE(terminated.size(), ended ? 1 : 0);
         QVERIFY(AppFixture::readFile(app.settingsPath()).contains("Last one=" + lastOne + "\r\n"));
@@ -349,7 +349,7 @@ private slots:
     {
         AppFixture app;
         QVERIFY(QDir().mkpath(app.settingsPath()));
-        tForm1 &form = app.start();
+        MainWindow &form = app.start();
         const auto *status = form.findChild<QLabel *>(QStringLiteral("lbFileStatus"));
         QVERIFY(status->isVisible() &&
                 status->text() == "Midi.ini could not be read (It is a folder): defaults in use");
@@ -361,7 +361,7 @@ private slots:
     {
         AppFixture app;
         {
-            tForm1 &form = app.start();
+            MainWindow &form = app.start();
             form.setupPage().cmbOutput()->setCurrentRow(1);
             const SongControls &song = form.songControls();
             song.cbProject->setText(QStringLiteral("Friday"));
@@ -377,7 +377,7 @@ private slots:
         app.windows.reset();
         app.outs[1]->clearLog();
 
-        tForm1 &again = app.start();
+        MainWindow &again = app.start();
         QCOMPARE(again.songControls().cbProject->text(), QStringLiteral("Friday"));
         QCOMPARE(again.setupPage().cmbOutput()->currentRow(), 1);
         QListWidget *songs = again.songsPage().lbSongList();
@@ -392,10 +392,10 @@ private slots:
     void unwritableSettingsAreReportedAndTheProgramEnds()
     {
         AppFixture app;
-        tForm1 &form = app.start();
+        MainWindow &form = app.start();
         // A folder where the settings file should be: it cannot be replaced.
         QDir().mkpath(app.settingsPath());
-        QSignalSpy terminated(&form, &tForm1::terminated);
+        QSignalSpy terminated(&form, &MainWindow::terminated);
         form.close();
         QCOMPARE(terminated.size(), 1);
         QCOMPARE(app.dialogs.messages.size(), 1);
@@ -444,7 +444,7 @@ private slots:
         app.writeFile(app.projects() + "/Gig.txt", project);
         app.writeFile(app.projects() + "/Intro.txt", song);
         const QStringList names = ProjectFile::read(app.projects() + "/Gig.txt").names;
-        tForm1 &form = app.start();
+        MainWindow &form = app.start();
         form.close();
         const QStringList shown = app.dialogs.texts();
         if (QTest::currentDataTag() == QByteArrayLiteral("project holding a song"))
@@ -468,7 +468,7 @@ private slots:
     {
         AppFixture app;
         app.writeFile(app.settingsPath(), settings("x.txt", 1, 0));
-        tForm1 &form = app.start();
+        MainWindow &form = app.start();
         QVERIFY(app.outs[1]->isOpen());
         app.midi.removeOutput(QStringLiteral("Synth A"));
         app.midi.addOutput(QStringLiteral("USB Interface"));
@@ -477,25 +477,25 @@ private slots:
         for (int i = 0; i < form.setupPage().cmbOutput()->count(); ++i)
             names.append(form.setupPage().cmbOutput()->item(i)->text());
         QCOMPARE(names, (QStringList{"Synth B", "USB Interface"}));
-        QCOMPARE(form.MidiOut().ProductName(), QStringLiteral("Synth B"));
-        QCOMPARE(form.MidiOut().DeviceID(), 0);
-        QVERIFY(form.MidiOut().IsOpen());
+        QCOMPARE(form.midiOut().ProductName(), QStringLiteral("Synth B"));
+        QCOMPARE(form.midiOut().DeviceID(), 0);
+        QVERIFY(form.midiOut().IsOpen());
         QCOMPARE(form.setupPage().cmbOutput()->currentRow(), 0);
     }
 
     void choosingTheOpenDeviceReopensIt()
     {
         AppFixture app;
-        tForm1 &form = app.start();
+        MainWindow &form = app.start();
         QListWidget *outputs = form.setupPage().cmbOutput();
         const QRect itemRect = outputs->visualItemRect(outputs->item(0));
         form.findChild<QTabWidget *>(QStringLiteral("PageControl1"))->setCurrentIndex(2);
         app.outs[0]->refuseOpen(4); // "allocated": the reopen fails and leaves it closed
         QTest::mouseClick(outputs->viewport(), Qt::LeftButton, {}, itemRect.center());
-        QVERIFY(!form.MidiOut().IsOpen());
+        QVERIFY(!form.midiOut().IsOpen());
         app.outs[0]->refuseOpen(0);
         QTest::mouseClick(outputs->viewport(), Qt::LeftButton, {}, itemRect.center());
-        QVERIFY(form.MidiOut().IsOpen());
+        QVERIFY(form.midiOut().IsOpen());
         QVERIFY(app.dialogs.messages.isEmpty());
     }
 };

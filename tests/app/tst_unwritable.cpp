@@ -63,7 +63,8 @@ private slots:
         // The list changed: its project file is written at once, and cannot be.
         QTest::newRow("Delete Song")
             << "btDeleteSong"
-            << QStringList{"Can't delete the song file \"Intro.txt\"; it stays in the projects folder.", project}
+            << QStringList{"Can't delete the song file \"Intro.txt\"; it stays in the projects folder.",
+                           project}
             << true;
         QTest::newRow("exit") << "" << QStringList{project, "Unable to write to %1/Midi.ini."} << false;
     }
@@ -84,12 +85,12 @@ private slots:
         setWritable(data, false);
         const auto before = snapshot(data);
 
-        tForm1 &form = app.start();
+        MainWindow &form = app.start();
         QListWidget *list = form.songsPage().lbSongList();
         QCOMPARE(list->count(), 2);
         QCOMPARE(list->currentRow(), 0);
         app.dialogs.fileAnswers << app.projects() + "/Gig.txt";
-        QSignalSpy ended(&form, &tForm1::terminated);
+        QSignalSpy ended(&form, &MainWindow::terminated);
         if (button.isEmpty())
             form.close();
         else

@@ -164,7 +164,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     VirtualMidiSystem system;
     VirtualInput &device = system.addInput(QStringLiteral("Fuzz"));
-    TMidiInput port(system);
+    MidiInputPort port(system);
     // Not a ring of one slot: a SysEx buffer read from it goes back to the device before
     // its slot is free, so every further piece would find the ring full and wait for the
     // event loop to hand its buffer back, a run of seconds for one input.
@@ -179,7 +179,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     auto read = [&](int most) {
         int done = 0;
         while (most == 0 || done < most) {
-            const std::unique_ptr<TMyMidiEvent> event = port.ReadEvent();
+            const std::unique_ptr<MidiEvent> event = port.ReadEvent();
             if (!event)
                 break;
             ++done;
@@ -195,7 +195,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         }
         return done;
     };
-    QObject::connect(&port, &TMidiInput::OnMidiInput, [&] { read(perNotice); });
+    QObject::connect(&port, &MidiInputPort::inputWaiting, [&] { read(perNotice); });
     port.Open();
     FUZZ_CHECK(port.IsOpen());
     port.Start();

@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     FUZZ_CHECK(content.state == TextFile::State::Read);
     try {
         ProjectFile::write(path, content.names);
-    } catch (const EFileError &) {
+    } catch (const FileError &) {
         QFile file(path);
         FUZZ_CHECK(file.open(QIODevice::ReadOnly) && file.readAll() == bytes);
         return 0;

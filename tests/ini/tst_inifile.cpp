@@ -354,7 +354,7 @@ private slots:
             }
             try {
                 ini.save();
-            } catch (const EFileError &e) {
+            } catch (const FileError &e) {
                 error = e.message();
             }
             setrlimit(RLIMIT_FSIZE, &saved);
@@ -379,7 +379,7 @@ private slots:
         IniFile ini(path);
         QCOMPARE(ini.readString("s", "k", "d"), QString("d"));
         ini.writeString("s", "k", "v");
-        QVERIFY_THROWS_EXCEPTION(EFileError, ini.save());
+        QVERIFY_THROWS_EXCEPTION(FileError, ini.save());
         QVERIFY(QFile::exists(path + "/inside"));
     }
 };

@@ -1,7 +1,7 @@
 #include "SkinTestWindow.h"
+#include "look/InfoWindow.h"
+#include "look/SkinDialog.h"
 #include "look/SkinTable.h"
-#include "look/TFrmInfo.h"
-#include "look/TfOutfitSpec.h"
 #include "widgets/SkinEngine.h"
 
 #include <QAbstractButton>
@@ -30,8 +30,8 @@ int main(int argc, char *argv[])
     const QString dir = QString::fromLocal8Bit(argv[1]) + QLatin1Char('/');
     SkinEngine engine;
     SkinTestWindow controls;
-    TFrmInfo info;
-    TfOutfitSpec choice(engine);
+    InfoWindow info;
+    SkinDialog choice(engine);
     controls.show();
     info.show();
     choice.show();

@@ -1,5 +1,5 @@
+#include "look/InfoWindow.h"
 #include "look/JpegDecoder.h"
-#include "look/TFrmInfo.h"
 #include "support/RecordingDialogs.h"
 #include "support/TestMain.h"
 
@@ -55,7 +55,7 @@ private slots:
 
 void TestInfo::windowLayout()
 {
-    TFrmInfo info;
+    InfoWindow info;
     QCOMPARE(info.size(), QSize(536, 257));
     QCOMPARE(info.minimumSize(), info.maximumSize());
     QVERIFY(info.windowFlags() & Qt::FramelessWindowHint);
@@ -88,7 +88,7 @@ void TestInfo::windowLayout()
     auto *web = qobject_cast<QLabel *>(child(&info, "MMLabel3"));
     QCOMPARE(mail->toolTip(), QStringLiteral("eMail to Brindlecroft"));
     QCOMPARE(web->toolTip(), QStringLiteral("Check for updates our Internet page"));
-    QCOMPARE(mail->text(), TFrmInfo::mailAddress());
+    QCOMPARE(mail->text(), InfoWindow::mailAddress());
     QCOMPARE(web->text(), QStringLiteral("https://www.brindlecroft.example/patchwarden"));
     QCOMPARE(qobject_cast<QPushButton *>(child(&info, "Button1"))->text(), QStringLiteral("Close"));
 
@@ -101,7 +101,7 @@ void TestInfo::windowLayout()
 void TestInfo::links()
 {
     RecordingDialogs dialogs;
-    TFrmInfo info;
+    InfoWindow info;
     info.show();
     click(child(&info, "MMLabel7"));
     click(child(&info, "MMLabel3"));
@@ -134,7 +134,7 @@ void TestInfo::closings()
     QFETCH(QString, target);
     QFETCH(bool, closes);
     RecordingDialogs dialogs;
-    TFrmInfo info;
+    InfoWindow info;
     info.show();
     QVERIFY(QTest::qWaitForWindowExposed(&info));
     if (target.isEmpty()) {
@@ -153,7 +153,7 @@ void TestInfo::closings()
 
 void TestInfo::splashThenAbout()
 {
-    TFrmInfo info;
+    InfoWindow info;
     info.showSplash();
     QVERIFY(info.isVisible());
     QVERIFY(!info.isModal());
@@ -181,7 +181,7 @@ void TestInfo::splashThenAbout()
 
 void TestInfo::aboutIsModalAndEndsOnBackgroundClick()
 {
-    TFrmInfo info;
+    InfoWindow info;
     bool seenModal = false;
     QTimer::singleShot(0, &info, [&] {
         seenModal = QApplication::activeModalWidget() == &info || info.isModal();
@@ -221,7 +221,7 @@ void TestInfo::damagedPicture()
     QVERIFY(!error.isEmpty());
 
     RecordingDialogs dialogs;
-    TFrmInfo info(data);
+    InfoWindow info(data);
     QVERIFY(!info.hasPicture());
     info.show();
     QVERIFY(QTest::qWaitForWindowExposed(&info));

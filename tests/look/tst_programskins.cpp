@@ -1,9 +1,9 @@
 #include "app/ProgramWindows.h"
+#include "look/InfoWindow.h"
+#include "look/SkinDialog.h"
 #include "look/SkinStore.h"
 #include "look/SkinTable.h"
-#include "look/TFrmInfo.h"
-#include "look/TfOutfitSpec.h"
-#include "mixer/TfMidiUnit.h"
+#include "mixer/MixerWindow.h"
 #include "platform/AppPaths.h"
 #include "platform/VirtualMidiSystem.h"
 #include "support/RecordingDialogs.h"
@@ -56,14 +56,14 @@ struct Program {
     {
         AppPaths::setDataDir(dataDir);
         midi.addOutput(QStringLiteral("Synth"));
-        windows = std::make_unique<ProgramWindows>(midi, tForm1::Options{}, &info);
-        windows->Form1().show();
+        windows = std::make_unique<ProgramWindows>(midi, MainWindow::Options{}, &info);
+        windows->mainWindow().show();
         if (showMixer)
-            windows->fMidiUnit().show();
+            windows->mixerWindow().show();
     }
 
     VirtualMidiSystem midi;
-    TFrmInfo info;
+    InfoWindow info;
     std::unique_ptr<ProgramWindows> windows;
 };
 } // namespace
@@ -104,21 +104,21 @@ void TestProgramSkins::choosingSkin7RepaintsTheProgram()
 {
     RecordingDialogs dialogs;
     Program program(m_temp.filePath(QStringLiteral("data1")));
-    tForm1 &form = program.windows->Form1();
+    MainWindow &form = program.windows->mainWindow();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     const QImage mainBefore = shot(&form);
-    const QImage mixerBefore = shot(&program.windows->fMidiUnit());
+    const QImage mixerBefore = shot(&program.windows->mixerWindow());
     const QImage infoBefore = shot(&program.info);
 
-    TfOutfitSpec &choice = program.windows->fOutfitSpec();
+    SkinDialog &choice = program.windows->skinDialog();
     choice.show();
     QTest::mouseClick(choice.buttonGroup()->button(6), Qt::LeftButton);
 
     const QString expected = AppPaths::exeDir() + QStringLiteral("/skins/mxskin29.SKN");
-    QCOMPARE(form.SkinData1().skinFile(), expected);
+    QCOMPARE(form.skinEngine().skinFile(), expected);
     QCOMPARE(SkinStore::stored(), expected);
     QVERIFY(shot(&form) != mainBefore);
-    QVERIFY(shot(&program.windows->fMidiUnit()) != mixerBefore);
+    QVERIFY(shot(&program.windows->mixerWindow()) != mixerBefore);
     // The information window keeps its silver look under every skin.
     QCOMPARE(shot(&program.info), infoBefore);
     QVERIFY(dialogs.messages.isEmpty());
@@ -129,18 +129,18 @@ void TestProgramSkins::storedChoiceComesBackAtTheNextStart()
     QImage chosen;
     {
         Program first(m_temp.filePath(QStringLiteral("data2")));
-        QVERIFY(QTest::qWaitForWindowExposed(&first.windows->Form1()));
-        first.windows->fOutfitSpec().buttonGroup()->button(2)->click();
-        chosen = shot(&first.windows->Form1());
+        QVERIFY(QTest::qWaitForWindowExposed(&first.windows->mainWindow()));
+        first.windows->skinDialog().buttonGroup()->button(2)->click();
+        chosen = shot(&first.windows->mainWindow());
     }
     qApp->setStyleSheet(QString());
 
     Program second(m_temp.filePath(QStringLiteral("data2")));
-    tForm1 &form = second.windows->Form1();
+    MainWindow &form = second.windows->mainWindow();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     const QImage plain = shot(&form);
-    QVERIFY(SkinStore::applyStored(form.SkinData1()));
-    QCOMPARE(form.SkinData1().skinFile(), SkinTable::path(2));
+    QVERIFY(SkinStore::applyStored(form.skinEngine()));
+    QCOMPARE(form.skinEngine().skinFile(), SkinTable::path(2));
     const QImage restored = shot(&form);
     QVERIFY(restored != plain);
     QCOMPARE(restored, chosen);
@@ -161,18 +161,18 @@ void TestProgramSkins::mixerFirstOpenedUnderASkinTakesItsColours()
     QStringList skinned;
     {
         Program open(m_temp.filePath(QStringLiteral("data4")));
-        plain = colours(open.windows->fMidiUnit());
-        open.windows->fOutfitSpec().buttonGroup()->button(6)->click();
-        skinned = colours(open.windows->fMidiUnit());
+        plain = colours(open.windows->mixerWindow());
+        open.windows->skinDialog().buttonGroup()->button(6)->click();
+        skinned = colours(open.windows->mixerWindow());
     }
     QVERIFY(!plain.isEmpty());
     QVERIFY(skinned != plain);
     qApp->setStyleSheet(QString());
 
     Program closed(m_temp.filePath(QStringLiteral("data5")), false);
-    closed.windows->fOutfitSpec().buttonGroup()->button(6)->click();
-    closed.windows->Form1().findChild<QAction *>(QStringLiteral("UserDifendController1"))->trigger();
-    QCOMPARE(colours(closed.windows->fMidiUnit()), skinned);
+    closed.windows->skinDialog().buttonGroup()->button(6)->click();
+    closed.windows->mainWindow().findChild<QAction *>(QStringLiteral("UserDifendController1"))->trigger();
+    QCOMPARE(colours(closed.windows->mixerWindow()), skinned);
 }
 
 void TestProgramSkins::faderStandsOutUnderEverySkin_data()
@@ -187,10 +187,10 @@ void TestProgramSkins::faderStandsOutUnderEverySkin()
     QFETCH(int, skin);
     RecordingDialogs dialogs;
     Program program(m_temp.filePath(QStringLiteral("data3")));
-    QWidget &mixer = program.windows->fMidiUnit();
+    QWidget &mixer = program.windows->mixerWindow();
     QVERIFY(QTest::qWaitForWindowExposed(&mixer));
-    program.windows->fOutfitSpec().buttonGroup()->button(skin)->click();
-    QCOMPARE(program.windows->Form1().SkinData1().skinFile(), SkinTable::path(skin));
+    program.windows->skinDialog().buttonGroup()->button(skin)->click();
+    QCOMPARE(program.windows->mainWindow().skinEngine().skinFile(), SkinTable::path(skin));
 
     // Measured on the picture of the whole mixer, as a player sees it.
     const QImage picture = shot(&mixer);

@@ -1,7 +1,7 @@
 #include "SkinTestWindow.h"
+#include "look/SkinDialog.h"
 #include "look/SkinStore.h"
 #include "look/SkinTable.h"
-#include "look/TfOutfitSpec.h"
 #include "platform/AppPaths.h"
 #include "support/RecordingDialogs.h"
 #include "support/TestMain.h"
@@ -294,7 +294,7 @@ void TestSkins::engineKeepsLookOnBadFile()
 void TestSkins::choiceWindowLayout()
 {
     SkinEngine engine;
-    TfOutfitSpec choice(engine);
+    SkinDialog choice(engine);
     QCOMPARE(choice.objectName(), QStringLiteral("fOutfitSpec"));
     QCOMPARE(choice.windowTitle(), QStringLiteral("Program Skin"));
     QCOMPARE(choice.windowType(), Qt::Tool);
@@ -342,7 +342,7 @@ void TestSkins::choosingSkin7AppliesAndStoresIt()
     RecordingDialogs dialogs;
     SkinEngine engine;
     SkinTestWindow window;
-    TfOutfitSpec choice(engine);
+    SkinDialog choice(engine);
     window.show();
     choice.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -379,7 +379,7 @@ void TestSkins::choosingUnloadableSkin()
     RecordingDialogs dialogs;
     SkinEngine engine;
     SkinTestWindow window;
-    TfOutfitSpec choice(engine);
+    SkinDialog choice(engine);
     window.show();
     choice.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -410,7 +410,7 @@ void TestSkins::choosingUnloadableSkin()
 void TestSkins::okayAndCloseBoxHide()
 {
     SkinEngine engine;
-    TfOutfitSpec choice(engine);
+    SkinDialog choice(engine);
     choice.show();
     QVERIFY(choice.isVisible());
     QTest::mouseClick(choice.findChild<QPushButton *>(QStringLiteral("Button2")), Qt::LeftButton);
@@ -438,7 +438,7 @@ void TestSkins::storedSkinAppliedAtNextStart()
     QImage chosenLook;
     {
         SkinEngine engine;
-        TfOutfitSpec choice(engine);
+        SkinDialog choice(engine);
         SkinTestWindow window;
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -491,7 +491,7 @@ void TestSkins::unwritableStoreChangesNothingVisible()
 
     RecordingDialogs dialogs;
     SkinEngine engine;
-    TfOutfitSpec choice(engine);
+    SkinDialog choice(engine);
     SkinTestWindow window;
     window.show();
     choice.show();

@@ -1,6 +1,6 @@
 #include "support/TestMain.h"
 
-#include "midi/Circbuf.h"
+#include "midi/EventRing.h"
 #include "midi/MidiHandler.h"
 #include "midi/MidiIn.h"
 #include "midi/MidiWakeup.h"
@@ -46,7 +46,7 @@ private slots:
     {
         constexpr quint32 Total = 1000000;
         MidiWakeup wakeup;
-        TMidiCallbackRecord *record = CreateCallbackRecord();
+        MidiCallbackRecord *record = CreateCallbackRecord();
         record->EventRing = CreateEventRing(1024);
         record->NotifyWindow = &wakeup;
 
@@ -58,7 +58,7 @@ private slots:
             record->InputPending.store(false);
             if (record->OverflowPending.exchange(false))
                 ++overflowNotices;
-            TMidiEventSlot slot;
+            MidiEventSlot slot;
             while (PeekEvent(record->EventRing, slot)) {
                 inOrder = inOrder && qint64(slot.Timestamp) > last && slot.ShortMessage == 0x7F3C90;
                 last = slot.Timestamp;
@@ -100,14 +100,14 @@ private slots:
         constexpr quint32 Total = 200000;
         VirtualMidiSystem system;
         VirtualInput &device = system.addInput("Keys");
-        TMidiInput port(system);
+        MidiInputPort port(system);
         port.setCapacity(512);
         port.Open();
         port.Start();
         std::atomic<quint64> received{0};
         qint64 last = -1;
         bool inOrder = true;
-        connect(&port, &TMidiInput::OnMidiInput, this, [&] {
+        connect(&port, &MidiInputPort::inputWaiting, this, [&] {
             while (port.PendingCount() > 0) {
                 auto event = port.ReadEvent();
                 const qint64 number = (event->Status & 0x0F) << 14 | event->Data1 << 7 | event->Data2;
@@ -143,7 +143,7 @@ private slots:
         constexpr int Rounds = 3000;
         VirtualMidiSystem system;
         VirtualInput &device = system.addInput("Keys");
-        TMidiInput port(system);
+        MidiInputPort port(system);
         port.setSysexBufferSize(64);
         port.setSysexBufferCount(4);
         port.Open();
@@ -158,7 +158,7 @@ private slots:
         int clocks = 0;
         bool inOrder = true;
         QByteArray sysex;
-        connect(&port, &TMidiInput::OnMidiInput, this, [&] {
+        connect(&port, &MidiInputPort::inputWaiting, this, [&] {
             while (port.PendingCount() > 0) {
                 auto event = port.ReadEvent();
                 if (event->Status == 0xF8) {
@@ -291,7 +291,7 @@ private slots:
     {
         VirtualMidiSystem system;
         VirtualInput &device = system.addInput("Keys");
-        TMidiInput port(system);
+        MidiInputPort port(system);
         port.setSysexBufferSize(16);
         port.setSysexBufferCount(4);
         std::atomic<bool> stop{false};

@@ -14,7 +14,7 @@ class TestMidiInput : public QObject
     {
         try {
             action();
-        } catch (const EMidiInputError &e) {
+        } catch (const MidiInputError &e) {
             return e.message();
         }
         return QString();
@@ -26,7 +26,7 @@ private slots:
         VirtualMidiSystem system;
         system.addInput("Keys");
         system.addInput("Pads");
-        TMidiInput port(system);
+        MidiInputPort port(system);
         QCOMPARE(port.DeviceCount(), quint16(2));
         QCOMPARE(port.DeviceID(), quint16(0));
         QCOMPARE(port.ProductName(), QString("Keys")); // device 0 is selected
@@ -42,7 +42,7 @@ private slots:
     void noInputDevice()
     {
         VirtualMidiSystem system;
-        TMidiInput port(system);
+        MidiInputPort port(system);
         QCOMPARE(port.DeviceCount(), quint16(0));
         QCOMPARE(port.ProductName(), QString());
         port.Open();
@@ -58,7 +58,7 @@ private slots:
         VirtualMidiSystem system;
         system.addInput("Keys");
         system.addInput("Pads");
-        TMidiInput port(system);
+        MidiInputPort port(system);
         port.setDeviceID(1);
         QCOMPARE(port.ProductName(), QString("Pads"));
         QCOMPARE(raised([&] { port.setDeviceID(2); }), QString("Invalid device ID"));
@@ -76,7 +76,7 @@ private slots:
         VirtualMidiSystem system;
         system.addInput("Keys");
         VirtualInput &broken = system.addInput("Broken");
-        TMidiInput port(system);
+        MidiInputPort port(system);
         broken.refuseCaps(MidiResult::NotEnabled);
         QCOMPARE(raised([&] { port.setDeviceID(1); }), QString("The MIDI driver failed to enable."));
         QCOMPARE(port.DeviceID(), quint16(1));
@@ -100,7 +100,7 @@ private slots:
         VirtualMidiSystem system;
         system.addInput("Keys");
         system.addInput("Pads");
-        TMidiInput port(system);
+        MidiInputPort port(system);
         port.Open();
         QVERIFY(port.IsOpen());
         const std::function<void()> changes[] = {
@@ -130,8 +130,8 @@ private slots:
         QFETCH(int, code);
         VirtualMidiSystem system;
         VirtualInput &device = system.addInput("Keys");
-        TMidiInput port(system);
-        QSignalSpy input(&port, &TMidiInput::OnMidiInput);
+        MidiInputPort port(system);
+        QSignalSpy input(&port, &MidiInputPort::inputWaiting);
         if (how == 0)
             device.refuseOpen(quint16(code));
         else if (how == 1)
@@ -159,7 +159,7 @@ private slots:
     {
         VirtualMidiSystem system;
         VirtualInput &device = system.addInput("Keys");
-        TMidiInput port(system);
+        MidiInputPort port(system);
         port.setSysexBufferCount(2);
         port.Open();
         port.Start();
@@ -181,7 +181,7 @@ private slots:
     {
         VirtualMidiSystem system;
         VirtualInput &device = system.addInput("Keys");
-        TMidiInput port(system);
+        MidiInputPort port(system);
         port.Start(); // closed: nothing
         port.Close(); // closed: nothing
         port.Open();
@@ -202,7 +202,7 @@ private slots:
     {
         VirtualMidiSystem system;
         VirtualInput &device = system.addInput("Keys");
-        auto port = std::make_unique<TMidiInput>(system);
+        auto port = std::make_unique<MidiInputPort>(system);
         port->Open();
         port->Start();
         system.removeInput("Keys");
@@ -218,7 +218,7 @@ private slots:
         VirtualMidiSystem system;
         VirtualInput &device = system.addInput("Keys");
         {
-            TMidiInput port(system);
+            MidiInputPort port(system);
             port.Open();
             port.Start();
             device.feedShort(0x90, 1, 1);

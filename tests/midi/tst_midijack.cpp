@@ -25,7 +25,7 @@ class TestMidiJack : public QObject
     }
 
     // Selects the input device whose name ends so, as the user would pick it.
-    static bool selectInput(TMidiInput &in, const QString &nameEnd)
+    static bool selectInput(MidiInputPort &in, const QString &nameEnd)
     {
         for (quint16 i = 0; i < in.DeviceCount(); ++i) {
             in.setDeviceID(i);
@@ -36,10 +36,10 @@ class TestMidiJack : public QObject
     }
 
     // Null when nothing arrives in time.
-    static std::unique_ptr<TMyMidiEvent> nextEvent(TMidiInput &in)
+    static std::unique_ptr<MidiEvent> nextEvent(MidiInputPort &in)
     {
         QDeadlineTimer deadline(5000);
-        std::unique_ptr<TMyMidiEvent> event;
+        std::unique_ptr<MidiEvent> event;
         while (!(event = in.ReadEvent()) && !deadline.hasExpired())
             QTest::qWait(5);
         return event;
@@ -54,8 +54,8 @@ private slots:
         QVERIFY(peer.isOpen());
         auto system = jackSystem();
         QVERIFY(system);
-        TMidiOutput out(*system);
-        TMidiInput in(*system);
+        MidiOutputPort out(*system);
+        MidiInputPort in(*system);
         QStringList outs;
         for (int i = 0; i < out.DeviceCount(); ++i) {
             out.setDeviceID(i);
@@ -81,18 +81,18 @@ private slots:
         QVERIFY(sender);
         auto system = jackSystem();
         QVERIFY(system);
-        TMidiOutput out(*sender);
-        QSignalSpy done(&out, &TMidiOutput::Onmidioutput);
+        MidiOutputPort out(*sender);
+        QSignalSpy done(&out, &MidiOutputPort::sysexSent);
         out.setDeviceID(-1);
         out.Open();
         QVERIFY(out.IsOpen());
-        TMidiInput in(*system);
+        MidiInputPort in(*system);
         // Another copy's own output port (a program's own ports are never in its own lists).
         QVERIFY(selectInput(in, ":" + JackMidiSystem::ownOutputName()));
         in.Open();
         QVERIFY(in.IsOpen());
         in.Start();
-        QSignalSpy input(&in, &TMidiInput::OnMidiInput);
+        QSignalSpy input(&in, &MidiInputPort::inputWaiting);
         // A JACK connection takes effect at a later cycle: probe until one arrives.
         QDeadlineTimer settle(5000);
         bool connected = false;
@@ -164,11 +164,11 @@ private slots:
         JackEventClient keyboard("pw-gone");
         QVERIFY(keyboard.isOpen());
         {
-            TMidiOutput out(*system);
+            MidiOutputPort out(*system);
             out.setDeviceID(-1);
             out.Open();
             QVERIFY(out.IsOpen());
-            TMidiInput in(*system);
+            MidiInputPort in(*system);
             QVERIFY(selectInput(in, keyboard.outputName()));
             in.Open();
             QVERIFY(in.IsOpen());
@@ -180,7 +180,7 @@ private slots:
             bool portError = false;
             try {
                 out.SendShort(0x90, 2, 2);
-            } catch (const EmidioutputError &e) {
+            } catch (const MidiOutputError &e) {
                 portError = true;
                 QCOMPARE(e.message(), QString("The MIDI device is no longer connected."));
             }

@@ -1,8 +1,8 @@
 #include "support/TestMain.h"
 
-#include "midi/Circbuf.h"
-#include "midi/MidiHdr.h"
+#include "midi/EventRing.h"
 #include "midi/MidiOut.h"
+#include "midi/OwnedMidiHeader.h"
 #include "platform/VirtualMidiSystem.h"
 
 #include <QSignalSpy>
@@ -16,7 +16,7 @@ class TestMidiOutput : public QObject
     {
         try {
             action();
-        } catch (const EmidioutputError &e) {
+        } catch (const MidiOutputError &e) {
             return e.message();
         }
         return QString();
@@ -40,7 +40,7 @@ private slots:
 
     void headerWrapper()
     {
-        TMyMidiHdr hdr(300);
+        OwnedMidiHeader hdr(300);
         QVERIFY(hdr.isValid());
         QCOMPARE(hdr.Header->data, hdr.Data);
         QCOMPARE(hdr.Header->bufferLength, 300u);
@@ -49,7 +49,7 @@ private slots:
         QCOMPARE(hdr.Header->user, quintptr(0));
         QCOMPARE(SharedBlockAddress(hdr.HeaderHandle), static_cast<void *>(hdr.Header));
 
-        TMyMidiHdr empty(0);
+        OwnedMidiHeader empty(0);
         QVERIFY(!empty.Header);
         QVERIFY(!empty.Data);
         QCOMPARE(empty.HeaderHandle, 0u);
@@ -75,7 +75,7 @@ private slots:
         QFETCH(QString, logged);
         VirtualMidiSystem system;
         VirtualOutput &out = system.addOutput("Synth");
-        TMidiOutput port(system);
+        MidiOutputPort port(system);
         port.setDeviceID(0);
         port.Open();
         QVERIFY(port.IsOpen());
@@ -86,7 +86,7 @@ private slots:
     void constructionWithoutDevices()
     {
         VirtualMidiSystem system;
-        TMidiOutput port(system);
+        MidiOutputPort port(system);
         QCOMPARE(port.DeviceCount(), quint16(0));
         QCOMPARE(port.DeviceID(), 0);
         QCOMPARE(port.ProductName(), QString());
@@ -101,7 +101,7 @@ private slots:
         VirtualMidiSystem system;
         system.addOutput("A");
         system.addOutput("B");
-        TMidiOutput port(system);
+        MidiOutputPort port(system);
         QCOMPARE(port.DeviceCount(), quint16(2));
         port.setDeviceID(1);
         QCOMPARE(port.ProductName(), QString("B"));
@@ -126,7 +126,7 @@ private slots:
         VirtualMidiSystem system;
         system.addOutput("Synth");
         system.addOutput(VirtualMidiSystem::ownOutputName()); // a namesake of our own port
-        TMidiOutput port(system);
+        MidiOutputPort port(system);
         port.setProductName("Synth");
         QCOMPARE(port.DeviceID(), 0);
         // Our own port, -1, is searched first and wins over its namesake at 1.
@@ -145,7 +145,7 @@ private slots:
         VirtualMidiSystem system;
         system.addOutput("Old");
         VirtualOutput &broken = system.addOutput("Broken");
-        TMidiOutput port(system);
+        MidiOutputPort port(system);
         port.setDeviceID(0);
         broken.refuseCaps(MidiResult::NoDriver);
         QCOMPARE(raised([&] { port.setDeviceID(1); }), QString("There is no MIDI driver installed."));
@@ -161,7 +161,7 @@ private slots:
     {
         VirtualMidiSystem system;
         VirtualOutput &out = system.addOutput("Synth");
-        TMidiOutput port(system);
+        MidiOutputPort port(system);
         port.setDeviceID(0);
         port.Open();
         out.refuseSend(300);
@@ -175,7 +175,7 @@ private slots:
         VirtualMidiSystem system;
         system.addOutput("A");
         system.addOutput("B");
-        TMidiOutput port(system);
+        MidiOutputPort port(system);
         port.setDeviceID(0);
         port.Open();
         QCOMPARE(raised([&] { port.setDeviceID(1); }), QString("Change to DeviceID while device was open"));
@@ -191,7 +191,7 @@ private slots:
         VirtualMidiSystem system;
         VirtualOutput &out = system.addOutput("Busy");
         out.refuseOpen(MidiResult::Allocated);
-        TMidiOutput port(system);
+        MidiOutputPort port(system);
         port.setDeviceID(0);
         port.Open(); // raises nothing
         QVERIFY(!port.IsOpen());
@@ -203,7 +203,7 @@ private slots:
     {
         VirtualMidiSystem system;
         VirtualOutput &out = system.addOutput("Synth");
-        TMidiOutput port(system);
+        MidiOutputPort port(system);
         port.setDeviceID(0);
         port.Open();
         port.Open(); // does nothing: the device stays open once
@@ -222,9 +222,9 @@ private slots:
     {
         VirtualMidiSystem system;
         VirtualOutput &out = system.addOutput("Synth");
-        TMidiOutput port(system);
+        MidiOutputPort port(system);
         port.setDeviceID(0);
-        TMyMidiEvent event;
+        MidiEvent event;
         event.Status = 0x90;
         QCOMPARE(raised([&] { port.SendEvent(event); }), QString("MIDI Output device not open"));
         // SendShort does not look at the state: the system refuses the empty handle.
@@ -239,7 +239,7 @@ private slots:
     {
         VirtualMidiSystem system;
         VirtualOutput &out = system.addOutput("Synth");
-        TMidiOutput port(system);
+        MidiOutputPort port(system);
         port.setDeviceID(0);
         port.Open();
         const quint8 byte = 0xF0;
@@ -251,8 +251,8 @@ private slots:
     {
         VirtualMidiSystem system;
         VirtualOutput &out = system.addOutput("Synth");
-        TMidiOutput port(system);
-        QSignalSpy done(&port, &TMidiOutput::Onmidioutput);
+        MidiOutputPort port(system);
+        QSignalSpy done(&port, &MidiOutputPort::sysexSent);
         port.setDeviceID(0);
         port.Open();
         out.refuseSend(MidiResult::NotReady);
@@ -275,11 +275,11 @@ private slots:
         QFETCH(bool, closeFirst);
         VirtualMidiSystem system;
         VirtualOutput &out = system.addOutput("Synth");
-        TMidiOutput port(system);
-        QSignalSpy done(&port, &TMidiOutput::Onmidioutput);
+        MidiOutputPort port(system);
+        QSignalSpy done(&port, &MidiOutputPort::sysexSent);
         port.setDeviceID(0);
         port.Open();
-        TMyMidiEvent event;
+        MidiEvent event;
         event.SysexLength = 5;
         event.SysexData.reset(new quint8[5]{0xF0, 0x43, 0x10, 0x4C, 0xF7});
         event.Status = 0xF0;
@@ -304,10 +304,10 @@ private slots:
     {
         VirtualMidiSystem system;
         VirtualOutput &out = system.addOutput("Synth");
-        TMidiOutput port(system);
+        MidiOutputPort port(system);
         port.setDeviceID(0);
         port.Open();
-        TMyMidiEvent event;
+        MidiEvent event;
         event.Status = 0x90;
         event.Data1 = 0x3C;
         event.Data2 = 0x40;
@@ -319,7 +319,7 @@ private slots:
     {
         VirtualMidiSystem system;
         system.addOutput("Gone");
-        TMidiOutput port(system);
+        MidiOutputPort port(system);
         port.setDeviceID(0);
         port.Open();
         system.removeOutput("Gone");
@@ -333,7 +333,7 @@ private slots:
     {
         VirtualMidiSystem system;
         system.addOutput("Synth");
-        auto port = std::make_unique<TMidiOutput>(system);
+        auto port = std::make_unique<MidiOutputPort>(system);
         port->setDeviceID(0);
         port->Open();
         const quint8 sysex[] = {0xF0, 0x7D, 0xF7};

@@ -1,6 +1,6 @@
 #include "support/TestMain.h"
 
-#include "midi/Circbuf.h"
+#include "midi/EventRing.h"
 #include "midi/MidiHandler.h"
 #include "midi/MidiIn.h"
 #include "midi/MidiWakeup.h"
@@ -26,7 +26,7 @@ class TestMidiRing : public QObject
         }
         VirtualMidiSystem system;
         VirtualInput &device;
-        TMidiInput port;
+        MidiInputPort port;
     };
 
     static QByteArray sysexOf(int length)
@@ -40,7 +40,7 @@ class TestMidiRing : public QObject
 private slots:
     void ringLayout()
     {
-        TMidiEventRing *ring = CreateEventRing(3);
+        MidiEventRing *ring = CreateEventRing(3);
         QVERIFY(ring);
         QCOMPARE(ring->SlotCount, quint16(3));
         QCOMPARE(ring->EventCount.load(), quint16(0));
@@ -49,12 +49,12 @@ private slots:
         QCOMPARE(ring->ReadPos, ring->AreaStart);
         QCOMPARE(SharedBlockAddress(ring->RingHandle), static_cast<void *>(ring));
         QCOMPARE(SharedBlockAddress(ring->AreaHandle), static_cast<void *>(ring->AreaStart));
-        TMidiEventSlot slot;
+        MidiEventSlot slot;
         QVERIFY(!PeekEvent(ring, slot));
         QVERIFY(!DropEvent(ring));
         FreeEventRing(ring);
         FreeEventRing(nullptr);
-        TMidiEventRing *largest = CreateEventRing(MaxRingSlots);
+        MidiEventRing *largest = CreateEventRing(MaxRingSlots);
         QVERIFY(largest);
         FreeEventRing(largest);
         QCOMPARE(CreateEventRing(MaxRingSlots + 1), nullptr);
@@ -64,7 +64,7 @@ private slots:
     void wrapAround()
     {
         MidiWakeup wakeup;
-        TMidiCallbackRecord *record = CreateCallbackRecord();
+        MidiCallbackRecord *record = CreateCallbackRecord();
         record->EventRing = CreateEventRing(3);
         record->NotifyWindow = &wakeup;
         const quintptr instance = reinterpret_cast<quintptr>(record);
@@ -73,7 +73,7 @@ private slots:
         for (int round = 0; round < 10; ++round) {
             for (int i = 0; i < 2; ++i, ++next)
                 midiHandler(1, MidiInMessage::Data, instance, 0x90 | (next % 128) << 8, next);
-            TMidiEventSlot slot;
+            MidiEventSlot slot;
             while (PeekEvent(record->EventRing, slot)) {
                 QCOMPARE(slot.Timestamp, expected);
                 QCOMPARE(slot.ShortMessage, 0x90u | (expected % 128) << 8);
@@ -92,11 +92,11 @@ private slots:
     {
         Port p;
         QList<QList<int>> seen;
-        connect(&p.port, &TMidiInput::OnMidiMessage, this, [&](QObject *sender) {
+        connect(&p.port, &MidiInputPort::messageRead, this, [&](QObject *sender) {
             QCOMPARE(sender, &p.port);
             seen.append({p.port.LastStatus(), p.port.LastData1(), p.port.LastData2()});
         });
-        QSignalSpy input(&p.port, &TMidiInput::OnMidiInput);
+        QSignalSpy input(&p.port, &MidiInputPort::inputWaiting);
         p.device.feedShort(0x90, 0x3C, 0x40);
         QVERIFY(input.wait(5000));
         QCOMPARE(p.port.PendingCount(), quint16(1));
@@ -124,13 +124,13 @@ private slots:
         QList<QList<int>> read;
         QList<int> heard;
         bool drained = false;
-        connect(&p.port, &TMidiInput::OnMidiInput, this, [&] {
-            TMyMidiEvent event;
+        connect(&p.port, &MidiInputPort::inputWaiting, this, [&] {
+            MidiEvent event;
             while (p.port.ReadEvent(event)) {
                 read.append({event.Status, event.Data1, event.Data2, event.SysexLength,
                              event.SysexData ? event.SysexData[5] : -1});
                 if (read.size() == 1)
-                    connect(&p.port, &TMidiInput::OnMidiMessage, this,
+                    connect(&p.port, &MidiInputPort::messageRead, this,
                             [&] { heard.append(p.port.LastStatus()); });
             }
             drained = true;
@@ -144,7 +144,7 @@ private slots:
     void lastBytesOnlyWhileAssigned()
     {
         Port p;
-        QSignalSpy input(&p.port, &TMidiInput::OnMidiInput);
+        QSignalSpy input(&p.port, &MidiInputPort::inputWaiting);
         p.device.feedShort(0xB0, 7, 100);
         QVERIFY(input.wait(5000));
         QVERIFY(p.port.ReadEvent());
@@ -162,8 +162,8 @@ private slots:
         QFETCH(int, length);
         Port p(1024, 4096, 1); // one buffer: reading must give it back for the second message
         int messages = 0;
-        connect(&p.port, &TMidiInput::OnMidiMessage, this, [&] { ++messages; });
-        QSignalSpy input(&p.port, &TMidiInput::OnMidiInput);
+        connect(&p.port, &MidiInputPort::messageRead, this, [&] { ++messages; });
+        QSignalSpy input(&p.port, &MidiInputPort::inputWaiting);
         for (int round = 0; round < 2; ++round) {
             const QByteArray bytes = sysexOf(length);
             p.device.feedSysex(bytes);
@@ -203,7 +203,7 @@ private slots:
     void overflowAtCapacity()
     {
         Port p(4);
-        QSignalSpy overflow(&p.port, &TMidiInput::OnOverflow);
+        QSignalSpy overflow(&p.port, &MidiInputPort::overflowed);
         for (int i = 0; i < 4; ++i)
             p.device.feedShort(0x90, quint8(i), 1);
         QCOMPARE(p.port.PendingCount(), quint16(4));
@@ -226,7 +226,7 @@ private slots:
     void sysexTurnedAwayKeepsItsBuffer()
     {
         Port p(1, 16, 1);
-        QSignalSpy overflow(&p.port, &TMidiInput::OnOverflow);
+        QSignalSpy overflow(&p.port, &MidiInputPort::overflowed);
         p.device.feedShort(0x80, 1, 0);
         p.device.feedSysex(sysexOf(5));
         QVERIFY(overflow.wait(5000));
@@ -239,16 +239,16 @@ private slots:
     void eventsAtCloseAreGone()
     {
         Port p;
-        QSignalSpy input(&p.port, &TMidiInput::OnMidiInput);
-        QSignalSpy overflow(&p.port, &TMidiInput::OnOverflow);
+        QSignalSpy input(&p.port, &MidiInputPort::inputWaiting);
+        QSignalSpy overflow(&p.port, &MidiInputPort::overflowed);
         for (int i = 0; i < 3; ++i)
             p.device.feedShort(0xC0, quint8(i), 0);
         p.port.Close();
         QCOMPARE(p.port.PendingCount(), quint16(0));
         QVERIFY(!p.port.ReadEvent());
         // The wake-up still queued, and notices handled from now on, fire nothing.
-        QCoreApplication::postEvent(&p.port, new QEvent(TMidiInput::DataNotice));
-        QCoreApplication::postEvent(&p.port, new QEvent(TMidiInput::OverflowNotice));
+        QCoreApplication::postEvent(&p.port, new QEvent(MidiInputPort::DataNotice));
+        QCoreApplication::postEvent(&p.port, new QEvent(MidiInputPort::OverflowNotice));
         QTest::qWait(50);
         QCOMPARE(input.count(), 0);
         QCOMPARE(overflow.count(), 0);
@@ -261,7 +261,7 @@ private slots:
     {
         Port p;
         int calls = 0;
-        connect(&p.port, &TMidiInput::OnMidiInput, this, [&] {
+        connect(&p.port, &MidiInputPort::inputWaiting, this, [&] {
             ++calls;
             p.port.ReadEvent();
         });

@@ -2,7 +2,7 @@
 
 #include "midi/MidiIn.h"
 #include "midi/MidiOut.h"
-#include "mixer/TfMidiUnit.h"
+#include "mixer/MixerWindow.h"
 #include "platform/VirtualMidiSystem.h"
 #include "support/RecordingDialogs.h"
 #include "widgets/ActivityLeds.h"
@@ -23,20 +23,20 @@ struct MixerRig {
     {
         synthA = &midi.addOutput(QStringLiteral("Synth A"));
         midi.addOutput(QStringLiteral("Expander B"));
-        midiOut = std::make_unique<TMidiOutput>(midi);
+        midiOut = std::make_unique<MidiOutputPort>(midi);
         midiOut->setDeviceID(0);
         midiOut->Open();
 
         keyboard = &midi.addInput(QStringLiteral("Keyboard"));
-        midiIn = std::make_unique<TMidiInput>(midi);
+        midiIn = std::make_unique<MidiInputPort>(midi);
         midiIn->setDeviceID(0);
         midiIn->Open();
         midiIn->Start();
-        QObject::connect(midiIn.get(), &TMidiInput::OnMidiInput, [this] {
+        QObject::connect(midiIn.get(), &MidiInputPort::inputWaiting, [this] {
             while (midiIn->PendingCount() > 0)
                 midiIn->ReadEvent();
         });
-        QObject::connect(midiIn.get(), &TMidiInput::OnMidiMessage, [this] {
+        QObject::connect(midiIn.get(), &MidiInputPort::messageRead, [this] {
             mixer->showInput(midiIn->LastStatus(), midiIn->LastData1(), midiIn->LastData2());
             ++received;
         });
@@ -51,7 +51,7 @@ struct MixerRig {
         links.outputState = [] { return QStringLiteral("MIDI Out: Synth A (closed)"); };
         links.leds = &leds;
         links.lastInputStatus = [this] { return midiIn->LastStatus(); };
-        mixer = std::make_unique<TfMidiUnit>(links);
+        mixer = std::make_unique<MixerWindow>(links);
     }
 
     template <typename T> T *child(const QString &name) const
@@ -95,14 +95,14 @@ struct MixerRig {
     RecordingDialogs dialogs;
     VirtualMidiSystem midi;
     VirtualOutput *synthA = nullptr;
-    std::unique_ptr<TMidiOutput> midiOut;
+    std::unique_ptr<MidiOutputPort> midiOut;
     SpinEdit sendChannel{1, 16, 1};
     QListWidget cmbOutput;
     QToolButton inLed;
     QToolButton outLed;
     ActivityLeds leds{&inLed, &outLed};
     VirtualInput *keyboard = nullptr;
-    std::unique_ptr<TMidiInput> midiIn;
+    std::unique_ptr<MidiInputPort> midiIn;
     int received = 0;
-    std::unique_ptr<TfMidiUnit> mixer;
+    std::unique_ptr<MixerWindow> mixer;
 };

@@ -84,7 +84,7 @@ private slots:
 void TestFaders::windowAtStart()
 {
     MixerRig rig;
-    TfMidiUnit &w = *rig.mixer;
+    MixerWindow &w = *rig.mixer;
     QCOMPARE(w.objectName(), QStringLiteral("fMidiUnit"));
     QCOMPARE(w.windowTitle(), QStringLiteral("MIDI Mixer"));
     QCOMPARE(w.size(), QSize(608, 507));
@@ -183,7 +183,7 @@ void TestFaders::everyControlIsThere()
 void TestFaders::closeHidesAndKeepsEverything()
 {
     MixerRig rig;
-    QPointer<TfMidiUnit> window = rig.mixer.get();
+    QPointer<MixerWindow> window = rig.mixer.get();
     chooseEventType(rig, 4, ChannelAftertouch);
     rig.child<NumberEdit>(dataName(4, 1))->setValue(12);
     move(rig, 4, 33);
@@ -481,7 +481,7 @@ void TestFaders::refusedSendChangesNoField()
     QString refusal;
     try {
         rig.midiOut->SendShort(0xB0, 0, 1);
-    } catch (const EmidioutputError &e) {
+    } catch (const MidiOutputError &e) {
         refusal = e.message();
     }
     QVERIFY(!refusal.isEmpty());

@@ -27,7 +27,7 @@ namespace
 struct RecallFixture {
     VirtualMidiSystem system;
     VirtualOutput &device = system.addOutput("Synth");
-    TMidiOutput output{system};
+    MidiOutputPort output{system};
     QToolButton inLed;
     QToolButton outLed;
     ActivityLeds leds{&inLed, &outLed};
@@ -39,7 +39,7 @@ struct RecallFixture {
     {
         inLed.hide();
         outLed.hide();
-        file.setSongSender([this] { recall.MyPrgChange(); });
+        file.setSongSender([this] { recall.recallSong(); });
         file.setLoadingNotice([this](bool loading) { recall.setLoading(loading); });
         output.setDeviceID(0);
         output.Open();
@@ -63,7 +63,7 @@ struct RecallFixture {
     {
         device.clearLog();
         outLed.hide();
-        recall.MyPrgChange();
+        recall.recallSong();
         return device.log();
     }
 };
@@ -245,17 +245,17 @@ private slots:
         f.c().volume.on->setChecked(true);
         SongListController list(*f.window.songsPage, f.file);
         f.window.songsPage->edNewSong()->setText("Song");
-        list.btAddSongClick();
+        list.addSong();
         f.strip(1).program->setValue(1);
         f.output.Close();
         f.device.clearLog();
         f.outLed.hide();
 
         list.setItemIndex(0);
-        list.lbSongListClick();
+        list.loadSelectedSong();
         // Sent as edited, the edit kept.
         QCOMPARE(f.strip(1).program->value(), 1);
-        f.recall.MoreEdit(1);
+        f.recall.sendControllerBlock(1);
         QCOMPARE(f.device.log(), QStringList{});
         QVERIFY(!f.lit());
         QVERIFY(m_scratch.dialogs()->messages.isEmpty());
@@ -269,13 +269,13 @@ private slots:
         f.c().volume.on->setChecked(true);
         f.device.clearLog();
         f.device.refuseSend(7);
-        QVERIFY_THROWS_EXCEPTION(EmidioutputError, f.recall.MyPrgChange());
+        QVERIFY_THROWS_EXCEPTION(MidiOutputError, f.recall.recallSong());
         QCOMPARE(f.device.log(), QStringList{});
 
         // Through the song list the error reaches the error display, and the program goes on.
         SongListController list(*f.window.songsPage, f.file);
         f.window.songsPage->edNewSong()->setText("Song");
-        list.btAddSongClick();
+        list.addSong();
         f.window.root.show();
         QListWidget *songs = f.window.songsPage->lbSongList();
         QTest::mouseClick(songs->viewport(), Qt::LeftButton, {},

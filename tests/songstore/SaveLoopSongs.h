@@ -57,7 +57,7 @@ inline void save(const QString &kind, SongControls &controls, bool second)
         setLoopSong(controls, second);
         SongFile(controls).SaveSong(QStringLiteral("Loop"));
     } else if (kind == u"project") {
-        SongFile::Cd_Md_Dir();
+        SongFile::enterDataFolder();
         ProjectFile::write(path(kind), QStringList(3000, QString(20, fill)));
     } else {
         SettingsFile::Values values;

@@ -118,7 +118,7 @@ private slots:
         QCOMPARE(songs->count(), 1);
         QTest::mouseClick(songs->viewport(), Qt::LeftButton, {},
                           songs->visualItemRect(songs->item(0)).center());
-        QCOMPARE(list.getItemIx(), 0);
+        QCOMPARE(list.selectedIndex(), 0);
         QCOMPARE(sends, 1);
         QTest::mouseClick(window.songsPage->MMLabel6(), Qt::LeftButton);
 
@@ -264,7 +264,7 @@ private slots:
         QString error;
         try {
             file.SaveSong("a/b");
-        } catch (const EFileError &e) {
+        } catch (const FileError &e) {
             error = e.message();
         }
         QCOMPARE(error, "Unable to write to " + QDir::toNativeSeparators(projects() + "/a/b.txt") +
@@ -281,7 +281,7 @@ private slots:
         int sends = 0;
         file.setSongSender([&sends] { ++sends; });
 
-        QVERIFY_THROWS_EXCEPTION(EFileError, file.SaveSong("Intro"));
+        QVERIFY_THROWS_EXCEPTION(FileError, file.SaveSong("Intro"));
         QCOMPARE(m_scratch.dialogs()->texts(),
                  QStringList{"Can't create the projects folder; songs and projects cannot be saved."});
         QCOMPARE(m_scratch.dialogs()->messages.first().icon, Dialogs::Icon::Warning);
@@ -294,7 +294,7 @@ private slots:
 
     void cdMdDirMakesTheFolderCurrent()
     {
-        const QString path = SongFile::Cd_Md_Dir("Projects");
+        const QString path = SongFile::enterDataFolder("Projects");
         QCOMPARE(path, projects());
         QVERIFY(QFileInfo(projects()).isDir());
         QCOMPARE(QDir::current().canonicalPath(), QDir(projects()).canonicalPath());

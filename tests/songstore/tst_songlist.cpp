@@ -120,7 +120,7 @@ private slots:
         QVERIFY(readAll(songFile("Intro")).contains("Spin49=42\r\n"));
         // Adding selects the new song without loading or sending it; a project without a
         // name has no file to write.
-        QCOMPARE(f.list.getItemIx(), 1);
+        QCOMPARE(f.list.selectedIndex(), 1);
         QCOMPARE(f.sends, 0);
         QCOMPARE(QDir(projects()).entryList(QDir::Files), QStringList{"Intro.txt"});
         QVERIFY(m_scratch.dialogs()->messages.isEmpty());
@@ -173,7 +173,7 @@ private slots:
         f.page().edNewSong()->setText("half typed");
 
         f.clickSong(0);
-        QCOMPARE(f.list.getItemIx(), 0);
+        QCOMPARE(f.list.selectedIndex(), 0);
         QCOMPARE(f.page().LabSong()->text(), QString("INTRO B-ä"));
         QCOMPARE(f.page().labDeleteSong()->text(), QString("Intro b-ä"));
         QCOMPARE(f.window.controls.strips[2].program->value(), 77);
@@ -183,14 +183,14 @@ private slots:
         // The keyboard selects like a click does.
         f.songs()->setFocus();
         QTest::keyClick(f.songs(), Qt::Key_Down);
-        QCOMPARE(f.list.getItemIx(), 1);
+        QCOMPARE(f.list.selectedIndex(), 1);
         QCOMPARE(f.page().LabSong()->text(), QString("SECOND"));
         QCOMPARE(f.window.controls.strips[2].program->value(), 5);
         QCOMPARE(f.sends, 2);
 
         // Selection made by the program itself loads nothing.
         f.list.setItemIndex(0);
-        QCOMPARE(f.list.getItemIx(), 0);
+        QCOMPARE(f.list.selectedIndex(), 0);
         QCOMPARE(f.sends, 2);
         QCOMPARE(f.page().LabSong()->text(), QString("SECOND"));
     }
@@ -207,7 +207,7 @@ private slots:
 
         f.songs()->setFocus();
         QTest::keyClick(f.songs(), Qt::Key_Space);
-        QCOMPARE(f.list.getItemIx(), 1);
+        QCOMPARE(f.list.selectedIndex(), 1);
         QCOMPARE(f.page().LabSong()->text(), QString("B"));
         QCOMPARE(f.window.controls.strips[0].program->value(), 20);
         QCOMPARE(f.sends, 2);
@@ -215,7 +215,7 @@ private slots:
         // On the last song space does nothing: no move, no load, no send.
         f.window.controls.strips[0].program->setValue(99);
         QTest::keyClick(f.songs(), Qt::Key_Space);
-        QCOMPARE(f.list.getItemIx(), 1);
+        QCOMPARE(f.list.selectedIndex(), 1);
         QCOMPARE(f.window.controls.strips[0].program->value(), 99);
         QCOMPARE(f.sends, 2);
     }
@@ -228,7 +228,7 @@ private slots:
         QVERIFY(QFile::exists(songFile("Only")));
         QTest::mouseClick(f.page().btDeleteSong(), Qt::LeftButton);
         QCOMPARE(f.songs()->count(), 0);
-        QCOMPARE(f.list.getItemIx(), -1);
+        QCOMPARE(f.list.selectedIndex(), -1);
         QCOMPARE(f.page().LabSong()->text(), QString());
         QCOMPARE(f.page().labDeleteSong()->text(), QString());
         QVERIFY(!QFile::exists(songFile("Only")));
@@ -244,7 +244,7 @@ private slots:
         f.clickSong(2);
         QTest::mouseClick(f.page().btDeleteSong(), Qt::LeftButton);
         QCOMPARE(f.list.songs(), (QStringList{"Intro", "Other"}));
-        QCOMPARE(f.list.getItemIx(), -1);
+        QCOMPARE(f.list.selectedIndex(), -1);
         QVERIFY(QFile::exists(songFile("Intro")));
 
         f.clickSong(0);
@@ -325,7 +325,7 @@ private slots:
 
         QCOMPARE(m_scratch.dialogs()->questions.size(), way == "next" ? 0 : 1);
         QVERIFY(readAll(songFile("A")).contains("Spin49=" + QByteArray::number(saved) + "\r\n"));
-        QCOMPARE(f.list.getItemIx(), selected);
+        QCOMPARE(f.list.selectedIndex(), selected);
         QCOMPARE(f.program(1)->value(), shown);
         QCOMPARE(f.marked(0, ShownNameDelegate::ChangedRole), marked);
         QCOMPARE(f.page().labSongChanged()->isVisible(), selected == 0);
@@ -362,12 +362,12 @@ private slots:
         f.setProject(names);
         writeAll(songFile("Song 1100"), "[TSpinEdit]\r\nSpin49=33\r\n");
         f.list.setItemIndex(1100);
-        QCOMPARE(f.list.getItemIx(), 1100);
-        f.list.lbSongListClick();
+        QCOMPARE(f.list.selectedIndex(), 1100);
+        f.list.loadSelectedSong();
         QCOMPARE(f.window.controls.strips[0].program->value(), 33);
         QCOMPARE(f.page().LabSong()->text(), QString("SONG 1100"));
         f.window.controls.strips[0].program->setValue(34);
-        f.list.SaveSong1Click();
+        f.list.saveSongFromMenu();
         QVERIFY(readAll(songFile("Song 1100")).contains("Spin49=34\r\n"));
     }
 
@@ -431,7 +431,7 @@ private slots:
         writeAll(projects() + "/Set.txt", content);
         f.list.LoadProject("Set.txt");
         QCOMPARE(f.list.songs(), songs);
-        QCOMPARE(f.list.getItemIx(), -1);
+        QCOMPARE(f.list.selectedIndex(), -1);
         QCOMPARE(f.sends, 0);
     }
 
@@ -454,14 +454,14 @@ private slots:
         QCOMPARE(m_scratch.dialogs()->fileRequests[0].defaultSuffix, QString("txt"));
         QCOMPARE(f.page().cbProject()->text(), QString("live"));
         QCOMPARE(f.list.songs(), (QStringList{"One", "Two"}));
-        QCOMPARE(f.list.getItemIx(), -1);
+        QCOMPARE(f.list.selectedIndex(), -1);
         // The previous song stays shown.
         QCOMPARE(f.page().LabSong()->text(), QString("CURRENT"));
         // The dialog opened in the projects folder.
         QCOMPARE(QDir::current().canonicalPath(), QDir(projects()).canonicalPath());
 
         // Cancel, and a file that cannot be read, change nothing.
-        f.list.LoadProject1Click();
+        f.list.loadProjectFromMenu();
         QCOMPARE(f.page().cbProject()->text(), QString("live"));
         f.list.LoadProject(elsewhere.filePath("gone.txt"));
         QCOMPARE(f.list.songs(), (QStringList{"One", "Two"}));
@@ -524,9 +524,9 @@ private slots:
         QCOMPARE(readAll(projects() + "/Friday.txt"), QByteArray("Intro\r\n"));
         f.setProject({"Friday"});
         f.list.setItemIndex(0);
-        f.list.lbSongListClick();
-        QVERIFY_THROWS_EXCEPTION(EFileError, f.list.MMLabel6Click());
-        f.list.btDelSongClick();
+        f.list.loadSelectedSong();
+        QVERIFY_THROWS_EXCEPTION(FileError, f.list.saveSong());
+        f.list.deleteSong();
         QCOMPARE(f.list.songs(), QStringList{});
         QCOMPARE(readAll(projects() + "/Friday.txt"), QByteArray("Intro\r\n"));
 
@@ -535,7 +535,7 @@ private slots:
         m_scratch.dialogs()->fileAnswers = QStringList{songFile("Intro")};
         QTest::mouseClick(f.page().btSavePrj(), Qt::LeftButton);
         f.page().cbProject()->setText("Intro");
-        QVERIFY_THROWS_EXCEPTION(EFileError, f.list.saveCurrentProject());
+        QVERIFY_THROWS_EXCEPTION(FileError, f.list.saveCurrentProject());
         const QString refusal =
             "Cannot create file \"" + QDir::toNativeSeparators(songFile("Intro")) +
             "\". It is the song file of the song \"Intro\"; a project cannot be saved over it.";
@@ -577,7 +577,7 @@ private slots:
         try {
             f.list.saveCurrentProject();
             QFAIL("a project name leading out of the folder was saved");
-        } catch (const EFileError &e) {
+        } catch (const FileError &e) {
             QVERIFY2(e.message().contains("A project name cannot contain"), qPrintable(e.message()));
         }
     }
@@ -598,11 +598,11 @@ private slots:
         QTest::keyClick(f.songs(), Qt::Key_Return);
         QTest::keyClick(f.songs(), Qt::Key_Enter, Qt::KeypadModifier);
         QCOMPARE(f.sends, 4);
-        QCOMPARE(f.list.getItemIx(), 0);
+        QCOMPARE(f.list.selectedIndex(), 0);
         // The arrows keep moving the selection, each move one send; the edit is let go.
         m_scratch.dialogs()->saveAnswers = {Dialogs::SaveAnswer::Discard};
         QTest::keyClick(f.songs(), Qt::Key_Down);
-        QCOMPARE(f.list.getItemIx(), 1);
+        QCOMPARE(f.list.selectedIndex(), 1);
         QCOMPARE(f.sends, 5);
         // A click on another song sends that song once.
         f.clickSong(0);
@@ -627,7 +627,7 @@ private slots:
         QCOMPARE(f.page().cbProject()->text(), QString("Live"));
 
         // Cancel writes nothing; the menu item does what the button does.
-        f.list.SaveProject1Click();
+        f.list.saveProjectFromMenu();
         QCOMPARE(m_scratch.dialogs()->fileRequests.size(), 2);
 
         f.list.saveCurrentProject();
@@ -651,7 +651,7 @@ private slots:
         QVERIFY(QFileInfo(projects() + "/Live.txt/inside").isDir());
 
         f.page().cbProject()->setText("../escape");
-        QVERIFY_THROWS_EXCEPTION(EFileError, f.list.saveCurrentProject());
+        QVERIFY_THROWS_EXCEPTION(FileError, f.list.saveCurrentProject());
         QVERIFY(!QFile::exists(m_scratch.data()->path() + "/escape.txt"));
     }
 
@@ -661,10 +661,10 @@ private slots:
         SongsFixture f;
         f.setProject({"../outside"});
         f.list.setItemIndex(0);
-        f.list.lbSongListClick();
-        f.list.MMLabel6Click();
+        f.list.loadSelectedSong();
+        f.list.saveSong();
         QCOMPARE(f.sends, 0);
-        f.list.btDelSongClick();
+        f.list.deleteSong();
         QCOMPARE(f.songs()->count(), 0);
         QCOMPARE(readAll(m_scratch.data()->path() + "/outside.txt"), QByteArray("precious"));
     }
@@ -761,7 +761,7 @@ private slots:
                               Qt::LeftButton);
 
         QCOMPARE(f.list.songs(), songs);
-        QCOMPARE(f.list.getItemIx(), selected);
+        QCOMPARE(f.list.selectedIndex(), selected);
         QCOMPARE(f.sends, 0);
         QCOMPARE(m_scratch.dialogs()->messages.size(), warnings);
         // Every song file is still there, under the names the list uses; the project file

@@ -31,7 +31,7 @@ using Message = QList<int>; // status, data 1, data 2
 
 // Five songs A..E; song n (0-based) shows program 10 + n on channel n + 1, which goes out
 // as 9 + n.
-tForm1 &startSet(AppFixture &app)
+MainWindow &startSet(AppFixture &app)
 {
     app.writeFile(app.projects() + QStringLiteral("/Set.txt"), "A\r\nB\r\nC\r\nD\r\nE\r\n");
     for (int n = 0; n < 5; ++n)
@@ -90,14 +90,14 @@ private slots:
         QFETCH(int, from);
         QFETCH(int, to);
         AppFixture app;
-        tForm1 &form = startSet(app);
+        MainWindow &form = startSet(app);
         QListWidget *list = form.songsPage().lbSongList();
         PerformanceView &view = form.performanceView();
         view.show();
 
         const auto press = [&](QWidget *target, int key) {
             form.songList().setItemIndex(from);
-            form.songList().lbSongListClick();
+            form.songList().loadSelectedSong();
             app.outs[0]->clearLog();
             QTest::keyClick(target, Qt::Key(key));
             return app.outs[0]->log();
@@ -140,14 +140,14 @@ private slots:
         QFETCH(QString, shown);
         QFETCH(int, to);
         AppFixture app;
-        tForm1 &form = startSet(app);
+        MainWindow &form = startSet(app);
         QListWidget *list = form.songsPage().lbSongList();
         auto *box = form.findChild<FootBindingsBox *>();
         QVERIFY(box);
         // Repeats are the next test's business; here every press counts.
         box->debounce()->setValue(0);
         form.songList().setItemIndex(2);
-        form.songList().lbSongListClick();
+        form.songList().loadSelectedSong();
 
         // Learn, then Cancel: the press that follows binds nothing.
         QTest::mouseClick(box->learnButton(action), Qt::LeftButton);
@@ -191,7 +191,7 @@ private slots:
     void strayClickKeepsThePlace()
     {
         AppFixture app;
-        tForm1 &form = startSet(app);
+        MainWindow &form = startSet(app);
         QListWidget *list = form.songsPage().lbSongList();
         PerformanceView &view = form.performanceView();
         view.show();
@@ -202,7 +202,7 @@ private slots:
         app.outs[0]->clearLog();
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, beside);
         QCOMPARE(view.currentSong()->text(), QStringLiteral("C"));
-        QCOMPARE(form.songList().getItemIx(), 2);
+        QCOMPARE(form.songList().selectedIndex(), 2);
         QTest::keyClick(&view, Qt::Key_Space);
         QCOMPARE(app.outs[0]->log(), QStringList{recallOf(3)});
         QCOMPARE(view.currentSong()->text(), QStringLiteral("D"));
@@ -234,12 +234,12 @@ private slots:
         QFETCH(QList<int>, levels);
         QFETCH(int, acts);
         AppFixture app;
-        tForm1 &form = startSet(app);
+        MainWindow &form = startSet(app);
         form.footBindings().setDebounceMs(debounceMs);
         form.footBindings().setBinding(FootBindings::Action(action),
                                        {FootBindings::Binding::Controller, 1, 64});
         form.songList().setItemIndex(0);
-        form.songList().lbSongListClick();
+        form.songList().loadSelectedSong();
         app.outs[0]->clearLog();
         for (int level : levels) {
             if (level < 0) {
@@ -276,7 +276,7 @@ private slots:
         }
         app.writeFile(app.projects() + QStringLiteral("/Long.txt"), set.toUtf8());
         app.writeFile(app.settingsPath(), "[Project]\r\nLast one=Long.txt\r\n");
-        tForm1 &form = app.start();
+        MainWindow &form = app.start();
         PerformanceView &view = form.performanceView();
         auto *outLed = form.findChild<QToolButton *>(QStringLiteral("OutLed"));
         auto *outLamp = view.findChild<QLabel *>(QStringLiteral("labOutLamp"));
@@ -289,7 +289,7 @@ private slots:
             view.hide();
 
         form.songList().setItemIndex(59);
-        form.songList().lbSongListClick();
+        form.songList().loadSelectedSong();
         QVERIFY(outLed->isVisible());
         if (!openBefore)
             view.show();
@@ -332,7 +332,7 @@ private slots:
         QFETCH(bool, passedOn);
         QFETCH(int, row);
         AppFixture app;
-        tForm1 &form = startSet(app);
+        MainWindow &form = startSet(app);
         form.setupPage().ckbRemote()->setChecked(true);
         form.footBindings().setBinding(FootBindings::Next, {FootBindings::Binding::Controller, 1, 64});
         if (learning)

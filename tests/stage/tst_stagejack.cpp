@@ -31,7 +31,7 @@ private slots:
         QString error;
         const auto pedalSystem = createMidiSystem(QStringLiteral("jack"), &error);
         QVERIFY2(pedalSystem, qPrintable(error));
-        TMidiOutput pedal(*pedalSystem);
+        MidiOutputPort pedal(*pedalSystem);
         pedal.setDeviceID(-1);
         pedal.Open();
         QVERIFY(pedal.IsOpen());
@@ -51,9 +51,9 @@ private slots:
         QVERIFY2(!pedalPort.isEmpty(), qPrintable(pedal.ProductName()));
 
         ProgramWindows windows(*programSystem, {QString(), pedalPort}, nullptr);
-        tForm1 &form = windows.Form1();
+        MainWindow &form = windows.mainWindow();
         form.show();
-        QVERIFY(form.MidiIn().IsOpen());
+        QVERIFY(form.midiIn().IsOpen());
         QListWidget *songs = form.songsPage().lbSongList();
         QCOMPARE(songs->currentRow(), 0);
 
@@ -61,7 +61,7 @@ private slots:
         // with a pitch bend, which no binding can be learnt from.
         const auto heard = [&] {
             pedal.SendShort(0xEF, 0x00, 0x40);
-            return form.MidiIn().LastStatus() == 0xEF;
+            return form.midiIn().LastStatus() == 0xEF;
         };
         QTRY_VERIFY_WITH_TIMEOUT(heard(), 20000);
 
@@ -79,7 +79,7 @@ private slots:
         for (const quint8 value : {0x7F, 0x00, 0x7F, 0x00})
             pedal.SendShort(0xB2, 0x40, value);
         pedal.SendShort(0xEE, 0x00, 0x40);
-        QTRY_COMPARE_WITH_TIMEOUT(form.MidiIn().LastStatus(), quint8(0xEE), 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(form.midiIn().LastStatus(), quint8(0xEE), 20000);
         QCOMPARE(songs->currentRow(), 1);
         QVERIFY(dialogs.messages.isEmpty());
         pedal.Close();

@@ -25,7 +25,7 @@ struct UnitsFixture {
     SongRecall recall;
     UnitsHub hub;
 
-    UnitsFixture(TMidiOutput &output, const QString &profilesPath)
+    UnitsFixture(MidiOutputPort &output, const QString &profilesPath)
         : recall(window.controls, output, leds),
           hub(window.controls, recall.sequence(), output, profilesPath, &window.root)
     {

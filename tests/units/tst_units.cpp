@@ -44,7 +44,7 @@ QStringList previewRows(SendPreview &preview)
 struct VirtualRig {
     VirtualMidiSystem system;
     VirtualOutput &device = system.addOutput("Synth");
-    TMidiOutput output{system};
+    MidiOutputPort output{system};
     UnitsFixture units;
     SongFile file{units.window.controls};
 
@@ -55,21 +55,21 @@ struct VirtualRig {
         output.Open();
         file.setExtraValues([this](const IniFile &ini) { units.hub.readSong(ini); },
                             [this](IniFile &ini) { units.hub.writeSong(ini); });
-        file.setSongSender([this] { units.recall.MyPrgChange(); });
+        file.setSongSender([this] { units.recall.recallSong(); });
         file.setLoadingNotice([this](bool loading) { units.recall.setLoading(loading); });
     }
 
     QStringList recallNow()
     {
         device.clearLog();
-        units.recall.MyPrgChange();
+        units.recall.recallSong();
         return device.log();
     }
 
     QStringList previewed() { return previewRows(*units.hub.preview()); }
 };
 
-QString statusText(tForm1 &form, const char *name)
+QString statusText(MainWindow &form, const char *name)
 {
     return form.statusBar()->findChild<QLabel *>(QLatin1String(name))->text();
 }
@@ -251,7 +251,7 @@ private slots:
         QFETCH(int, lsb);
         QFETCH(QStringList, recall);
         AppFixture app;
-        tForm1 &form = app.start();
+        MainWindow &form = app.start();
         auto *units = form.findChild<UnitsWindow *>(QStringLiteral("UnitsWindow"));
         QVERIFY(units);
         UnitsFixture::setUnitProfile(*units, "JV", BankMode::MsbLsb, 0, true);
@@ -265,7 +265,7 @@ private slots:
         c.volume.value->setValue(100);
         units->msb(8)->setValue(1);
         units->lsb(8)->setValue(2);
-        form.MyPrgChange();
+        form.recallSong();
 
         VirtualOutput &unit = *app.outs[0];
         unit.clearLog();
@@ -273,14 +273,14 @@ private slots:
             app.ins[0]->feedBytes(QByteArray::fromHex(message.toLatin1()));
         QTRY_COMPARE_WITH_TIMEOUT(unit.log().size(), thru.size(), Deadline);
         if (action == "System Reset") {
-            form.SystemReset1Click();
+            form.sendSystemReset();
         } else if (action == "reopen") { // the unit may have been switched off and on meanwhile
-            form.MidiOut().Close();
-            form.MidiOut().Open();
+            form.midiOut().Close();
+            form.midiOut().Open();
         }
         units->lsb(8)->setValue(lsb);
         unit.clearLog();
-        form.MyPrgChange();
+        form.recallSong();
         QCOMPARE(unit.log(), recall);
         // What went out, a program change sent because it changed included.
         auto *preview = form.findChild<SendPreview *>(QStringLiteral("SendPreview"));
@@ -305,7 +305,7 @@ private slots:
         AppFixture::writeFile(app.projects() + "/Slow Song.txt", AppFixture::songFile(1, 5));
         AppFixture::writeFile(app.settingsPath(),
                               "[Project]\r\nLast one=Set.txt\r\n[Midi]\r\nMidi Out=0\r\n");
-        tForm1 &form = app.start();
+        MainWindow &form = app.start();
         auto *units = form.findChild<UnitsWindow *>(QStringLiteral("UnitsWindow"));
         UnitsFixture::setUnitProfile(*units, "Slow", BankMode::None, UnitProfile::MaxPauseMs, false);
         const SongControls &c = form.songControls();
@@ -315,7 +315,7 @@ private slots:
         VirtualOutput &unit = *app.outs[0];
         QVERIFY(unit.isOpen());
         unit.clearLog();
-        form.MyPrgChange();
+        form.recallSong();
         QCOMPARE(unit.log(), QStringList{"C0 04 00"});
         if (!toldFirst)
             app.midi.setChangeWatcher(nullptr);
@@ -324,7 +324,7 @@ private slots:
         QVERIFY(sequence);
         QTRY_VERIFY_WITH_TIMEOUT(!sequence->isSending(), Deadline);
         QCOMPARE(unit.log(), QStringList{"C0 04 00"});
-        QVERIFY(!form.MidiOut().IsOpen());
+        QVERIFY(!form.midiOut().IsOpen());
         QCOMPARE(statusText(form, "lbMidiNotice"),
                  QStringLiteral("Not sent: the rest of Slow Song (MIDI Out: Synth A is missing)"));
         QVERIFY(app.dialogs.messages.isEmpty());
@@ -461,7 +461,7 @@ private slots:
     void rigCheckListsWhoAnswers()
     {
         AppFixture app;
-        tForm1 &form = app.start();
+        MainWindow &form = app.start();
         auto *check = form.findChild<RigCheck *>(QStringLiteral("RigCheck"));
         QVERIFY(check);
         app.outs[0]->clearLog();

@@ -177,7 +177,7 @@ private slots:
         QString why;
         auto system = JackMidiSystem::create(&why);
         QVERIFY2(system, qPrintable(why));
-        TMidiOutput output(*system);
+        MidiOutputPort output(*system);
         bool found = false;
         for (int i = 0; i < output.DeviceCount() && !found; ++i) {
             output.setDeviceID(i);
@@ -202,7 +202,7 @@ private slots:
         u.setStrip(1, "Slow", 1, 5, true);
         QTRY_VERIFY_WITH_TIMEOUT(!u.recall.sequence().isSending(), 5000);
         const int first = sink.count();
-        u.recall.MyPrgChange();
+        u.recall.recallSong();
 
         QTRY_VERIFY_WITH_TIMEOUT(sink.find(0xB0, 7, first) >= 0, 5000);
         const int program = sink.find(0xC0, 4, first);
@@ -219,9 +219,9 @@ private slots:
         // Song A again, and song B (another channel) before A's pause has run out.
         QTRY_VERIFY_WITH_TIMEOUT(!u.recall.sequence().isSending(), 5000);
         const int second = sink.count();
-        u.recall.MyPrgChange();
+        u.recall.recallSong();
         u.strip(1).channel->setValue(2);
-        u.recall.MyPrgChange();
+        u.recall.recallSong();
         QTRY_VERIFY_WITH_TIMEOUT(sink.find(0xB1, 7, second) >= 0, 5000);
         QVERIFY(sink.find(0xC0, 4, second) >= 0);
         QVERIFY(sink.find(0xC1, 4, second) >= 0);
@@ -257,14 +257,14 @@ private slots:
         QString why;
         auto system = JackMidiSystem::create(&why);
         QVERIFY2(system, qPrintable(why));
-        TMidiOutput output(*system);
+        MidiOutputPort output(*system);
         // The synth lists its port a while after it starts; one that has only just listed it
         // may refuse the first connection, or list more ports meanwhile, which moves its
         // number: look it up again each time.
         for (QDeadlineTimer open(20000); !output.IsOpen() && !open.hasExpired(); QTest::qWait(50)) {
             try {
                 output.setProductName(synth.port());
-            } catch (const EmidioutputError &) {
+            } catch (const MidiOutputError &) {
                 continue;
             }
             output.Open();
@@ -287,7 +287,7 @@ private slots:
         u.window.controls.bank.value->setValue(1);
         u.setBank(1, 1, 0);
         u.setStrip(1, "Kit", 1, 26, true);
-        u.recall.MyPrgChange();
+        u.recall.recallSong();
         QTRY_COMPARE_WITH_TIMEOUT(synth.preset(1), plays, 10000);
         output.Close();
     }

@@ -1,4 +1,4 @@
-#include "TfOutfitSpec.h"
+#include "SkinDialog.h"
 
 #include "LookResources.h"
 #include "SkinStore.h"
@@ -20,7 +20,7 @@
 #include <QStatusBar>
 #include <QVBoxLayout>
 
-TfOutfitSpec::TfOutfitSpec(SkinEngine &engine, QWidget *parent)
+SkinDialog::SkinDialog(SkinEngine &engine, QWidget *parent)
     : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
       m_engine(engine), m_group(new QButtonGroup(this)), m_statusBar(new QStatusBar(this))
 {
@@ -78,12 +78,12 @@ TfOutfitSpec::TfOutfitSpec(SkinEngine &engine, QWidget *parent)
     // Fixed to its content, which a skin with larger fonts or padding may grow.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
-    connect(m_group, &QButtonGroup::idClicked, this, &TfOutfitSpec::rg_skinClick);
-    connect(okay, &QPushButton::clicked, this, &TfOutfitSpec::Button2Click);
-    connect(cancel, &QPushButton::clicked, this, &TfOutfitSpec::cancel);
+    connect(m_group, &QButtonGroup::idClicked, this, &SkinDialog::applySkin);
+    connect(okay, &QPushButton::clicked, this, &SkinDialog::closeDialog);
+    connect(cancel, &QPushButton::clicked, this, &SkinDialog::cancel);
 }
 
-void TfOutfitSpec::cancel()
+void SkinDialog::cancel()
 {
     // Each click shows its skin at once (that is the preview) and remembers it; going back
     // is the same again with the skin the player had.
@@ -99,7 +99,7 @@ void TfOutfitSpec::cancel()
     hide();
 }
 
-void TfOutfitSpec::rg_skinClick(int index)
+void SkinDialog::applySkin(int index)
 {
     if (index < 0 || index >= SkinTable::Count)
         return;
@@ -114,12 +114,12 @@ void TfOutfitSpec::rg_skinClick(int index)
     }
 }
 
-void TfOutfitSpec::Button2Click()
+void SkinDialog::closeDialog()
 {
     hide();
 }
 
-void TfOutfitSpec::showEvent(QShowEvent *event)
+void SkinDialog::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
     m_skinAtOpen = m_engine.skinFile();
@@ -133,7 +133,7 @@ void TfOutfitSpec::showEvent(QShowEvent *event)
     }
 }
 
-void TfOutfitSpec::keyPressEvent(QKeyEvent *event)
+void SkinDialog::keyPressEvent(QKeyEvent *event)
 {
     if (event->key() == Qt::Key_Escape)
         cancel();

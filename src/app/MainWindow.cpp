@@ -1,16 +1,16 @@
-#include "tForm1.h"
+#include "MainWindow.h"
 
 #include "app/DeviceSelection.h"
 #include "app/MidiSetupPage.h"
 #include "app/ShutdownReport.h"
 #include "app/WindowPlacement.h"
 #include "look/HelpWindow.h"
-#include "look/TFrmInfo.h"
-#include "look/TfOutfitSpec.h"
-#include "midi/Circbuf.h"
+#include "look/InfoWindow.h"
+#include "look/SkinDialog.h"
+#include "midi/EventRing.h"
 #include "midi/MidiIn.h"
 #include "midi/MidiOut.h"
-#include "mixer/TfMidiUnit.h"
+#include "mixer/MixerWindow.h"
 #include "platform/AppException.h"
 #include "platform/AppPaths.h"
 #include "platform/Dialogs.h"
@@ -58,10 +58,10 @@
 #include <QToolButton>
 #include <algorithm>
 
-tForm1::tForm1(MidiSystem &midiSystem, Options options, QWidget *parent)
+MainWindow::MainWindow(MidiSystem &midiSystem, Options options, QWidget *parent)
     : QMainWindow(parent), m_midiSystem(midiSystem), m_options(std::move(options)),
-      m_midiOut(std::make_unique<TMidiOutput>(midiSystem)),
-      m_midiIn(std::make_unique<TMidiInput>(midiSystem)), m_skin(std::make_unique<SkinEngine>())
+      m_midiOut(std::make_unique<MidiOutputPort>(midiSystem)),
+      m_midiIn(std::make_unique<MidiInputPort>(midiSystem)), m_skin(std::make_unique<SkinEngine>())
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Patchwarden"));
@@ -97,7 +97,7 @@ tForm1::tForm1(MidiSystem &midiSystem, Options options, QWidget *parent)
     WindowPlacement::fitToScreen(*this);
 }
 
-tForm1::~tForm1()
+MainWindow::~MainWindow()
 {
     TextFile::setEncodingNotice({});
     // The performance view follows the song list's model, which tells of a reset while the
@@ -114,7 +114,7 @@ tForm1::~tForm1()
     }
 }
 
-void tForm1::buildToolBar()
+void MainWindow::buildToolBar()
 {
     auto *bar = named(new QToolBar(this), "ToolBar1");
     bar->setMovable(false);
@@ -141,7 +141,7 @@ void tForm1::buildToolBar()
     m_leds = new ActivityLeds(m_inLed, m_outLed, this);
 }
 
-QTabWidget *tForm1::buildLeftPages(QWidget *parent)
+QTabWidget *MainWindow::buildLeftPages(QWidget *parent)
 {
     auto *pages = named(new QTabWidget(parent), "PageControl1");
     FlatTabs::follow(pages, *m_skin);
@@ -158,7 +158,7 @@ QTabWidget *tForm1::buildLeftPages(QWidget *parent)
     return pages;
 }
 
-QTabWidget *tForm1::buildRightPages(QWidget *parent)
+QTabWidget *MainWindow::buildRightPages(QWidget *parent)
 {
     auto *pages = named(new QTabWidget(parent), "PageControl2");
     FlatTabs::follow(pages, *m_skin);
@@ -169,7 +169,7 @@ QTabWidget *tForm1::buildRightPages(QWidget *parent)
     return pages;
 }
 
-void tForm1::buildMenu()
+void MainWindow::buildMenu()
 {
     QMenuBar *bar = menuBar();
     bar->setObjectName(QStringLiteral("MainMenu1"));
@@ -188,36 +188,35 @@ void tForm1::buildMenu()
     };
 
     QMenu *file = named(bar->addMenu(QStringLiteral("&File")), "File1");
-    item(file, "ChangeSkin1", QStringLiteral("Program S&kin..."), &tForm1::ChangeSkin1Click);
-    withKey(item(file, "LoadProject1", QStringLiteral("&Load Project..."), &tForm1::LoadProject1Click),
+    item(file, "ChangeSkin1", QStringLiteral("Program S&kin..."), &MainWindow::showSkinDialog);
+    withKey(item(file, "LoadProject1", QStringLiteral("&Load Project..."), &MainWindow::loadProjectFromMenu),
             QKeySequence(Qt::CTRL | Qt::Key_O));
-    item(file, "SaveProject1", QStringLiteral("Save &Project"), &tForm1::SaveProject1Click);
-    withKey(item(file, "SaveSong1", QStringLiteral("&Save Song"), &tForm1::SaveSong1Click),
+    item(file, "SaveProject1", QStringLiteral("Save &Project"), &MainWindow::saveProjectFromMenu);
+    withKey(item(file, "SaveSong1", QStringLiteral("&Save Song"), &MainWindow::saveSongFromMenu),
             QKeySequence(Qt::CTRL | Qt::Key_S));
-    withKey(
-        item(file, "PerformanceView1", QStringLiteral("Pe&rformance View"), &tForm1::PerformanceView1Click),
-        QKeySequence(Qt::Key_F11));
-    withKey(item(file, "Exit1", QStringLiteral("E&xit"), &tForm1::Exit1Click),
+    withKey(item(file, "PerformanceView1", QStringLiteral("Pe&rformance View"),
+                 &MainWindow::togglePerformanceView),
+            QKeySequence(Qt::Key_F11));
+    withKey(item(file, "Exit1", QStringLiteral("E&xit"), &MainWindow::exitProgram),
             QKeySequence(Qt::CTRL | Qt::Key_Q));
 
     QMenu *mixer = named(bar->addMenu(QStringLiteral("&MIDI Mixer")), "MIDIMixer1");
-    item(mixer, "UserDifendController1", QStringLiteral("&User Defined Controller"),
-         &tForm1::UserDifendController1Click);
+    item(mixer, "UserDifendController1", QStringLiteral("&User Defined Controller"), &MainWindow::showMixer);
 
     QMenu *messages = named(bar->addMenu(QStringLiteral("MIDI M&essages")), "MIDIMessesages1");
-    item(messages, "SystemReset1", QStringLiteral("System &Reset"), &tForm1::SystemReset1Click);
-    item(messages, "AllNotesoff1", QStringLiteral("&All Notes off"), &tForm1::AllNotesoff1Click);
-    item(messages, "Panic1", QStringLiteral("&Panic"), &tForm1::Panic1Click)
+    item(messages, "SystemReset1", QStringLiteral("System &Reset"), &MainWindow::sendSystemReset);
+    item(messages, "AllNotesoff1", QStringLiteral("&All Notes off"), &MainWindow::sendAllNotesOff);
+    item(messages, "Panic1", QStringLiteral("&Panic"), &MainWindow::sendPanic)
         ->setToolTip(QStringLiteral("Sustain off, All Sound Off and All Notes Off on all 16 channels"));
 
     QMenu *help = named(bar->addMenu(QStringLiteral("&Help")), "Help1");
-    withKey(item(help, "Helpfile1", QStringLiteral("Patchwarden &Help"), &tForm1::Helpfile1Click),
+    withKey(item(help, "Helpfile1", QStringLiteral("Patchwarden &Help"), &MainWindow::showHelp),
             QKeySequence(Qt::Key_F1));
     help->addSeparator()->setObjectName(QStringLiteral("N1"));
-    item(help, "About1", QStringLiteral("&About"), &tForm1::About1Click);
+    item(help, "About1", QStringLiteral("&About"), &MainWindow::showAbout);
 }
 
-void tForm1::buildStatusBar()
+void MainWindow::buildStatusBar()
 {
     QStatusBar *bar = statusBar();
     bar->setObjectName(QStringLiteral("StatusBar1"));
@@ -246,11 +245,11 @@ void tForm1::buildStatusBar()
     });
 }
 
-void tForm1::wireSubsystems()
+void MainWindow::wireSubsystems()
 {
     m_songFile = std::make_unique<SongFile>(m_song);
     m_recall = new SongRecall(m_song, *m_midiOut, *m_leds, this);
-    m_songFile->setSongSender([this] { MyPrgChange(); });
+    m_songFile->setSongSender([this] { recallSong(); });
     m_songFile->setLoadingNotice([this](bool loading) { m_recall->setLoading(loading); });
     m_units = new UnitsHub(m_song, m_recall->sequence(), *m_midiOut, UnitProfiles::defaultPath(), this);
     m_recall->setUnits(&m_units->rig());
@@ -261,13 +260,14 @@ void tForm1::wireSubsystems()
     m_units->addMenuItems(units);
     m_songList = new SongListController(*m_songsPage, *m_songFile, this);
     m_units->setSongList(m_songsPage->lbSongList()->model());
-    connect(m_songList, &SongListController::notice, this, &tForm1::showNotice);
+    connect(m_songList, &SongListController::notice, this, &MainWindow::showNotice);
     connect(m_units, &UnitsHub::songEdited, &m_songFile->edits(), &SongEdits::markChanged);
 
     m_commands = new MidiCommands(
         *m_midiOut, *m_leds, {m_commandPage->lbControl(), m_commandPage->seSecond(), m_song.MidiSendCh},
         [this] { return outputState(); }, this);
-    connectGuarded(m_commandPage->Button1(), &QPushButton::clicked, m_commands, &MidiCommands::Button1Click);
+    connectGuarded(m_commandPage->Button1(), &QPushButton::clicked, m_commands,
+                   &MidiCommands::sendControllerData);
 
     IncomingMidi::Hooks hooks;
     hooks.remoteChannel = [this] { return int(m_remoteChannel); };
@@ -288,77 +288,78 @@ void tForm1::wireSubsystems()
     hooks.footSwitch = [this](quint8 status, quint8 data1, quint8 data2) {
         return m_footBindings->take(status, data1, data2);
     };
-    connect(m_footBindings, &FootBindings::changed, this, &tForm1::publishThruRules);
-    connect(m_song.ckbRemote, &QCheckBox::toggled, this, &tForm1::publishThruRules);
+    connect(m_footBindings, &FootBindings::changed, this, &MainWindow::publishThruRules);
+    connect(m_song.ckbRemote, &QCheckBox::toggled, this, &MainWindow::publishThruRules);
     publishThruRules();
     m_setupPage->addGroup(new FootBindingsBox(*m_footBindings));
     m_stage = new PerformanceView(*m_songList, m_songsPage->lbSongList(), m_songsPage->LabSong(), *m_skin,
                                   m_inLed, m_outLed, this);
     m_incoming = new IncomingMidi(m_midiSystem, *m_midiIn, *m_midiOut, *m_leds, m_songsPage->lbSongList(),
                                   m_song.ckbRemote, hooks, this);
-    connectGuarded(m_midiIn.get(), &TMidiInput::OnMidiInput, m_incoming, &IncomingMidi::MidiInMidiInput);
-    connect(m_midiIn.get(), &TMidiInput::OnMidiMessage, m_incoming, &IncomingMidi::MidiInMidiMessage);
-    connect(m_midiIn.get(), &TMidiInput::OnOverflow, this, &tForm1::showInputLosses);
-    connect(m_incoming, &IncomingMidi::thruStatusChanged, this, &tForm1::showThruStatus);
+    connectGuarded(m_midiIn.get(), &MidiInputPort::inputWaiting, m_incoming, &IncomingMidi::readInput);
+    connect(m_midiIn.get(), &MidiInputPort::messageRead, m_incoming, &IncomingMidi::handleIncomingMessage);
+    connect(m_midiIn.get(), &MidiInputPort::overflowed, this, &MainWindow::showInputLosses);
+    connect(m_incoming, &IncomingMidi::thruStatusChanged, this, &MainWindow::showThruStatus);
     // Malformed input fills no ring slot and wakes nobody: its count is looked at now and then.
     auto *lossWatch = new QTimer(this);
-    connect(lossWatch, &QTimer::timeout, this, &tForm1::showInputLosses);
+    connect(lossWatch, &QTimer::timeout, this, &MainWindow::showInputLosses);
     connect(lossWatch, &QTimer::timeout, m_incoming, &IncomingMidi::takeThruReport);
-    connect(m_incoming, &IncomingMidi::loopHeardChanged, this, &tForm1::updateStatus);
+    connect(m_incoming, &IncomingMidi::loopHeardChanged, this, &MainWindow::updateStatus);
     lossWatch->start(500);
-    connect(m_midiOut.get(), &TMidiOutput::Onmidioutput, m_incoming, &IncomingMidi::MidiOutmidioutput);
+    connect(m_midiOut.get(), &MidiOutputPort::sysexSent, m_incoming, &IncomingMidi::lightOutputLed);
 
     m_devices = new DeviceSelection(m_midiSystem, *m_midiOut, *m_midiIn,
                                     {m_setupPage->cmbOutput(), m_setupPage->cmbInput(),
                                      m_setupPage->ckbOwnOutput(), m_setupPage->ckbOwnInput()},
                                     this);
-    connect(m_devices, &DeviceSelection::statusChanged, this, &tForm1::updateStatus);
-    connect(m_devices, &DeviceSelection::notice, this, &tForm1::showNotice);
+    connect(m_devices, &DeviceSelection::statusChanged, this, &MainWindow::updateStatus);
+    connect(m_devices, &DeviceSelection::notice, this, &MainWindow::showNotice);
     connect(m_recall, &SongRecall::outputGone, m_devices, &DeviceSelection::outputLost);
     connect(m_recall, &SongRecall::restDropped, this,
             [this] { showNotSent(tr("Not sent: the rest of %1 (%2)")); });
     connect(m_devices, &DeviceSelection::outputReturned, this, [this] {
         if (m_setupPage->ckbResendOnReturn()->isChecked())
-            guarded([this] { MyPrgChange(); });
+            guarded([this] { recallSong(); });
     });
     connectGuarded(m_setupPage->refreshButton(), &QPushButton::clicked, m_devices, &DeviceSelection::refresh);
-    connect(m_setupPage->MidiRecCh(), &SpinEdit::changed, this, &tForm1::MidiRecChChange);
-    connectGuarded(m_setupPage->ToolButton1(), &QPushButton::clicked, this, &tForm1::ToolButton1Click);
+    connect(m_setupPage->MidiRecCh(), &SpinEdit::changed, this, &MainWindow::updateRemoteChannel);
+    connectGuarded(m_setupPage->ToolButton1(), &QPushButton::clicked, this,
+                   &MainWindow::writeDefaultSettings);
 }
 
-void tForm1::attachWindows(std::function<TfMidiUnit *()> makeMixer,
-                           std::function<TfOutfitSpec *()> makeSkinChoice, TFrmInfo *info)
+void MainWindow::attachWindows(std::function<MixerWindow *()> makeMixer,
+                               std::function<SkinDialog *()> makeSkinChoice, InfoWindow *info)
 {
     m_makeMixer = std::move(makeMixer);
     m_makeSkinChoice = std::move(makeSkinChoice);
     m_info = info;
 }
 
-TfMidiUnit *tForm1::mixer()
+MixerWindow *MainWindow::mixer()
 {
     if (!m_mixer && m_makeMixer)
         m_mixer = m_makeMixer();
     return m_mixer;
 }
 
-TfOutfitSpec *tForm1::skinChoice()
+SkinDialog *MainWindow::skinChoice()
 {
     if (!m_skinChoice && m_makeSkinChoice)
         m_skinChoice = m_makeSkinChoice();
     return m_skinChoice;
 }
 
-QString tForm1::outputState() const
+QString MainWindow::outputState() const
 {
     return m_devices->outputStatus();
 }
 
-QStringList tForm1::outputDeviceNames() const
+QStringList MainWindow::outputDeviceNames() const
 {
     return m_devices->outputNames();
 }
 
-void tForm1::updateStatus()
+void MainWindow::updateStatus()
 {
     m_incoming->routeThru();
     // Thru with the output wired to the input would send every event round for ever.
@@ -377,12 +378,12 @@ void tForm1::updateStatus()
         m_stage->setStatus(text);
 }
 
-void tForm1::showNotice(const QString &text)
+void MainWindow::showNotice(const QString &text)
 {
     m_midiNotice->setText(text);
 }
 
-void tForm1::showInputLosses()
+void MainWindow::showInputLosses()
 {
     const quint64 overflow = m_midiIn->OverflowCount();
     const MidiInLosses device = m_midiIn->DeviceLosses();
@@ -404,30 +405,30 @@ void tForm1::showInputLosses()
     m_overflowStatus->show();
 }
 
-void tForm1::showThruStatus()
+void MainWindow::showThruStatus()
 {
     const QString text = m_incoming->thruStatus();
     m_thruStatus->setText(text);
     m_thruStatus->setVisible(!text.isEmpty());
 }
 
-void tForm1::selectSongRemotely(int row)
+void MainWindow::selectSongRemotely(int row)
 {
     m_songList->setItemIndex(row);
 }
 
 // ---- start and end --------------------------------------------------------------------
 
-void tForm1::showEvent(QShowEvent *event)
+void MainWindow::showEvent(QShowEvent *event)
 {
     QMainWindow::showEvent(event);
     if (!m_shown) {
         m_shown = true;
-        FormShow();
+        startUp();
     }
 }
 
-void tForm1::closeEvent(QCloseEvent *event)
+void MainWindow::closeEvent(QCloseEvent *event)
 {
     bool mayEnd = true;
     if (!m_closed)
@@ -438,12 +439,12 @@ void tForm1::closeEvent(QCloseEvent *event)
     }
     if (!m_closed) {
         m_closed = true;
-        FormClose();
+        shutDown();
     }
     event->accept();
 }
 
-void tForm1::readSettings()
+void MainWindow::readSettings()
 {
     const SettingsFile file(AppPaths::settingsFile());
     const SettingsFile::Values v = file.read();
@@ -474,7 +475,7 @@ void tForm1::readSettings()
     m_stage->read(ini);
 }
 
-void tForm1::writeStageSettings()
+void MainWindow::writeStageSettings()
 {
     IniFile ini(AppPaths::settingsFile());
     const QString before = ini.toText();
@@ -484,14 +485,14 @@ void tForm1::writeStageSettings()
         ini.save();
 }
 
-void tForm1::FormShow()
+void MainWindow::startUp()
 {
     // A device that misbehaves must not keep the program from coming up: each step's
     // error is shown and the next step still runs, up to closing the splash.
-    guarded([this] { m_devices->Open_Device(); });
+    guarded([this] { m_devices->fillDeviceLists(); });
     guarded([this] { readSettings(); });
     m_devices->showChoice();
-    MidiRecChChange();
+    updateRemoteChannel();
     QListWidget *songs = m_songsPage->lbSongList();
     if (songs->count() > 0)
         m_songList->setItemIndex(0);
@@ -499,7 +500,7 @@ void tForm1::FormShow()
     updateStatus();
     guarded([&] {
         if (songs->count() > 0)
-            m_songList->lbSongListClick();
+            m_songList->loadSelectedSong();
     });
     // Windows that only show things; the first song did not wait for them.
     guarded([this] { m_units->makeWindows(); });
@@ -515,7 +516,7 @@ void tForm1::FormShow()
         QTimer::singleShot(0, this, [this] { Dialogs::warning(m_options.midiSystemProblem); });
 }
 
-SettingsFile::Values tForm1::currentSettings() const
+SettingsFile::Values MainWindow::currentSettings() const
 {
     SettingsFile::Values v;
     const DeviceSelection::Choice out = m_devices->savedOutput();
@@ -532,7 +533,7 @@ SettingsFile::Values tForm1::currentSettings() const
     return v;
 }
 
-void tForm1::FormClose()
+void MainWindow::shutDown()
 {
     // Nothing here may stop the program from ending: each failure is reported and the
     // next step still runs, so the set list and the settings get their chance to be saved.
@@ -546,7 +547,7 @@ void tForm1::FormClose()
     });
     step([this] { m_midiOut->Close(); });
     step([this] { m_midiIn->Close(); });
-    step([] { SongFile::Cd_Md_Dir(); });
+    step([] { SongFile::enterDataFolder(); });
     step([&] {
         SettingsFile::Values values = currentSettings();
         // Never a name that is not a project: a project not written keeps the last one.
@@ -560,78 +561,78 @@ void tForm1::FormClose()
 
 // ---- menu -----------------------------------------------------------------------------
 
-void tForm1::ChangeSkin1Click()
+void MainWindow::showSkinDialog()
 {
-    if (TfOutfitSpec *window = skinChoice()) {
+    if (SkinDialog *window = skinChoice()) {
         window->show();
         window->raise();
     }
 }
 
-void tForm1::LoadProject1Click()
+void MainWindow::loadProjectFromMenu()
 {
-    m_songList->btLoadPrjClick();
+    m_songList->loadProject();
 }
 
-void tForm1::SaveProject1Click()
+void MainWindow::saveProjectFromMenu()
 {
-    m_songList->btSavePrjClick();
+    m_songList->saveProject();
 }
 
-void tForm1::SaveSong1Click()
+void MainWindow::saveSongFromMenu()
 {
-    m_songList->MMLabel6Click();
+    m_songList->saveSong();
 }
 
-void tForm1::Exit1Click()
+void MainWindow::exitProgram()
 {
     close();
 }
 
-void tForm1::UserDifendController1Click()
+void MainWindow::showMixer()
 {
-    if (TfMidiUnit *window = mixer()) {
+    if (MixerWindow *window = mixer()) {
         window->show();
         window->raise();
     }
 }
 
-void tForm1::SystemReset1Click()
+void MainWindow::sendSystemReset()
 {
-    m_commands->SystemReset1Click();
+    m_commands->sendSystemReset();
 }
 
-void tForm1::AllNotesoff1Click()
+void MainWindow::sendAllNotesOff()
 {
-    m_commands->AllNotesoff1Click();
+    m_commands->sendAllNotesOff();
 }
 
-void tForm1::Panic1Click()
+void MainWindow::sendPanic()
 {
-    m_commands->panicClick();
+    m_commands->sendPanic();
 }
 
-void tForm1::Helpfile1Click()
+void MainWindow::showHelp()
 {
     if (!m_help)
         m_help = new HelpWindow(this);
     m_help->showHelp();
 }
 
-void tForm1::About1Click()
+void MainWindow::showAbout()
 {
     if (m_info)
         m_info->showModal();
 }
 
-void tForm1::PerformanceView1Click()
+void MainWindow::togglePerformanceView()
 {
     m_stage->toggle();
 }
 
 // ---- "Midi Setup" ---------------------------------------------------------------------
 
-void tForm1::MidiRecChChange()
+void MainWindow::updateRemoteChannel()
 {
     // While a number is being typed the box may briefly show one outside 1..16.
     m_remoteChannel = quint8(std::clamp(m_song.MidiRecCh->value(), 1, 16));
@@ -640,7 +641,7 @@ void tForm1::MidiRecChChange()
 
 // The system's thru reads these on its own thread: they are handed over whole, each time
 // one of them changes.
-void tForm1::publishThruRules()
+void MainWindow::publishThruRules()
 {
     ThruRules rules;
     m_footBindings->fillThruRules(rules);
@@ -649,23 +650,23 @@ void tForm1::publishThruRules()
     m_midiSystem.thruGate().publish(rules);
 }
 
-void tForm1::ToolButton1Click()
+void MainWindow::writeDefaultSettings()
 {
-    SongFile::Cd_Md_Dir();
+    SongFile::enterDataFolder();
     SettingsFile(AppPaths::settingsFile()).writeDefaults(currentSettings());
     writeStageSettings();
 }
 
-void tForm1::MyPrgChange()
+void MainWindow::recallSong()
 {
-    m_recall->MyPrgChange();
+    m_recall->recallSong();
     // A unit that is gone, or went during the send, costs one line, not a box per message.
     if (!m_midiOut->IsOpen() && m_devices->outputMissing())
         showNotSent(tr("Not sent: %1 (%2)"));
 }
 
 // `text` takes the current song's name as shown and what became of the output.
-void tForm1::showNotSent(const QString &text)
+void MainWindow::showNotSent(const QString &text)
 {
     if (const QListWidgetItem *song = m_songsPage->lbSongList()->currentItem())
         showNotice(text.arg(SongName::shown(song->text()), m_devices->outputStatus()));

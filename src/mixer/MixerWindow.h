@@ -19,14 +19,14 @@ class QTabWidget;
 // monitor of the last incoming and outgoing message, and a number converter.
 // Created once with the main window; closing only hides it, so a set-up made during
 // a show survives until the program ends. Nothing of it is saved.
-class TfMidiUnit : public QWidget
+class MixerWindow : public QWidget
 {
     Q_OBJECT
 public:
     static constexpr int FaderCount = 10;
 
-    explicit TfMidiUnit(const MixerLinks &links, QWidget *parent = nullptr);
-    ~TfMidiUnit() override;
+    explicit MixerWindow(const MixerLinks &links, QWidget *parent = nullptr);
+    ~MixerWindow() override;
 
     // The main window calls this for every incoming short message. Writes the input row
     // while "Show MIDI Input" is checked; the event is then named from the input port.
@@ -36,29 +36,29 @@ public:
     FaderTab *faderTab(int number) const { return m_tabs[number - 1]; }
     FaderChannel &channel(int number) const { return *m_channels[number - 1]; }
 
-    void Fader1Change();
-    void fader2Change();
-    void fader3Change();
-    void fader4Change();
-    void fader5Change();
-    void fader6Change();
-    void fader7Change();
-    void fader8Change();
-    void fader9Change();
-    void fader10Change();
-    void cbUser1Change();
-    void cbUser2Change();
-    void cbUser3Change();
-    void cbUser4Change();
-    void cbUser5Change();
-    void cbUser6Change();
-    void cbUser7Change();
-    void cbUser8Change();
-    void cbUser9Change();
-    void cbUser10Change();
-    void edMessageChange();
-    void Button1Click();
-    void Button2Click();
+    void fader1Moved();
+    void fader2Moved();
+    void fader3Moved();
+    void fader4Moved();
+    void fader5Moved();
+    void fader6Moved();
+    void fader7Moved();
+    void fader8Moved();
+    void fader9Moved();
+    void fader10Moved();
+    void eventType1Chosen();
+    void eventType2Chosen();
+    void eventType3Chosen();
+    void eventType4Chosen();
+    void eventType5Chosen();
+    void eventType6Chosen();
+    void eventType7Chosen();
+    void eventType8Chosen();
+    void eventType9Chosen();
+    void eventType10Chosen();
+    void showInputEventName();
+    void closeMixer();
+    void convertNumber();
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;

@@ -15,7 +15,7 @@ class QPushButton;
 // picture, credits, contact heading and separator take their clicks without effect. The
 // two links go to the desktop through Dialogs::openUrl; whether a mail program or browser
 // answered is not our business.
-class TFrmInfo : public QWidget
+class InfoWindow : public QWidget
 {
     Q_OBJECT
 public:
@@ -29,10 +29,10 @@ public:
     static QString webUrl();
 
     // The window with the picture built into the program.
-    explicit TFrmInfo(QWidget *parent = nullptr);
+    explicit InfoWindow(QWidget *parent = nullptr);
     // The window with another JPEG as its picture; data that does not decode gives a
     // window without a picture.
-    explicit TFrmInfo(const QByteArray &jpeg, QWidget *parent = nullptr);
+    explicit InfoWindow(const QByteArray &jpeg, QWidget *parent = nullptr);
 
     // Shown without being modal and painted on screen before it returns, before the
     // event loop runs.
@@ -46,11 +46,11 @@ public:
 
     bool hasPicture() const { return m_hasPicture; }
 
-    void FormClick();
-    void MMLabel1Click();
-    void Button1Click();
-    void MMLabel7Click();
-    void MMLabel3Click();
+    void dismissFromBackground();
+    void dismissFromProductName();
+    void dismissFromCloseButton();
+    void openMail();
+    void openWebsite();
 
 protected:
     void showEvent(QShowEvent *event) override;

@@ -1,10 +1,10 @@
-#include "MidiHdr.h"
+#include "OwnedMidiHeader.h"
 
-#include "Circbuf.h"
+#include "EventRing.h"
 
 #include <new>
 
-TMyMidiHdr::TMyMidiHdr(quint16 size)
+OwnedMidiHeader::OwnedMidiHeader(quint16 size)
 {
     if (size == 0)
         return;
@@ -18,7 +18,7 @@ TMyMidiHdr::TMyMidiHdr(quint16 size)
     Header->blockHandle = HeaderHandle;
 }
 
-TMyMidiHdr::~TMyMidiHdr()
+OwnedMidiHeader::~OwnedMidiHeader()
 {
     if (Header)
         Header->~MidiHeader();
@@ -26,7 +26,7 @@ TMyMidiHdr::~TMyMidiHdr()
     FreeSharedBlock(DataHandle);
 }
 
-TMyMidiHdr *TMyMidiHdr::fromHeader(const MidiHeader *header)
+OwnedMidiHeader *OwnedMidiHeader::fromHeader(const MidiHeader *header)
 {
-    return header ? reinterpret_cast<TMyMidiHdr *>(header->user) : nullptr;
+    return header ? reinterpret_cast<OwnedMidiHeader *>(header->user) : nullptr;
 }

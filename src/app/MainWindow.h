@@ -26,16 +26,17 @@ class SongRecall;
 class UnitsHub;
 class SongsPage;
 class ControllerCommandPage;
-class TFrmInfo;
-class TMidiInput;
-class TMidiOutput;
-class TfMidiUnit;
-class TfOutfitSpec;
+class InfoWindow;
+class MidiInputPort;
+class MidiOutputPort;
+class MixerWindow;
+class SkinDialog;
 
 // The main window: the hub that owns the MIDI ports, the song controls, the indicators
 // and the skin engine. The behaviour of each subsystem lives in a class of its own; the
-// handlers here, named after the controls and menu items they serve, hand over to them.
-class tForm1 : public QMainWindow
+// slots here, named after what the menu items and controls they serve do, hand over to
+// them. The controls and menu items keep their object names, which tests find them by.
+class MainWindow : public QMainWindow
 {
     Q_OBJECT
 public:
@@ -54,22 +55,22 @@ public:
     static constexpr int LeftPagesWidth = 417; // at the classic size; both grow alike
     static constexpr int RightPagesWidth = 377;
 
-    explicit tForm1(MidiSystem &midiSystem, Options options = {}, QWidget *parent = nullptr);
-    ~tForm1() override;
+    explicit MainWindow(MidiSystem &midiSystem, Options options = {}, QWidget *parent = nullptr);
+    ~MainWindow() override;
 
     // The other windows, which the main window shows from its menu. The mixer and the skin
     // choice are made when first asked for: nobody needs them before the first song is out.
-    void attachWindows(std::function<TfMidiUnit *()> makeMixer,
-                       std::function<TfOutfitSpec *()> makeSkinChoice, TFrmInfo *info);
-    TfMidiUnit *mixer();
-    TfOutfitSpec *skinChoice();
+    void attachWindows(std::function<MixerWindow *()> makeMixer, std::function<SkinDialog *()> makeSkinChoice,
+                       InfoWindow *info);
+    MixerWindow *mixer();
+    SkinDialog *skinChoice();
     HelpWindow *helpWindow() const { return m_help; }
 
-    TMidiOutput &MidiOut() { return *m_midiOut; }
-    TMidiInput &MidiIn() { return *m_midiIn; }
+    MidiOutputPort &midiOut() { return *m_midiOut; }
+    MidiInputPort &midiIn() { return *m_midiIn; }
     MidiSystem &midiSystem() { return m_midiSystem; }
     ActivityLeds &leds() { return *m_leds; }
-    SkinEngine &SkinData1() { return *m_skin; }
+    SkinEngine &skinEngine() { return *m_skin; }
     const SongControls &songControls() const { return m_song; }
     MidiSetupPage &setupPage() { return *m_setupPage; }
     SongsPage &songsPage() { return *m_songsPage; }
@@ -82,26 +83,26 @@ public:
 
 public slots:
     // Program start and end.
-    void FormShow();
-    void FormClose();
+    void startUp();
+    void shutDown();
     // Menu.
-    void ChangeSkin1Click();
-    void LoadProject1Click();
-    void SaveProject1Click();
-    void SaveSong1Click();
-    void Exit1Click();
-    void UserDifendController1Click();
-    void SystemReset1Click();
-    void AllNotesoff1Click();
-    void Panic1Click();
-    void Helpfile1Click();
-    void About1Click();
-    void PerformanceView1Click();
+    void showSkinDialog();
+    void loadProjectFromMenu();
+    void saveProjectFromMenu();
+    void saveSongFromMenu();
+    void exitProgram();
+    void showMixer();
+    void sendSystemReset();
+    void sendAllNotesOff();
+    void sendPanic();
+    void showHelp();
+    void showAbout();
+    void togglePerformanceView();
     // "Midi Setup".
-    void MidiRecChChange();
-    void ToolButton1Click();
+    void updateRemoteChannel();
+    void writeDefaultSettings();
     // Song recall.
-    void MyPrgChange();
+    void recallSong();
 
 signals:
     // The shut-down sequence has run: the application ends.
@@ -134,8 +135,8 @@ private:
     MidiSystem &m_midiSystem;
     Options m_options;
     SongControls m_song;
-    std::unique_ptr<TMidiOutput> m_midiOut;
-    std::unique_ptr<TMidiInput> m_midiIn;
+    std::unique_ptr<MidiOutputPort> m_midiOut;
+    std::unique_ptr<MidiInputPort> m_midiIn;
     std::unique_ptr<SkinEngine> m_skin;
 
     QToolButton *m_inLed = nullptr;
@@ -161,11 +162,11 @@ private:
     FootBindings *m_footBindings = nullptr;
     PerformanceView *m_stage = nullptr;
 
-    std::function<TfMidiUnit *()> m_makeMixer;
-    std::function<TfOutfitSpec *()> m_makeSkinChoice;
-    TfMidiUnit *m_mixer = nullptr; // null until made
-    TfOutfitSpec *m_skinChoice = nullptr;
-    TFrmInfo *m_info = nullptr;
+    std::function<MixerWindow *()> m_makeMixer;
+    std::function<SkinDialog *()> m_makeSkinChoice;
+    MixerWindow *m_mixer = nullptr; // null until made
+    SkinDialog *m_skinChoice = nullptr;
+    InfoWindow *m_info = nullptr;
     HelpWindow *m_help = nullptr; // made when first asked for
 
     quint8 m_remoteChannel = 1;

@@ -1,4 +1,4 @@
-#include "TFrmInfo.h"
+#include "InfoWindow.h"
 
 #include "ClickLabel.h"
 #include "JpegDecoder.h"
@@ -52,30 +52,30 @@ QPushButton:pressed { background-color: #b0b0b0; border-color: #404040 #ffffff #
 )";
 } // namespace
 
-QString TFrmInfo::mailAddress()
+QString InfoWindow::mailAddress()
 {
     return QStringLiteral("patchwarden@brindlecroft.example");
 }
 
-QString TFrmInfo::mailUrl()
+QString InfoWindow::mailUrl()
 {
     return QStringLiteral("mailto:") + mailAddress();
 }
 
-QString TFrmInfo::webUrl()
+QString InfoWindow::webUrl()
 {
     return QStringLiteral("https://www.brindlecroft.example/patchwarden");
 }
 
-TFrmInfo::TFrmInfo(QWidget *parent) : TFrmInfo(builtInPicture(), parent) {}
+InfoWindow::InfoWindow(QWidget *parent) : InfoWindow(builtInPicture(), parent) {}
 
-TFrmInfo::TFrmInfo(const QByteArray &jpeg, QWidget *parent)
+InfoWindow::InfoWindow(const QByteArray &jpeg, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
 {
     build(jpeg);
 }
 
-ClickLabel *TFrmInfo::addLabel(const char *name, const QString &text, const QRect &geometry)
+ClickLabel *InfoWindow::addLabel(const char *name, const QString &text, const QRect &geometry)
 {
     auto *label = new ClickLabel(text, this);
     label->setObjectName(QLatin1String(name));
@@ -83,7 +83,7 @@ ClickLabel *TFrmInfo::addLabel(const char *name, const QString &text, const QRec
     return label;
 }
 
-void TFrmInfo::build(const QByteArray &jpeg)
+void InfoWindow::build(const QByteArray &jpeg)
 {
     LookResources::init();
     setObjectName(QStringLiteral("FrmInfo"));
@@ -160,15 +160,15 @@ void TFrmInfo::build(const QByteArray &jpeg)
     close->setObjectName(QStringLiteral("Button1"));
     close->setGeometry(446, 220, 82, 28);
 
-    connect(name, &ClickLabel::clicked, this, &TFrmInfo::MMLabel1Click);
-    connect(shadow, &ClickLabel::clicked, this, &TFrmInfo::MMLabel1Click);
-    connect(version, &ClickLabel::clicked, this, &TFrmInfo::MMLabel1Click);
-    connect(mail, &ClickLabel::clicked, this, &TFrmInfo::MMLabel7Click);
-    connect(web, &ClickLabel::clicked, this, &TFrmInfo::MMLabel3Click);
-    connect(close, &QPushButton::clicked, this, &TFrmInfo::Button1Click);
+    connect(name, &ClickLabel::clicked, this, &InfoWindow::dismissFromProductName);
+    connect(shadow, &ClickLabel::clicked, this, &InfoWindow::dismissFromProductName);
+    connect(version, &ClickLabel::clicked, this, &InfoWindow::dismissFromProductName);
+    connect(mail, &ClickLabel::clicked, this, &InfoWindow::openMail);
+    connect(web, &ClickLabel::clicked, this, &InfoWindow::openWebsite);
+    connect(close, &QPushButton::clicked, this, &InfoWindow::dismissFromCloseButton);
 }
 
-void TFrmInfo::centre()
+void InfoWindow::centre()
 {
     QScreen *screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
     if (!screen)
@@ -178,7 +178,7 @@ void TFrmInfo::centre()
     move(frame.topLeft());
 }
 
-void TFrmInfo::showSplash()
+void InfoWindow::showSplash()
 {
     setWindowModality(Qt::NonModal);
     show();
@@ -196,18 +196,18 @@ void TFrmInfo::showSplash()
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
-bool TFrmInfo::isExposed() const
+bool InfoWindow::isExposed() const
 {
     return windowHandle() && windowHandle()->isExposed();
 }
 
-void TFrmInfo::closeSplash()
+void InfoWindow::closeSplash()
 {
     if (!m_modalLoop)
         hide();
 }
 
-void TFrmInfo::showModal()
+void InfoWindow::showModal()
 {
     if (m_modalLoop) {
         raise();
@@ -228,60 +228,60 @@ void TFrmInfo::showModal()
     setWindowModality(Qt::NonModal);
 }
 
-void TFrmInfo::FormClick()
+void InfoWindow::dismissFromBackground()
 {
     hide();
 }
 
-void TFrmInfo::MMLabel1Click()
+void InfoWindow::dismissFromProductName()
 {
     hide();
 }
 
-void TFrmInfo::Button1Click()
+void InfoWindow::dismissFromCloseButton()
 {
     hide();
 }
 
-void TFrmInfo::MMLabel7Click()
+void InfoWindow::openMail()
 {
     Dialogs::instance().openUrl(QUrl(mailUrl()));
 }
 
-void TFrmInfo::MMLabel3Click()
+void InfoWindow::openWebsite()
 {
     Dialogs::instance().openUrl(QUrl(webUrl()));
 }
 
-void TFrmInfo::showEvent(QShowEvent *event)
+void InfoWindow::showEvent(QShowEvent *event)
 {
     centre();
     QWidget::showEvent(event);
 }
 
-void TFrmInfo::hideEvent(QHideEvent *event)
+void InfoWindow::hideEvent(QHideEvent *event)
 {
     QWidget::hideEvent(event);
     if (m_modalLoop)
         m_modalLoop->quit();
 }
 
-void TFrmInfo::mousePressEvent(QMouseEvent *event)
+void InfoWindow::mousePressEvent(QMouseEvent *event)
 {
     m_backgroundPressed = event->button() == Qt::LeftButton;
     event->accept();
 }
 
-void TFrmInfo::mouseReleaseEvent(QMouseEvent *event)
+void InfoWindow::mouseReleaseEvent(QMouseEvent *event)
 {
     event->accept();
     const bool wasPressed = m_backgroundPressed;
     m_backgroundPressed = false;
     if (wasPressed && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
-        FormClick();
+        dismissFromBackground();
 }
 
-void TFrmInfo::keyPressEvent(QKeyEvent *event)
+void InfoWindow::keyPressEvent(QKeyEvent *event)
 {
     if (event->key() == Qt::Key_Escape && m_modalLoop) {
         hide();
@@ -290,7 +290,7 @@ void TFrmInfo::keyPressEvent(QKeyEvent *event)
     QWidget::keyPressEvent(event);
 }
 
-bool TFrmInfo::eventFilter(QObject *watched, QEvent *event)
+bool InfoWindow::eventFilter(QObject *watched, QEvent *event)
 {
     switch (event->type()) {
     case QEvent::MouseButtonPress:

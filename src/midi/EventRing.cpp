@@ -1,4 +1,4 @@
-#include "Circbuf.h"
+#include "EventRing.h"
 
 #include <cstdlib>
 #include <mutex>
@@ -66,21 +66,21 @@ void *SharedBlockAddress(quint32 handle)
     return it == t.blocks.end() ? nullptr : it->second;
 }
 
-TMidiEventRing *CreateEventRing(quint16 slotCount)
+MidiEventRing *CreateEventRing(quint16 slotCount)
 {
     quint32 ringHandle = 0;
-    void *ringBlock = AllocSharedBlock(sizeof(TMidiEventRing), ringHandle);
+    void *ringBlock = AllocSharedBlock(sizeof(MidiEventRing), ringHandle);
     if (!ringBlock)
         return nullptr;
     quint32 areaHandle = 0;
-    auto *area = static_cast<TMidiEventSlot *>(
-        slotCount <= MaxRingSlots ? AllocSharedBlock(quint16(slotCount * sizeof(TMidiEventSlot)), areaHandle)
+    auto *area = static_cast<MidiEventSlot *>(
+        slotCount <= MaxRingSlots ? AllocSharedBlock(quint16(slotCount * sizeof(MidiEventSlot)), areaHandle)
                                   : nullptr);
     if (!area) {
         FreeSharedBlock(ringHandle);
         return nullptr;
     }
-    auto *ring = new (ringBlock) TMidiEventRing{};
+    auto *ring = new (ringBlock) MidiEventRing{};
     ring->RingHandle = ringHandle;
     ring->AreaHandle = areaHandle;
     ring->AreaStart = area;
@@ -94,17 +94,17 @@ TMidiEventRing *CreateEventRing(quint16 slotCount)
     return ring;
 }
 
-void FreeEventRing(TMidiEventRing *ring)
+void FreeEventRing(MidiEventRing *ring)
 {
     if (!ring)
         return;
     const quint32 ringHandle = ring->RingHandle;
     FreeSharedBlock(ring->AreaHandle);
-    ring->~TMidiEventRing();
+    ring->~MidiEventRing();
     FreeSharedBlock(ringHandle);
 }
 
-bool PeekEvent(TMidiEventRing *ring, TMidiEventSlot &slot)
+bool PeekEvent(MidiEventRing *ring, MidiEventSlot &slot)
 {
     if (ring->EventCount.load(std::memory_order_acquire) == 0)
         return false;
@@ -112,7 +112,7 @@ bool PeekEvent(TMidiEventRing *ring, TMidiEventSlot &slot)
     return true;
 }
 
-bool DropEvent(TMidiEventRing *ring)
+bool DropEvent(MidiEventRing *ring)
 {
     if (ring->EventCount.load(std::memory_order_acquire) == 0)
         return false;
@@ -123,22 +123,22 @@ bool DropEvent(TMidiEventRing *ring)
     return true;
 }
 
-TMidiCallbackRecord *CreateCallbackRecord()
+MidiCallbackRecord *CreateCallbackRecord()
 {
     quint32 handle = 0;
-    void *block = AllocSharedBlock(sizeof(TMidiCallbackRecord), handle);
+    void *block = AllocSharedBlock(sizeof(MidiCallbackRecord), handle);
     if (!block)
         return nullptr;
-    auto *record = new (block) TMidiCallbackRecord{};
+    auto *record = new (block) MidiCallbackRecord{};
     record->RecordHandle = handle;
     return record;
 }
 
-void FreeCallbackRecord(TMidiCallbackRecord *record)
+void FreeCallbackRecord(MidiCallbackRecord *record)
 {
     if (!record)
         return;
     const quint32 handle = record->RecordHandle;
-    record->~TMidiCallbackRecord();
+    record->~MidiCallbackRecord();
     FreeSharedBlock(handle);
 }

@@ -14,19 +14,19 @@ class SkinEngine;
 // applies that skin at once through the main window's engine and remembers the choice
 // (SkinStore); neither a skin that will not load nor a store that cannot be written is
 // reported.
-class TfOutfitSpec : public QWidget
+class SkinDialog : public QWidget
 {
     Q_OBJECT
 public:
-    explicit TfOutfitSpec(SkinEngine &engine, QWidget *parent = nullptr);
+    explicit SkinDialog(SkinEngine &engine, QWidget *parent = nullptr);
 
     QButtonGroup *buttonGroup() const { return m_group; }
     // Across the top of the window, above the choices.
     QStatusBar *statusBar() const { return m_statusBar; }
 
     // Item i of rg_skin was chosen (0-based); out-of-range indexes are ignored.
-    void rg_skinClick(int index);
-    void Button2Click();
+    void applySkin(int index);
+    void closeDialog();
     // Puts back the skin in use when the window was shown, and hides it.
     void cancel();
 

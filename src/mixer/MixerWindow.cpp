@@ -1,4 +1,4 @@
-#include "TfMidiUnit.h"
+#include "MixerWindow.h"
 
 #include "ConvertTool.h"
 #include "EventDisplay.h"
@@ -27,24 +27,24 @@
 
 namespace
 {
-using Handler = void (TfMidiUnit::*)();
+using Handler = void (MixerWindow::*)();
 
-constexpr std::array<Handler, TfMidiUnit::FaderCount> FaderHandlers = {
-    &TfMidiUnit::Fader1Change,  &TfMidiUnit::fader2Change, &TfMidiUnit::fader3Change,
-    &TfMidiUnit::fader4Change,  &TfMidiUnit::fader5Change, &TfMidiUnit::fader6Change,
-    &TfMidiUnit::fader7Change,  &TfMidiUnit::fader8Change, &TfMidiUnit::fader9Change,
-    &TfMidiUnit::fader10Change,
+constexpr std::array<Handler, MixerWindow::FaderCount> FaderHandlers = {
+    &MixerWindow::fader1Moved,  &MixerWindow::fader2Moved, &MixerWindow::fader3Moved,
+    &MixerWindow::fader4Moved,  &MixerWindow::fader5Moved, &MixerWindow::fader6Moved,
+    &MixerWindow::fader7Moved,  &MixerWindow::fader8Moved, &MixerWindow::fader9Moved,
+    &MixerWindow::fader10Moved,
 };
 
-constexpr std::array<Handler, TfMidiUnit::FaderCount> EventTypeHandlers = {
-    &TfMidiUnit::cbUser1Change,  &TfMidiUnit::cbUser2Change, &TfMidiUnit::cbUser3Change,
-    &TfMidiUnit::cbUser4Change,  &TfMidiUnit::cbUser5Change, &TfMidiUnit::cbUser6Change,
-    &TfMidiUnit::cbUser7Change,  &TfMidiUnit::cbUser8Change, &TfMidiUnit::cbUser9Change,
-    &TfMidiUnit::cbUser10Change,
+constexpr std::array<Handler, MixerWindow::FaderCount> EventTypeHandlers = {
+    &MixerWindow::eventType1Chosen,  &MixerWindow::eventType2Chosen, &MixerWindow::eventType3Chosen,
+    &MixerWindow::eventType4Chosen,  &MixerWindow::eventType5Chosen, &MixerWindow::eventType6Chosen,
+    &MixerWindow::eventType7Chosen,  &MixerWindow::eventType8Chosen, &MixerWindow::eventType9Chosen,
+    &MixerWindow::eventType10Chosen,
 };
 } // namespace
 
-TfMidiUnit::TfMidiUnit(const MixerLinks &links, QWidget *parent) : QWidget(parent), m_links(links)
+MixerWindow::MixerWindow(const MixerLinks &links, QWidget *parent) : QWidget(parent), m_links(links)
 {
     Q_ASSERT(links.midiOut && links.sendChannel && links.outputState && links.leds && links.lastInputStatus);
 
@@ -85,9 +85,9 @@ TfMidiUnit::TfMidiUnit(const MixerLinks &links, QWidget *parent) : QWidget(paren
     connectHandlers();
 }
 
-TfMidiUnit::~TfMidiUnit() = default;
+MixerWindow::~MixerWindow() = default;
 
-QWidget *TfMidiUnit::buildTopBand()
+QWidget *MixerWindow::buildTopBand()
 {
     auto *band = new QWidget(this);
     auto *row = new QHBoxLayout(band);
@@ -109,7 +109,7 @@ QWidget *TfMidiUnit::buildTopBand()
     return band;
 }
 
-QWidget *TfMidiUnit::buildFaderRow()
+QWidget *MixerWindow::buildFaderRow()
 {
     auto *strip = new QWidget(this);
     auto *row = new QHBoxLayout(strip);
@@ -127,7 +127,7 @@ QWidget *TfMidiUnit::buildFaderRow()
     return strip;
 }
 
-void TfMidiUnit::connectHandlers()
+void MixerWindow::connectHandlers()
 {
     for (int i = 0; i < FaderCount; ++i) {
         connect(m_faders[i], &Fader::valueChanged, this, FaderHandlers[i]);
@@ -138,12 +138,12 @@ void TfMidiUnit::connectHandlers()
     // One send channel for the whole program, whichever box the user turns.
     new SpinMirror(m_links.sendChannel, MidiSendCh, this);
     // Only the input row names an event; a fader's own message is known to the user.
-    connect(m_display->edMessage, &QLineEdit::textChanged, this, &TfMidiUnit::edMessageChange);
-    connect(m_convert->Button2, &QPushButton::clicked, this, &TfMidiUnit::Button2Click);
-    connect(Button1, &QPushButton::clicked, this, &TfMidiUnit::Button1Click);
+    connect(m_display->edMessage, &QLineEdit::textChanged, this, &MixerWindow::showInputEventName);
+    connect(m_convert->Button2, &QPushButton::clicked, this, &MixerWindow::convertNumber);
+    connect(Button1, &QPushButton::clicked, this, &MixerWindow::closeMixer);
 }
 
-void TfMidiUnit::showEvent(QShowEvent *event)
+void MixerWindow::showEvent(QShowEvent *event)
 {
     // Centred the first time only: where the user puts it on stage, it stays.
     if (!m_placed) {
@@ -155,7 +155,7 @@ void TfMidiUnit::showEvent(QShowEvent *event)
     QWidget::showEvent(event);
 }
 
-void TfMidiUnit::showInput(quint8 status, quint8 data1, quint8 data2)
+void MixerWindow::showInput(quint8 status, quint8 data1, quint8 data2)
 {
     if (!m_display->ckbGetMidi->isChecked())
         return;
@@ -164,7 +164,7 @@ void TfMidiUnit::showInput(quint8 status, quint8 data1, quint8 data2)
     m_display->edData2->setText(QString::number(data2));
 }
 
-void TfMidiUnit::edMessageChange()
+void MixerWindow::showInputEventName()
 {
     if (const auto name = eventNameOf(m_links.lastInputStatus())) {
         m_display->lEvent->setText(name->text);
@@ -172,12 +172,12 @@ void TfMidiUnit::edMessageChange()
     }
 }
 
-void TfMidiUnit::Button1Click()
+void MixerWindow::closeMixer()
 {
     close();
 }
 
-void TfMidiUnit::Button2Click()
+void MixerWindow::convertNumber()
 {
     // The button may be pressed without taking the focus from the field.
     m_convert->edDec->commit();
@@ -186,7 +186,7 @@ void TfMidiUnit::Button2Click()
     m_convert->edBinar->setText(IntToBin(v, 8));
 }
 
-void TfMidiUnit::faderChange(int index)
+void MixerWindow::faderChange(int index)
 {
     // The widget library is built without exception support: an error unwinding through
     // the slider's event handling would skip its clean-up. The port's error therefore
@@ -198,88 +198,88 @@ void TfMidiUnit::faderChange(int index)
     }
 }
 
-void TfMidiUnit::Fader1Change()
+void MixerWindow::fader1Moved()
 {
     faderChange(0);
 }
-void TfMidiUnit::fader2Change()
+void MixerWindow::fader2Moved()
 {
     faderChange(1);
 }
-void TfMidiUnit::fader3Change()
+void MixerWindow::fader3Moved()
 {
     faderChange(2);
 }
-void TfMidiUnit::fader4Change()
+void MixerWindow::fader4Moved()
 {
     faderChange(3);
 }
-void TfMidiUnit::fader5Change()
+void MixerWindow::fader5Moved()
 {
     faderChange(4);
 }
-void TfMidiUnit::fader6Change()
+void MixerWindow::fader6Moved()
 {
     faderChange(5);
 }
-void TfMidiUnit::fader7Change()
+void MixerWindow::fader7Moved()
 {
     faderChange(6);
 }
-void TfMidiUnit::fader8Change()
+void MixerWindow::fader8Moved()
 {
     faderChange(7);
 }
-void TfMidiUnit::fader9Change()
+void MixerWindow::fader9Moved()
 {
     faderChange(8);
 }
-void TfMidiUnit::fader10Change()
+void MixerWindow::fader10Moved()
 {
     faderChange(9);
 }
-void TfMidiUnit::cbUser1Change()
+void MixerWindow::eventType1Chosen()
 {
     m_channels[0]->eventTypeChange();
 }
-void TfMidiUnit::cbUser2Change()
+void MixerWindow::eventType2Chosen()
 {
     m_channels[1]->eventTypeChange();
 }
-void TfMidiUnit::cbUser3Change()
+void MixerWindow::eventType3Chosen()
 {
     m_channels[2]->eventTypeChange();
 }
-void TfMidiUnit::cbUser4Change()
+void MixerWindow::eventType4Chosen()
 {
     m_channels[3]->eventTypeChange();
 }
-void TfMidiUnit::cbUser5Change()
+void MixerWindow::eventType5Chosen()
 {
     m_channels[4]->eventTypeChange();
 }
-void TfMidiUnit::cbUser6Change()
+void MixerWindow::eventType6Chosen()
 {
     m_channels[5]->eventTypeChange();
 }
-void TfMidiUnit::cbUser7Change()
+void MixerWindow::eventType7Chosen()
 {
     m_channels[6]->eventTypeChange();
 }
-void TfMidiUnit::cbUser8Change()
+void MixerWindow::eventType8Chosen()
 {
     m_channels[7]->eventTypeChange();
 }
-void TfMidiUnit::cbUser9Change()
+void MixerWindow::eventType9Chosen()
 {
     m_channels[8]->eventTypeChange();
 }
-void TfMidiUnit::cbUser10Change()
+void MixerWindow::eventType10Chosen()
 {
     m_channels[9]->eventTypeChange();
 }
 
-void TfMidiUnit::keyPressEvent(QKeyEvent *event)
+void MixerWindow::keyPressEvent(QKeyEvent *event)
 {
     // It stays on top of the main window: one key puts it away.
     if (event->key() == Qt::Key_Escape)
