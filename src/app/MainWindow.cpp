@@ -201,7 +201,7 @@ void MainWindow::buildMenu()
             QKeySequence(Qt::CTRL | Qt::Key_Q));
 
     QMenu *mixer = named(bar->addMenu(QStringLiteral("&MIDI Mixer")), "MIDIMixer1");
-    item(mixer, "UserDifendController1", QStringLiteral("&User Defined Controller"), &MainWindow::showMixer);
+    item(mixer, "UserDefinedController1", QStringLiteral("&User Defined Controller"), &MainWindow::showMixer);
 
     QMenu *messages = named(bar->addMenu(QStringLiteral("MIDI M&essages")), "MIDIMessesages1");
     item(messages, "SystemReset1", QStringLiteral("System &Reset"), &MainWindow::sendSystemReset);

@@ -187,7 +187,7 @@ private slots:
         AppFixture app;
         MainWindow &form = app.start();
         QVERIFY(!app.windows->mixerWindow().isVisible());
-        form.findChild<QAction *>(QStringLiteral("UserDifendController1"))->trigger();
+        form.findChild<QAction *>(QStringLiteral("UserDefinedController1"))->trigger();
         QVERIFY(app.windows->mixerWindow().isVisible());
         QVERIFY(!app.windows->mixerWindow().isModal());
         QTest::keyClick(&app.windows->mixerWindow(), Qt::Key_Escape);
@@ -224,7 +224,7 @@ private slots:
                  (QStringList{"ChangeSkin1=Program S&kin...", "LoadProject1=&Load Project...",
                               "SaveProject1=Save &Project", "SaveSong1=&Save Song",
                               "PerformanceView1=Pe&rformance View", "Exit1=E&xit",
-                              "UserDifendController1=&User Defined Controller", "SystemReset1=System &Reset",
+                              "UserDefinedController1=&User Defined Controller", "SystemReset1=System &Reset",
                               "AllNotesoff1=&All Notes off", "Panic1=&Panic",
                               "UnitProfiles1=Unit &Profiles...", "SendPreview1=Send Pre&view",
                               "RigCheck1=Rig &Check", "Helpfile1=Patchwarden &Help", "-", "About1=&About"}));

@@ -171,7 +171,7 @@ void TestProgramSkins::mixerFirstOpenedUnderASkinTakesItsColours()
 
     Program closed(m_temp.filePath(QStringLiteral("data5")), false);
     closed.windows->skinDialog().buttonGroup()->button(6)->click();
-    closed.windows->mainWindow().findChild<QAction *>(QStringLiteral("UserDifendController1"))->trigger();
+    closed.windows->mainWindow().findChild<QAction *>(QStringLiteral("UserDefinedController1"))->trigger();
     QCOMPARE(colours(closed.windows->mixerWindow()), skinned);
 }
 
