@@ -335,7 +335,7 @@ void DeviceSelection::follow(bool refill)
         if (side == m_inSide.get())
             inNames = side->names();
         const QStringList names = input ? inNames : side->names();
-        if (refill || names != entries(side->list))
+        if (side->list && (refill || names != entries(side->list)))
             fillList(*side, names);
         const bool wasMissing = side->missing;
         const bool known = !side->wanted.name.isEmpty();

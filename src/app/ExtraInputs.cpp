@@ -135,17 +135,29 @@ void ExtraInputs::fillThruRules(ThruRules &rules) const
     }
 }
 
-void ExtraInputs::read(const IniFile &ini)
+ExtraInputs::Stored ExtraInputs::stored(const IniFile &ini)
 {
     const QString section = QLatin1String(Section);
+    Stored stored;
+    stored.mainRemote = ini.readBool(section, QStringLiteral("Main Input Remote"), true);
+    stored.mainSwitches = ini.readBool(section, QStringLiteral("Main Input Foot Switches"), true);
+    const int count = std::clamp(ini.readInteger(section, QStringLiteral("Count"), 0), 0, int(MaxInputs));
+    for (int i = 0; i < count; ++i)
+        stored.inputs.append({ini.readString(section, key(i, ""), QString()),
+                              ini.readBool(section, key(i, " Thru"), true),
+                              ini.readBool(section, key(i, " Remote"), true),
+                              ini.readBool(section, key(i, " Foot Switches"), true)});
+    return stored;
+}
+
+void ExtraInputs::read(const IniFile &ini)
+{
     clear();
-    m_mainRemote = ini.readBool(section, QStringLiteral("Main Input Remote"), true);
-    m_mainSwitches = ini.readBool(section, QStringLiteral("Main Input Foot Switches"), true);
-    const int stored = std::clamp(ini.readInteger(section, QStringLiteral("Count"), 0), 0, int(MaxInputs));
-    for (int i = 0; i < stored; ++i)
-        add({ini.readString(section, key(i, ""), QString()), ini.readBool(section, key(i, " Thru"), true),
-             ini.readBool(section, key(i, " Remote"), true),
-             ini.readBool(section, key(i, " Foot Switches"), true)});
+    const Stored kept = stored(ini);
+    m_mainRemote = kept.mainRemote;
+    m_mainSwitches = kept.mainSwitches;
+    for (const Input &input : kept.inputs)
+        add(input);
     emit changed();
 }
 

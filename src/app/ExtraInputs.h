@@ -2,6 +2,7 @@
 
 #include "platform/MidiThruGate.h"
 
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <functional>
@@ -70,6 +71,13 @@ public:
     // Hands each input's thru to the system again when ports changed.
     void routeThru();
 
+    // The inputs a settings file holds, and whether the main input is listened to.
+    struct Stored {
+        QList<Input> inputs;
+        bool mainRemote = true;
+        bool mainSwitches = true;
+    };
+    static Stored stored(const IniFile &ini);
     void read(const IniFile &ini);
     void write(IniFile &ini) const;
 
