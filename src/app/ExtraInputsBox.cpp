@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
+#include <QHash>
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalBlocker>
@@ -14,7 +15,12 @@ namespace
 {
 QCheckBox *switchBox(const QString &text, bool on, const QString &name, QWidget *parent)
 {
+    static const QHash<QString, QString> tips{
+        {QStringLiteral("Thru"), QStringLiteral("Forward what this input plays to the MIDI output")},
+        {QStringLiteral("Remote"), QStringLiteral("Remote song selection listens to this input")},
+        {QStringLiteral("Switches"), QStringLiteral("The foot controller's switches listen to this input")}};
     auto *box = new QCheckBox(text, parent);
+    box->setToolTip(tips.value(text));
     box->setObjectName(name);
     box->setChecked(on);
     return box;
@@ -66,7 +72,7 @@ void ExtraInputsBox::refresh()
     mainThru->setEnabled(false);
     auto *mainRemote =
         switchBox(QStringLiteral("Remote"), m_inputs.mainRemote(), QStringLiteral("ckbMainRemote"), this);
-    auto *mainSwitches = switchBox(QStringLiteral("Foot switches"), m_inputs.mainSwitches(),
+    auto *mainSwitches = switchBox(QStringLiteral("Switches"), m_inputs.mainSwitches(),
                                    QStringLiteral("ckbMainSwitches"), this);
     connect(mainRemote, &QCheckBox::toggled, &m_inputs, &ExtraInputs::setMainRemote);
     connect(mainSwitches, &QCheckBox::toggled, &m_inputs, &ExtraInputs::setMainSwitches);
@@ -100,11 +106,10 @@ void ExtraInputsBox::addRow(int index)
     connect(device, &QComboBox::activated, this,
             [this, index, names](int row) { m_inputs.setDevice(index, names.value(row)); });
     auto *thru = switchBox(QStringLiteral("Thru"), input.thru, QStringLiteral("ckbExtraThru") + n, this);
-    thru->setToolTip(QStringLiteral("Forward what this input plays to the MIDI output"));
     auto *remote =
         switchBox(QStringLiteral("Remote"), input.remote, QStringLiteral("ckbExtraRemote") + n, this);
-    auto *switches = switchBox(QStringLiteral("Foot switches"), input.switches,
-                               QStringLiteral("ckbExtraSwitches") + n, this);
+    auto *switches =
+        switchBox(QStringLiteral("Switches"), input.switches, QStringLiteral("ckbExtraSwitches") + n, this);
     auto *remove = new QPushButton(QStringLiteral("Remove"), this);
     remove->setObjectName(QStringLiteral("btRemoveInput") + n);
     connect(thru, &QCheckBox::toggled, this, [this, index](bool on) { m_inputs.setThru(index, on); });
