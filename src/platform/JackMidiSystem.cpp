@@ -966,12 +966,7 @@ MidiSystem::ThruReport JackMidiSystem::thruReport() const
 {
     ThruReport report{d->thru->notSent(), d->thru->lastRefusal(), d->thru->echoes().loopHeard()};
     // The extra inputs' forwarding counts with the main input's.
-    for (const Private::ExtraThru &route : d->extraThru) {
-        if (const quint64 notSent = route.thru->notSent()) {
-            report.notSent += notSent;
-            report.lastRefusal = route.thru->lastRefusal();
-        }
-        report.loopHeard = report.loopHeard || route.thru->echoes().loopHeard();
-    }
+    for (const Private::ExtraThru &route : d->extraThru)
+        report.add({route.thru->notSent(), route.thru->lastRefusal(), route.thru->echoes().loopHeard()});
     return report;
 }

@@ -225,6 +225,14 @@ public:
         quint64 notSent = 0;
         quint16 lastRefusal = 0;
         bool loopHeard = false;
+        // Another forwarder's report counted in with this one (an extra input's).
+        void add(const ThruReport &other)
+        {
+            notSent += other.notSent;
+            if (other.notSent)
+                lastRefusal = other.lastRefusal;
+            loopHeard = loopHeard || other.loopHeard;
+        }
     };
     virtual ThruReport thruReport() const { return {}; }
 
