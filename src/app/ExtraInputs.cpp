@@ -1,6 +1,7 @@
 #include "ExtraInputs.h"
 
 #include "app/DeviceSelection.h"
+#include "midi/EventRing.h"
 #include "midi/MidiIn.h"
 #include "platform/AppException.h"
 #include "platform/IniFile.h"
@@ -48,6 +49,8 @@ bool ExtraInputs::add(const Input &input)
     entry.settings = input;
     entry.port = std::make_unique<MidiInputPort>(m_system);
     entry.port->setObjectName(QStringLiteral("MidiIn%1").arg(count() + 2));
+    // A keyboard here may play as fast as one on the main input: the same ring.
+    entry.port->setCapacity(MaxRingSlots);
     entry.reader = m_makeReader(*entry.port);
     entry.reader->setSource(count() + 1);
     MidiInputPort &port = *entry.port;
