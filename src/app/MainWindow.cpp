@@ -349,6 +349,7 @@ template <typename Hooks> void MainWindow::wireExtraInputs(const Hooks &hooks)
                                             m_songsPage->lbSongList(), m_song.ckbRemote, hooks, this);
             connectGuarded(&port, &MidiInputPort::inputWaiting, reader, &IncomingMidi::readInput);
             connect(&port, &MidiInputPort::messageRead, reader, &IncomingMidi::handleIncomingMessage);
+            connect(&port, &MidiInputPort::overflowed, this, &MainWindow::showInputLosses);
             return reader;
         },
         this);
@@ -363,6 +364,19 @@ template <typename Hooks> void MainWindow::wireExtraInputs(const Hooks &hooks)
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->setWidget(box);
     m_setupPage->addGroup(scroll);
+}
+
+// Every input's losses count in the one line: which input lost them matters less than that
+// something was lost.
+void MainWindow::addExtraInputLosses(quint64 &overflow, MidiInLosses &device) const
+{
+    for (int i = 0; m_extraInputs && i < m_extraInputs->count(); ++i) {
+        const MidiInputPort &port = m_extraInputs->port(i);
+        const MidiInLosses losses = port.DeviceLosses();
+        overflow += port.OverflowCount();
+        device.malformed += losses.malformed;
+        device.bytesWithoutBuffer += losses.bytesWithoutBuffer;
+    }
 }
 
 QString MainWindow::followExtraInputs(bool loop)
@@ -437,8 +451,9 @@ void MainWindow::showNotice(const QString &text)
 
 void MainWindow::showInputLosses()
 {
-    const quint64 overflow = m_midiIn->OverflowCount();
-    const MidiInLosses device = m_midiIn->DeviceLosses();
+    quint64 overflow = m_midiIn->OverflowCount();
+    MidiInLosses device = m_midiIn->DeviceLosses();
+    addExtraInputLosses(overflow, device);
     QStringList kinds;
     if (overflow)
         kinds << tr("overflow %1").arg(overflow);

@@ -17,6 +17,7 @@ class IncomingMidi;
 class MidiCommands;
 class MidiSetupPage;
 class MidiSystem;
+struct MidiInLosses;
 class QLabel;
 class QTabWidget;
 class QToolButton;
@@ -124,6 +125,7 @@ private:
     template <typename Hooks> void wireExtraInputs(const Hooks &hooks);
     // The extra inputs' readers follow the ports and the loop state; their line for the status bar.
     QString followExtraInputs(bool loop);
+    void addExtraInputLosses(quint64 &overflow, MidiInLosses &device) const;
     void updateStatus();
     void showInputLosses();
     void showThruStatus();
