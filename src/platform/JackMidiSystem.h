@@ -10,8 +10,9 @@
 // which other programs connect to; any other device gets a port of its own, connected to
 // that device.
 //
-// Every raw JACK event reaches the input feed in arrival order; along the thru route it is
-// also forwarded in the same process cycle, after what the window sent in that cycle. Messages sent during
+// Every raw JACK event reaches the input feed in arrival order; along a thru route (the main
+// input's, and one per extra input, each with a forwarder of its own) it is also forwarded in
+// the same process cycle, after what the window sent in that cycle. Messages sent during
 // one pass of the GUI event loop are handed to the process thread together and leave in the same cycle;
 // messages sent while output is held (holdOutput) are handed on as the hold ends. When the server goes away
 // the system stops running (empty lists, NoDevice from every port) and looks for a server again every second,
