@@ -27,8 +27,10 @@ QCheckBox *switchBox(const QString &text, bool on, const QString &name, QWidget 
 }
 } // namespace
 
-ExtraInputsBox::ExtraInputsBox(ExtraInputs &inputs, std::function<QStringList()> deviceNames, QWidget *parent)
-    : QGroupBox(QStringLiteral("Inputs"), parent), m_inputs(inputs), m_deviceNames(std::move(deviceNames))
+ExtraInputsBox::ExtraInputsBox(ExtraInputs &inputs, std::function<QStringList()> deviceNames,
+                               std::function<QString()> mainInput, QWidget *parent)
+    : QGroupBox(QStringLiteral("Inputs"), parent), m_inputs(inputs), m_deviceNames(std::move(deviceNames)),
+      m_mainInput(std::move(mainInput))
 {
     setObjectName(QStringLiteral("gbInputs"));
     m_rows = new QGridLayout(this);
@@ -41,8 +43,13 @@ ExtraInputsBox::ExtraInputsBox(ExtraInputs &inputs, std::function<QStringList()>
         QStringLiteral("Listen to one more device, e.g. a foot controller or a second keyboard"));
     m_rows->addWidget(m_add, 0, 4);
     connect(m_add, &QPushButton::clicked, this, [this] {
+        // A device no input listens to yet, most likely the one just plugged in.
         const QStringList names = m_deviceNames();
-        m_inputs.add({names.value(0), true, true, true});
+        QStringList unused = names;
+        unused.removeAll(m_mainInput());
+        for (int i = 0; i < m_inputs.count(); ++i)
+            unused.removeAll(m_inputs.input(i).name);
+        m_inputs.add({unused.value(0, names.value(0)), true, true, true});
     });
     connect(&m_inputs, &ExtraInputs::listChanged, this, &ExtraInputsBox::refresh);
     refresh();

@@ -13,8 +13,9 @@ class ExtraInputsBox : public QGroupBox
 {
     Q_OBJECT
 public:
-    // `deviceNames` lists the input devices as last listed.
-    ExtraInputsBox(ExtraInputs &inputs, std::function<QStringList()> deviceNames, QWidget *parent = nullptr);
+    // `deviceNames` lists the input devices as last listed; `mainInput` names the main input's.
+    ExtraInputsBox(ExtraInputs &inputs, std::function<QStringList()> deviceNames,
+                   std::function<QString()> mainInput, QWidget *parent = nullptr);
 
 public slots:
     // Rebuilds the rows: inputs came or went, or the devices did.
@@ -28,6 +29,7 @@ private:
 
     ExtraInputs &m_inputs;
     std::function<QStringList()> m_deviceNames;
+    std::function<QString()> m_mainInput;
     QGridLayout *m_rows;
     QPushButton *m_add;
     QList<QWidget *> m_rowWidgets;

@@ -355,7 +355,9 @@ template <typename Hooks> void MainWindow::wireExtraInputs(const Hooks &hooks)
         this);
     connect(m_extraInputs, &ExtraInputs::changed, this, &MainWindow::publishThruRules);
     connect(m_extraInputs, &ExtraInputs::listChanged, this, &MainWindow::updateStatus);
-    auto *box = new ExtraInputsBox(*m_extraInputs, [this] { return m_devices->inputNames(); });
+    auto *box = new ExtraInputsBox(
+        *m_extraInputs, [this] { return m_devices->inputNames(); },
+        [this] { return m_devices->savedInput().name; });
     connect(m_devices, &DeviceSelection::statusChanged, box, &ExtraInputsBox::followDevices);
     // Rows scroll rather than grow the page past the window's smallest size.
     auto *scroll = new QScrollArea;
