@@ -1,10 +1,39 @@
 #include "DeviceListing.h"
 
+#include "app/ExtraInputs.h"
 #include "midi/MidiIn.h"
 #include "midi/MidiOut.h"
+#include "platform/IniFile.h"
 #include "platform/MidiSystem.h"
 
-QString deviceListing(MidiSystem &system)
+namespace
+{
+QString extraInputsListing(const QString &settingsPath, const QStringList &inputs)
+{
+    const QList<ExtraInputs::Input> stored = ExtraInputs::stored(IniFile(settingsPath)).inputs;
+    if (stored.isEmpty())
+        return {};
+    QString text = QStringLiteral("Extra inputs:\n");
+    for (const ExtraInputs::Input &input : stored) {
+        QStringList heard;
+        if (input.thru)
+            heard << QStringLiteral("thru");
+        if (input.remote)
+            heard << QStringLiteral("remote");
+        if (input.switches)
+            heard << QStringLiteral("foot switches");
+        const QString name = input.name.isEmpty() ? QStringLiteral("(none)") : input.name;
+        const QString missing =
+            input.name.isEmpty() || inputs.contains(input.name) ? QString() : QStringLiteral(" (missing)");
+        text += QStringLiteral("  %1%2: %3\n")
+                    .arg(name, missing,
+                         heard.isEmpty() ? QStringLiteral("nothing") : heard.join(QStringLiteral(", ")));
+    }
+    return text;
+}
+} // namespace
+
+QString deviceListing(MidiSystem &system, const QString &settingsPath)
 {
     MidiOutputPort out(system);
     MidiInputPort in(system);
@@ -17,11 +46,15 @@ QString deviceListing(MidiSystem &system)
     if (out.DeviceCount() == 0)
         text += QStringLiteral("  (none)\n");
     text += QStringLiteral("Input devices:\n");
+    QStringList inputs;
     for (int i = 0; i < in.DeviceCount(); ++i) {
         in.setDeviceID(quint16(i));
-        text += QStringLiteral("  %1: %2\n").arg(i).arg(in.ProductName());
+        inputs << in.ProductName();
+        text += QStringLiteral("  %1: %2\n").arg(i).arg(inputs.last());
     }
     if (in.DeviceCount() == 0)
         text += QStringLiteral("  (none)\n");
+    if (!settingsPath.isEmpty())
+        text += extraInputsListing(settingsPath, inputs);
     return text;
 }

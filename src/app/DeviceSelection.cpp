@@ -36,7 +36,8 @@ QStringList entries(const QListWidget *list)
 // One port with its list: what the user wants on it, what the settings keep of it, and
 // how the port is reached. Output and input differ only in these few operations.
 struct DeviceSelection::Side {
-    QString label; // "MIDI Out"
+    QString label;                            // "MIDI Out"
+    const MidiInputPort *extraPort = nullptr; // an extra input's port
     QListWidget *list = nullptr;
     QAbstractButton *own = nullptr;
     // A fresh listing of the system; throws the port's error when a device will not say its name.
@@ -144,6 +145,8 @@ void DeviceSelection::wire(Side &side)
 
 void DeviceSelection::fillList(Side &side, const QStringList &names)
 {
+    if (!side.list)
+        return;
     QScopedValueRollback guard(m_updatingLists, true);
     side.list->clear();
     side.list->addItems(names);
@@ -151,6 +154,8 @@ void DeviceSelection::fillList(Side &side, const QStringList &names)
 
 void DeviceSelection::mark(Side &side)
 {
+    if (!side.list)
+        return;
     QScopedValueRollback guard(m_updatingLists, true);
     const int row = side.wanted.kind == Choice::Device && !side.missing
                         ? entries(side.list).indexOf(side.wanted.name)
@@ -258,9 +263,10 @@ void DeviceSelection::showChoice()
 
 void DeviceSelection::openPorts()
 {
-    for (Side *side : {m_inSide.get(), m_outSide.get()})
+    for (Side *side : sides())
         if (side->placed && !side->isOpen())
             side->open();
+    m_portsOpened = true;
     m_watch->start();
     emit statusChanged();
 }
@@ -309,7 +315,7 @@ void DeviceSelection::follow(bool refill)
     if (!m_system.isRunning()) {
         if (!m_stopped) {
             m_stopped = true;
-            for (Side *side : {m_outSide.get(), m_inSide.get()}) {
+            for (Side *side : sides()) {
                 side->closeQuietly();
                 side->placed = false;
                 side->missing = side->wanted.kind != Choice::None;
@@ -323,9 +329,13 @@ void DeviceSelection::follow(bool refill)
     const bool restarted = m_stopped;
     m_stopped = false;
     QStringList notices;
-    for (Side *side : {m_outSide.get(), m_inSide.get()}) {
-        const QStringList names = side->names();
-        if (refill || names != entries(side->list))
+    QStringList inNames; // listed once for the main input and every extra one
+    for (Side *side : sides()) {
+        const bool input = side != m_outSide.get();
+        if (side == m_inSide.get())
+            inNames = side->names();
+        const QStringList names = input ? inNames : side->names();
+        if (side->list && (refill || names != entries(side->list)))
             fillList(*side, names);
         const bool wasMissing = side->missing;
         const bool known = !side->wanted.name.isEmpty();
@@ -416,7 +426,7 @@ QString DeviceSelection::describe(const Side &side) const
         return tr("%1: %2%3").arg(side.label, want.name, closed);
     if (!want.name.isEmpty())
         return tr("%1: %2 is missing").arg(side.label, want.name);
-    if (side.list->count() == 0)
+    if (side.list && side.list->count() == 0)
         return tr("%1: no devices").arg(side.label);
     return tr("%1: device %2 is missing").arg(side.label).arg(want.number);
 }
@@ -438,4 +448,94 @@ QString DeviceSelection::status() const
 QString DeviceSelection::outputStatus() const
 {
     return m_stopped ? stoppedText() : describe(*m_outSide);
+}
+
+// ---- extra inputs ----------------------------------------------------------------------
+
+QList<DeviceSelection::Side *> DeviceSelection::sides() const
+{
+    QList<Side *> all{m_outSide.get(), m_inSide.get()};
+    for (const auto &side : m_extraSides)
+        all.append(side.get());
+    return all;
+}
+
+DeviceSelection::Side *DeviceSelection::extraSide(const MidiInputPort &in) const
+{
+    for (const auto &side : m_extraSides)
+        if (side->extraPort == &in)
+            return side.get();
+    return nullptr;
+}
+
+void DeviceSelection::addExtraInput(MidiInputPort &in, const QString &name)
+{
+    auto side = std::make_unique<Side>();
+    side->label = tr("MIDI In");
+    side->extraPort = &in;
+    side->names = m_inSide->names;
+    side->select = [&in](int n) { in.setDeviceID(quint16(n)); };
+    side->productName = [&in] { return in.ProductName(); };
+    side->open = [&in] {
+        in.Open();
+        if (in.IsOpen())
+            in.Start();
+    };
+    side->close = [&in] { in.Close(); };
+    side->isOpen = [&in] { return in.IsOpen(); };
+    m_extraSides.push_back(std::move(side));
+    chooseExtraInput(in, name);
+}
+
+void DeviceSelection::chooseExtraInput(MidiInputPort &in, const QString &name)
+{
+    Side *side = extraSide(in);
+    if (!side)
+        return;
+    side->closeQuietly();
+    choose(*side, name.isEmpty() ? Choice() : Choice{Choice::Device, -1, name}, QString());
+    if (side->placed && m_portsOpened)
+        side->open();
+    emit statusChanged();
+}
+
+void DeviceSelection::removeExtraInput(MidiInputPort &in)
+{
+    Side *side = extraSide(in);
+    if (!side)
+        return;
+    side->closeQuietly();
+    std::erase_if(m_extraSides, [side](const auto &s) { return s.get() == side; });
+    emit statusChanged();
+}
+
+bool DeviceSelection::extraInputMissing(const MidiInputPort &in) const
+{
+    const Side *side = extraSide(in);
+    return side && (side->missing || (m_stopped && side->wanted.kind != Choice::None));
+}
+
+QStringList DeviceSelection::inputNames() const
+{
+    return entries(m_inSide->list);
+}
+
+QString DeviceSelection::inputsStatus() const
+{
+    if (m_extraSides.empty())
+        return {};
+    int chosen = 0;
+    int open = 0;
+    QStringList missing;
+    for (const Side *side : sides().mid(1)) {
+        if (side->wanted.kind == Choice::None)
+            continue;
+        ++chosen;
+        if (side->isOpen())
+            ++open;
+        else if (side->missing || m_stopped)
+            missing.append(side->wanted.kind == Choice::Own ? side->label : side->wanted.name);
+    }
+    const QString count = tr("Inputs %1/%2").arg(open).arg(chosen);
+    return missing.isEmpty() ? count : tr("%1: %2 missing").arg(count, missing.join(QStringLiteral(", ")));
 }

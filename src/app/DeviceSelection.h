@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QStringList>
 #include <functional>
+#include <memory>
+#include <vector>
 
 class MidiSystem;
 class DeviceWatch;
@@ -78,6 +80,18 @@ public:
     // A send found the output's device gone before the system said so.
     void outputLost();
 
+    // Extra inputs: each opened by its name as the main input is, and followed alike
+    // (missing shown, reopened when it returns), without a list of its own. An empty
+    // name leaves the port closed.
+    void addExtraInput(MidiInputPort &in, const QString &name);
+    void chooseExtraInput(MidiInputPort &in, const QString &name);
+    void removeExtraInput(MidiInputPort &in);
+    bool extraInputMissing(const MidiInputPort &in) const;
+    // The input devices as last listed.
+    QStringList inputNames() const;
+    // "Inputs 2/3: Pedal:out missing" while extra inputs are chosen; empty without.
+    QString inputsStatus() const;
+
 public slots:
     void chooseOutputFromList();
     void chooseInputFromList();
@@ -106,11 +120,15 @@ private:
     QString describe(const Side &side) const;
     QString stoppedText() const;
     void wire(Side &side);
+    Side *extraSide(const MidiInputPort &in) const;
+    QList<Side *> sides() const;
 
     MidiSystem &m_system;
     std::unique_ptr<Side> m_outSide;
     std::unique_ptr<Side> m_inSide;
+    std::vector<std::unique_ptr<Side>> m_extraSides;
     DeviceWatch *m_watch = nullptr;
     bool m_updatingLists = false;
     bool m_stopped = false;
+    bool m_portsOpened = false; // start-up has opened the ports: a new choice opens at once
 };

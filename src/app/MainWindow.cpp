@@ -1,6 +1,8 @@
 #include "MainWindow.h"
 
 #include "app/DeviceSelection.h"
+#include "app/ExtraInputs.h"
+#include "app/ExtraInputsBox.h"
 #include "app/MidiSetupPage.h"
 #include "app/ShutdownReport.h"
 #include "app/WindowPlacement.h"
@@ -51,6 +53,8 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
@@ -104,6 +108,12 @@ MainWindow::~MainWindow()
     // songs page is being torn down: the view goes first, so it never asks a page half gone.
     delete m_stage;
     m_stage = nullptr;
+    // The extra inputs go while the device selection that follows them is still there.
+    {
+        const QSignalBlocker quiet(m_devices);
+        delete m_extraInputs;
+        m_extraInputs = nullptr;
+    }
     // Ports go before the controls their handlers touch; an open port is closed first.
     try {
         if (m_midiOut->IsOpen())
@@ -313,6 +323,7 @@ void MainWindow::wireSubsystems()
                                      m_setupPage->ckbOwnOutput(), m_setupPage->ckbOwnInput()},
                                     this);
     connect(m_devices, &DeviceSelection::statusChanged, this, &MainWindow::updateStatus);
+    wireExtraInputs(hooks);
     connect(m_devices, &DeviceSelection::notice, this, &MainWindow::showNotice);
     connect(m_recall, &SongRecall::outputGone, m_devices, &DeviceSelection::outputLost);
     connect(m_recall, &SongRecall::restDropped, this,
@@ -325,6 +336,62 @@ void MainWindow::wireSubsystems()
     connect(m_setupPage->MidiRecCh(), &SpinEdit::changed, this, &MainWindow::updateRemoteChannel);
     connectGuarded(m_setupPage->ToolButton1(), &QPushButton::clicked, this,
                    &MainWindow::writeDefaultSettings);
+}
+
+// Each extra input is read as the main input is, by a reader of its own: the same hooks, so
+// that its remote messages, foot switches and SysEx replies (the rig check's) act alike.
+template <typename Hooks> void MainWindow::wireExtraInputs(const Hooks &hooks)
+{
+    m_extraInputs = new ExtraInputs(
+        m_midiSystem, *m_devices,
+        [this, hooks](MidiInputPort &port) {
+            auto *reader = new IncomingMidi(m_midiSystem, port, *m_midiOut, *m_leds,
+                                            m_songsPage->lbSongList(), m_song.ckbRemote, hooks, this);
+            connectGuarded(&port, &MidiInputPort::inputWaiting, reader, &IncomingMidi::readInput);
+            connect(&port, &MidiInputPort::messageRead, reader, &IncomingMidi::handleIncomingMessage);
+            connect(&port, &MidiInputPort::overflowed, this, &MainWindow::showInputLosses);
+            return reader;
+        },
+        this);
+    connect(m_extraInputs, &ExtraInputs::changed, this, &MainWindow::publishThruRules);
+    connect(m_extraInputs, &ExtraInputs::listChanged, this, &MainWindow::updateStatus);
+    auto *box = new ExtraInputsBox(
+        *m_extraInputs, [this] { return m_devices->inputNames(); },
+        [this] { return m_devices->savedInput().name; });
+    connect(m_devices, &DeviceSelection::statusChanged, box, &ExtraInputsBox::followDevices);
+    // Rows scroll rather than grow the page past the window's smallest size.
+    auto *scroll = new QScrollArea;
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setWidget(box);
+    m_setupPage->addGroup(scroll);
+}
+
+// Every input's losses count in the one line: which input lost them matters less than that
+// something was lost.
+void MainWindow::addExtraInputLosses(quint64 &overflow, MidiInLosses &device) const
+{
+    for (int i = 0; m_extraInputs && i < m_extraInputs->count(); ++i) {
+        const MidiInputPort &port = m_extraInputs->port(i);
+        const MidiInLosses losses = port.DeviceLosses();
+        overflow += port.OverflowCount();
+        device.malformed += losses.malformed;
+        device.bytesWithoutBuffer += losses.bytesWithoutBuffer;
+    }
+}
+
+QString MainWindow::followExtraInputs(bool loop)
+{
+    if (!m_extraInputs) // gone first at the end
+        return {};
+    for (int i = 0; i < m_extraInputs->count(); ++i) {
+        IncomingMidi &reader = m_extraInputs->reader(i);
+        reader.routeThru();
+        reader.setThruSuspended(loop);
+    }
+    const QString inputs = m_devices->inputsStatus();
+    return inputs.isEmpty() ? inputs : QStringLiteral("  |  ") + inputs;
 }
 
 void MainWindow::attachWindows(std::function<MixerWindow *()> makeMixer,
@@ -368,6 +435,7 @@ void MainWindow::updateStatus()
     QString text = m_options.midiSystemStatus.isEmpty()
                        ? tr("MIDI: %1  |  %2").arg(m_midiSystem.systemName(), m_devices->status())
                        : m_options.midiSystemStatus;
+    text += followExtraInputs(loop);
     if (loop)
         text += QStringLiteral("  |  ") + tr("MIDI loop: output connected to input");
     else if (m_incoming->loopHeard())
@@ -385,8 +453,9 @@ void MainWindow::showNotice(const QString &text)
 
 void MainWindow::showInputLosses()
 {
-    const quint64 overflow = m_midiIn->OverflowCount();
-    const MidiInLosses device = m_midiIn->DeviceLosses();
+    quint64 overflow = m_midiIn->OverflowCount();
+    MidiInLosses device = m_midiIn->DeviceLosses();
+    addExtraInputLosses(overflow, device);
     QStringList kinds;
     if (overflow)
         kinds << tr("overflow %1").arg(overflow);
@@ -472,6 +541,7 @@ void MainWindow::readSettings()
     m_songList->loadLastProject(v.lastProject, file.storedProjectFile());
     const IniFile ini(AppPaths::settingsFile());
     m_footBindings->read(ini);
+    m_extraInputs->read(ini);
     m_stage->read(ini);
 }
 
@@ -480,6 +550,7 @@ void MainWindow::writeStageSettings()
     IniFile ini(AppPaths::settingsFile());
     const QString before = ini.toText();
     m_footBindings->write(ini);
+    m_extraInputs->write(ini);
     m_stage->write(ini);
     if (ini.toText() != before)
         ini.save();
@@ -645,6 +716,8 @@ void MainWindow::publishThruRules()
 {
     ThruRules rules;
     m_footBindings->fillThruRules(rules);
+    if (m_extraInputs) // made after the first publication
+        m_extraInputs->fillThruRules(rules);
     rules.remoteOn = m_song.ckbRemote->isChecked();
     rules.remoteChannel = m_remoteChannel;
     m_midiSystem.thruGate().publish(rules);

@@ -9,6 +9,7 @@
 
 class ActivityLeds;
 class DeviceSelection;
+class ExtraInputs;
 class FootBindings;
 class HelpWindow;
 class PerformanceView;
@@ -16,6 +17,7 @@ class IncomingMidi;
 class MidiCommands;
 class MidiSetupPage;
 class MidiSystem;
+struct MidiInLosses;
 class QLabel;
 class QTabWidget;
 class QToolButton;
@@ -77,6 +79,7 @@ public:
     SongListController &songList() { return *m_songList; }
     PerformanceView &performanceView() { return *m_stage; }
     FootBindings &footBindings() { return *m_footBindings; }
+    ExtraInputs &extraInputs() { return *m_extraInputs; }
     QString outputState() const;
     QStringList outputDeviceNames() const;
     int remoteChannel() const { return m_remoteChannel; }
@@ -119,6 +122,10 @@ private:
     void buildMenu();
     void buildStatusBar();
     void wireSubsystems();
+    template <typename Hooks> void wireExtraInputs(const Hooks &hooks);
+    // The extra inputs' readers follow the ports and the loop state; their line for the status bar.
+    QString followExtraInputs(bool loop);
+    void addExtraInputLosses(quint64 &overflow, MidiInLosses &device) const;
     void updateStatus();
     void showInputLosses();
     void showThruStatus();
@@ -160,6 +167,7 @@ private:
     UnitsHub *m_units = nullptr;
     DeviceSelection *m_devices = nullptr;
     FootBindings *m_footBindings = nullptr;
+    ExtraInputs *m_extraInputs = nullptr;
     PerformanceView *m_stage = nullptr;
 
     std::function<MixerWindow *()> m_makeMixer;

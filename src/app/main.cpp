@@ -73,7 +73,8 @@ int main(int argc, char *argv[])
         const std::unique_ptr<MidiSystem> midi = createMidiSystem(options.midiApi, &error);
         if (!midi)
             return fail(1, error + u'\n' + MidiSystemAdvice::nextStep(options.midiApi));
-        QTextStream(stdout) << deviceListing(*midi);
+        AppPaths::init(options.dataDir);
+        QTextStream(stdout) << deviceListing(*midi, AppPaths::settingsFile());
         return 0;
     }
 

@@ -13,6 +13,7 @@
 #include <jack/jack.h>
 #include <jack/midiport.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cerrno>
@@ -77,6 +78,7 @@ struct PortLink {
     bool connectionShown = false;   // process thread: the connection has shown
     jack_nframes_t connectedAt = 0; // process thread: the frame time it first showed
     size_t frontSent = 0;           // process thread: bytes of the front message already written
+    jack_nframes_t thruFloor = 0;   // process thread: forwarded events of this cycle go from here on
     quint64 generation = 0;
     int slot = -1;
 };
@@ -103,6 +105,13 @@ struct JackMidiSystem::Private {
     std::unique_ptr<MidiThru> thru;
     std::atomic<PortLink *> thruFrom{nullptr};
     std::atomic<PortLink *> thruTo{nullptr};
+    // Thru from the extra inputs, each with a forwarder of its own, into the same cycle.
+    struct ExtraThru {
+        std::unique_ptr<MidiThru> thru;
+        std::atomic<PortLink *> from{nullptr};
+        std::atomic<PortLink *> to{nullptr};
+    };
+    std::array<ExtraThru, ThruRules::ExtraInputCount> extraThru;
     // Process thread: this cycle's input events as thru and the feed both read them.
     std::unique_ptr<quint8[]> inputCopy{new quint8[InputCopyBytes]};
 
@@ -146,6 +155,12 @@ struct JackMidiSystem::Private {
     void readInput(PortLink &link, jack_nframes_t frames, quint64 cycle);
     quint64 drain(PortLink &link, void *buffer, quint64 cycle);
     void connectThru(PortLink *from, PortLink *to);
+    void connectExtraThru(int source, PortLink *from, PortLink *to);
+    // Process thread: the forwarder of the route out of `link` and where it goes (null: none).
+    PortLink *routeFrom(const PortLink &link, MidiThru *&via) const;
+    // Every forwarder that writes into `link`, for `act`.
+    template <typename Act> void forEachThruInto(const PortLink &link, Act &&act) const;
+    void setKnownLoop(bool looped);
     bool settled(PortLink &link, jack_nframes_t now) const;
     static void portRegistered(jack_port_id_t id, int, void *arg);
     static void portRenamed(jack_port_id_t, const char *, const char *, void *arg);
@@ -290,6 +305,9 @@ int JackMidiSystem::Private::process(jack_nframes_t frames, void *arg)
             d->readInput(*link, frames, cycle);
     if (d->thruFrom.load(std::memory_order_acquire))
         d->thru->endCycle(cycle);
+    for (const ExtraThru &route : d->extraThru)
+        if (route.from.load(std::memory_order_acquire))
+            route.thru->endCycle(cycle);
     d->cyclesDone.fetch_add(1);
     return 0;
 }
@@ -297,8 +315,8 @@ int JackMidiSystem::Private::process(jack_nframes_t frames, void *arg)
 void JackMidiSystem::Private::readInput(PortLink &link, jack_nframes_t frames, quint64 cycle)
 {
     void *buffer = jack_port_get_buffer(link.port, frames);
-    PortLink *to =
-        thruFrom.load(std::memory_order_acquire) == &link ? thruTo.load(std::memory_order_acquire) : nullptr;
+    MidiThru *via = nullptr;
+    PortLink *to = routeFrom(link, via);
     quint64 forwarded = 0;
     JackThruOutput out(to ? jack_port_get_buffer(to->port, frames) : nullptr, forwarded);
     // Handed on in batches: the feed's turn and time stamp cost once per batch, not once
@@ -326,8 +344,10 @@ void JackMidiSystem::Private::readInput(PortLink &link, jack_nframes_t frames, q
                     std::memcpy(inputCopy.get() + copied, event.buffer, event.size));
                 copied += event.size;
             }
-            out.time = event.time;
-            thru->take(bytes, event.size, out, cycle);
+            // Several inputs merge into one buffer, whose events go in time order.
+            out.time = std::max(event.time, to->thruFloor);
+            to->thruFloor = out.time;
+            via->take(bytes, event.size, out, cycle);
         }
         batch[held++] = {bytes, event.size};
         if (held == BatchSize) {
@@ -346,6 +366,7 @@ void JackMidiSystem::Private::writeOutput(PortLink &link, jack_nframes_t frames,
 {
     void *buffer = jack_port_get_buffer(link.port, frames);
     jack_midi_clear_buffer(buffer);
+    link.thruFloor = 0;
     if (link.holding.load(std::memory_order_acquire)) {
         const jack_nframes_t now = jack_last_frame_time(client);
         const bool waited = qint32(now - link.holdUntil.load(std::memory_order_relaxed)) >= 0;
@@ -354,7 +375,9 @@ void JackMidiSystem::Private::writeOutput(PortLink &link, jack_nframes_t frames,
         link.holding.store(false, std::memory_order_relaxed);
     }
     // A SysEx that thru passes on in pieces is not to be cut into by the window's sends.
-    if (thruTo.load(std::memory_order_relaxed) == &link && thru->midMessage(cycle))
+    bool midMessage = false;
+    forEachThruInto(link, [&](MidiThru &into) { midMessage = midMessage || into.midMessage(cycle); });
+    if (midMessage)
         return;
     const quint64 written = drain(link, buffer, cycle);
     messagesOut.store(messagesOut.load(std::memory_order_relaxed) + written, std::memory_order_relaxed);
@@ -378,7 +401,6 @@ bool JackMidiSystem::Private::settled(PortLink &link, jack_nframes_t now) const
 // empty buffer (a long SysEx) goes out in pieces. Returns the messages finished.
 quint64 JackMidiSystem::Private::drain(PortLink &link, void *buffer, quint64 cycle)
 {
-    const bool thruTarget = thruTo.load(std::memory_order_relaxed) == &link;
     quint64 finished = 0;
     JackOutputRing &ring = *link.ring;
     const size_t emptyRoom = jack_midi_max_event_size(buffer);
@@ -395,8 +417,8 @@ quint64 JackMidiSystem::Private::drain(PortLink &link, void *buffer, quint64 cyc
         if (!to)
             break;
         ring.copyFront(link.frontSent, to, count);
-        if (thruTarget && count == length)
-            thru->sentByOthers(to, count, cycle);
+        if (count == length)
+            forEachThruInto(link, [&](MidiThru &into) { into.sentByOthers(to, count, cycle); });
         link.frontSent += count;
         if (link.frontSent == length) {
             ring.popFront();
@@ -495,6 +517,10 @@ void JackMidiSystem::Private::closeClient()
         entry.store(nullptr);
     thruFrom.store(nullptr);
     thruTo.store(nullptr);
+    for (ExtraThru &route : extraThru) {
+        route.from.store(nullptr);
+        route.to.store(nullptr);
+    }
     outputs.clear();
     outNames.clear();
     inNames.clear();
@@ -518,7 +544,7 @@ void JackMidiSystem::Private::onWake()
     }
     if (flags & (ConnectionsChanged | ServerGone)) {
         const bool looped = system->loopedBack();
-        thru->echoes().setKnownLoop(looped);
+        setKnownLoop(looped);
         changed = changed || looped != lastLooped;
         lastLooped = looped;
     }
@@ -573,6 +599,50 @@ void JackMidiSystem::Private::connectThru(PortLink *from, PortLink *to)
         return;
     thruTo.store(to, std::memory_order_release);
     thruFrom.store(from, std::memory_order_release);
+}
+
+void JackMidiSystem::Private::connectExtraThru(int source, PortLink *from, PortLink *to)
+{
+    ExtraThru &route = extraThru[size_t(source - 1)];
+    route.from.store(nullptr, std::memory_order_release);
+    route.to.store(nullptr, std::memory_order_release);
+    waitForCycleEnd();
+    route.thru->reset();
+    route.thru->echoes().setKnownLoop(lastLooped);
+    if (!from || !to || !current(*from) || !current(*to))
+        return;
+    route.to.store(to, std::memory_order_release);
+    route.from.store(from, std::memory_order_release);
+}
+
+PortLink *JackMidiSystem::Private::routeFrom(const PortLink &link, MidiThru *&via) const
+{
+    if (thruFrom.load(std::memory_order_acquire) == &link) {
+        via = thru.get();
+        return thruTo.load(std::memory_order_acquire);
+    }
+    for (const ExtraThru &route : extraThru)
+        if (route.from.load(std::memory_order_acquire) == &link) {
+            via = route.thru.get();
+            return route.to.load(std::memory_order_acquire);
+        }
+    return nullptr;
+}
+
+template <typename Act> void JackMidiSystem::Private::forEachThruInto(const PortLink &link, Act &&act) const
+{
+    if (thruTo.load(std::memory_order_relaxed) == &link)
+        act(*thru);
+    for (const ExtraThru &route : extraThru)
+        if (route.to.load(std::memory_order_relaxed) == &link)
+            act(*route.thru);
+}
+
+void JackMidiSystem::Private::setKnownLoop(bool looped)
+{
+    thru->echoes().setKnownLoop(looped);
+    for (ExtraThru &route : extraThru)
+        route.thru->echoes().setKnownLoop(looped);
 }
 
 bool JackMidiSystem::Private::waitForCycleEnd()
@@ -689,6 +759,8 @@ JackMidiSystem::JackMidiSystem() : d(std::make_unique<Private>())
 {
     d->system = this;
     d->thru = std::make_unique<MidiThru>(thruGate());
+    for (size_t i = 0; i < d->extraThru.size(); ++i)
+        d->extraThru[i].thru = std::make_unique<MidiThru>(thruGate(), int(i) + 1);
     d->wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     d->agent = std::make_unique<Agent>(d.get());
     d->wakeNotifier = new QSocketNotifier(d->wakeFd, QSocketNotifier::Read, d->agent.get());
@@ -701,7 +773,7 @@ JackMidiSystem::JackMidiSystem() : d(std::make_unique<Private>())
             return;
         d->retry->stop();
         d->lastLooped = false;
-        d->thru->echoes().setKnownLoop(false);
+        d->setKnownLoop(false);
         d->postChange();
     });
 }
@@ -876,6 +948,13 @@ quint16 JackMidiSystem::openInput(int device, MidiInputFeed &feed, std::unique_p
     return MidiResult::NoError;
 }
 
+bool JackMidiSystem::connectExtraThru(int source, MidiInPort *in, MidiOutPort *out)
+{
+    d->connectExtraThru(source, in ? static_cast<JackInPort *>(in)->link() : nullptr,
+                        out ? static_cast<JackOutPort *>(out)->link() : nullptr);
+    return true;
+}
+
 bool JackMidiSystem::connectThru(MidiInPort *in, MidiOutPort *out)
 {
     d->connectThru(in ? static_cast<JackInPort *>(in)->link() : nullptr,
@@ -885,5 +964,9 @@ bool JackMidiSystem::connectThru(MidiInPort *in, MidiOutPort *out)
 
 MidiSystem::ThruReport JackMidiSystem::thruReport() const
 {
-    return {d->thru->notSent(), d->thru->lastRefusal(), d->thru->echoes().loopHeard()};
+    ThruReport report{d->thru->notSent(), d->thru->lastRefusal(), d->thru->echoes().loopHeard()};
+    // The extra inputs' forwarding counts with the main input's.
+    for (const Private::ExtraThru &route : d->extraThru)
+        report.add({route.thru->notSent(), route.thru->lastRefusal(), route.thru->echoes().loopHeard()});
+    return report;
 }

@@ -10,15 +10,16 @@
 // which other programs connect to; any other device gets a port of its own, connected to
 // that device.
 //
-// Every raw JACK event reaches the input feed in arrival order; along the thru route it is
-// also forwarded in the same process cycle, after what the window sent in that cycle. Messages sent during
+// Every raw JACK event reaches the input feed in arrival order; along a thru route (the main
+// input's, and one per extra input, each with a forwarder of its own) it is also forwarded in
+// the same process cycle, after what the window sent in that cycle. Messages sent during
 // one pass of the GUI event loop are handed to the process thread together and leave in the same cycle;
 // messages sent while output is held (holdOutput) are handed on as the hold ends. When the server goes away
 // the system stops running (empty lists, NoDevice from every port) and looks for a server again every second,
 // without starting one; the ports that were open stay dead until their owner closes and opens them again.
 //
 // Threading: every member is for the GUI thread. The process thread touches only the
-// ports' rings and input feeds, and the thru forwarder; JACK's notification callbacks only set flags and wake
+// ports' rings and input feeds, and the thru forwarders; JACK's notification callbacks only set flags and wake
 // the GUI thread, which posts MidiSystemChangedEvent.
 class JackMidiSystem : public MidiDeviceSystem
 {
@@ -61,6 +62,7 @@ protected:
     quint16 openOutput(int device, std::unique_ptr<MidiOutPort> &port) override;
     quint16 openInput(int device, MidiInputFeed &feed, std::unique_ptr<MidiInPort> &port) override;
     bool connectThru(MidiInPort *in, MidiOutPort *out) override;
+    bool connectExtraThru(int source, MidiInPort *in, MidiOutPort *out) override;
 
 private:
     JackMidiSystem();

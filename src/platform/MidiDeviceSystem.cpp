@@ -28,6 +28,8 @@ MidiDeviceSystem::~MidiDeviceSystem() = default;
 void MidiDeviceSystem::closeAll()
 {
     endThruOver(m_thruIn, m_thruOut);
+    for (const ExtraRoute &route : m_extraThru)
+        endExtraThruOver(route.in, route.out);
     for (auto &[handle, state] : m_ins) {
         state.feed->stop();
         state.feed->takeBuffers();
@@ -129,6 +131,7 @@ quint16 MidiDeviceSystem::outReset(MidiOutHandle handle)
 quint16 MidiDeviceSystem::outClose(MidiOutHandle handle)
 {
     endThruOver(0, handle);
+    endExtraThruOver(0, handle);
     return m_outs.erase(handle) ? MidiResult::NoError : MidiResult::InvalidHandle;
 }
 
@@ -234,6 +237,7 @@ quint16 MidiDeviceSystem::inClose(MidiInHandle handle)
     if (it->second.feed->hasBuffers())
         return MidiResult::StillPlaying;
     endThruOver(handle, 0);
+    endExtraThruOver(handle, 0);
     it->second.feed->stop();
     // The port goes first: it may still hold the feed until it is gone.
     it->second.port.reset();
@@ -276,4 +280,32 @@ void MidiDeviceSystem::endThruOver(MidiInHandle in, MidiOutHandle out)
     connectThru(nullptr, nullptr);
     m_thruIn = 0;
     m_thruOut = 0;
+}
+
+bool MidiDeviceSystem::routeExtraThru(int source, MidiInHandle in, MidiOutHandle out)
+{
+    if (source < 1 || source > ThruRules::ExtraInputCount)
+        return false;
+    ExtraRoute &route = m_extraThru[size_t(source - 1)];
+    const auto input = m_ins.find(in);
+    const auto output = m_outs.find(out);
+    route = {};
+    if (input == m_ins.end() || output == m_outs.end())
+        return connectExtraThru(source, nullptr, nullptr);
+    if (!connectExtraThru(source, input->second.port.get(), output->second.port.get()))
+        return false;
+    route = {in, out};
+    return true;
+}
+
+// A port about to close takes every extra route through it along.
+void MidiDeviceSystem::endExtraThruOver(MidiInHandle in, MidiOutHandle out)
+{
+    for (size_t i = 0; i < m_extraThru.size(); ++i) {
+        ExtraRoute &route = m_extraThru[i];
+        if ((route.in == 0 && route.out == 0) || (in != route.in && out != route.out))
+            continue;
+        connectExtraThru(int(i) + 1, nullptr, nullptr);
+        route = {};
+    }
 }

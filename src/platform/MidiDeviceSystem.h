@@ -4,6 +4,7 @@
 #include "MidiSystem.h"
 
 #include <QPointer>
+#include <array>
 #include <map>
 
 // An opened output port of a backend.
@@ -63,6 +64,7 @@ public:
     quint16 inClose(MidiInHandle handle) override;
     quint16 inLosses(MidiInHandle handle, MidiInLosses &losses) override;
     bool routeThru(MidiInHandle in, MidiOutHandle out) override;
+    bool routeExtraThru(int source, MidiInHandle in, MidiOutHandle out) override;
 
 protected:
     // Each takes a fresh listing; the indices of the other calls refer to the last one.
@@ -78,6 +80,14 @@ protected:
     // cannot forward by itself.
     virtual bool connectThru(MidiInPort *in, MidiOutPort *out)
     {
+        Q_UNUSED(in)
+        Q_UNUSED(out)
+        return false;
+    }
+    // The same for an extra input's route (source 1..ThruRules::ExtraInputCount).
+    virtual bool connectExtraThru(int source, MidiInPort *in, MidiOutPort *out)
+    {
+        Q_UNUSED(source)
         Q_UNUSED(in)
         Q_UNUSED(out)
         return false;
@@ -99,10 +109,16 @@ private:
         std::unique_ptr<MidiInPort> port;
     };
     void endThruOver(MidiInHandle in, MidiOutHandle out);
+    void endExtraThruOver(MidiInHandle in, MidiOutHandle out);
 
     quint32 m_nextHandle = 1;
     MidiInHandle m_thruIn = 0;
     MidiOutHandle m_thruOut = 0;
+    struct ExtraRoute {
+        MidiInHandle in = 0;
+        MidiOutHandle out = 0;
+    };
+    std::array<ExtraRoute, ThruRules::ExtraInputCount> m_extraThru{};
     std::map<MidiOutHandle, OutState> m_outs;
     std::map<MidiInHandle, InState> m_ins;
 };

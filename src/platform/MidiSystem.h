@@ -208,6 +208,15 @@ public:
         Q_UNUSED(out)
         return false;
     }
+    // The same for extra input `source` (1..ThruRules::ExtraInputCount): each has a route
+    // of its own, with a message parser of its own, alongside the main one.
+    virtual bool routeExtraThru(int source, MidiInHandle in, MidiOutHandle out)
+    {
+        Q_UNUSED(source)
+        Q_UNUSED(in)
+        Q_UNUSED(out)
+        return false;
+    }
     MidiThruGate &thruGate() { return m_thruGate; }
     const MidiThruGate &thruGate() const { return m_thruGate; }
     // What the system's own thru did: messages the output refused (and the last code),
@@ -216,6 +225,14 @@ public:
         quint64 notSent = 0;
         quint16 lastRefusal = 0;
         bool loopHeard = false;
+        // Another forwarder's report counted in with this one (an extra input's).
+        void add(const ThruReport &other)
+        {
+            notSent += other.notSent;
+            if (other.notSent)
+                lastRefusal = other.lastRefusal;
+            loopHeard = loopHeard || other.loopHeard;
+        }
     };
     virtual ThruReport thruReport() const { return {}; }
 

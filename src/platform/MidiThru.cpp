@@ -6,7 +6,10 @@
 #include <cstring>
 #include <utility>
 
-MidiThru::MidiThru(const MidiThruGate &gate) : m_gate(gate), m_sysex(new quint8[WholeSysex]) {}
+MidiThru::MidiThru(const MidiThruGate &gate, int source)
+    : m_gate(gate), m_source(source), m_sysex(new quint8[WholeSysex])
+{
+}
 
 MidiThru::~MidiThru() = default;
 
@@ -34,12 +37,18 @@ void MidiThru::reset()
 
 void MidiThru::message(const uint8_t *bytes, size_t length)
 {
-    if (!m_gate.keepsBack(bytes, length))
+    if (!m_gate.keepsBack(bytes, length, m_source))
         pass(bytes, length);
 }
 
 void MidiThru::sysex(const uint8_t *bytes, size_t length, bool ends)
 {
+    // An input whose thru is off passes nothing, SysEx included; one switched off half-way
+    // through a SysEx ends it where it is, as a break would.
+    if (m_source > 0 && m_gate.keepsBack(bytes, length, m_source)) {
+        sysexBroken();
+        return;
+    }
     if (bytes[0] == 0xF0) {
         m_sysexLength = 0;
         m_streaming = false;

@@ -39,7 +39,8 @@ public:
     // that stopped half-way must not silence the window.
     static constexpr quint64 PieceWaitCycles = 500;
 
-    explicit MidiThru(const MidiThruGate &gate);
+    // `source`: which input this forwards, as the gate numbers them (0: the main one).
+    explicit MidiThru(const MidiThruGate &gate, int source = 0);
     ~MidiThru();
 
     void take(const quint8 *bytes, size_t length, Output &out, quint64 cycle);
@@ -67,6 +68,7 @@ private:
     static quint64 keyOf(const quint8 *bytes, size_t length);
 
     const MidiThruGate &m_gate;
+    const int m_source;
     MidiStreamParser m_parser;
     EchoGuard m_echoes;
     Output *m_out = nullptr; // during take()

@@ -1,5 +1,7 @@
 #include "MidiThruGate.h"
 
+#include <algorithm>
+
 ThruRules::Switch ThruRules::heard(quint8 status, quint8 data1, quint8 data2, bool &press)
 {
     Switch s;
@@ -28,16 +30,19 @@ ThruRules::Switch ThruRules::heard(quint8 status, quint8 data1, quint8 data2, bo
     return s;
 }
 
-bool ThruRules::keepsBack(const quint8 *bytes, size_t length) const
+bool ThruRules::keepsBack(const quint8 *bytes, size_t length, int source) const
 {
+    const Input &input = inputs[size_t(std::clamp(source, 0, ExtraInputCount))];
+    if (source > 0 && !input.thru)
+        return true;
     if (!keepRemoteOut || length < 2 || length > 3 || bytes[0] >= 0xF0)
         return false;
     const quint8 status = bytes[0];
-    if (remoteOn && status == 0xC0 + remoteChannel - 1)
+    if (input.remote && remoteOn && status == 0xC0 + remoteChannel - 1)
         return true;
     bool press = false;
     const Switch s = heard(status, bytes[1], length > 2 ? bytes[2] : 0, press);
-    if (s.kind == Switch::None)
+    if (s.kind == Switch::None || !input.switches)
         return false;
     if (learning)
         return press;
@@ -48,7 +53,12 @@ bool ThruRules::keepsBack(const quint8 *bytes, size_t length) const
 }
 
 // Bits: 0 keep out, 1 remote on, 2 learning, 3..6 remote channel - 1, then per switch
-// 2 bits kind, 4 bits channel - 1, 7 bits number.
+// 2 bits kind, 4 bits channel - 1, 7 bits number (to bit 45), then per input from bit 46
+// "not forwarded", "remote deaf", "switches deaf", so that the word of rules made before
+// there were several inputs reads as every input heard.
+static_assert(7 + 13 * ThruRules::SwitchCount + 3 * (1 + ThruRules::ExtraInputCount) <= 64,
+              "the rules fit one word");
+
 quint64 ThruRules::pack() const
 {
     quint64 word = quint64(keepRemoteOut) | quint64(remoteOn) << 1 | quint64(learning) << 2 |
@@ -58,6 +68,11 @@ quint64 ThruRules::pack() const
         word |= quint64(s.kind & 0x03) << at | quint64((s.channel - 1) & 0x0F) << (at + 2) |
                 quint64(s.number & 0x7F) << (at + 6);
         at += 13;
+    }
+    for (const Input &input : inputs) {
+        word |= quint64(!input.thru) << at | quint64(!input.remote) << (at + 1) |
+                quint64(!input.switches) << (at + 2);
+        at += 3;
     }
     return word;
 }
@@ -76,6 +91,12 @@ ThruRules ThruRules::unpack(quint64 word)
         s.number = quint8(word >> (at + 6) & 0x7F);
         at += 13;
     }
+    for (Input &input : rules.inputs) {
+        input.thru = !(word >> at & 1);
+        input.remote = !(word >> (at + 1) & 1);
+        input.switches = !(word >> (at + 2) & 1);
+        at += 3;
+    }
     return rules;
 }
 
@@ -84,7 +105,7 @@ void MidiThruGate::publish(const ThruRules &rules)
     m_word.store(rules.pack(), std::memory_order_release);
 }
 
-bool MidiThruGate::keepsBack(const quint8 *bytes, size_t length) const
+bool MidiThruGate::keepsBack(const quint8 *bytes, size_t length, int source) const
 {
-    return ThruRules::unpack(m_word.load(std::memory_order_acquire)).keepsBack(bytes, length);
+    return ThruRules::unpack(m_word.load(std::memory_order_acquire)).keepsBack(bytes, length, source);
 }

@@ -9,6 +9,10 @@
 // a remote song selection (a program change on the remote channel while remote is on) and
 // a foot switch's messages (those of a binding, or while one is learnt the first press)
 // stay out of thru. Everything else passes unchanged.
+//
+// Each input (the main one is source 0, the extra ones 1..ExtraInputCount) says whether it
+// is forwarded at all and whether remote and the foot switches listen to it: a message of
+// an input they do not listen to is nobody's switch, and passes.
 struct ThruRules {
     // What a foot switch is bound to: a controller, a note or a program change on a channel.
     struct Switch {
@@ -22,20 +26,29 @@ struct ThruRules {
     // A controller counts as pressed from this value on.
     static constexpr int PressThreshold = 64;
 
+    static constexpr int ExtraInputCount = 4;
+    struct Input {
+        bool thru = true; // the main input's thru is always on
+        bool remote = true;
+        bool switches = true;
+        bool operator==(const Input &) const = default;
+    };
+
     bool keepRemoteOut = false;
     bool remoteOn = false;
     quint8 remoteChannel = 1; // 1..16
     bool learning = false;
     std::array<Switch, SwitchCount> switches{};
+    std::array<Input, 1 + ExtraInputCount> inputs{};
 
     bool operator==(const ThruRules &) const = default;
 
     // The switch a short message would be (kind None for any other message), and whether
     // it is a press.
     static Switch heard(quint8 status, quint8 data1, quint8 data2, bool &press);
-    // Whether thru keeps this message back. `length` counts its bytes: SysEx and system
-    // messages always pass.
-    bool keepsBack(const quint8 *bytes, size_t length) const;
+    // Whether thru keeps this message of input `source` back. `length` counts its bytes:
+    // SysEx and system messages pass wherever the input is forwarded.
+    bool keepsBack(const quint8 *bytes, size_t length, int source = 0) const;
 
     // The rules in one word, so that they are read and replaced whole without a lock.
     quint64 pack() const;
@@ -53,7 +66,7 @@ public:
     void publish(const ThruRules &rules);
     // As the forwarding thread reads them: the window decides by the same word.
     ThruRules rules() const { return ThruRules::unpack(m_word.load(std::memory_order_acquire)); }
-    bool keepsBack(const quint8 *bytes, size_t length) const;
+    bool keepsBack(const quint8 *bytes, size_t length, int source = 0) const;
 
 private:
     std::atomic<quint64> m_word{ThruRules().pack()};

@@ -11,8 +11,10 @@
 #include <atomic>
 
 #include <QThread>
+
 #include <rtmidi/RtMidi.h>
 
+#include <array>
 #include <chrono>
 #include <mutex>
 #include <string>
@@ -216,6 +218,9 @@ struct RtMidiSystem::Private {
     std::unique_ptr<MidiThru> thru;
     RtInPort *thruFrom = nullptr;
     RtOutPort *thruTo = nullptr;
+    // The extra inputs' thru, each on its own port's input thread, through the same send lock.
+    std::array<std::unique_ptr<MidiThru>, ThruRules::ExtraInputCount> extraThru;
+    std::array<RtInPort *, ThruRules::ExtraInputCount> extraFrom{};
     std::unique_ptr<RtMidiOut> listOut;
     std::unique_ptr<RtMidiIn> listIn;
     std::vector<std::string> outNames;
@@ -225,6 +230,8 @@ struct RtMidiSystem::Private {
 RtMidiSystem::RtMidiSystem() : d(std::make_unique<Private>())
 {
     d->thru = std::make_unique<MidiThru>(thruGate());
+    for (size_t i = 0; i < d->extraThru.size(); ++i)
+        d->extraThru[i] = std::make_unique<MidiThru>(thruGate(), int(i) + 1);
 }
 
 RtMidiSystem::~RtMidiSystem()
@@ -411,7 +418,27 @@ bool RtMidiSystem::connectThru(MidiInPort *in, MidiOutPort *out)
     return true;
 }
 
+bool RtMidiSystem::connectExtraThru(int source, MidiInPort *in, MidiOutPort *out)
+{
+    const size_t i = size_t(source - 1);
+    if (RtInPort *from = std::exchange(d->extraFrom[i], nullptr))
+        from->forwardTo(nullptr);
+    d->extraThru[i]->reset();
+    if (!in || !out)
+        return true;
+    // The input thread reads its forwarder only while it has somewhere to forward to.
+    auto *from = static_cast<RtInPort *>(in);
+    from->route.thru = d->extraThru[i].get();
+    d->extraFrom[i] = from;
+    from->forwardTo(static_cast<RtOutPort *>(out));
+    return true;
+}
+
 MidiSystem::ThruReport RtMidiSystem::thruReport() const
 {
-    return {d->thru->notSent(), d->thru->lastRefusal(), d->thru->echoes().loopHeard()};
+    ThruReport report{d->thru->notSent(), d->thru->lastRefusal(), d->thru->echoes().loopHeard()};
+    // The extra inputs' forwarding counts with the main input's.
+    for (const auto &thru : d->extraThru)
+        report.add({thru->notSent(), thru->lastRefusal(), thru->echoes().loopHeard()});
+    return report;
 }

@@ -36,6 +36,7 @@ protected:
     quint16 openOutput(int device, std::unique_ptr<MidiOutPort> &port) override;
     quint16 openInput(int device, MidiInputFeed &feed, std::unique_ptr<MidiInPort> &port) override;
     bool connectThru(MidiInPort *in, MidiOutPort *out) override;
+    bool connectExtraThru(int source, MidiInPort *in, MidiOutPort *out) override;
 
 private:
     RtMidiSystem();

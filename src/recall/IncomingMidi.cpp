@@ -63,6 +63,8 @@ void IncomingMidi::readInput()
         const SendHold hold(m_out);
         // One event for the whole drain: a short message costs no allocation.
         MidiEvent event;
+        const bool inputForwarded =
+            m_source == 0 || m_system.thruGate().rules().inputs[size_t(m_source)].thru;
         bool lit = false;
         while (m_in.PendingCount() > 0) {
             m_holdBack = false;
@@ -74,7 +76,8 @@ void IncomingMidi::readInput()
             // lit once, it stays lit for every event of the drain.
             if (!std::exchange(lit, true))
                 m_leds.lightIn();
-            const bool passes = m_out.IsOpen() && !m_thruSuspended && !std::exchange(m_holdBack, false);
+            const bool passes =
+                m_out.IsOpen() && inputForwarded && !m_thruSuspended && !std::exchange(m_holdBack, false);
             if (passes && m_systemForwards) {
                 m_out.noteForwarded(event);
                 forwarded = true;
@@ -93,6 +96,19 @@ void IncomingMidi::readInput()
         passedOn();
 }
 
+void IncomingMidi::setSource(int source)
+{
+    if (source == m_source)
+        return;
+    // The route under the old number ends; the next look routes under the new one.
+    if (m_systemForwards && m_source > 0)
+        m_system.routeExtraThru(m_source, 0, 0);
+    m_source = source;
+    m_routedIn = 0;
+    m_routedOut = 0;
+    m_systemForwards = false;
+}
+
 bool IncomingMidi::routeThru()
 {
     const MidiInHandle in = m_in.systemHandle();
@@ -101,13 +117,14 @@ bool IncomingMidi::routeThru()
         return m_systemForwards;
     m_routedIn = in;
     m_routedOut = out;
-    m_systemForwards = m_system.routeThru(in, out);
+    m_systemForwards =
+        m_source == 0 ? m_system.routeThru(in, out) : m_system.routeExtraThru(m_source, in, out);
     return m_systemForwards;
 }
 
 bool IncomingMidi::takeThruReport()
 {
-    if (!m_systemForwards)
+    if (!m_systemForwards || m_source != 0)
         return false;
     const MidiSystem::ThruReport report = m_system.thruReport();
     if (report.loopHeard != std::exchange(m_loopHeard, report.loopHeard))
@@ -166,14 +183,15 @@ void IncomingMidi::handleMessage()
     }
     // Decided before a switch is learnt from it: the system's thru decided the same way.
     const quint8 bytes[3] = {status, data1, data2};
-    m_holdBack =
-        m_system.thruGate().rules().keepsBack(bytes, size_t(std::max(midiShortMessageLength(status), 1)));
-    if (m_hooks.footSwitch && m_hooks.footSwitch(status, data1, data2)) {
+    const ThruRules rules = m_system.thruGate().rules();
+    const ThruRules::Input &heardBy = rules.inputs[size_t(m_source)];
+    m_holdBack = rules.keepsBack(bytes, size_t(std::max(midiShortMessageLength(status), 1)), m_source);
+    if (heardBy.switches && m_hooks.footSwitch && m_hooks.footSwitch(status, data1, data2)) {
         m_leds.lightIn();
         return;
     }
 
-    if (!m_ckbRemote->isChecked())
+    if (!heardBy.remote || !m_ckbRemote->isChecked())
         return;
     if (status != MidiStatus::ProgramChange + m_hooks.remoteChannel() - 1)
         return;

@@ -44,6 +44,12 @@ public:
     IncomingMidi(MidiSystem &system, MidiInputPort &in, MidiOutputPort &out, ActivityLeds &leds,
                  QListWidget *songList, QCheckBox *ckbRemote, Hooks hooks, QObject *parent = nullptr);
 
+    // Which input this reads, as the thru gate numbers them: 0 the main input, 1.. an extra
+    // one, whose rules say whether it is forwarded and whether remote and the foot switches
+    // hear it. Only the main input's reader takes in the system's thru report.
+    void setSource(int source);
+    int source() const { return m_source; }
+
     // While the output feeds the input, thru would send every event round for ever. A
     // system that forwards by itself keeps only the echoes back, so it is never suspended.
     void setThruSuspended(bool on) { m_thruSuspended = on && !m_systemForwards; }
@@ -74,6 +80,7 @@ private:
     template <typename Action> bool attempt(Action &&action);
 
     MidiSystem &m_system;
+    int m_source = 0;
     MidiInHandle m_routedIn = 0;
     MidiOutHandle m_routedOut = 0;
     bool m_systemForwards = false;

@@ -104,6 +104,13 @@ private slots:
         QTest::newRow("own port") << ab << QByteArray("[Midi]\r\nMidi Out=-1\r\n") << QString() << true
                                   << QStringList{"own"} << "MIDI Out: Patchwarden MIDI Out (own port)"
                                   << QByteArray("Midi Out=-1\r\n");
+        QTest::newRow("extra inputs, one missing")
+            << ab
+            << QByteArray("[Midi]\r\nMidi Out=0\r\n[Extra Inputs]\r\nCount=2\r\nInput 1=Pads\r\n"
+                          "Input 1 Thru=0\r\nInput 2=Pedal X\r\nInput 2 Remote=0\r\n")
+            << QString() << true << QStringList{"Synth A"} << "Inputs 2/3: Pedal X missing"
+            << QByteArray(
+                   "Count=2\r\n|Input 1=Pads\r\nInput 1 Thru=0\r\n|Input 2=Pedal X\r\nInput 2 Remote=0\r\n");
     }
 
     void storedChoiceAtStart()
@@ -129,6 +136,8 @@ private slots:
         const QByteArray file = AppFixture::readFile(app.settingsPath());
         for (const QByteArray &line : written.split('|'))
             QVERIFY2(file.contains(line), file.constData());
+        // A rig without extra inputs keeps its file as it was.
+        QCOMPARE(file.contains("[Extra Inputs]"), stored.contains("[Extra Inputs]"));
     }
 
     void aClickActsOnTheNameShown_data()

@@ -1,6 +1,7 @@
 // The performance view and the foot-controller bindings, through the real windows on
 // in-process MIDI devices.
 #include "AppFixture.h"
+#include "app/ExtraInputs.h"
 #include "support/TestMain.h"
 
 #include "app/MidiSetupPage.h"
@@ -306,22 +307,39 @@ private slots:
         QTest::addColumn<bool>("learning");
         QTest::addColumn<Message>("message");
         QTest::addColumn<bool>("passedOn");
-        QTest::addColumn<int>("row"); // the song selected afterwards
+        QTest::addColumn<int>("row");       // the song selected afterwards
+        QTest::addColumn<QString>("input"); // the input it comes in at, and its switches
         const Message pedal{0xB0, 64, 127};
         const Message remote{0xC0, 3, 0};
-        QTest::newRow("pedal, forwarded") << false << false << pedal << true << 1;
-        QTest::newRow("pedal, kept out") << true << false << pedal << false << 1;
-        QTest::newRow("pedal released, kept out") << true << false << Message{0xB0, 64, 0} << false << 0;
+        QTest::newRow("pedal, forwarded") << false << false << pedal << true << 1 << "main";
+        QTest::newRow("pedal, kept out") << true << false << pedal << false << 1 << "main";
+        QTest::newRow("pedal released, kept out")
+            << true << false << Message{0xB0, 64, 0} << false << 0 << "main";
         QTest::newRow("pedal's controller on another channel")
-            << true << false << Message{0xB1, 64, 127} << true << 0;
-        QTest::newRow("another controller") << true << false << Message{0xB0, 7, 100} << true << 0;
-        QTest::newRow("remote, forwarded") << false << false << remote << true << 3;
-        QTest::newRow("remote, kept out") << true << false << remote << false << 3;
+            << true << false << Message{0xB1, 64, 127} << true << 0 << "main";
+        QTest::newRow("another controller") << true << false << Message{0xB0, 7, 100} << true << 0 << "main";
+        QTest::newRow("remote, forwarded") << false << false << remote << true << 3 << "main";
+        QTest::newRow("remote, kept out") << true << false << remote << false << 3 << "main";
         QTest::newRow("program change on another channel")
-            << true << false << Message{0xC1, 3, 0} << true << 0;
-        QTest::newRow("learning: a press, kept out") << true << true << Message{0x90, 60, 100} << false << 0;
-        QTest::newRow("learning: a release, forwarded") << true << true << Message{0x80, 60, 0} << true << 0;
-        QTest::newRow("learning: a press, forwarded") << false << true << Message{0xB0, 5, 127} << true << 0;
+            << true << false << Message{0xC1, 3, 0} << true << 0 << "main";
+        QTest::newRow("learning: a press, kept out")
+            << true << true << Message{0x90, 60, 100} << false << 0 << "main";
+        QTest::newRow("learning: a release, forwarded")
+            << true << true << Message{0x80, 60, 0} << true << 0 << "main";
+        QTest::newRow("learning: a press, forwarded")
+            << false << true << Message{0xB0, 5, 127} << true << 0 << "main";
+        QTest::newRow("extra input: pedal kept out") << true << false << pedal << false << 1 << "extra";
+        QTest::newRow("extra input: remote") << false << false << remote << true << 3 << "extra";
+        QTest::newRow("extra input without thru: another controller")
+            << false << false << Message{0xB0, 7, 100} << false << 0 << "extra, no thru";
+        QTest::newRow("extra input without thru: the pedal steps")
+            << false << false << pedal << false << 1 << "extra, no thru";
+        QTest::newRow("extra input not heard: the pedal plays")
+            << true << false << pedal << true << 0 << "extra, not heard";
+        QTest::newRow("extra input not heard: remote plays")
+            << true << false << remote << true << 0 << "extra, not heard";
+        QTest::newRow("main input not heard: remote plays")
+            << true << false << remote << true << 0 << "main, not heard";
     }
 
     void remoteMessagesKeptOutOfThru()
@@ -331,9 +349,17 @@ private slots:
         QFETCH(Message, message);
         QFETCH(bool, passedOn);
         QFETCH(int, row);
+        QFETCH(QString, input);
         AppFixture app;
         MainWindow &form = startSet(app);
         form.setupPage().ckbRemote()->setChecked(true);
+        const bool heard = !input.endsWith(QStringLiteral("not heard"));
+        const bool extra = input.startsWith(QStringLiteral("extra"));
+        if (extra)
+            form.extraInputs().add(
+                {QStringLiteral("Pads"), !input.endsWith(QStringLiteral("no thru")), heard, heard});
+        form.extraInputs().setMainRemote(heard || extra);
+        form.extraInputs().setMainSwitches(heard || extra);
         form.footBindings().setBinding(FootBindings::Next, {FootBindings::Binding::Controller, 1, 64});
         if (learning)
             form.footBindings().learn(FootBindings::Previous);
@@ -341,7 +367,15 @@ private slots:
         QVERIFY(!box->dontForward()->isChecked());
         box->dontForward()->setChecked(dontForward);
         app.outs[0]->clearLog();
-        feed(app, message);
+        if (extra) {
+            MidiInputPort &pads = form.extraInputs().port(0);
+            QVERIFY(pads.IsOpen());
+            app.ins[1]->feedShort(quint8(message[0]), quint8(message[1]), quint8(message[2]));
+            app.ins[1]->feedShort(0xEF, 0x01, 0x01);
+            QTRY_COMPARE_WITH_TIMEOUT(pads.LastStatus(), quint8(0xEF), 5000);
+        } else {
+            feed(app, message);
+        }
         settle(app);
         const QString bytes = QStringLiteral("%1 %2 %3")
                                   .arg(message[0], 2, 16, QChar(u'0'))

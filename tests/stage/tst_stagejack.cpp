@@ -4,6 +4,7 @@
 
 #include "../platform/JackTestServer.h"
 #include "AppFixture.h"
+#include "app/ExtraInputs.h"
 #include "app/ProgramWindows.h"
 #include "midi/MidiIn.h"
 #include "midi/MidiOut.h"
@@ -11,9 +12,11 @@
 #include "songs/SongsPage.h"
 #include "stage/FootBindings.h"
 #include "stage/FootBindingsBox.h"
+#include "support/JackEventClient.h"
 #include "support/RecordingDialogs.h"
 #include "widgets/SpinEdit.h"
 
+#include <QCheckBox>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -83,6 +86,66 @@ private slots:
         QCOMPARE(songs->currentRow(), 1);
         QVERIFY(dialogs.messages.isEmpty());
         pedal.Close();
+        QDir::setCurrent(QDir::tempPath());
+    }
+
+    // The two-input rig: a foot controller on an extra input steps the set with CC64 while
+    // that input's thru is off; the keyboard on the main input, which the foot switches do
+    // not listen to, plays through thru, its own CC64 (sustain) included.
+    void footControllerOnASecondInput()
+    {
+        RecordingDialogs dialogs;
+        JackEventClient keys(QStringLiteral("pwtest-keys")); // its "in" is the synth
+        JackEventClient pedal(QStringLiteral("pwtest-pedal"));
+        QVERIFY(keys.isOpen() && pedal.isOpen());
+        QTemporaryDir data;
+        AppPaths::setDataDir(data.path());
+        AppFixture::writeFile(data.path() + QStringLiteral("/Projects/Set.txt"), "A\r\nB\r\nC\r\n");
+        AppFixture::writeFile(data.path() + QStringLiteral("/Midi.ini"),
+                              "[Project]\r\nLast one=Set.txt\r\n[Device Names]\r\n"
+                              "Midi Out Name=pwtest-keys:in\r\nMidi In Name=pwtest-keys:out\r\n"
+                              "[Foot controller]\r\nNext song=controller 1 64\r\nDebounce ms=0\r\nDon't "
+                              "forward=1\r\n[Extra Inputs]\r\n"
+                              "Main Input Foot Switches=0\r\nCount=1\r\nInput 1=pwtest-pedal:out\r\n"
+                              "Input 1 Thru=0\r\n");
+        QString error;
+        const auto system = createMidiSystem(QStringLiteral("jack"), &error);
+        QVERIFY2(system, qPrintable(error));
+        ProgramWindows windows(*system, {}, nullptr);
+        MainWindow &form = windows.mainWindow();
+        form.show();
+        MidiInputPort &pedalIn = form.extraInputs().port(0);
+        QVERIFY(form.midiIn().IsOpen() && pedalIn.IsOpen() && form.midiOut().IsOpen());
+        QListWidget *songs = form.songsPage().lbSongList();
+        QCOMPARE(songs->currentRow(), 0);
+        // Knock on both inputs until the program hears each, with pitch bends, no binding's.
+        const auto hears = [](JackEventClient &from, MidiInputPort &in, char channel) {
+            from.send({QByteArray(1, char(0xE0 + channel)) + QByteArray("\x00\x40", 2)});
+            return in.LastStatus() == quint8(0xE0 + channel);
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(hears(keys, form.midiIn(), 1), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(hears(pedal, pedalIn, 2), 20000);
+
+        const QByteArray press("\xB0\x40\x7F"), release("\xB0\x40\x00", 3), note("\x90\x3C\x64");
+        pedal.send({press, release});
+        QTRY_COMPARE_WITH_TIMEOUT(songs->currentRow(), 1, 20000);
+        keys.send({note, press});
+        PW_TRY_ARRIVES(keys, keys.receivedBytes().contains(note + press), 20000);
+        // Switched to thru, the pedal plays through too; its CC64, a binding's, stays out of thru.
+        form.findChild<QCheckBox *>(QStringLiteral("ckbExtraThru1"))->setChecked(true);
+        pedal.send({QByteArray("\x91\x40\x50"), press, release});
+        PW_TRY_ARRIVES(keys, keys.receivedBytes().contains("\x91\x40\x50"), 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(songs->currentRow(), 2, 20000);
+        int pedalsHeard = 0;
+        for (const JackEventClient::Event &event : keys.received()) {
+            QVERIFY2(event.bytes != release && event.bytes[0] != char(0xE2), event.bytes.toHex().constData());
+            pedalsHeard += event.bytes == press ? 1 : 0;
+        }
+        if (!keys.serverFaltered())
+            QCOMPARE(pedalsHeard, 1); // the keyboard's sustain only
+        QVERIFY(keys.receivedBytes().contains(
+            QByteArray("\xE1\x00\x40", 3))); // the keyboard's knocks, through thru
+        QVERIFY(dialogs.messages.isEmpty());
         QDir::setCurrent(QDir::tempPath());
     }
 };

@@ -1,0 +1,136 @@
+#include "ExtraInputsBox.h"
+
+#include "app/ExtraInputs.h"
+#include "widgets/Named.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHash>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalBlocker>
+
+namespace
+{
+QCheckBox *switchBox(const QString &text, bool on, const QString &name, QWidget *parent)
+{
+    static const QHash<QString, QString> tips{
+        {QStringLiteral("Thru"), QStringLiteral("Forward what this input plays to the MIDI output")},
+        {QStringLiteral("Remote"), QStringLiteral("Remote song selection listens to this input")},
+        {QStringLiteral("Switches"), QStringLiteral("The foot controller's switches listen to this input")}};
+    auto *box = new QCheckBox(text, parent);
+    box->setToolTip(tips.value(text));
+    box->setObjectName(name);
+    box->setChecked(on);
+    return box;
+}
+} // namespace
+
+ExtraInputsBox::ExtraInputsBox(ExtraInputs &inputs, std::function<QStringList()> deviceNames,
+                               std::function<QString()> mainInput, QWidget *parent)
+    : QGroupBox(QStringLiteral("Inputs"), parent), m_inputs(inputs), m_deviceNames(std::move(deviceNames)),
+      m_mainInput(std::move(mainInput))
+{
+    setObjectName(QStringLiteral("gbInputs"));
+    m_rows = new QGridLayout(this);
+    m_rows->setContentsMargins(6, 2, 6, 2);
+    m_rows->setVerticalSpacing(1);
+    m_rows->setColumnStretch(0, 1);
+    // On the main input's line: the page must fit the window at its smallest.
+    m_add = named(new QPushButton(QStringLiteral("Add input"), this), "btAddInput");
+    m_add->setToolTip(
+        QStringLiteral("Listen to one more device, e.g. a foot controller or a second keyboard"));
+    m_rows->addWidget(m_add, 0, 4);
+    connect(m_add, &QPushButton::clicked, this, [this] {
+        // A device no input listens to yet, most likely the one just plugged in.
+        const QStringList names = m_deviceNames();
+        QStringList unused = names;
+        unused.removeAll(m_mainInput());
+        for (int i = 0; i < m_inputs.count(); ++i)
+            unused.removeAll(m_inputs.input(i).name);
+        m_inputs.add({unused.value(0, names.value(0)), true, true, true});
+    });
+    connect(&m_inputs, &ExtraInputs::listChanged, this, &ExtraInputsBox::refresh);
+    refresh();
+}
+
+QStringList ExtraInputsBox::shownState() const
+{
+    QStringList state = m_deviceNames();
+    for (int i = 0; i < m_inputs.count(); ++i)
+        state.append(m_inputs.missing(i) ? QStringLiteral("missing") : QStringLiteral("found"));
+    return state;
+}
+
+void ExtraInputsBox::followDevices()
+{
+    if (shownState() != m_shown)
+        refresh();
+}
+
+void ExtraInputsBox::refresh()
+{
+    m_shown = shownState();
+    qDeleteAll(m_rowWidgets);
+    m_rowWidgets.clear();
+    auto *main = new QLabel(QStringLiteral("Main input"), this);
+    auto *mainThru = switchBox(QStringLiteral("Thru"), true, QStringLiteral("ckbMainThru"), this);
+    mainThru->setEnabled(false);
+    auto *mainRemote =
+        switchBox(QStringLiteral("Remote"), m_inputs.mainRemote(), QStringLiteral("ckbMainRemote"), this);
+    auto *mainSwitches = switchBox(QStringLiteral("Switches"), m_inputs.mainSwitches(),
+                                   QStringLiteral("ckbMainSwitches"), this);
+    connect(mainRemote, &QCheckBox::toggled, &m_inputs, &ExtraInputs::setMainRemote);
+    connect(mainSwitches, &QCheckBox::toggled, &m_inputs, &ExtraInputs::setMainSwitches);
+    m_rowWidgets << main << mainThru << mainRemote << mainSwitches;
+    m_rows->addWidget(main, 0, 0);
+    m_rows->addWidget(mainThru, 0, 1);
+    m_rows->addWidget(mainRemote, 0, 2);
+    m_rows->addWidget(mainSwitches, 0, 3);
+    for (int i = 0; i < m_inputs.count(); ++i)
+        addRow(i);
+    m_add->setEnabled(m_inputs.count() < ExtraInputs::MaxInputs);
+}
+
+void ExtraInputsBox::addRow(int index)
+{
+    const ExtraInputs::Input input = m_inputs.input(index);
+    const QString n = QString::number(index + 1);
+    auto *device = new QComboBox(this);
+    device->setObjectName(QStringLiteral("cbExtraInput") + n);
+    QStringList names = m_deviceNames();
+    // A device that is gone stays chosen, and says so.
+    if (!input.name.isEmpty() && !names.contains(input.name))
+        names.append(input.name);
+    {
+        const QSignalBlocker quiet(device);
+        device->addItems(names);
+        device->setCurrentIndex(int(names.indexOf(input.name)));
+        if (m_inputs.missing(index))
+            device->setItemText(device->currentIndex(), tr("%1 (missing)").arg(input.name));
+    }
+    connect(device, &QComboBox::activated, this,
+            [this, index, names](int row) { m_inputs.setDevice(index, names.value(row)); });
+    auto *thru = switchBox(QStringLiteral("Thru"), input.thru, QStringLiteral("ckbExtraThru") + n, this);
+    auto *remote =
+        switchBox(QStringLiteral("Remote"), input.remote, QStringLiteral("ckbExtraRemote") + n, this);
+    auto *switches =
+        switchBox(QStringLiteral("Switches"), input.switches, QStringLiteral("ckbExtraSwitches") + n, this);
+    auto *remove = new QPushButton(QStringLiteral("Remove"), this);
+    remove->setObjectName(QStringLiteral("btRemoveInput") + n);
+    connect(thru, &QCheckBox::toggled, this, [this, index](bool on) { m_inputs.setThru(index, on); });
+    connect(remote, &QCheckBox::toggled, this, [this, index](bool on) { m_inputs.setRemote(index, on); });
+    connect(switches, &QCheckBox::toggled, this, [this, index](bool on) { m_inputs.setSwitches(index, on); });
+    // Rebuilding the rows deletes this button: the removal waits until its click is over.
+    connect(remove, &QPushButton::clicked, this, [this, index] {
+        QMetaObject::invokeMethod(
+            this, [this, index] { m_inputs.remove(index); }, Qt::QueuedConnection);
+    });
+    const int row = index + 1;
+    QWidget *const widgets[] = {device, thru, remote, switches, remove};
+    for (int column = 0; column < 5; ++column) {
+        m_rows->addWidget(widgets[column], row, column);
+        m_rowWidgets << widgets[column];
+    }
+}
