@@ -1,5 +1,6 @@
 #include "Dialogs.h"
 
+#include "FileContentFilter.h"
 #include "WindowCaption.h"
 
 #include <QApplication>
@@ -7,8 +8,10 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QGridLayout>
+#include <QHeaderView>
 #include <QMessageBox>
 #include <QSpacerItem>
+#include <QTreeView>
 
 namespace
 {
@@ -22,6 +25,15 @@ QString captionOr(const QString &caption)
 QWidget *dialogParent()
 {
     return QApplication::activeWindow();
+}
+
+// Qt's own dialog opens as a list of cut names; a set list's file is known by its whole
+// name and by when it was last changed.
+void showDetails(QFileDialog &dialog)
+{
+    dialog.setViewMode(QFileDialog::Detail);
+    if (auto *view = dialog.findChild<QTreeView *>(QStringLiteral("treeView")))
+        view->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
 }
 } // namespace
 
@@ -93,6 +105,9 @@ QString QtDialogs::openFile(const FileRequest &request)
     QFileDialog dialog(dialogParent(), request.title, QDir::currentPath(), request.filter);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
+    if (request.shows)
+        dialog.setProxyModel(new FileContentFilter(request.shows, &dialog));
+    showDetails(dialog);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().constFirst();
@@ -104,6 +119,7 @@ QString QtDialogs::saveFile(const FileRequest &request)
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
     dialog.setDefaultSuffix(request.defaultSuffix);
+    showDetails(dialog);
     if (!request.presetName.isEmpty())
         dialog.selectFile(request.presetName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
