@@ -7,6 +7,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QGridLayout>
 #include <QHeaderView>
 #include <QMessageBox>
@@ -27,13 +28,18 @@ QWidget *dialogParent()
     return QApplication::activeWindow();
 }
 
-// Qt's own dialog opens as a list of cut names; a set list's file is known by its whole
-// name and by when it was last changed.
+// Qt's own dialog opens small, as a list of cut names; a set list's file is known by its
+// whole name and by when it was last changed. The columns are fitted once per folder, not
+// fixed to their contents: Qt keeps the header's state for the next dialog of any program.
 void showDetails(QFileDialog &dialog)
 {
     dialog.setViewMode(QFileDialog::Detail);
-    if (auto *view = dialog.findChild<QTreeView *>(QStringLiteral("treeView")))
-        view->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    dialog.resize(dialog.size().expandedTo(QSize(800, 480)));
+    auto *view = dialog.findChild<QTreeView *>(QStringLiteral("treeView"));
+    auto *files = dialog.findChild<QFileSystemModel *>();
+    if (view && files)
+        QObject::connect(files, &QFileSystemModel::directoryLoaded, view,
+                         [view] { view->header()->resizeSections(QHeaderView::ResizeToContents); });
 }
 } // namespace
 
