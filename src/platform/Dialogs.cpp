@@ -1,14 +1,18 @@
 #include "Dialogs.h"
 
+#include "FileContentFilter.h"
 #include "WindowCaption.h"
 
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QGridLayout>
+#include <QHeaderView>
 #include <QMessageBox>
 #include <QSpacerItem>
+#include <QTreeView>
 
 namespace
 {
@@ -22,6 +26,20 @@ QString captionOr(const QString &caption)
 QWidget *dialogParent()
 {
     return QApplication::activeWindow();
+}
+
+// Qt's own dialog opens small, as a list of cut names; a set list's file is known by its
+// whole name and by when it was last changed. The columns are fitted once per folder, not
+// fixed to their contents: Qt keeps the header's state for the next dialog of any program.
+void showDetails(QFileDialog &dialog)
+{
+    dialog.setViewMode(QFileDialog::Detail);
+    dialog.resize(dialog.size().expandedTo(QSize(800, 480)));
+    auto *view = dialog.findChild<QTreeView *>(QStringLiteral("treeView"));
+    auto *files = dialog.findChild<QFileSystemModel *>();
+    if (view && files)
+        QObject::connect(files, &QFileSystemModel::directoryLoaded, view,
+                         [view] { view->header()->resizeSections(QHeaderView::ResizeToContents); });
 }
 } // namespace
 
@@ -93,6 +111,9 @@ QString QtDialogs::openFile(const FileRequest &request)
     QFileDialog dialog(dialogParent(), request.title, QDir::currentPath(), request.filter);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
+    if (request.shows)
+        dialog.setProxyModel(new FileContentFilter(request.shows, &dialog));
+    showDetails(dialog);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().constFirst();
@@ -104,6 +125,7 @@ QString QtDialogs::saveFile(const FileRequest &request)
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
     dialog.setDefaultSuffix(request.defaultSuffix);
+    showDetails(dialog);
     if (!request.presetName.isEmpty())
         dialog.selectFile(request.presetName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QUrl>
 
+#include <functional>
+
 class QWidget;
 
 // Every message box, file dialog and shell hand-off of the program goes through here, so
@@ -18,6 +20,9 @@ public:
         QString filter;        // Qt filter text, e.g. "Project file (*.txt)"
         QString defaultSuffix; // without the dot; empty for none
         QString presetName;    // file name shown at first
+        // For an open dialog: which of the files that match `filter` it lists; all when
+        // empty. The desktop's own dialog cannot be told, so whoever asks checks the answer.
+        std::function<bool(const QString &path)> shows;
     };
 
     virtual ~Dialogs() = default;

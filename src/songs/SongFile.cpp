@@ -5,6 +5,8 @@
 #include "platform/Dialogs.h"
 #include "platform/IniFile.h"
 #include "platform/LegacyFileName.h"
+#include "platform/TextCodec.h"
+#include "platform/TextLines.h"
 #include "songs/ControlNumbers.h"
 #include "songs/SongControls.h"
 #include "songs/SongName.h"
@@ -13,6 +15,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QScopeGuard>
 
@@ -144,6 +148,19 @@ bool SongFile::isSongFileLine(QStringView line)
 {
     const QStringView section = IniFile::sectionName(line);
     return !section.isNull() && isSongSection(section);
+}
+
+bool SongFile::startsAsSongFile(const QString &path)
+{
+    // A song file opens with its first section; an even count keeps UTF-16 whole.
+    constexpr qint64 HeadSize = 512;
+    QFile file(path);
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
+        return false;
+    const QString head = TextCodec::decode(file.read(HeadSize)).text;
+    bool song = false;
+    forEachTextLine(head, [&song](QStringView line) { song = song || isSongFileLine(line); });
+    return song;
 }
 
 bool SongFile::isProjectFile(const IniFile &file)

@@ -54,6 +54,10 @@ public:
     // is what tells a song file from a project file.
     static bool isSongSection(QStringView name);
     static bool isSongFileLine(QStringView line);
+    // Whether the file at `path` opens as a song file: a song's own section among its first
+    // lines. Reads only the file's head, so that a file dialog may ask it of every file in a
+    // folder; a file that cannot be read is not taken for a song file.
+    static bool startsAsSongFile(const QString &path);
 
     // Why `name` cannot become a new song because its file is a project's; empty when it can.
     static QString projectFileProblem(const QString &name);

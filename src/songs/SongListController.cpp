@@ -639,9 +639,20 @@ void SongListController::loadProject()
     request.title = QStringLiteral("Load Patchwarden project file");
     request.filter = ProjectFilter;
     request.defaultSuffix = QStringLiteral("txt");
+    // Songs and projects share the extension; only a song file's sections tell them apart.
+    request.shows = [](const QString &path) { return !SongFile::startsAsSongFile(path); };
     const QString chosen = Dialogs::instance().openFile(request);
     if (chosen.isEmpty())
         return;
+    // The desktop's own dialog lists song files too; read as a project, one would turn the
+    // song's settings into song names.
+    if (SongFile::startsAsSongFile(chosen)) {
+        Dialogs::warning(
+            QStringLiteral("\"%1\" is a song file, not a project. Choose a project file: a list of "
+                           "song names, as \"Save Project\" writes it.")
+                .arg(QFileInfo(chosen).fileName()));
+        return;
+    }
     // Read first: a file that cannot be read must not rename the project either, or the
     // list shown now would be saved under the new name.
     const std::optional<QStringList> names = readProject(chosen);

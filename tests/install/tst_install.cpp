@@ -161,7 +161,8 @@ void TestInstall::manPageAndMetainfoTellTheWholeStory()
                  qPrintable(match.captured(1)));
         ++pictures;
     }
-    QVERIFY(pictures > 0);
+    // Without a public address there is nowhere to fetch a picture from.
+    QCOMPARE(pictures > 0, !QStringLiteral(PW_PUBLIC_URL).isEmpty());
 }
 
 PW_TEST_MAIN(TestInstall)

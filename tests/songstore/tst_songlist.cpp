@@ -12,14 +12,19 @@
 #include "support/TestMain.h"
 #include "widgets/LedDisplay.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <QTreeView>
 
 #include <cstdio>
 
@@ -460,12 +465,48 @@ private slots:
         // The dialog opened in the projects folder.
         QCOMPARE(QDir::current().canonicalPath(), QDir(projects()).canonicalPath());
 
+        // A song file chosen in a dialog that lists every file is refused, saying why.
+        m_scratch.dialogs()->fileAnswers = QStringList{songFile("Current")};
+        f.list.loadProjectFromMenu();
+        QCOMPARE(m_scratch.dialogs()->texts(),
+                 QStringList{"\"Current.txt\" is a song file, not a project. Choose a "
+                             "project file: a list of song names, as \"Save Project\" "
+                             "writes it."});
+        m_scratch.dialogs()->clear();
         // Cancel, and a file that cannot be read, change nothing.
         f.list.loadProjectFromMenu();
         QCOMPARE(f.page().cbProject()->text(), QString("live"));
         f.list.LoadProject(elsewhere.filePath("gone.txt"));
         QCOMPARE(f.list.songs(), (QStringList{"One", "Two"}));
         QVERIFY(m_scratch.dialogs()->messages.isEmpty());
+    }
+
+    void projectDialogListsProjectsOnly()
+    {
+        SongsFixture f;
+        f.add("Opening");
+        writeAll(projects() + "/Friday Gig.txt", "Opening\r\n[Encore] Finale\r\n");
+        writeAll(projects() + "/Old.txt", QByteArray("\xff\xfe[\0T\0E\0d\0i\0t\0]\0", 16)); // UTF-16
+        Dialogs::install(nullptr);
+        const auto recordAgain = qScopeGuard([this] { Dialogs::install(m_scratch.dialogs()); });
+        QStringList listed;
+        QTimer::singleShot(0, [&listed] {
+            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            const auto closed = qScopeGuard([dialog] {
+                if (dialog->isVisible())
+                    dialog->reject();
+            });
+            auto *view = dialog->findChild<QTreeView *>("treeView");
+            const QModelIndex folder = view->rootIndex();
+            QTRY_VERIFY_WITH_TIMEOUT(view->model()->rowCount(folder) > 0, 10000);
+            for (int row = 0; row < view->model()->rowCount(folder); ++row)
+                listed << view->model()->index(row, 0, folder).data().toString();
+            view->setCurrentIndex(view->model()->index(0, 0, folder));
+            QMetaObject::invokeMethod(dialog, "accept");
+        });
+        QTest::mouseClick(f.page().btLoadPrj(), Qt::LeftButton);
+        QCOMPARE(listed, QStringList{"Friday Gig.txt"});
+        QCOMPARE(f.list.songs(), (QStringList{"Opening", "[Encore] Finale"}));
     }
 
     void projectFromElsewhereAsksBeforeReplacing_data()
