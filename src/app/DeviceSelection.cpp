@@ -4,6 +4,7 @@
 
 #include "midi/MidiIn.h"
 #include "midi/MidiOut.h"
+#include "midi/OutputRig.h"
 #include "platform/GuardedConnect.h"
 #include "platform/MidiSystem.h"
 
@@ -13,6 +14,8 @@
 #include <QListWidget>
 #include <QScopedValueRollback>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace
 {
@@ -46,6 +49,8 @@ struct DeviceSelection::Side {
     std::function<void()> open;
     std::function<void()> close;
     std::function<bool()> isOpen;
+
+    MidiOutputPort *unitPort = nullptr; // the port of a unit's own device; null for the main ports
 
     Choice wanted;
     Choice saved;
@@ -144,6 +149,8 @@ void DeviceSelection::wire(Side &side)
 
 void DeviceSelection::fillList(Side &side, const QStringList &names)
 {
+    if (!side.list)
+        return;
     QScopedValueRollback guard(m_updatingLists, true);
     side.list->clear();
     side.list->addItems(names);
@@ -151,6 +158,8 @@ void DeviceSelection::fillList(Side &side, const QStringList &names)
 
 void DeviceSelection::mark(Side &side)
 {
+    if (!side.list)
+        return;
     QScopedValueRollback guard(m_updatingLists, true);
     const int row = side.wanted.kind == Choice::Device && !side.missing
                         ? entries(side.list).indexOf(side.wanted.name)
@@ -258,9 +267,10 @@ void DeviceSelection::showChoice()
 
 void DeviceSelection::openPorts()
 {
-    for (Side *side : {m_inSide.get(), m_outSide.get()})
+    for (Side *side : sides())
         if (side->placed && !side->isOpen())
             side->open();
+    m_portsOpened = true;
     m_watch->start();
     emit statusChanged();
 }
@@ -309,7 +319,7 @@ void DeviceSelection::follow(bool refill)
     if (!m_system.isRunning()) {
         if (!m_stopped) {
             m_stopped = true;
-            for (Side *side : {m_outSide.get(), m_inSide.get()}) {
+            for (Side *side : sides()) {
                 side->closeQuietly();
                 side->placed = false;
                 side->missing = side->wanted.kind != Choice::None;
@@ -323,9 +333,9 @@ void DeviceSelection::follow(bool refill)
     const bool restarted = m_stopped;
     m_stopped = false;
     QStringList notices;
-    for (Side *side : {m_outSide.get(), m_inSide.get()}) {
+    for (Side *side : sides()) {
         const QStringList names = side->names();
-        if (refill || names != entries(side->list))
+        if (side->list && (refill || names != entries(side->list)))
             fillList(*side, names);
         const bool wasMissing = side->missing;
         const bool known = !side->wanted.name.isEmpty();
@@ -335,7 +345,7 @@ void DeviceSelection::follow(bool refill)
                 // A device stored by number alone was never there before: it is new, not back.
                 notices.append(
                     (known ? tr("%1: %2 is back") : tr("%1: %2 opened")).arg(side->label, side->wanted.name));
-                if (side == m_outSide.get())
+                if (side == m_outSide.get() || side->unitPort)
                     emit outputReturned();
             }
         }
@@ -416,7 +426,7 @@ QString DeviceSelection::describe(const Side &side) const
         return tr("%1: %2%3").arg(side.label, want.name, closed);
     if (!want.name.isEmpty())
         return tr("%1: %2 is missing").arg(side.label, want.name);
-    if (side.list->count() == 0)
+    if (side.list && side.list->count() == 0)
         return tr("%1: no devices").arg(side.label);
     return tr("%1: device %2 is missing").arg(side.label).arg(want.number);
 }
@@ -432,10 +442,116 @@ QString DeviceSelection::status() const
 {
     if (m_stopped)
         return stoppedText();
-    return describe(*m_outSide) + QStringLiteral("  |  ") + describe(*m_inSide);
+    const QString ports = describe(*m_outSide) + QStringLiteral("  |  ") + describe(*m_inSide);
+    const QString outputs = outputsSummary();
+    return outputs.isEmpty() ? ports : ports + QStringLiteral("  |  ") + outputs;
 }
 
 QString DeviceSelection::outputStatus() const
 {
     return m_stopped ? stoppedText() : describe(*m_outSide);
+}
+
+// ---- the units' own outputs -----------------------------------------------------------
+
+void DeviceSelection::followUnitOutputs(OutputRig &rig)
+{
+    m_rig = &rig;
+    connect(&rig, &OutputRig::devicesChanged, this, [this] { guarded([this] { makeUnitSides(); }); });
+    makeUnitSides();
+}
+
+void DeviceSelection::makeUnitSides()
+{
+    // The ports no unit names any more go once this returns: nothing may still point at them.
+    std::vector<std::unique_ptr<Side>> old;
+    std::swap(old, m_unitSides);
+    for (const QString &device : m_rig->devices()) {
+        MidiOutputPort &port = *m_rig->port(device);
+        const auto same =
+            std::find_if(old.begin(), old.end(), [&port](const auto &s) { return s->unitPort == &port; });
+        if (same != old.end()) {
+            m_unitSides.push_back(std::move(*same));
+            continue;
+        }
+        auto side = std::make_unique<Side>();
+        side->label = tr("MIDI Out");
+        side->unitPort = &port;
+        side->names = m_outSide->names;
+        side->select = [&port](int n) { port.setDeviceID(n); };
+        side->productName = [&port] { return port.ProductName(); };
+        side->open = [&port] { port.Open(); };
+        side->close = [&port] { port.Close(); };
+        side->isOpen = [&port] { return port.IsOpen(); };
+        // Kept in Units.ini, never in the settings.
+        choose(*side, Choice{Choice::Device, -1, device}, device);
+        if (m_portsOpened && side->placed)
+            side->open();
+        m_unitSides.push_back(std::move(side));
+    }
+    emit statusChanged();
+}
+
+std::vector<DeviceSelection::Side *> DeviceSelection::sides() const
+{
+    std::vector<Side *> all{m_outSide.get(), m_inSide.get()};
+    for (const auto &side : m_unitSides)
+        all.push_back(side.get());
+    return all;
+}
+
+const DeviceSelection::Side *DeviceSelection::unitSide(const QString &device) const
+{
+    for (const auto &side : m_unitSides)
+        if (side->wanted.name == device)
+            return side.get();
+    return nullptr;
+}
+
+void DeviceSelection::unitOutputLost(MidiOutputPort *port)
+{
+    for (const auto &side : m_unitSides)
+        if (side->unitPort == port) {
+            side->closeQuietly();
+            side->placed = false;
+            side->missing = true;
+        }
+    emit statusChanged();
+}
+
+QString DeviceSelection::outputsSummary() const
+{
+    if (m_unitSides.empty())
+        return QString();
+    int wanted = 0;
+    int open = 0;
+    QStringList missing;
+    for (const Side *side : sides()) {
+        if (side == m_inSide.get() || side->wanted.kind == Choice::None)
+            continue;
+        ++wanted;
+        if (side->isOpen())
+            ++open;
+        else if (m_stopped || side->missing)
+            missing.append(side->wanted.kind == Choice::Own ? side->productName() : side->wanted.name);
+    }
+    const QString count = tr("Outputs %1/%2").arg(open).arg(wanted);
+    return missing.isEmpty() ? count : tr("%1: %2 missing").arg(count, missing.join(QStringLiteral(", ")));
+}
+
+QString DeviceSelection::unitBindings(const QList<QPair<QString, QString>> &unitPorts) const
+{
+    QStringList lines;
+    for (const auto &[unit, device] : unitPorts) {
+        if (device.isEmpty()) {
+            lines.append(tr("%1: main output").arg(unit));
+            continue;
+        }
+        const Side *side = unitSide(device);
+        const QString state = !side || m_stopped || side->missing ? tr(" (missing)")
+                              : side->isOpen()                    ? QString()
+                                                                  : tr(" (closed)");
+        lines.append(tr("%1: %2%3").arg(unit, device, state));
+    }
+    return lines.join(QLatin1Char('\n'));
 }

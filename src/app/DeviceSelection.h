@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QPair>
 #include <QStringList>
 #include <functional>
 
@@ -10,6 +11,7 @@ class QAbstractButton;
 class QListWidget;
 class MidiInputPort;
 class MidiOutputPort;
+class OutputRig;
 
 // The two device lists of the page "Midi Setup" and the choice of device of each port.
 //
@@ -78,6 +80,16 @@ public:
     // A send found the output's device gone before the system said so.
     void outputLost();
 
+    // The ports of the units' own devices follow the same rules as the main output: open
+    // on their device by name, missing while it is absent, reopened when it returns.
+    void followUnitOutputs(OutputRig &rig);
+    // "Outputs 2/3: SynthC:in missing"; empty while no unit has a port of its own.
+    QString outputsSummary() const;
+    // Each unit's port and its state, one line each ("JV-1080: SynthC:in (missing)").
+    QString unitBindings(const QList<QPair<QString, QString>> &unitPorts) const;
+    // A send found a unit's device gone before the system said so.
+    void unitOutputLost(MidiOutputPort *port);
+
 public slots:
     void chooseOutputFromList();
     void chooseInputFromList();
@@ -106,10 +118,16 @@ private:
     QString describe(const Side &side) const;
     QString stoppedText() const;
     void wire(Side &side);
+    void makeUnitSides();
+    std::vector<Side *> sides() const;
+    const Side *unitSide(const QString &device) const;
 
     MidiSystem &m_system;
     std::unique_ptr<Side> m_outSide;
     std::unique_ptr<Side> m_inSide;
+    OutputRig *m_rig = nullptr;
+    std::vector<std::unique_ptr<Side>> m_unitSides;
+    bool m_portsOpened = false;
     DeviceWatch *m_watch = nullptr;
     bool m_updatingLists = false;
     bool m_stopped = false;

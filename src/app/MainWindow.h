@@ -16,6 +16,7 @@ class IncomingMidi;
 class MidiCommands;
 class MidiSetupPage;
 class MidiSystem;
+class OutputRig;
 class QLabel;
 class QTabWidget;
 class QToolButton;
@@ -67,6 +68,7 @@ public:
     HelpWindow *helpWindow() const { return m_help; }
 
     MidiOutputPort &midiOut() { return *m_midiOut; }
+    OutputRig &outputs() { return *m_outputs; }
     MidiInputPort &midiIn() { return *m_midiIn; }
     MidiSystem &midiSystem() { return m_midiSystem; }
     ActivityLeds &leds() { return *m_leds; }
@@ -119,6 +121,7 @@ private:
     void buildMenu();
     void buildStatusBar();
     void wireSubsystems();
+    void wireUnitOutputs();
     void updateStatus();
     void showInputLosses();
     void showThruStatus();
@@ -159,6 +162,7 @@ private:
     IncomingMidi *m_incoming = nullptr;
     UnitsHub *m_units = nullptr;
     DeviceSelection *m_devices = nullptr;
+    OutputRig *m_outputs = nullptr; // the main output and the units' own
     FootBindings *m_footBindings = nullptr;
     PerformanceView *m_stage = nullptr;
 

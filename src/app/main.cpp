@@ -20,6 +20,7 @@
 #include "platform/VirtualMidiSystem.h"
 #include "songs/SongListController.h"
 #include "stage/PerformanceView.h"
+#include "units/UnitProfiles.h"
 #include "widgets/SkinEngine.h"
 
 #include <QDir>
@@ -73,7 +74,10 @@ int main(int argc, char *argv[])
         const std::unique_ptr<MidiSystem> midi = createMidiSystem(options.midiApi, &error);
         if (!midi)
             return fail(1, error + u'\n' + MidiSystemAdvice::nextStep(options.midiApi));
-        QTextStream(stdout) << deviceListing(*midi);
+        AppPaths::init(options.dataDir);
+        UnitProfiles units;
+        units.load(UnitProfiles::defaultPath());
+        QTextStream(stdout) << deviceListing(*midi, units);
         return 0;
     }
 

@@ -221,6 +221,59 @@ private slots:
         QCOMPARE(loading.units.hub.unitsWindow()->msb(15)->value(), 81);
     }
 
+    // A unit's port in Units.ini: absent, the file and the wire are as they always were;
+    // named, the unit's messages go there and nowhere else; missing, they go nowhere.
+    void unitPortInTheFile_data()
+    {
+        QTest::addColumn<QString>("port"); // the Port line; empty: none
+        QTest::addColumn<QStringList>("onMain");
+        QTest::addColumn<QStringList>("onSynthB");
+        QTest::addColumn<QString>("outputs"); // in the status bar
+        const QStringList strip9{"C2 0B 00", "B2 07 63"}, strip10{"C3 04 00"};
+        QTest::newRow("absent") << "" << strip9 + strip10 << QStringList() << "";
+        QTest::newRow("named") << "Port=Synth B\r\n" << strip10 << strip9 << "Outputs 2/2";
+        QTest::newRow("missing") << "Port=Synth C\r\n"
+                                 << strip10 << QStringList() << "Outputs 1/2: Synth C missing";
+    }
+
+    void unitPortInTheFile()
+    {
+        QFETCH(QString, port);
+        QFETCH(QStringList, onMain);
+        QFETCH(QStringList, onSynthB);
+        QFETCH(QString, outputs);
+        AppFixture app;
+        const QByteArray before = "[Units]\r\nCount=1\r\n[Unit 1]\r\nName=JV\r\nBank Mode=3\r\nPause=0\r\n"
+                                  "Only When Changed=0\r\n" +
+                                  port.toLatin1();
+        AppFixture::writeFile(app.dataDir.filePath("Units.ini"), before);
+        MainWindow &form = app.start();
+        const SongControls &c = form.songControls();
+        c.volume.on->setChecked(true);
+        c.volume.value->setValue(100);
+        const auto strip = [&c](int n, const char *unit, int channel, int program, bool block) {
+            c.strips[n].unitName->setText(unit);
+            c.strips[n].channel->setValue(channel);
+            c.strips[n].program->setValue(program);
+            c.strips[n].controllerData->setChecked(block);
+            c.strips[n].active->setChecked(true);
+        };
+        strip(8, "JV", 3, 12, true);
+        strip(9, "Other", 4, 5, false);
+        app.outs[0]->clearLog();
+        form.recallSong();
+        QCOMPARE(app.outs[0]->log(), onMain);
+        QCOMPARE(app.outs[1]->log(), onSynthB);
+        const QString status = statusText(form, "lbMidiStatus");
+        QVERIFY2(outputs.isEmpty() ? !status.contains("Outputs") : status.contains(outputs),
+                 qPrintable(status));
+        // Saved again unchanged: the same bytes.
+        auto *units = form.findChild<UnitsWindow *>(QStringLiteral("UnitsWindow"));
+        units->pause()->setValue(5);
+        units->pause()->setValue(0);
+        QCOMPARE(AppFixture::readFile(app.dataDir.filePath("Units.ini")), before);
+    }
+
     // "Only when changed" compares with what the unit was last sent by anyone: MIDI thru
     // and the MIDI commands reach the same unit as the recall does.
     void onlyWhenChangedFollowsTheWire_data()
