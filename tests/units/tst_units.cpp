@@ -274,6 +274,21 @@ private slots:
         QCOMPARE(AppFixture::readFile(app.dataDir.filePath("Units.ini")), before);
     }
 
+    // A unit's pause holds back its own block only: a unit after it on the list is not kept waiting.
+    void aPauseHoldsBackOnlyItsUnit()
+    {
+        VirtualRig rig(profilesPath());
+        SongControls &c = rig.units.window.controls;
+        c.volume.on->setChecked(true);
+        c.volume.value->setValue(100);
+        rig.units.setProfile("Slow", BankMode::None, 200, false);
+        rig.units.setStrip(9, "Slow", 3, 12, true);
+        rig.units.setStrip(10, "Quick", 4, 5, true);
+        QCOMPARE(rig.recallNow(), (QStringList{"C2 0B 00", "C3 04 00", "B3 07 63"}));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.device.log().size(), 4, Deadline);
+        QCOMPARE(rig.device.log().last(), QString("B2 07 63"));
+    }
+
     // "Only when changed" compares with what the unit was last sent by anyone: MIDI thru
     // and the MIDI commands reach the same unit as the recall does.
     void onlyWhenChangedFollowsTheWire_data()
