@@ -467,7 +467,7 @@ void DeviceSelection::makeUnitSides()
     std::vector<std::unique_ptr<Side>> old;
     std::swap(old, m_unitSides);
     for (const QString &device : m_rig->devices()) {
-        MidiOutputPort &port = *m_rig->port(device);
+        MidiOutputPort &port = *m_rig->unitPort(device);
         const auto same =
             std::find_if(old.begin(), old.end(), [&port](const auto &s) { return s->unitPort == &port; });
         if (same != old.end()) {
@@ -508,6 +508,12 @@ const DeviceSelection::Side *DeviceSelection::unitSide(const QString &device) co
     return nullptr;
 }
 
+bool DeviceSelection::sharesMainOutput(const Side &side) const
+{
+    // Its units are reached through the main output's port (see OutputRig::port).
+    return side.unitPort && m_outSide->isOpen() && side.wanted.name == m_outSide->productName();
+}
+
 void DeviceSelection::unitOutputLost(MidiOutputPort *port)
 {
     for (const auto &side : m_unitSides)
@@ -527,7 +533,7 @@ QString DeviceSelection::outputsSummary() const
     int open = 0;
     QStringList missing;
     for (const Side *side : sides()) {
-        if (side == m_inSide.get() || side->wanted.kind == Choice::None)
+        if (side == m_inSide.get() || side->wanted.kind == Choice::None || sharesMainOutput(*side))
             continue;
         ++wanted;
         if (side->isOpen())
@@ -548,6 +554,10 @@ QString DeviceSelection::unitBindings(const QList<QPair<QString, QString>> &unit
             continue;
         }
         const Side *side = unitSide(device);
+        if (side && sharesMainOutput(*side)) {
+            lines.append(tr("%1: %2 (the main output)").arg(unit, device));
+            continue;
+        }
         const QString state = !side || m_stopped || side->missing ? tr(" (missing)")
                               : side->isOpen()                    ? QString()
                                                                   : tr(" (closed)");

@@ -121,6 +121,7 @@ private:
     void makeUnitSides();
     std::vector<Side *> sides() const;
     const Side *unitSide(const QString &device) const;
+    bool sharesMainOutput(const Side &side) const;
 
     MidiSystem &m_system;
     std::unique_ptr<Side> m_outSide;

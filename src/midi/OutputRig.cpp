@@ -13,8 +13,15 @@ OutputRig::~OutputRig() = default;
 
 MidiOutputPort *OutputRig::port(const QString &device) const
 {
-    if (device.isEmpty())
+    // A unit bound to the device the main output is open on is reached through that port:
+    // a system may refuse a second one on the same device.
+    if (device.isEmpty() || (m_main.IsOpen() && device == m_main.ProductName()))
         return &m_main;
+    return unitPort(device);
+}
+
+MidiOutputPort *OutputRig::unitPort(const QString &device) const
+{
     for (const auto &[name, port] : m_ports)
         if (name == device)
             return port.get();

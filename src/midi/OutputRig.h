@@ -25,9 +25,12 @@ public:
     ~OutputRig() override;
 
     MidiOutputPort &main() const { return m_main; }
-    // The port of the units bound to `device`; the main output for none. Null for a device
-    // no unit names: a unit's messages never go to another port instead.
+    // The port of the units bound to `device`; the main output for none, or for the device
+    // the main output is open on. Null for a device no unit names: a unit's messages never
+    // go to another port instead.
     MidiOutputPort *port(const QString &device) const;
+    // The port of its own made for `device`, whatever the main output is on; null for none.
+    MidiOutputPort *unitPort(const QString &device) const;
     // The devices the units name, in the order first named.
     QStringList devices() const;
     bool hasUnitPorts() const { return !m_ports.empty(); }

@@ -234,6 +234,8 @@ private slots:
         QTest::newRow("named") << "Port=Synth B\r\n" << strip10 << strip9 << "Outputs 2/2";
         QTest::newRow("missing") << "Port=Synth C\r\n"
                                  << strip10 << QStringList() << "Outputs 1/2: Synth C missing";
+        QTest::newRow("the main output's device") << "Port=Synth A\r\n"
+                                                  << strip9 + strip10 << QStringList() << "Outputs 1/1";
     }
 
     void unitPortInTheFile()
