@@ -552,6 +552,29 @@ private slots:
         QCOMPARE(check->replies()->count(), 3);
         QVERIFY(check->replies()->item(0)->text().startsWith("Roland (41), device 17"));
     }
+
+    // A unit on a port of its own: the outputs are asked one after the other, and each
+    // reply names the port it answered on.
+    void rigCheckNamesThePort()
+    {
+        AppFixture app;
+        AppFixture::writeFile(app.dataDir.filePath("Units.ini"),
+                              "[Units]\r\nCount=1\r\n[Unit 1]\r\nName=JV\r\nPort=Synth B\r\n");
+        MainWindow &form = app.start();
+        auto *check = form.findChild<RigCheck *>(QStringLiteral("RigCheck"));
+        QTest::mouseClick(check->checkButton(), Qt::LeftButton);
+        QVERIFY(app.outs[1]->log().isEmpty());
+        app.ins[0]->feedSysex(QByteArray::fromHex("F07E100602412301040001000000F7"));
+        QTRY_COMPARE_WITH_TIMEOUT(check->replies()->count(), 1, Deadline);
+        QTRY_VERIFY_WITH_TIMEOUT(app.outs[1]->log().contains("F0 7E 7F 06 01 F7"), Deadline);
+        app.ins[0]->feedSysex(QByteArray::fromHex("F07E05060241230104000100000000F7"));
+        QTRY_COMPARE_WITH_TIMEOUT(check->replies()->count(), 2, Deadline);
+        QVERIFY2(check->replies()->item(0)->text().endsWith(", on Synth A"),
+                 qPrintable(check->replies()->item(0)->text()));
+        QVERIFY(check->replies()->item(1)->text().endsWith(", on Synth B"));
+        QTRY_VERIFY_WITH_TIMEOUT(!check->isListening(), Deadline);
+        QCOMPARE(check->status()->text(), QString("2 unit(s) answered."));
+    }
 };
 
 PW_TEST_MAIN(TestUnits)
