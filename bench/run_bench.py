@@ -388,27 +388,84 @@ def recalls_of(frames, counts, gap, size=144):
     return cycles, messages
 
 
-def song_change(settings, build):
+# A rig of three units on ports of their own and one left on the main output: strips 1-5,
+# 6-10 and 11-15 name the three units, strip 16 none.
+RIG_UNITS = 3
+
+
+# The unit name fields of strips 1-16, as the channel strips page names them.
+UNIT_EDITS = [18, 19, 20, 21, 25, 24, 23, 22, 26, 27, 28, 29, 33, 32, 31, 30]
+
+
+def rig_song(song):
+    n = number_map()
+    names = {strip: f"U{(strip - 1) // 5 + 1}" for strip in range(1, 16)}
+    edits = "".join(f"Text{n[f'Edit{UNIT_EDITS[strip - 1]}']}={unit}\r\n" for strip, unit in names.items())
+    return song + "[TEdit]\r\n" + edits
+
+
+def rig_sinks():
+    """Three JACK clients standing for the units, and Units.ini binding U1-U3 to them."""
+    names = [f"pwb-unit{i}-{PID}" for i in range(1, RIG_UNITS + 1)]
+    procs = [subprocess.Popen(["jack_midi_dump", name], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                              env=jack_env()) for name in names]
+    if not wait_for_ports([f"{name}:input" for name in names]):
+        for proc in procs:
+            stop_process(proc)
+        raise RuntimeError("the unit sinks did not come up")
+    units = f"[Units]\r\nCount={RIG_UNITS}\r\n" + "".join(
+        f"[Unit {i}]\r\nName=U{i}\r\nPort={name}:input\r\n" for i, name in enumerate(names, 1))
+    return procs, units
+
+
+def wire_unit_ports_to_probe(seconds=20):
+    """The units' ports of the program are heard by the probe too: one sink, all four ports."""
+    pattern = re.compile(r"^Patchwarden[^:]*:Patchwarden MIDI Out \d+$")
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        ports = sorted(p for p in jack_ports() if pattern.match(p))
+        if len(ports) == RIG_UNITS:
+            for port in ports:
+                subprocess.run(["jack_connect", port, PROBE_IN], env=jack_env(), check=True)
+            return
+        time.sleep(0.05)
+    raise RuntimeError("the program did not open the units' ports")
+
+
+def song_change(settings, build, rig=False):
     """Space on the song list, the recall alone and a plain loop of the same sends, each
-    `recalls` times; the probe groups what arrives into bursts."""
+    `recalls` times; the probe groups what arrives into bursts. With `rig`, the song's strips
+    go to three units on ports of their own and the main output, all heard by the probe."""
     data = tempfile.mkdtemp(prefix="pwb-songs-")
+    sinks = []
     try:
         write(os.path.join(data, "Midi.ini"), "[Project]\r\nLast one=Bench.txt\r\n")
         write(os.path.join(data, "Projects", "Bench.txt"), "Song\r\n" * (settings.recalls + 2))
-        write(os.path.join(data, "Projects", "Song.txt"), full_song())
+        write(os.path.join(data, "Projects", "Song.txt"), rig_song(full_song()) if rig else full_song())
+        env = jack_env()
+        if rig:
+            sinks, units = rig_sinks()
+            write(os.path.join(data, "Units.ini"), units)
+            env["PW_BENCH_SETTLE_MS"] = "3000"
         probe = Probe(build)
         try:
             probe.ask("bursts-start")
-            run = subprocess.run([os.path.join(build, "bench", "bench_songchange"), data, PROBE_IN,
-                                  str(settings.recalls)], env=jack_env(), capture_output=True, text=True,
-                                 timeout=120 + settings.recalls)
+            bench = subprocess.Popen([os.path.join(build, "bench", "bench_songchange"), data, PROBE_IN,
+                                      str(settings.recalls)], env=env, stdout=subprocess.PIPE,
+                                     stderr=subprocess.PIPE, text=True)
+            try:
+                if rig:
+                    wire_unit_ports_to_probe()
+                out, err = bench.communicate(timeout=120 + settings.recalls)
+            finally:
+                stop_process(bench)
             time.sleep(0.3)
             bursts = probe.ask("bursts-stop")
         finally:
             probe.close()
-        if run.returncode != 0:
-            raise RuntimeError("bench_songchange failed: " + run.stderr[-500:])
-        caller = json.loads(run.stdout.strip().splitlines()[-1])
+        if bench.returncode != 0:
+            raise RuntimeError("bench_songchange failed: " + err[-500:])
+        caller = json.loads(out.strip().splitlines()[-1])
         n = settings.recalls
         cycles, messages = recalls_of(bursts["frames"], bursts["counts"], BURST_GAP_FRAMES)
         if len(cycles) < 3 * n:
@@ -421,7 +478,15 @@ def song_change(settings, build):
         return {"phases": phases, "xruns": bursts["xruns"], "bursts": len(cycles),
                 "qsettings_us": caller.get("qsettings_us", []), "qsettings_keys": caller.get("qsettings_keys")}
     finally:
+        for proc in sinks:
+            stop_process(proc)
         shutil.rmtree(data, ignore_errors=True)
+
+
+def one_cycle_share(ph, size=144):
+    n = len(ph["cycles"])
+    one = sum(1 for c, m in zip(ph["cycles"], ph["messages"]) if c == 1 and m == size)
+    return one / n if n else float("nan")
 
 
 def stall_data():
@@ -650,8 +715,8 @@ def rate_table(rep, period, rounds):
     return figures
 
 
-def song_table(rep, sc, period):
-    table_head(rep, f"#### Song change, {period} frames (144 messages per recall; one burst per recall at the probe)",
+def song_table(rep, sc, period, what="Song change"):
+    table_head(rep, f"#### {what}, {period} frames (144 messages per recall; one burst per recall at the probe)",
                ["path", "recalls", "whole recalls seen", "in one cycle", "caller p50 µs", "caller p99 µs",
                 "caller max µs"])
     labels = {"space": "harness: Space on the song list (load + send)", "recall": "harness: `recallSong` alone",
@@ -772,6 +837,11 @@ def write_report(settings, path, started, load_before, data, load_after):
         sc = data["songs"].get(period)
         if sc:
             headline[(period, "songs")] = song_table(rep, sc, period)
+        if period == 64 and data.get("rig"):
+            headline["rig"] = song_table(rep, data["rig"], period, "Recall across three units' ports and the main "
+                                         "output (strips 1-5, 6-10, 11-15 on three ports, 16 on the main one)")
+        elif period == 64 and data.get("rig_error"):
+            rep.add(f"Recall across three ports not measured: {data['rig_error']}", "")
         elif period in data["song_errors"]:
             rep.add(f"Song change not measured at {period} frames: {data['song_errors'][period]}", "")
 
@@ -837,6 +907,10 @@ def write_report(settings, path, started, load_before, data, load_after):
                         (f" ({fmt(ratio(s['p50'], q['p50']), 1)}× `QSettings` reading the file, at p50)" if q else ""),
                         s["p99"] <= 500)
 
+    if headline.get("rig"):
+        s = headline["rig"]["space"]
+        rep.verdict("≥ 99.5 % of recalls across three ports in one cycle (64 frames)", f"{fmt(100 * s['share'])} %",
+                    s["share"] >= 0.995)
     verdict_lines = ["## Targets", "", "| target | this run | |", "|---|---|---|"]
     verdict_lines += [f"| {t} | {fig} | {v} |" for t, fig, v in rep.verdicts]
     verdict_lines += ["", "Reading the misses:", "",
@@ -984,8 +1058,19 @@ def main():
     parser.add_argument("--from-json", help="write the report again from a run's saved figures")
     parser.add_argument("--stall-only", type=int, metavar="PERIOD",
                         help="only the GUI-stall measurement at this period; prints its figures")
+    parser.add_argument("--rig-only", type=int, metavar="PERIOD",
+                        help="only the recall across three ports at this period; prints its figures")
     args = parser.parse_args()
     build = os.path.abspath(args.build)
+    if args.rig_only:
+        server = JackServer(args.rig_only)
+        try:
+            rig = song_change(Settings(args.quick), build, rig=True)
+            print(json.dumps({"realtime": REALTIME, "period": args.rig_only, "xruns": rig["xruns"],
+                              "one_cycle": {k: one_cycle_share(ph) for k, ph in rig["phases"].items()}}, indent=1))
+        finally:
+            server.stop()
+        return 0
     if args.stall_only:
         server = JackServer(args.stall_only)
         try:
@@ -1042,6 +1127,12 @@ def main():
                     data["song_errors"][period] = str(e)
                     log(f"song change failed: {e}")
                 if period == 64:
+                    log(f"{period} frames: recall across three ports")
+                    try:
+                        data["rig"] = song_change(settings, build, rig=True)
+                    except (RuntimeError, subprocess.TimeoutExpired, json.JSONDecodeError) as e:
+                        data["rig_error"] = str(e)
+                        log(f"recall across three ports failed: {e}")
                     log("start-up")
                     data["startup"] = startup(settings, build)
                     log("thru while the window is busy")

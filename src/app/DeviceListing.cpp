@@ -5,6 +5,7 @@
 #include "midi/MidiOut.h"
 #include "platform/IniFile.h"
 #include "platform/MidiSystem.h"
+#include "units/UnitProfiles.h"
 
 namespace
 {
@@ -33,8 +34,9 @@ QString extraInputsListing(const QString &settingsPath, const QStringList &input
 }
 } // namespace
 
-QString deviceListing(MidiSystem &system, const QString &settingsPath)
+QString deviceListing(MidiSystem &system, const UnitProfiles &units, const QString &settingsPath)
 {
+    QStringList outputs;
     MidiOutputPort out(system);
     MidiInputPort in(system);
     QString text = QStringLiteral("MIDI system: %1\n").arg(system.systemName());
@@ -42,6 +44,7 @@ QString deviceListing(MidiSystem &system, const QString &settingsPath)
     for (int i = 0; i < out.DeviceCount(); ++i) {
         out.setDeviceID(i);
         text += QStringLiteral("  %1: %2\n").arg(i).arg(out.ProductName());
+        outputs.append(out.ProductName());
     }
     if (out.DeviceCount() == 0)
         text += QStringLiteral("  (none)\n");
@@ -56,5 +59,14 @@ QString deviceListing(MidiSystem &system, const QString &settingsPath)
         text += QStringLiteral("  (none)\n");
     if (!settingsPath.isEmpty())
         text += extraInputsListing(settingsPath, inputs);
+    if (units.all().isEmpty())
+        return text;
+    text += QStringLiteral("Units:\n");
+    for (const UnitProfile &unit : units.all()) {
+        const QString port = unit.port.isEmpty()           ? QStringLiteral("main output")
+                             : outputs.contains(unit.port) ? unit.port
+                                                           : unit.port + QStringLiteral(" (missing)");
+        text += QStringLiteral("  %1: %2\n").arg(unit.name, port);
+    }
     return text;
 }

@@ -4,6 +4,7 @@
 
 #include "midi/MidiIn.h"
 #include "midi/MidiOut.h"
+#include "midi/OutputRig.h"
 #include "platform/GuardedConnect.h"
 #include "platform/MidiSystem.h"
 
@@ -13,6 +14,8 @@
 #include <QListWidget>
 #include <QScopedValueRollback>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace
 {
@@ -47,6 +50,8 @@ struct DeviceSelection::Side {
     std::function<void()> open;
     std::function<void()> close;
     std::function<bool()> isOpen;
+
+    MidiOutputPort *unitPort = nullptr; // the port of a unit's own device; null for the main ports
 
     Choice wanted;
     Choice saved;
@@ -329,12 +334,14 @@ void DeviceSelection::follow(bool refill)
     const bool restarted = m_stopped;
     m_stopped = false;
     QStringList notices;
-    QStringList inNames; // listed once for the main input and every extra one
+    // Each system list is asked once a pass: the main side comes first, then the sides that share its list.
+    QStringList outNames;
+    QStringList inNames;
     for (Side *side : sides()) {
-        const bool input = side != m_outSide.get();
-        if (side == m_inSide.get())
-            inNames = side->names();
-        const QStringList names = input ? inNames : side->names();
+        QStringList &listed = isInput(side) ? inNames : outNames;
+        if (side == m_outSide.get() || side == m_inSide.get())
+            listed = side->names();
+        const QStringList names = listed;
         if (side->list && (refill || names != entries(side->list)))
             fillList(*side, names);
         const bool wasMissing = side->missing;
@@ -345,7 +352,7 @@ void DeviceSelection::follow(bool refill)
                 // A device stored by number alone was never there before: it is new, not back.
                 notices.append(
                     (known ? tr("%1: %2 is back") : tr("%1: %2 opened")).arg(side->label, side->wanted.name));
-                if (side == m_outSide.get())
+                if (side == m_outSide.get() || side->unitPort)
                     emit outputReturned();
             }
         }
@@ -442,7 +449,9 @@ QString DeviceSelection::status() const
 {
     if (m_stopped)
         return stoppedText();
-    return describe(*m_outSide) + QStringLiteral("  |  ") + describe(*m_inSide);
+    const QString ports = describe(*m_outSide) + QStringLiteral("  |  ") + describe(*m_inSide);
+    const QString outputs = outputsSummary();
+    return outputs.isEmpty() ? ports : ports + QStringLiteral("  |  ") + outputs;
 }
 
 QString DeviceSelection::outputStatus() const
@@ -450,15 +459,72 @@ QString DeviceSelection::outputStatus() const
     return m_stopped ? stoppedText() : describe(*m_outSide);
 }
 
-// ---- extra inputs ----------------------------------------------------------------------
+// ---- every side ------------------------------------------------------------------------
 
 QList<DeviceSelection::Side *> DeviceSelection::sides() const
 {
     QList<Side *> all{m_outSide.get(), m_inSide.get()};
     for (const auto &side : m_extraSides)
         all.append(side.get());
+    for (const auto &side : m_unitSides)
+        all.append(side.get());
     return all;
 }
+
+bool DeviceSelection::isInput(const Side *side) const
+{
+    return side == m_inSide.get() || side->extraPort;
+}
+
+// ---- the units' own outputs -----------------------------------------------------------
+
+void DeviceSelection::followUnitOutputs(OutputRig &rig)
+{
+    m_rig = &rig;
+    connect(&rig, &OutputRig::devicesChanged, this, [this] { guarded([this] { makeUnitSides(); }); });
+    makeUnitSides();
+}
+
+void DeviceSelection::makeUnitSides()
+{
+    // The ports no unit names any more go once this returns: nothing may still point at them.
+    std::vector<std::unique_ptr<Side>> old;
+    std::swap(old, m_unitSides);
+    for (const QString &device : m_rig->devices()) {
+        MidiOutputPort &port = *m_rig->unitPort(device);
+        const auto same =
+            std::find_if(old.begin(), old.end(), [&port](const auto &s) { return s->unitPort == &port; });
+        if (same != old.end()) {
+            m_unitSides.push_back(std::move(*same));
+            continue;
+        }
+        auto side = std::make_unique<Side>();
+        side->label = tr("MIDI Out");
+        side->unitPort = &port;
+        side->names = m_outSide->names;
+        side->select = [&port](int n) { port.setDeviceID(n); };
+        side->productName = [&port] { return port.ProductName(); };
+        side->open = [&port] { port.Open(); };
+        side->close = [&port] { port.Close(); };
+        side->isOpen = [&port] { return port.IsOpen(); };
+        // Kept in Units.ini, never in the settings.
+        choose(*side, Choice{Choice::Device, -1, device}, device);
+        if (m_portsOpened && side->placed)
+            side->open();
+        m_unitSides.push_back(std::move(side));
+    }
+    emit statusChanged();
+}
+
+const DeviceSelection::Side *DeviceSelection::unitSide(const QString &device) const
+{
+    for (const auto &side : m_unitSides)
+        if (side->wanted.name == device)
+            return side.get();
+    return nullptr;
+}
+
+// ---- extra inputs ----------------------------------------------------------------------
 
 DeviceSelection::Side *DeviceSelection::extraSide(const MidiInputPort &in) const
 {
@@ -522,20 +588,66 @@ QStringList DeviceSelection::inputNames() const
 
 QString DeviceSelection::inputsStatus() const
 {
-    if (m_extraSides.empty())
-        return {};
-    int chosen = 0;
+    return m_extraSides.empty() ? QString() : portsSummary(true);
+}
+
+bool DeviceSelection::sharesMainOutput(const Side &side) const
+{
+    // Its units are reached through the main output's port (see OutputRig::port).
+    return side.unitPort && m_outSide->isOpen() && side.wanted.name == m_outSide->productName();
+}
+
+void DeviceSelection::unitOutputLost(MidiOutputPort *port)
+{
+    for (const auto &side : m_unitSides)
+        if (side->unitPort == port) {
+            side->closeQuietly();
+            side->placed = false;
+            side->missing = true;
+        }
+    emit statusChanged();
+}
+
+QString DeviceSelection::outputsSummary() const
+{
+    return m_unitSides.empty() ? QString() : portsSummary(false);
+}
+
+QString DeviceSelection::portsSummary(bool inputs) const
+{
+    int wanted = 0;
     int open = 0;
     QStringList missing;
-    for (const Side *side : sides().mid(1)) {
-        if (side->wanted.kind == Choice::None)
+    for (const Side *side : sides()) {
+        if (isInput(side) != inputs || side->wanted.kind == Choice::None || sharesMainOutput(*side))
             continue;
-        ++chosen;
+        ++wanted;
         if (side->isOpen())
             ++open;
-        else if (side->missing || m_stopped)
-            missing.append(side->wanted.kind == Choice::Own ? side->label : side->wanted.name);
+        else if (m_stopped || side->missing)
+            missing.append(side->wanted.kind == Choice::Own ? side->productName() : side->wanted.name);
     }
-    const QString count = tr("Inputs %1/%2").arg(open).arg(chosen);
+    const QString count = (inputs ? tr("Inputs %1/%2") : tr("Outputs %1/%2")).arg(open).arg(wanted);
     return missing.isEmpty() ? count : tr("%1: %2 missing").arg(count, missing.join(QStringLiteral(", ")));
+}
+
+QString DeviceSelection::unitBindings(const QList<QPair<QString, QString>> &unitPorts) const
+{
+    QStringList lines;
+    for (const auto &[unit, device] : unitPorts) {
+        if (device.isEmpty()) {
+            lines.append(tr("%1: main output").arg(unit));
+            continue;
+        }
+        const Side *side = unitSide(device);
+        if (side && sharesMainOutput(*side)) {
+            lines.append(tr("%1: %2 (the main output)").arg(unit, device));
+            continue;
+        }
+        const QString state = !side || m_stopped || side->missing ? tr(" (missing)")
+                              : side->isOpen()                    ? QString()
+                                                                  : tr(" (closed)");
+        lines.append(tr("%1: %2%3").arg(unit, device, state));
+    }
+    return lines.join(QLatin1Char('\n'));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QPair>
 #include <QStringList>
 #include <functional>
 #include <memory>
@@ -12,6 +13,7 @@ class QAbstractButton;
 class QListWidget;
 class MidiInputPort;
 class MidiOutputPort;
+class OutputRig;
 
 // The two device lists of the page "Midi Setup" and the choice of device of each port.
 //
@@ -91,6 +93,15 @@ public:
     QStringList inputNames() const;
     // "Inputs 2/3: Pedal:out missing" while extra inputs are chosen; empty without.
     QString inputsStatus() const;
+    // The ports of the units' own devices follow the same rules as the main output: open
+    // on their device by name, missing while it is absent, reopened when it returns.
+    void followUnitOutputs(OutputRig &rig);
+    // "Outputs 2/3: SynthC:in missing"; empty while no unit has a port of its own.
+    QString outputsSummary() const;
+    // Each unit's port and its state, one line each ("JV-1080: SynthC:in (missing)").
+    QString unitBindings(const QList<QPair<QString, QString>> &unitPorts) const;
+    // A send found a unit's device gone before the system said so.
+    void unitOutputLost(MidiOutputPort *port);
 
 public slots:
     void chooseOutputFromList();
@@ -121,12 +132,21 @@ private:
     QString stoppedText() const;
     void wire(Side &side);
     Side *extraSide(const MidiInputPort &in) const;
+    void makeUnitSides();
+    // Every side: the main output, the main input, the extra inputs, the units' outputs.
     QList<Side *> sides() const;
+    bool isInput(const Side *side) const;
+    // "Outputs 2/3: SynthC:in missing", or the same of the inputs.
+    QString portsSummary(bool inputs) const;
+    const Side *unitSide(const QString &device) const;
+    bool sharesMainOutput(const Side &side) const;
 
     MidiSystem &m_system;
     std::unique_ptr<Side> m_outSide;
     std::unique_ptr<Side> m_inSide;
     std::vector<std::unique_ptr<Side>> m_extraSides;
+    OutputRig *m_rig = nullptr;
+    std::vector<std::unique_ptr<Side>> m_unitSides;
     DeviceWatch *m_watch = nullptr;
     bool m_updatingLists = false;
     bool m_stopped = false;

@@ -12,6 +12,7 @@
 #include "midi/EventRing.h"
 #include "midi/MidiIn.h"
 #include "midi/MidiOut.h"
+#include "midi/OutputRig.h"
 #include "mixer/MixerWindow.h"
 #include "platform/AppException.h"
 #include "platform/AppPaths.h"
@@ -34,6 +35,7 @@
 #include "stage/FootBindings.h"
 #include "stage/FootBindingsBox.h"
 #include "stage/PerformanceView.h"
+#include "units/RecallSequence.h"
 #include "units/RigCheck.h"
 #include "units/UnitsHub.h"
 #include "widgets/ActivityLeds.h"
@@ -47,6 +49,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -60,6 +63,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QVBoxLayout>
 #include <algorithm>
 
 MainWindow::MainWindow(MidiSystem &midiSystem, Options options, QWidget *parent)
@@ -336,6 +340,35 @@ void MainWindow::wireSubsystems()
     connect(m_setupPage->MidiRecCh(), &SpinEdit::changed, this, &MainWindow::updateRemoteChannel);
     connectGuarded(m_setupPage->ToolButton1(), &QPushButton::clicked, this,
                    &MainWindow::writeDefaultSettings);
+    wireUnitOutputs();
+}
+
+// Units bound to devices of their own: their ports follow the profiles, open and reopen
+// as the main output does, and the setup page says what each unit is bound to.
+void MainWindow::wireUnitOutputs()
+{
+    m_outputs = new OutputRig(m_midiSystem, *m_midiOut, this);
+    m_units->setOutputs(*m_outputs, [this] { return outputDeviceNames(); });
+    m_devices->followUnitOutputs(*m_outputs);
+    m_recall->setOutputs(m_outputs);
+    m_commands->setOutputs(m_outputs);
+    connect(m_recall, &SongRecall::unitOutputGone, m_devices, &DeviceSelection::unitOutputLost);
+
+    auto *box = new QGroupBox(tr("Units on ports"), m_setupPage);
+    box->setObjectName(QStringLiteral("gbUnitPorts"));
+    auto *bindings = new QLabel(box);
+    bindings->setObjectName(QStringLiteral("lbUnitPorts"));
+    bindings->setWordWrap(true);
+    (new QVBoxLayout(box))->addWidget(bindings);
+    const auto show = [this, box, bindings] {
+        const QString text = m_devices->unitBindings(m_units->unitPorts());
+        bindings->setText(text);
+        box->setVisible(!text.isEmpty());
+    };
+    connect(m_devices, &DeviceSelection::statusChanged, bindings, show);
+    connect(m_units, &UnitsHub::profilesChanged, bindings, show);
+    show();
+    m_setupPage->addGroup(box);
 }
 
 // Each extra input is read as the main input is, by a reader of its own: the same hooks, so
@@ -736,6 +769,11 @@ void MainWindow::recallSong()
     // A unit that is gone, or went during the send, costs one line, not a box per message.
     if (!m_midiOut->IsOpen() && m_devices->outputMissing())
         showNotSent(tr("Not sent: %1 (%2)"));
+    else if (const QStringList missed = m_recall->sequence().notReached(); !missed.isEmpty())
+        if (const QListWidgetItem *song = m_songsPage->lbSongList()->currentItem())
+            showNotice(tr("Not sent to %1: %2 (%3)")
+                           .arg(missed.join(QStringLiteral(", ")), SongName::shown(song->text()),
+                                m_devices->outputsSummary()));
 }
 
 // `text` takes the current song's name as shown and what became of the output.

@@ -18,6 +18,7 @@ class MidiCommands;
 class MidiSetupPage;
 class MidiSystem;
 struct MidiInLosses;
+class OutputRig;
 class QLabel;
 class QTabWidget;
 class QToolButton;
@@ -69,6 +70,7 @@ public:
     HelpWindow *helpWindow() const { return m_help; }
 
     MidiOutputPort &midiOut() { return *m_midiOut; }
+    OutputRig &outputs() { return *m_outputs; }
     MidiInputPort &midiIn() { return *m_midiIn; }
     MidiSystem &midiSystem() { return m_midiSystem; }
     ActivityLeds &leds() { return *m_leds; }
@@ -126,6 +128,7 @@ private:
     // The extra inputs' readers follow the ports and the loop state; their line for the status bar.
     QString followExtraInputs(bool loop);
     void addExtraInputLosses(quint64 &overflow, MidiInLosses &device) const;
+    void wireUnitOutputs();
     void updateStatus();
     void showInputLosses();
     void showThruStatus();
@@ -166,6 +169,7 @@ private:
     IncomingMidi *m_incoming = nullptr;
     UnitsHub *m_units = nullptr;
     DeviceSelection *m_devices = nullptr;
+    OutputRig *m_outputs = nullptr; // the main output and the units' own
     FootBindings *m_footBindings = nullptr;
     ExtraInputs *m_extraInputs = nullptr;
     PerformanceView *m_stage = nullptr;

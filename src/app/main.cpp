@@ -20,6 +20,7 @@
 #include "platform/VirtualMidiSystem.h"
 #include "songs/SongListController.h"
 #include "stage/PerformanceView.h"
+#include "units/UnitProfiles.h"
 #include "widgets/SkinEngine.h"
 
 #include <QDir>
@@ -74,7 +75,9 @@ int main(int argc, char *argv[])
         if (!midi)
             return fail(1, error + u'\n' + MidiSystemAdvice::nextStep(options.midiApi));
         AppPaths::init(options.dataDir);
-        QTextStream(stdout) << deviceListing(*midi, AppPaths::settingsFile());
+        UnitProfiles units;
+        units.load(UnitProfiles::defaultPath());
+        QTextStream(stdout) << deviceListing(*midi, units, AppPaths::settingsFile());
         return 0;
     }
 

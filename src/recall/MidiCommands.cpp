@@ -2,6 +2,7 @@
 
 #include "midi/MidiBytes.h"
 #include "midi/MidiOut.h"
+#include "midi/OutputRig.h"
 #include "platform/Dialogs.h"
 #include "widgets/ActivityLeds.h"
 #include "widgets/ClosedPortNotice.h"
@@ -50,29 +51,51 @@ void MidiCommands::sendControllerData()
 
 void MidiCommands::sendSystemReset()
 {
-    if (!outputReady())
-        return;
-    m_out.SendShort(MidiStatus::SystemReset, 0, 0);
-    m_leds.lightOut();
+    toEveryOutput([](MidiOutputPort &out) { out.SendShort(MidiStatus::SystemReset, 0, 0); });
 }
 
 void MidiCommands::sendAllNotesOff()
 {
-    if (!outputReady())
-        return;
-    m_out.SendShort(MidiStatus::ControlChange, MidiController::AllNotesOff, 0);
-    m_leds.lightOut();
+    toEveryOutput([](MidiOutputPort &out) {
+        out.SendShort(MidiStatus::ControlChange, MidiController::AllNotesOff, 0);
+    });
 }
 
 void MidiCommands::sendPanic()
 {
-    if (!outputReady())
+    toEveryOutput([](MidiOutputPort &out) {
+        for (int channel = 1; channel <= 16; ++channel) {
+            const quint8 status = statusOn(MidiStatus::ControlChange, channel);
+            out.SendShort(status, MidiController::SustainPedal, 0);
+            out.SendShort(status, MidiController::AllSoundOff, 0);
+            out.SendShort(status, MidiController::AllNotesOff, 0);
+        }
+    });
+}
+
+void MidiCommands::toEveryOutput(const std::function<void(MidiOutputPort &)> &send)
+{
+    const QList<MidiOutputPort *> ports = m_outputs        ? m_outputs->openPorts()
+                                          : m_out.IsOpen() ? QList<MidiOutputPort *>{&m_out}
+                                                           : QList<MidiOutputPort *>{};
+    if (ports.isEmpty()) {
+        ClosedPortNotice::show(m_outputState());
         return;
-    for (int channel = 1; channel <= 16; ++channel) {
-        const quint8 status = statusOn(MidiStatus::ControlChange, channel);
-        m_out.SendShort(status, MidiController::SustainPedal, 0);
-        m_out.SendShort(status, MidiController::AllSoundOff, 0);
-        m_out.SendShort(status, MidiController::AllNotesOff, 0);
     }
-    m_leds.lightOut();
+    // A port that refuses does not keep the command from the others; its error is told after.
+    std::exception_ptr refusal;
+    bool sent = false;
+    for (MidiOutputPort *port : ports) {
+        try {
+            send(*port);
+            sent = true;
+        } catch (const MidiOutputError &) {
+            if (!refusal)
+                refusal = std::current_exception();
+        }
+    }
+    if (sent)
+        m_leds.lightOut();
+    if (refusal)
+        std::rethrow_exception(refusal);
 }

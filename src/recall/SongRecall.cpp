@@ -3,6 +3,7 @@
 #include "platform/GuardedConnect.h"
 
 #include "midi/MidiOut.h"
+#include "midi/OutputRig.h"
 #include "platform/MidiSystem.h"
 #include "songs/SongControls.h"
 #include "units/RecallPlan.h"
@@ -20,6 +21,18 @@ SongRecall::SongRecall(const SongControls &controls, MidiOutputPort &output, Act
                        &SongRecall::programFieldChanged);
     connect(m_sequence, &RecallSequence::outputGone, this, &SongRecall::outputGone);
     connect(m_sequence, &RecallSequence::restDropped, this, &SongRecall::restDropped);
+    connect(m_sequence, &RecallSequence::unitOutputGone, this, &SongRecall::unitOutputGone);
+}
+
+void SongRecall::setOutputs(const OutputRig *outputs)
+{
+    m_outputs = outputs;
+    m_sequence->setOutputs(outputs);
+}
+
+bool SongRecall::anyOutputOpen() const
+{
+    return m_outputs ? !m_outputs->openPorts().isEmpty() : m_output.IsOpen();
 }
 
 void SongRecall::programFieldChanged()
@@ -32,7 +45,7 @@ void SongRecall::recallSong()
 {
     // A recall that cannot go out still ends the one before: its rest belongs to a song
     // the player has left, and nothing went out for this one.
-    if (!m_output.IsOpen()) {
+    if (!anyOutputOpen()) {
         m_sequence->send({});
         return;
     }
@@ -50,7 +63,7 @@ void SongRecall::recallSong()
 void SongRecall::sendSong()
 {
     m_leds.lightOut();
-    buildRecallPlan(m_controls, m_units, m_sequence->lastPrograms(), m_plan);
+    buildRecallPlan(m_controls, m_units, m_sequence->programsSentOn(), m_plan);
     m_sequence->send(m_plan);
 }
 

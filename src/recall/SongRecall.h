@@ -8,6 +8,7 @@
 class ActivityLeds;
 class RecallSequence;
 class MidiOutputPort;
+class OutputRig;
 struct SongControls;
 struct UnitRig;
 
@@ -26,7 +27,7 @@ struct UnitRig;
 // the pause before its block as the profile says; a recall with pauses goes out over
 // time, and the next recall cancels what is left of it.
 //
-// With the output port closed a recall sends nothing, shows nothing and lights nothing.
+// With every output closed a recall sends nothing, shows nothing and lights nothing.
 // A send the port refuses raises its error, which ends the recall there; a device that is
 // no longer there ends it with outputGone instead.
 //
@@ -44,6 +45,8 @@ public slots:
     // The units' profiles and the song's banks; without them every strip recalls plainly.
     void setUnits(const UnitRig *rig) { m_units = rig; }
     const UnitRig *units() const { return m_units; }
+    // The units' own ports: a strip whose unit is bound to a device sends there.
+    void setOutputs(const OutputRig *outputs);
     RecallSequence &sequence() { return *m_sequence; }
 
     // The whole song.
@@ -59,16 +62,20 @@ public slots:
 
 signals:
     void outputGone();
+    // A send found the device of a unit's own port gone.
+    void unitOutputGone(MidiOutputPort *port);
     // A recall going out over time lost its port before its end.
     void restDropped();
 
 private:
     void sendSong();
+    bool anyOutputOpen() const;
 
     const SongControls &m_controls;
     MidiOutputPort &m_output;
     ActivityLeds &m_leds;
     const UnitRig *m_units = nullptr;
+    const OutputRig *m_outputs = nullptr;
     bool m_loading = false;
     RecallSequence *m_sequence;
     // Filled anew by every recall; the sequence lets go of it once the plan is sent.

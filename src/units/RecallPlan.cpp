@@ -36,7 +36,7 @@ quint8 rawByte(int value)
 
 PlannedMessage controlChange(int channel, quint8 controller, quint8 value)
 {
-    return {0, static_cast<quint8>(MidiStatus::ControlChange + channel - 1), controller, value, {}};
+    return {0, static_cast<quint8>(MidiStatus::ControlChange + channel - 1), controller, value, {}, {}};
 }
 
 // A strip's bank select: at most MSB and LSB, kept off the heap.
@@ -121,17 +121,37 @@ QList<PlannedMessage> controllerBlock(const SongControls &controls, int channel)
 
 namespace
 {
-void buildPlan(const SongControls &controls, const UnitRig *rig, const ProgramMemory &lastSent,
+void buildPlan(const SongControls &controls, const UnitRig *rig, const ProgramsSentOn &lastSent,
                QList<PlannedMessage> &plan, bool withUnitNames)
 {
-    // What the unit will have been sent by each point of the plan.
-    ProgramMemory last = lastSent;
+    // What each port's units will have been sent by each point of the plan.
+    struct PortMemory {
+        QString port;
+        ProgramMemory last;
+    };
+    QVarLengthArray<PortMemory, 4> memories;
+    const auto memoryOf = [&](const QString &port) -> ProgramMemory & {
+        for (PortMemory &memory : memories)
+            if (memory.port == port)
+                return memory.last;
+        memories.append({port, lastSent(port)});
+        return memories.back().last;
+    };
+    // Each unit's own clock: its pause holds back its later messages, nobody else's.
+    QVarLengthArray<std::pair<const UnitProfile *, int>, 16> clocks;
+    const auto clockOf = [&](const UnitProfile *unit) -> int & {
+        for (auto &clock : clocks)
+            if (clock.first == unit)
+                return clock.second;
+        clocks.append({unit, 0});
+        return clocks.back().second;
+    };
+    bool paused = false;
     plan.clear();
     // The block is the same on every channel: read its fields once, not once per strip.
     QVarLengthArray<PlannedMessage, 8> block;
     appendControllerBlock(controls, 1, block);
     plan.reserve(SongControls::StripCount * (3 + block.size()));
-    int now = 0;
     // A strip's name field is read only where it counts: a recall touches every strip's
     // fields, and each one read costs it.
     const bool profiled = rig && !rig->profiles.all().isEmpty();
@@ -146,9 +166,12 @@ void buildPlan(const SongControls &controls, const UnitRig *rig, const ProgramMe
         const UnitProfile *profile = profiled ? rig->profiles.find(unitName) : nullptr;
         const UnitProfile plain;
         const UnitProfile &unit = profile ? *profile : plain;
+        ProgramMemory &last = memoryOf(unit.port);
+        int &now = clockOf(profile);
         const auto add = [&](PlannedMessage message) {
             message.atMs = now;
             message.unit = unitName;
+            message.port = unit.port;
             last.note(message.status, message.data1, message.data2);
             plan.append(message);
         };
@@ -179,15 +202,25 @@ void buildPlan(const SongControls &controls, const UnitRig *rig, const ProgramMe
         if (sendProgram) {
             for (const PlannedMessage &message : bankSelect)
                 add(message);
-            add({0, static_cast<quint8>(MidiStatus::ProgramChange + channel - 1), program, 0, {}});
+            add({0, static_cast<quint8>(MidiStatus::ProgramChange + channel - 1), program, 0, {}, {}});
         }
         if (!withBlock)
             continue;
-        if (sendProgram && !block.isEmpty())
+        if (sendProgram && !block.isEmpty() && unit.pauseMs > 0) {
             now += unit.pauseMs;
+            paused = true;
+        }
         for (const PlannedMessage &message : block)
             add(controlChange(channel, message.data1, message.data2));
     }
+    if (paused)
+        std::stable_sort(plan.begin(), plan.end(),
+                         [](const PlannedMessage &a, const PlannedMessage &b) { return a.atMs < b.atMs; });
+}
+
+ProgramsSentOn sameForEveryPort(const ProgramMemory &last)
+{
+    return [&last](const QString &) -> const ProgramMemory & { return last; };
 }
 
 } // namespace
@@ -195,12 +228,18 @@ void buildPlan(const SongControls &controls, const UnitRig *rig, const ProgramMe
 QList<PlannedMessage> buildRecallPlan(const SongControls &controls, const UnitRig *rig,
                                       const ProgramMemory &lastSent)
 {
+    return buildRecallPlan(controls, rig, sameForEveryPort(lastSent));
+}
+
+QList<PlannedMessage> buildRecallPlan(const SongControls &controls, const UnitRig *rig,
+                                      const ProgramsSentOn &lastSent)
+{
     QList<PlannedMessage> plan;
     buildPlan(controls, rig, lastSent, plan, true);
     return plan;
 }
 
-void buildRecallPlan(const SongControls &controls, const UnitRig *rig, const ProgramMemory &lastSent,
+void buildRecallPlan(const SongControls &controls, const UnitRig *rig, const ProgramsSentOn &lastSent,
                      QList<PlannedMessage> &plan)
 {
     buildPlan(controls, rig, lastSent, plan, false);

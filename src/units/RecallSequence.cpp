@@ -1,6 +1,7 @@
 #include "units/RecallSequence.h"
 
 #include "midi/MidiOut.h"
+#include "midi/OutputRig.h"
 #include "platform/MidiSystem.h"
 
 #include <QVarLengthArray>
@@ -18,6 +19,24 @@ const ProgramMemory &RecallSequence::lastPrograms() const
     return m_output.programsSent();
 }
 
+ProgramsSentOn RecallSequence::programsSentOn() const
+{
+    return [this](const QString &port) -> const ProgramMemory & {
+        static const ProgramMemory nothingKnown;
+        const MidiOutputPort *output = port.isEmpty() ? &m_output
+                                       : m_outputs    ? m_outputs->port(port)
+                                                      : nullptr;
+        return output ? output->programsSent() : nothingKnown;
+    };
+}
+
+MidiOutputPort *RecallSequence::portOf(const PlannedMessage &message) const
+{
+    if (message.port.isEmpty())
+        return &m_output;
+    return m_outputs ? m_outputs->port(message.port) : nullptr;
+}
+
 void RecallSequence::cancel()
 {
     m_timer.stop();
@@ -31,49 +50,119 @@ void RecallSequence::send(QList<PlannedMessage> plan)
     cancel();
     // Cleared, not let go of: the next recall fills the same storage.
     m_sent.clear();
+    m_lost.clear();
+    m_notReached.clear();
     emit recallSent();
     m_pending = std::move(plan);
     m_clock.start();
     sendDue(false);
 }
 
+namespace
+{
+// Holds every port's sends while the due messages of several ports are handed over, so
+// that they leave in one cycle.
+class HoldAcrossPorts
+{
+public:
+    HoldAcrossPorts(MidiOutputPort &port, bool on) : m_port(on ? &port : nullptr)
+    {
+        if (m_port)
+            m_port->holdSends(true);
+    }
+    ~HoldAcrossPorts()
+    {
+        if (m_port)
+            m_port->holdSends(false);
+    }
+
+private:
+    MidiOutputPort *m_port;
+};
+
+quint32 packed(const PlannedMessage &message)
+{
+    return quint32(message.status) | quint32(message.data1) << 8 | quint32(message.data2) << 16;
+}
+} // namespace
+
 void RecallSequence::sendDue(bool fromTimer)
 {
-    // The port was closed during a pause: a closed port sends nothing, as a burst would not.
-    if (!m_output.IsOpen()) {
-        const bool dropped = fromTimer && isSending();
-        cancel();
-        if (dropped)
-            emit restDropped();
-        return;
-    }
     const qint64 elapsed = m_clock.elapsed();
-    // What is due goes to the port in one go, so that it leaves in one cycle.
-    QVarLengthArray<quint32, 256> due;
     const qsizetype first = m_next;
-    for (; isSending() && m_pending.at(m_next).atMs <= elapsed; ++m_next) {
-        const PlannedMessage &message = m_pending.at(m_next);
-        due.append(quint32(message.status) | quint32(message.data1) << 8 | quint32(message.data2) << 16);
-    }
-    if (!due.isEmpty()) {
-        try {
-            m_output.SendShorts(due);
-        } catch (const MidiOutputError &) {
-            // A refused send ends the recall there, as a burst would end.
-            cancel();
-            // From send() the caller hears of it, as it would of a burst.
-            if (!fromTimer || m_output.Error() != MidiResult::NoDevice)
-                throw;
-            emit outputGone();
-            emit restDropped();
-            return;
+    while (isSending() && m_pending.at(m_next).atMs <= elapsed)
+        ++m_next;
+    // The ports of what is due, in the order the plan first names them.
+    QVarLengthArray<MidiOutputPort *, 4> ports;
+    for (qsizetype n = first; n < m_next; ++n)
+        if (MidiOutputPort *port = portOf(m_pending.at(n)); !ports.contains(port))
+            ports.append(port);
+
+    QVarLengthArray<const MidiOutputPort *, 4> took;
+    bool mainDropped = false;
+    bool mainGone = false;
+    std::exception_ptr refusal;
+    {
+        const HoldAcrossPorts hold(m_output, ports.size() > 1);
+        for (MidiOutputPort *port : ports) {
+            if (m_lost.contains(port))
+                continue;
+            if (!port || !port->IsOpen()) {
+                // A closed port sends nothing, as a burst would not; nor does it later in this recall.
+                m_lost.append(port);
+                mainDropped |= port == &m_output;
+                continue;
+            }
+            QVarLengthArray<quint32, 256> due;
+            for (qsizetype n = first; n < m_next; ++n)
+                if (portOf(m_pending.at(n)) == port)
+                    due.append(packed(m_pending.at(n)));
+            try {
+                port->SendShorts(due);
+                took.append(port);
+            } catch (const MidiOutputError &) {
+                // A refused send ends that port's part of the recall there, as a burst would end.
+                m_lost.append(port);
+                const bool gone = port->Error() == MidiResult::NoDevice;
+                if (port == &m_output) {
+                    // From send() the caller hears of it, as it would of a burst.
+                    mainGone = gone && fromTimer;
+                    if (!mainGone && !refusal)
+                        refusal = std::current_exception();
+                } else if (gone) {
+                    emit unitOutputGone(port);
+                } else if (!refusal) {
+                    refusal = std::current_exception();
+                }
+            }
         }
-        for (qsizetype n = first; n < m_next; ++n)
-            m_sent.append(m_pending.at(n));
-        emit recallSent();
     }
-    if (isSending())
+    for (qsizetype n = first; n < m_next; ++n) {
+        const PlannedMessage &message = m_pending.at(n);
+        if (took.contains(portOf(message)))
+            m_sent.append(message);
+        else if (!message.port.isEmpty() && !m_notReached.contains(message.port))
+            m_notReached.append(message.port);
+    }
+    if (!took.isEmpty())
+        emit recallSent();
+    const bool dropped = fromTimer && (mainGone || mainDropped);
+    if (restReachesAPort())
         m_timer.start(int(m_pending.at(m_next).atMs - elapsed));
     else
         cancel();
+    if (mainGone)
+        emit outputGone();
+    if (dropped)
+        emit restDropped();
+    if (refusal)
+        std::rethrow_exception(refusal);
+}
+
+bool RecallSequence::restReachesAPort() const
+{
+    for (qsizetype n = m_next; n < m_pending.size(); ++n)
+        if (!m_lost.contains(portOf(m_pending.at(n))))
+            return true;
+    return false;
 }

@@ -7,9 +7,12 @@ class QLabel;
 class QListWidget;
 class QPushButton;
 class MidiOutputPort;
+class OutputRig;
 
 // Sends the Device Inquiry and lists, for two seconds, the units that answer on the
-// input, so a player sees before the show which units are there.
+// input, so a player sees before the show which units are there. A rig with units on
+// ports of their own is asked one output after the other, each for two seconds, so that
+// every reply can say which port its unit answered on.
 class RigCheck : public QWidget
 {
     Q_OBJECT
@@ -22,6 +25,8 @@ public:
     QListWidget *replies() const { return m_replies; }
     QLabel *status() const { return m_status; }
     bool isListening() const { return m_listen.isActive(); }
+    // The outputs to ask; without them only the main output is asked.
+    void setOutputs(const OutputRig *outputs) { m_outputs = outputs; }
 
 public slots:
     void start();
@@ -30,8 +35,13 @@ public slots:
 
 private:
     void finish();
+    void askNext();
 
     MidiOutputPort &m_output;
+    const OutputRig *m_outputs = nullptr;
+    QList<MidiOutputPort *> m_toAsk;
+    QString m_askedPort; // named in each reply while several ports are asked
+    int m_answered = 0;
     QPushButton *m_check;
     QListWidget *m_replies;
     QLabel *m_status;

@@ -18,14 +18,14 @@
 
 SendPreview::SendPreview(const UnitRig &rig, const RecallSequence &sequence, QWidget *parent)
     : QWidget(parent, Qt::Window), m_rig(rig), m_sequence(sequence), m_choice(new QComboBox(this)),
-      m_table(new QTableWidget(0, 3, this)), m_note(new QLabel(this)), m_lastSent(new QLabel(this))
+      m_table(new QTableWidget(0, 4, this)), m_note(new QLabel(this)), m_lastSent(new QLabel(this))
 {
     setObjectName(QStringLiteral("SendPreview"));
     setWindowTitle(tr("Send Preview"));
     m_choice->setObjectName(QStringLiteral("cbPreviewOf"));
     m_table->setObjectName(QStringLiteral("tbPlan"));
     m_table->setHorizontalHeaderLabels(
-        {tr("Time"), tr("Message (channels 1-16, values as sent)"), tr("Hex")});
+        {tr("Time"), tr("Message (channels 1-16, values as sent)"), tr("Hex"), tr("Port")});
     m_table->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
     m_table->verticalHeader()->hide();
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -38,7 +38,7 @@ SendPreview::SendPreview(const UnitRig &rig, const RecallSequence &sequence, QWi
     layout->addWidget(m_table);
     layout->addWidget(m_note);
     layout->addWidget(m_lastSent);
-    resize(460, 380);
+    resize(580, 380);
     fillChoice();
 
     connect(m_choice, &QComboBox::currentIndexChanged, this, &SendPreview::refreshSoon);
@@ -105,7 +105,7 @@ void SendPreview::refresh()
         if (!m_stored)
             m_stored = std::make_unique<StoredSongPlan>();
         const QString name = m_songs->index(song, 0).data().toString();
-        showRows(m_stored->plan(name, m_rig.profiles, m_sequence.lastPrograms(), problem));
+        showRows(m_stored->plan(name, m_rig.profiles, m_sequence.programsSentOn(), problem));
     }
     m_note->setText(problem);
     m_note->setVisible(!problem.isEmpty());
@@ -127,5 +127,7 @@ void SendPreview::showRows(const QList<PlannedMessage> &messages)
         m_table->setItem(row, 0, new QTableWidgetItem(QStringLiteral("%1 ms").arg(message.atMs)));
         m_table->setItem(row, 1, new QTableWidgetItem(message.decoded()));
         m_table->setItem(row, 2, new QTableWidgetItem(message.hex()));
+        m_table->setItem(row, 3,
+                         new QTableWidgetItem(message.port.isEmpty() ? tr("main output") : message.port));
     }
 }

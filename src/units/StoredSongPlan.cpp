@@ -22,7 +22,7 @@ StoredSongPlan::StoredSongPlan() : m_root(std::make_unique<QWidget>())
 StoredSongPlan::~StoredSongPlan() = default;
 
 QList<PlannedMessage> StoredSongPlan::plan(const QString &name, const UnitProfiles &profiles,
-                                           const ProgramMemory &last, QString &problem)
+                                           const ProgramsSentOn &last, QString &problem)
 {
     const QString path = SongFile::songPath(name);
     problem.clear();

@@ -23,7 +23,7 @@ public:
 
     // The plan of the song `name` with the rig's `profiles`, against what the units were
     // last sent. Empty, with `problem` saying why, when its file cannot be read or is missing.
-    QList<PlannedMessage> plan(const QString &name, const UnitProfiles &profiles, const ProgramMemory &last,
+    QList<PlannedMessage> plan(const QString &name, const UnitProfiles &profiles, const ProgramsSentOn &last,
                                QString &problem);
 
 private:

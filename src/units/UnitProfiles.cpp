@@ -11,6 +11,7 @@ namespace
 {
 const QString BanksSection = QStringLiteral("Unit Banks");
 const QString ProfileCount = QStringLiteral("Count");
+const QString PortKey = QStringLiteral("Port");
 
 QString profileSection(int n)
 {
@@ -58,6 +59,7 @@ void UnitProfiles::load(const QString &path)
         profile.pauseMs =
             std::clamp(ini.readInteger(section, QStringLiteral("Pause"), 0), 0, UnitProfile::MaxPauseMs);
         profile.onlyWhenChanged = ini.readBool(section, QStringLiteral("Only When Changed"), false);
+        profile.port = ini.readString(section, PortKey, QString()).trimmed();
         set(profile);
     }
 }
@@ -74,6 +76,9 @@ void UnitProfiles::save(const QString &path) const
         ini.writeInteger(section, QStringLiteral("Bank Mode"), int(profile.bankMode));
         ini.writeInteger(section, QStringLiteral("Pause"), profile.pauseMs);
         ini.writeBool(section, QStringLiteral("Only When Changed"), profile.onlyWhenChanged);
+        // A rig on one output keeps the file it always had.
+        if (!profile.port.isEmpty() || ini.hasKey(section, PortKey))
+            ini.writeString(section, PortKey, profile.port);
     }
     ini.save();
 }
@@ -92,6 +97,7 @@ const UnitProfile *UnitProfiles::find(const QString &name) const
 void UnitProfiles::set(UnitProfile profile)
 {
     profile.name = profile.name.trimmed();
+    profile.port = profile.port.trimmed();
     profile.pauseMs = std::clamp(profile.pauseMs, 0, UnitProfile::MaxPauseMs);
     for (UnitProfile &existing : m_profiles)
         if (existing.name.compare(profile.name, Qt::CaseInsensitive) == 0) {
@@ -104,6 +110,15 @@ void UnitProfiles::set(UnitProfile profile)
 void UnitProfiles::remove(const QString &name)
 {
     m_profiles.removeIf([&](const UnitProfile &p) { return p.name.compare(name, Qt::CaseInsensitive) == 0; });
+}
+
+QStringList UnitProfiles::ports() const
+{
+    QStringList names;
+    for (const UnitProfile &profile : m_profiles)
+        if (!profile.port.isEmpty() && !names.contains(profile.port))
+            names.append(profile.port);
+    return names;
 }
 
 void SongBanks::readFrom(const IniFile &ini)

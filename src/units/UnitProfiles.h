@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 
@@ -22,6 +23,7 @@ struct UnitProfile {
     BankMode bankMode = BankMode::FromBlock;
     int pauseMs = 0;              // after the program change, before that strip's block; 0..500
     bool onlyWhenChanged = false; // skip a program change equal to the last one sent to the channel
+    QString port;                 // the output device the unit hangs on, by name; empty: the main output
 
     static constexpr int MaxPauseMs = 500;
     bool operator==(const UnitProfile &) const = default;
@@ -44,6 +46,8 @@ public:
     // Adds the profile, or replaces the one of the same name.
     void set(UnitProfile profile);
     void remove(const QString &name);
+    // The output devices the units name, each once, in the order first named.
+    QStringList ports() const;
 
 private:
     QList<UnitProfile> m_profiles;

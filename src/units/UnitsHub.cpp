@@ -1,5 +1,6 @@
 #include "units/UnitsHub.h"
 
+#include "midi/OutputRig.h"
 #include "songs/SongControls.h"
 #include "units/RigCheck.h"
 #include "units/SendPreview.h"
@@ -55,6 +56,29 @@ void UnitsHub::makeWindows()
         m_preview->setSongList(m_songs);
     connect(m_units, &UnitsWindow::changed, m_preview, &SendPreview::refreshSoon);
     connect(m_units, &UnitsWindow::banksEdited, this, &UnitsHub::songEdited);
+    connect(m_units, &UnitsWindow::changed, this, &UnitsHub::profilesChanged);
+    if (m_listedOutputs)
+        m_units->setOutputNames(m_listedOutputs);
+}
+
+void UnitsHub::setOutputs(OutputRig &outputs, std::function<QStringList()> listed)
+{
+    m_outputs = &outputs;
+    m_listedOutputs = std::move(listed);
+    if (m_units)
+        m_units->setOutputNames(m_listedOutputs);
+    m_rigCheck->setOutputs(&outputs);
+    outputs.setDevices(m_rig.profiles.ports());
+    connect(this, &UnitsHub::profilesChanged, &outputs,
+            [this] { m_outputs->setDevices(m_rig.profiles.ports()); });
+}
+
+QList<QPair<QString, QString>> UnitsHub::unitPorts() const
+{
+    QList<QPair<QString, QString>> bound;
+    for (const UnitProfile &profile : m_rig.profiles.all())
+        bound.append({profile.name, profile.port});
+    return bound;
 }
 
 UnitsWindow *UnitsHub::unitsWindow()

@@ -3,6 +3,10 @@
 #include "units/UnitProfiles.h"
 
 #include <QObject>
+#include <QPair>
+#include <QStringList>
+
+#include <functional>
 
 class IniFile;
 class QAbstractItemModel;
@@ -11,6 +15,7 @@ class RecallSequence;
 class RigCheck;
 class SendPreview;
 class MidiOutputPort;
+class OutputRig;
 class UnitsWindow;
 struct SongControls;
 
@@ -38,12 +43,20 @@ public:
     void readSong(const IniFile &ini);
     void writeSong(IniFile &ini) const;
 
+    // The outputs of the rig: each device a profile names gets its port there, from now
+    // on and whenever the profiles change. `listed` gives the output devices listed now.
+    void setOutputs(OutputRig &outputs, std::function<QStringList()> listed);
+    // Each unit with a profile and the device it is bound to (empty: the main output).
+    QList<QPair<QString, QString>> unitPorts() const;
+
     // Adds the windows' items to `menu`.
     void addMenuItems(QMenu *menu);
 
 signals:
     // The song's banks were edited: the song differs from its file.
     void songEdited();
+    // A profile changed: the ports the units name may have changed.
+    void profilesChanged();
 
 private:
     SongControls &m_controls;
@@ -55,4 +68,6 @@ private:
     SendPreview *m_preview = nullptr;
     QAbstractItemModel *m_songs = nullptr;
     RigCheck *m_rigCheck;
+    OutputRig *m_outputs = nullptr;
+    std::function<QStringList()> m_listedOutputs;
 };

@@ -29,7 +29,7 @@ UnitsWindow::UnitsWindow(const SongControls &controls, UnitRig &rig, const QStri
                          QWidget *parent)
     : QWidget(parent, Qt::Window), m_controls(controls), m_rig(rig), m_path(profilesPath),
       m_list(new QListWidget(this)), m_name(new QLineEdit(this)), m_mode(new QComboBox(this)),
-      m_pause(new QSpinBox(this)), m_program(new QComboBox(this))
+      m_pause(new QSpinBox(this)), m_program(new QComboBox(this)), m_port(new QComboBox(this))
 {
     setObjectName(QStringLiteral("UnitsWindow"));
     setWindowTitle(tr("Unit Profiles"));
@@ -39,6 +39,12 @@ UnitsWindow::UnitsWindow(const SongControls &controls, UnitRig &rig, const QStri
     m_pause->setSuffix(tr(" ms"));
     m_program->addItems({tr("always"), tr("only when changed")});
     m_name->setReadOnly(true);
+    m_port->setObjectName(QStringLiteral("cbUnitPort"));
+    // A device that is not plugged in now can still be named.
+    m_port->setEditable(true);
+    m_port->setInsertPolicy(QComboBox::NoInsert);
+    m_port->lineEdit()->setPlaceholderText(tr("main output"));
+    m_port->setToolTip(tr("The output device this unit is connected to. Empty: the main output."));
 
     auto *add = new QPushButton(tr("Add"), this);
     auto *remove = new QPushButton(tr("Remove"), this);
@@ -53,6 +59,7 @@ UnitsWindow::UnitsWindow(const SongControls &controls, UnitRig &rig, const QStri
     form->addRow(tr("Bank select"), m_mode);
     form->addRow(tr("Pause after program change"), m_pause);
     form->addRow(tr("Program change"), m_program);
+    form->addRow(tr("Output port"), m_port);
     auto *profileLayout = new QVBoxLayout(profileBox);
     auto *profileNote = new QLabel(tr("A strip uses the profile named as its unit."), profileBox);
     profileNote->setWordWrap(true);
@@ -98,6 +105,9 @@ UnitsWindow::UnitsWindow(const SongControls &controls, UnitRig &rig, const QStri
     connect(m_mode, &QComboBox::currentIndexChanged, this, &UnitsWindow::storeProfile);
     connect(m_pause, &QSpinBox::valueChanged, this, &UnitsWindow::storeProfile);
     connect(m_program, &QComboBox::currentIndexChanged, this, &UnitsWindow::storeProfile);
+    // Once the name is whole: a port is opened for every name stored.
+    connect(m_port, &QComboBox::activated, this, &UnitsWindow::storeProfile);
+    connect(m_port->lineEdit(), &QLineEdit::editingFinished, this, &UnitsWindow::storeProfile);
     connect(remove, &QPushButton::clicked, this, &UnitsWindow::removeProfile);
     connect(add, &QPushButton::clicked, this, [this] {
         const QString name =
@@ -114,7 +124,9 @@ UnitsWindow::UnitsWindow(const SongControls &controls, UnitRig &rig, const QStri
 void UnitsWindow::editUnit(const QString &name)
 {
     if (!m_rig.profiles.find(name)) {
-        m_rig.profiles.set({name});
+        UnitProfile plain;
+        plain.name = name;
+        m_rig.profiles.set(plain);
         m_rig.profiles.save(m_path);
         emit changed();
     }
@@ -140,7 +152,7 @@ void UnitsWindow::showProfile()
 {
     const int row = m_list->currentRow();
     const bool any = row >= 0 && row < m_rig.profiles.all().size();
-    for (QWidget *field : std::initializer_list<QWidget *>{m_mode, m_pause, m_program})
+    for (QWidget *field : std::initializer_list<QWidget *>{m_mode, m_pause, m_program, m_port})
         field->setEnabled(any);
     if (!any)
         return;
@@ -150,6 +162,7 @@ void UnitsWindow::showProfile()
     m_mode->setCurrentIndex(int(profile.bankMode));
     m_pause->setValue(profile.pauseMs);
     m_program->setCurrentIndex(profile.onlyWhenChanged ? 1 : 0);
+    listPorts(profile.port);
     m_showing = false;
 }
 
@@ -162,10 +175,22 @@ void UnitsWindow::storeProfile()
     profile.bankMode = BankMode(m_mode->currentIndex());
     profile.pauseMs = m_pause->value();
     profile.onlyWhenChanged = m_program->currentIndex() == 1;
+    profile.port = m_port->currentText().trimmed();
+    if (profile == m_rig.profiles.all()[row])
+        return;
     m_rig.profiles.set(profile);
     m_rig.profiles.save(m_path);
     showStripNames();
     emit changed();
+}
+
+void UnitsWindow::listPorts(const QString &current)
+{
+    m_port->clear();
+    m_port->addItem(QString());
+    if (m_outputNames)
+        m_port->addItems(m_outputNames());
+    m_port->setCurrentText(current);
 }
 
 void UnitsWindow::removeProfile()

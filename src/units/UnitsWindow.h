@@ -3,6 +3,7 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
 
 class QComboBox;
 class QLineEdit;
@@ -30,6 +31,11 @@ public:
     QComboBox *bankMode() const { return m_mode; }
     QSpinBox *pause() const { return m_pause; }
     QComboBox *programChange() const { return m_program; }
+    // The output device of the unit, typed or chosen from the devices listed now; empty
+    // for the main output.
+    QComboBox *port() const { return m_port; }
+    // Where the port field finds the devices listed now.
+    void setOutputNames(std::function<QStringList()> names) { m_outputNames = std::move(names); }
     QSpinBox *msb(int strip) const { return m_msb[strip]; }
     QSpinBox *lsb(int strip) const { return m_lsb[strip]; }
 
@@ -49,6 +55,7 @@ private:
     void removeProfile();
     void storeBanks();
     void showStripNames();
+    void listPorts(const QString &current);
 
     const SongControls &m_controls;
     UnitRig &m_rig;
@@ -59,6 +66,8 @@ private:
     QComboBox *m_mode;
     QSpinBox *m_pause;
     QComboBox *m_program;
+    QComboBox *m_port;
+    std::function<QStringList()> m_outputNames;
     std::array<QLabel *, 16> m_stripNames{};
     std::array<QSpinBox *, 16> m_msb{};
     std::array<QSpinBox *, 16> m_lsb{};

@@ -125,20 +125,24 @@ private slots:
         QVERIFY(app.outs[0]->log().isEmpty());
     }
 
+    // On the main output and on a unit's port of its own alike: a hung note may be anywhere.
     void systemResetAllNotesOffAndPanic()
     {
         AppFixture app;
+        app.writeFile(app.dataDir.filePath("Units.ini"),
+                      "[Units]\r\nCount=1\r\n[Unit 1]\r\nName=JV\r\nPort=Synth B\r\n");
         MainWindow &form = app.start();
         form.setupPage().MidiSendCh()->setValue(9); // not used by these
-        app.outs[0]->clearLog();
-        trigger(form, "SystemReset1");
-        QCOMPARE(app.outs[0]->log(), QStringList{"FF 00 00"});
-        app.outs[0]->clearLog();
-        trigger(form, "AllNotesoff1");
-        QCOMPARE(app.outs[0]->log(), QStringList{"B0 7B 00"});
-        app.outs[0]->clearLog();
-        trigger(form, "Panic1");
-        QCOMPARE(app.outs[0]->log(), panicMessages());
+        const auto sends = [&](const char *command, const QStringList &messages) {
+            for (VirtualOutput *out : app.outs)
+                out->clearLog();
+            trigger(form, command);
+            for (VirtualOutput *out : app.outs)
+                QCOMPARE(out->log(), messages);
+        };
+        sends("SystemReset1", {"FF 00 00"});
+        sends("AllNotesoff1", {"B0 7B 00"});
+        sends("Panic1", panicMessages());
     }
 
     void refusedSendIsShownAndNothingLights()

@@ -10,12 +10,16 @@
 #include "midi/MidiOut.h"
 #include "platform/AppPaths.h"
 #include "platform/JackMidiSystem.h"
+#include "songs/SongControls.h"
 #include "songs/SongListController.h"
 #include "songs/SongsPage.h"
 #include "support/JackEventClient.h"
 #include "support/RecordingDialogs.h"
+#include "widgets/SpinEdit.h"
 
+#include <QCheckBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QProcess>
 #include <QScopeGuard>
@@ -23,6 +27,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
+#include <array>
 #include <atomic>
 #include <thread>
 
@@ -305,6 +311,95 @@ private slots:
         QVERIFY(program.dialogs.messages.isEmpty());
         synth.reset();
         program.windows.reset();
+    }
+
+    // Three units on devices of their own and one on the main output: a recall gives each
+    // its own bytes, on all four ports in one cycle; a unit that goes is shown missing and
+    // the others still get theirs; back, it is reconnected.
+    void aRecallAcrossThreePorts()
+    {
+        JackEventClient main(unique("pw-rig-main"));
+        std::array<std::unique_ptr<JackEventClient>, 3> units;
+        QByteArray profiles = "[Units]\r\nCount=3\r\n";
+        for (int n = 0; n < 3; ++n) {
+            units[n] = std::make_unique<JackEventClient>(unique("pw-rig") + QChar('a' + n));
+            profiles += QStringLiteral("[Unit %1]\r\nName=U%2\r\nPort=%3\r\n")
+                            .arg(n + 1)
+                            .arg(n)
+                            .arg(units[n]->inputName())
+                            .toUtf8();
+        }
+        const QString lost = units[1]->inputName();
+        JackProgram program("[Device Names]\r\nMidi Out Name=" + main.inputName().toUtf8() + "\r\n");
+        QVERIFY(program.system);
+        AppFixture::writeFile(program.data.path() + QStringLiteral("/Units.ini"), profiles);
+        MainWindow &form = program.start();
+        const SongControls &c = form.songControls();
+        c.strips[0].active->setChecked(false);
+        c.volume.on->setChecked(true);
+        for (int n = 0; n < 4; ++n) {
+            c.strips[8 + n].unitName->setText(n < 3 ? QStringLiteral("U%1").arg(n) : QStringLiteral("Keys"));
+            c.strips[8 + n].channel->setValue(n + 1);
+            c.strips[8 + n].program->setValue(11 + n);
+            c.strips[8 + n].controllerData->setChecked(true);
+            c.strips[8 + n].active->setChecked(true);
+        }
+        QTRY_VERIFY2_WITH_TIMEOUT(program.status().contains("Outputs 4/4"), qPrintable(program.status()),
+                                  Deadline);
+        const QList<JackEventClient *> sinks{units[0].get(), units[1].get(), units[2].get(), &main};
+        // Each sink's last two events are what the recall with this volume sent it, and
+        // they left in the same cycle as every other sink's.
+        const auto recallReaches = [&](int volume, const QList<JackEventClient *> &reached) {
+            c.volume.value->setValue(volume);
+            form.recallSong();
+            jack_nframes_t cycle = 0;
+            for (JackEventClient *sink : reached) {
+                const int n = int(sinks.indexOf(sink));
+                const char sent[] = {char(0xC0 + n), char(10 + n), char(0xB0 + n), 7, char(volume - 1)};
+                const QByteArray bytes(sent, sizeof sent);
+                PW_TRY_ARRIVES(*sink, sink->receivedBytes().endsWith(bytes), Deadline);
+                const QList<JackEventClient::Event> got = sink->received();
+                QVERIFY(got.size() >= 2);
+                QCOMPARE(got.last().cycle, got[got.size() - 2].cycle);
+                if (sink != reached.first())
+                    QCOMPARE(got.last().cycle, cycle);
+                cycle = got.last().cycle;
+            }
+        };
+        // A JACK connection takes effect at a later cycle: recalled until all have heard one.
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                form.recallSong();
+                QTest::qWait(20);
+                return std::all_of(sinks.begin(), sinks.end(),
+                                   [](auto *s) { return s->receivedCount() > 0; });
+            },
+            Deadline));
+        recallReaches(100, sinks);
+        if (QTest::currentTestFailed())
+            return;
+
+        units[1].reset();
+        QTRY_VERIFY2_WITH_TIMEOUT(
+            program.status().contains(QStringLiteral("Outputs 3/4: %1 missing").arg(lost)),
+            qPrintable(program.status()), Deadline);
+        recallReaches(101, {units[0].get(), units[2].get(), &main});
+        if (QTest::currentTestFailed())
+            return;
+        QVERIFY2(program.notice().startsWith(QStringLiteral("Not sent to %1").arg(lost)),
+                 qPrintable(program.notice()));
+
+        units[1] = std::make_unique<JackEventClient>(lost.section(':', 0, 0));
+        QTRY_VERIFY2_WITH_TIMEOUT(program.status().contains("Outputs 4/4"), qPrintable(program.status()),
+                                  Deadline);
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                form.recallSong();
+                QTest::qWait(20);
+                return units[1]->receivedCount() > 0;
+            },
+            Deadline));
+        QVERIFY(program.dialogs.messages.isEmpty());
     }
 };
 

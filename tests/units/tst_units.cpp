@@ -221,6 +221,76 @@ private slots:
         QCOMPARE(loading.units.hub.unitsWindow()->msb(15)->value(), 81);
     }
 
+    // A unit's port in Units.ini: absent, the file and the wire are as they always were;
+    // named, the unit's messages go there and nowhere else; missing, they go nowhere.
+    void unitPortInTheFile_data()
+    {
+        QTest::addColumn<QString>("port"); // the Port line; empty: none
+        QTest::addColumn<QStringList>("onMain");
+        QTest::addColumn<QStringList>("onSynthB");
+        QTest::addColumn<QString>("outputs"); // in the status bar
+        const QStringList strip9{"C2 0B 00", "B2 07 63"}, strip10{"C3 04 00"};
+        QTest::newRow("absent") << "" << strip9 + strip10 << QStringList() << "";
+        QTest::newRow("named") << "Port=Synth B\r\n" << strip10 << strip9 << "Outputs 2/2";
+        QTest::newRow("missing") << "Port=Synth C\r\n"
+                                 << strip10 << QStringList() << "Outputs 1/2: Synth C missing";
+        QTest::newRow("the main output's device") << "Port=Synth A\r\n"
+                                                  << strip9 + strip10 << QStringList() << "Outputs 1/1";
+    }
+
+    void unitPortInTheFile()
+    {
+        QFETCH(QString, port);
+        QFETCH(QStringList, onMain);
+        QFETCH(QStringList, onSynthB);
+        QFETCH(QString, outputs);
+        AppFixture app;
+        const QByteArray before = "[Units]\r\nCount=1\r\n[Unit 1]\r\nName=JV\r\nBank Mode=3\r\nPause=0\r\n"
+                                  "Only When Changed=0\r\n" +
+                                  port.toLatin1();
+        AppFixture::writeFile(app.dataDir.filePath("Units.ini"), before);
+        MainWindow &form = app.start();
+        const SongControls &c = form.songControls();
+        c.volume.on->setChecked(true);
+        c.volume.value->setValue(100);
+        const auto strip = [&c](int n, const char *unit, int channel, int program, bool block) {
+            c.strips[n].unitName->setText(unit);
+            c.strips[n].channel->setValue(channel);
+            c.strips[n].program->setValue(program);
+            c.strips[n].controllerData->setChecked(block);
+            c.strips[n].active->setChecked(true);
+        };
+        strip(8, "JV", 3, 12, true);
+        strip(9, "Other", 4, 5, false);
+        app.outs[0]->clearLog();
+        form.recallSong();
+        QCOMPARE(app.outs[0]->log(), onMain);
+        QCOMPARE(app.outs[1]->log(), onSynthB);
+        const QString status = statusText(form, "lbMidiStatus");
+        QVERIFY2(outputs.isEmpty() ? !status.contains("Outputs") : status.contains(outputs),
+                 qPrintable(status));
+        // Saved again unchanged: the same bytes.
+        auto *units = form.findChild<UnitsWindow *>(QStringLiteral("UnitsWindow"));
+        units->pause()->setValue(5);
+        units->pause()->setValue(0);
+        QCOMPARE(AppFixture::readFile(app.dataDir.filePath("Units.ini")), before);
+    }
+
+    // A unit's pause holds back its own block only: a unit after it on the list is not kept waiting.
+    void aPauseHoldsBackOnlyItsUnit()
+    {
+        VirtualRig rig(profilesPath());
+        SongControls &c = rig.units.window.controls;
+        c.volume.on->setChecked(true);
+        c.volume.value->setValue(100);
+        rig.units.setProfile("Slow", BankMode::None, 200, false);
+        rig.units.setStrip(9, "Slow", 3, 12, true);
+        rig.units.setStrip(10, "Quick", 4, 5, true);
+        QCOMPARE(rig.recallNow(), (QStringList{"C2 0B 00", "C3 04 00", "B3 07 63"}));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.device.log().size(), 4, Deadline);
+        QCOMPARE(rig.device.log().last(), QString("B2 07 63"));
+    }
+
     // "Only when changed" compares with what the unit was last sent by anyone: MIDI thru
     // and the MIDI commands reach the same unit as the recall does.
     void onlyWhenChangedFollowsTheWire_data()
@@ -481,6 +551,29 @@ private slots:
                                  5000);
         QCOMPARE(check->replies()->count(), 3);
         QVERIFY(check->replies()->item(0)->text().startsWith("Roland (41), device 17"));
+    }
+
+    // A unit on a port of its own: the outputs are asked one after the other, and each
+    // reply names the port it answered on.
+    void rigCheckNamesThePort()
+    {
+        AppFixture app;
+        AppFixture::writeFile(app.dataDir.filePath("Units.ini"),
+                              "[Units]\r\nCount=1\r\n[Unit 1]\r\nName=JV\r\nPort=Synth B\r\n");
+        MainWindow &form = app.start();
+        auto *check = form.findChild<RigCheck *>(QStringLiteral("RigCheck"));
+        QTest::mouseClick(check->checkButton(), Qt::LeftButton);
+        QVERIFY(app.outs[1]->log().isEmpty());
+        app.ins[0]->feedSysex(QByteArray::fromHex("F07E100602412301040001000000F7"));
+        QTRY_COMPARE_WITH_TIMEOUT(check->replies()->count(), 1, Deadline);
+        QTRY_VERIFY_WITH_TIMEOUT(app.outs[1]->log().contains("F0 7E 7F 06 01 F7"), Deadline);
+        app.ins[0]->feedSysex(QByteArray::fromHex("F07E05060241230104000100000000F7"));
+        QTRY_COMPARE_WITH_TIMEOUT(check->replies()->count(), 2, Deadline);
+        QVERIFY2(check->replies()->item(0)->text().endsWith(", on Synth A"),
+                 qPrintable(check->replies()->item(0)->text()));
+        QVERIFY(check->replies()->item(1)->text().endsWith(", on Synth B"));
+        QTRY_VERIFY_WITH_TIMEOUT(!check->isListening(), Deadline);
+        QCOMPARE(check->status()->text(), QString("2 unit(s) answered."));
     }
 };
 
