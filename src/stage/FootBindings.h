@@ -9,7 +9,6 @@
 #include <functional>
 
 class IniFile;
-struct ThruRules;
 
 // Song navigation from a foot controller: "Next song", "Previous song" and "Re-send",
 // each bound to a controller, a note or a program change on one channel and learnt from

@@ -2,34 +2,14 @@
 
 #include <jack/midiport.h>
 
-JackEchoClient::JackEchoClient(const QString &name)
+JackEchoClient::JackEchoClient(const QString &name) : JackTestPorts(name)
 {
-    m_client = jack_client_open(name.toUtf8().constData(), JackNoStartServer, nullptr);
-    if (!m_client)
-        return;
-    m_in = jack_port_register(m_client, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
-    m_out = jack_port_register(m_client, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
-    jack_set_process_callback(m_client, &JackEchoClient::process, this);
-    if (!m_in || !m_out || jack_activate(m_client) != 0) {
-        jack_client_close(m_client);
-        m_client = nullptr;
-    }
+    activate(&JackEchoClient::process, this);
 }
 
 JackEchoClient::~JackEchoClient()
 {
-    if (m_client)
-        jack_client_close(m_client);
-}
-
-QString JackEchoClient::inputName() const
-{
-    return m_client ? QString::fromUtf8(jack_port_name(m_in)) : QString();
-}
-
-QString JackEchoClient::outputName() const
-{
-    return m_client ? QString::fromUtf8(jack_port_name(m_out)) : QString();
+    close();
 }
 
 int JackEchoClient::process(jack_nframes_t frames, void *arg)

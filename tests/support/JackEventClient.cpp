@@ -16,38 +16,20 @@ constexpr size_t ArrivedBytes = size_t(8) << 20;
 constexpr size_t CycleWord = sizeof(jack_nframes_t);
 } // namespace
 
-JackEventClient::JackEventClient(const QString &name) : m_toWrite(ToWriteBytes), m_arrived(ArrivedBytes)
+JackEventClient::JackEventClient(const QString &name)
+    : JackTestPorts(name), m_toWrite(ToWriteBytes), m_arrived(ArrivedBytes)
 {
-    jack_status_t status;
-    m_client = jack_client_open(name.toUtf8().constData(), JackNoStartServer, &status);
     if (!m_client)
         return;
-    m_in = jack_port_register(m_client, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
-    m_out = jack_port_register(m_client, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
     m_arrivalRoom = CycleWord + jack_port_type_get_buffer_size(m_client, JACK_DEFAULT_MIDI_TYPE);
     m_arrival = std::make_unique<quint8[]>(m_arrivalRoom);
-    jack_set_process_callback(m_client, &JackEventClient::process, this);
     jack_set_xrun_callback(m_client, &JackEventClient::onXrun, this);
-    if (!m_in || !m_out || jack_activate(m_client) != 0) {
-        jack_client_close(m_client);
-        m_client = nullptr;
-    }
+    activate(&JackEventClient::process, this);
 }
 
 JackEventClient::~JackEventClient()
 {
-    if (m_client)
-        jack_client_close(m_client);
-}
-
-QString JackEventClient::inputName() const
-{
-    return m_client ? QString::fromUtf8(jack_port_name(m_in)) : QString();
-}
-
-QString JackEventClient::outputName() const
-{
-    return m_client ? QString::fromUtf8(jack_port_name(m_out)) : QString();
+    close();
 }
 
 bool JackEventClient::connect(const QString &from, const QString &to)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "JackTestPorts.h"
 #include "platform/JackOutputRing.h"
 
 #include <QByteArray>
@@ -24,7 +25,7 @@
 // activation: one of events to write, one of events that arrived. Every public member is
 // for the test's threads; each of them first drains what arrived and tops up what is to
 // be sent, so a test that polls any of them keeps both rings moving.
-class JackEventClient
+class JackEventClient : public JackTestPorts
 {
 public:
     struct Event {
@@ -35,12 +36,7 @@ public:
     // Opens on the server JACK_DEFAULT_SERVER names; never starts one.
     explicit JackEventClient(const QString &name);
     ~JackEventClient();
-    JackEventClient(const JackEventClient &) = delete;
-    JackEventClient &operator=(const JackEventClient &) = delete;
 
-    bool isOpen() const { return m_client != nullptr; }
-    QString inputName() const;  // "client:in"
-    QString outputName() const; // "client:out"
     // Connects any two ports of the server.
     bool connect(const QString &from, const QString &to);
     bool disconnect(const QString &from, const QString &to);
@@ -72,9 +68,6 @@ private:
     // Test side, under m_lock.
     void exchange() const;
 
-    jack_client_t *m_client = nullptr;
-    jack_port_t *m_in = nullptr;
-    jack_port_t *m_out = nullptr;
     // Test thread to process thread, and back; each record of the second starts with the
     // cycle it arrived in.
     mutable JackOutputRing m_toWrite;
