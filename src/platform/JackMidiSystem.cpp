@@ -885,5 +885,5 @@ bool JackMidiSystem::connectThru(MidiInPort *in, MidiOutPort *out)
 
 MidiSystem::ThruReport JackMidiSystem::thruReport() const
 {
-    return {d->thru->notSent(), d->thru->lastRefusal(), d->thru->echoes().loopHeard()};
+    return d->thru->report();
 }

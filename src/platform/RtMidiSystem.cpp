@@ -413,5 +413,5 @@ bool RtMidiSystem::connectThru(MidiInPort *in, MidiOutPort *out)
 
 MidiSystem::ThruReport RtMidiSystem::thruReport() const
 {
-    return {d->thru->notSent(), d->thru->lastRefusal(), d->thru->echoes().loopHeard()};
+    return d->thru->report();
 }
