@@ -86,5 +86,8 @@ void MidiThruGate::publish(const ThruRules &rules)
 
 bool MidiThruGate::keepsBack(const quint8 *bytes, size_t length) const
 {
-    return ThruRules::unpack(m_word.load(std::memory_order_acquire)).keepsBack(bytes, length);
+    const quint64 word = m_word.load(std::memory_order_acquire);
+    // With nothing to keep out (bit 0 clear, as most players run it) nothing is unpacked:
+    // this is asked for every message.
+    return (word & 1) && ThruRules::unpack(word).keepsBack(bytes, length);
 }

@@ -166,8 +166,7 @@ void IncomingMidi::handleMessage()
     }
     // Decided before a switch is learnt from it: the system's thru decided the same way.
     const quint8 bytes[3] = {status, data1, data2};
-    m_holdBack =
-        m_system.thruGate().rules().keepsBack(bytes, size_t(std::max(midiShortMessageLength(status), 1)));
+    m_holdBack = m_system.thruGate().keepsBack(bytes, size_t(std::max(midiShortMessageLength(status), 1)));
     if (m_hooks.footSwitch && m_hooks.footSwitch(status, data1, data2)) {
         m_leds.lightIn();
         return;
