@@ -21,7 +21,7 @@ command -v ccache >/dev/null 2>&1 && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=cca
 cmake -S "$PW_ROOT" -B "$PW_ROOT/build-bench" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPW_BUILD_TESTS=OFF \
   -DPW_BUILD_BENCH=ON "${launcher[@]}" >/dev/null
 cmake --build "$PW_ROOT/build-bench" -j2 --target patchwarden bench_midiinput pw_probe pw_passthru \
-  pw_rtforward pw_barewindow bench_songchange
+  pw_rtforward pw_barewindow bench_songchange bench_guistall
 
 "$PW_ROOT/scripts/jack-free-slots.sh"
 exec python3 "$PW_ROOT/bench/run_bench.py" --build "$PW_ROOT/build-bench" "$@"

@@ -755,7 +755,7 @@ def load_run(path):
     return settings, datetime.fromisoformat(saved["started"]), saved["load_before"], data
 
 
-def update_readme(settings, started, headline, realtime):
+def update_readme(settings, started, headline, realtime, verdicts):
     """Puts the thru latency against the native floor and the song-change figure between the
     README's markers, so that it always quotes the run PERFORMANCE.md holds."""
     path = os.path.join(ROOT, "README.md")
@@ -785,6 +785,10 @@ def update_readme(settings, started, headline, realtime):
                      f"code) in one JACK cycle {fmt(100 * s['share'])} % of recalls, load + send p99 "
                      f"{fmt(s['p99'] / 1000, 2)} ms")
         lines.append(line + ".")
+    met = [t for t, _, v in verdicts if v == "met"]
+    missed = [f"{t} ({fig})" for t, fig, v in verdicts if v.startswith("**missed")]
+    if realtime and verdicts:
+        lines.append(f"- Targets: {len(met)} of {len(verdicts)} met; missed: " + ("; ".join(missed) or "none") + ".")
     kind = "--quick run" if settings.quick else "full run"
     lines.append(f"- Measured {started.strftime('%Y-%m-%d')} on a shared {os.cpu_count()}-core machine ({kind}); "
                  "see the file for every figure, the targets met and missed, and why.")
@@ -915,8 +919,8 @@ def write_report(settings, path, started, load_before, data, load_after):
     verdict_lines += [f"| {t} | {fig} | {v} |" for t, fig, v in rep.verdicts]
     verdict_lines += ["", "Reading the misses:", "",
                       "- Where the native floor misses about as badly (at most twice the floor's figure), the server itself lost or delayed messages in "
-                      "that run: on a loaded machine without real-time scheduling the dummy driver reports "
-                      "xruns (counts in the tables), and a late cycle delays or drops MIDI for every client.",
+                      "that run: on a loaded machine the dummy driver reports xruns (counts in the tables), "
+                      "and a late cycle delays or drops MIDI for every client.",
                       "- Where only the program misses, the figure is the program's own; the same-run "
                       "ratios above show how far each path is from its baseline. The thru path's own costs "
                       "are in the micro-benchmarks below: `BM_ThruDrain` is the main window's whole drain "
@@ -924,7 +928,7 @@ def write_report(settings, path, started, load_before, data, load_after):
                       "`BM_FeedCycle` the driver side per message as JACK hands a cycle over.",
                       "- CPU per message: the program forwards on JACK's thread, as the forwarder does, but "
                       "its window also reads a copy of every message (the mixer's input row, the lamps, "
-                      "remote selection, the foot switches), woken at most once per 4 ms while input flows; "
+                      "remote selection, the foot switches), woken at most once per 10 ms while input flows; "
                       "its figure holds both threads. Before thru moved to JACK's thread (2026-12-07, split "
                       "by hand) a wake-up of the window cost about 39 µs, once per cycle that brought input.",
                       "- Late messages: thru runs in the JACK process callback and a message leaves in the "
@@ -999,14 +1003,10 @@ def write_report(settings, path, started, load_before, data, load_after):
              "xruns the native pass-through now and then returned a message twice; those count as "
              "repeated, never as received.",
              "- The RtMidi forwarder sends from its input client's callback into RtMidi's queue, which its "
-             "separate output client writes in its next cycle: one period. The program passes thru on its "
-             "window's thread, where remote selection and the hold-back of remote and foot-switch messages "
-             "are decided: the input client's callback stores the message and wakes that thread, which "
-             "sends it into the output port's queue, written at the start of the next cycle: one period, "
-             "the hop to the window's thread, inherent to this design. Messages the program returned at "
-             "0 frames left in the same cycle: the window's thread had passed them on before the "
-             "program's process callback (which serves the input port before the output port, and runs "
-             "without real-time scheduling here) reached its output port.",
+             "separate output client writes in its next cycle: one period. The program forwards in its own "
+             "process callback, in the cycle a message arrives (the hold-back of remote and foot-switch "
+             "messages is read there from one atomic word), as the native pass-through does: 0 frames; its "
+             "window gets a copy of each message afterwards and does not delay thru.",
              "- The program's input ring: 5 461 slots (the most a port allows; the port's own default "
              "stays 1 024). One JACK cycle hands over all of its messages at once, 1 333 at 1 M msg/s and "
              "64 frames, 1 600 at 300 k/s and 256 frames, before the window's thread can start reading: "
@@ -1041,7 +1041,7 @@ def write_report(settings, path, started, load_before, data, load_after):
                          f"{r['longest_busy_ms']} ms |")
         notes.append("")
 
-    update_readme(settings, started, headline, data.get("realtime"))
+    update_readme(settings, started, headline, data.get("realtime"), rep.verdicts)
     text = "\n".join(rep.lines[:head_len] + verdict_lines + rep.lines[head_len:] + micro_lines + notes)
     with open(path, "w") as f:
         f.write(text)

@@ -499,9 +499,16 @@ void MainWindow::showInputLosses()
         parts << tr("%1 lost (%2)").arg(overflow + device.malformed).arg(kinds.join(QStringLiteral(", ")));
     if (device.bytesWithoutBuffer)
         parts << tr("%1 SysEx bytes without buffer").arg(device.bytesWithoutBuffer);
-    if (parts.isEmpty())
+    QStringList sections;
+    if (!parts.isEmpty())
+        sections << QStringLiteral("MIDI in: ") + parts.join(QStringLiteral("; "));
+    // What the system's thru lost because its output refused it, since the start: the thru
+    // status shows only the latest run of them.
+    if (const quint64 dropped = m_midiSystem.thruReport().notSent)
+        sections << tr("MIDI thru: %1 dropped at output").arg(dropped);
+    if (sections.isEmpty())
         return;
-    const QString text = QStringLiteral("MIDI in: ") + parts.join(QStringLiteral("; "));
+    const QString text = sections.join(QStringLiteral("; "));
     if (m_overflowStatus->text() != text)
         m_overflowStatus->setText(text);
     m_overflowStatus->show();

@@ -15,6 +15,7 @@
 #include "platform/AppPaths.h"
 #include "platform/Dialogs.h"
 #include "platform/GuardedApplication.h"
+#include "platform/JackMidiSystem.h"
 #include "platform/MidiSystem.h"
 #include "platform/TerminationSignals.h"
 #include "platform/VirtualMidiSystem.h"
@@ -81,6 +82,9 @@ int main(int argc, char *argv[])
         return 0;
     }
 
+    // The JACK client opens while the application and its windows are made.
+    if (options.midiApi == QLatin1String("jack"))
+        JackMidiSystem::openEarly();
     GuardedApplication app(argc, argv);
     LookResources::init();
     app.setWindowIcon(

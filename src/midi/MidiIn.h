@@ -82,7 +82,10 @@ public:
     static constexpr QEvent::Type DataNotice = QEvent::Type(QEvent::User + 0x3C3);
     static constexpr QEvent::Type OverflowNotice = QEvent::Type(QEvent::User + 0x400);
     // The window reads the input at most once per this many milliseconds while it flows.
-    static constexpr int WakePauseMs = 4;
+    // Longer than a cycle at the usual periods (5.3 ms at 256 frames): a pause that ends
+    // before the next cycle's input wakes the window once more for nothing. Thru does not
+    // wait for it; the monitor, the lamps and the foot switches are that much later.
+    static constexpr int WakePauseMs = 10;
 
     quint8 LastStatus() const;
     quint8 LastData1() const;

@@ -19,6 +19,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <future>
 #include <string>
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -62,6 +63,24 @@ void jackError(const char *message)
 {
     if (!quietJack.load(std::memory_order_relaxed))
         fprintf(stderr, "%s\n", message);
+}
+
+// A client opened by openEarly(), for the first openClient() to take.
+struct EarlyClient {
+    jack_client_t *client = nullptr;
+    jack_status_t status = jack_status_t(0);
+};
+std::future<EarlyClient> earlyClient;
+
+jack_client_t *openJackClient(jack_status_t &status)
+{
+    quietJack.store(true);
+    jack_set_error_function(&jackError);
+    jack_set_info_function(&jackError);
+    jack_client_t *opened =
+        jack_client_open(JackMidiSystem::clientName().toUtf8().constData(), JackNoStartServer, &status);
+    quietJack.store(false);
+    return opened;
 }
 
 // What the process thread knows of one open port. The GUI thread owns it; the process
@@ -481,12 +500,14 @@ void JackMidiSystem::Private::shutDown(jack_status_t, const char *, void *arg)
 
 bool JackMidiSystem::Private::openClient(jack_status_t &status)
 {
-    quietJack.store(true);
-    jack_set_error_function(&jackError);
-    jack_set_info_function(&jackError);
-    jack_client_t *opened =
-        jack_client_open(JackMidiSystem::clientName().toUtf8().constData(), JackNoStartServer, &status);
-    quietJack.store(false);
+    jack_client_t *opened = nullptr;
+    if (earlyClient.valid()) {
+        const EarlyClient early = earlyClient.get();
+        opened = early.client;
+        status = early.status;
+    }
+    if (!opened)
+        opened = openJackClient(status);
     if (!opened)
         return false;
     client = opened;
@@ -790,10 +811,23 @@ JackMidiSystem::~JackMidiSystem()
         ::close(d->wakeFd);
 }
 
+void JackMidiSystem::openEarly()
+{
+    qputenv("JACK_NO_START_SERVER", "1");
+    if (!earlyClient.valid())
+        earlyClient = std::async(std::launch::async, [] {
+            EarlyClient early;
+            early.client = openJackClient(early.status);
+            return early;
+        });
+}
+
 std::unique_ptr<JackMidiSystem> JackMidiSystem::create(QString *why)
 {
-    // Looking for a server must never start one, here or in a library that asks too.
-    qputenv("JACK_NO_START_SERVER", "1");
+    // Looking for a server must never start one, here or in a library that asks too. (An
+    // early open set it already, and its thread may be reading the environment now.)
+    if (!earlyClient.valid())
+        qputenv("JACK_NO_START_SERVER", "1");
     std::unique_ptr<JackMidiSystem> system(new JackMidiSystem);
     if (system->d->wakeFd < 0) {
         if (why)
@@ -964,9 +998,9 @@ bool JackMidiSystem::connectThru(MidiInPort *in, MidiOutPort *out)
 
 MidiSystem::ThruReport JackMidiSystem::thruReport() const
 {
-    ThruReport report{d->thru->notSent(), d->thru->lastRefusal(), d->thru->echoes().loopHeard()};
+    ThruReport report = d->thru->report();
     // The extra inputs' forwarding counts with the main input's.
     for (const Private::ExtraThru &route : d->extraThru)
-        report.add({route.thru->notSent(), route.thru->lastRefusal(), route.thru->echoes().loopHeard()});
+        report.add(route.thru->report());
     return report;
 }

@@ -26,6 +26,10 @@ class JackMidiSystem : public MidiDeviceSystem
 public:
     // Null, with the reason in *why, when no JACK server runs (none is ever started).
     static std::unique_ptr<JackMidiSystem> create(QString *why);
+    // Starts opening the client on a thread of its own, for a program that knows it will
+    // create() the system: the open waits mostly for the server, and the program builds
+    // its windows meanwhile. create() takes that client (or opens one itself if it failed).
+    static void openEarly();
     ~JackMidiSystem() override;
 
     QString systemName() const override;

@@ -219,12 +219,17 @@ public:
     }
     MidiThruGate &thruGate() { return m_thruGate; }
     const MidiThruGate &thruGate() const { return m_thruGate; }
-    // What the system's own thru did: messages the output refused (and the last code),
-    // and whether the output is heard coming back at the input (its echoes stay back).
+    // What the system's own thru did since it was made: whole messages it took from the
+    // input, wrote to the output, kept back (the gate's rules, echoes of a loop) and lost
+    // because the output refused them (with the last code); every message taken is one of
+    // the other three. And whether the output is heard coming back at the input.
     struct ThruReport {
         quint64 notSent = 0;
         quint16 lastRefusal = 0;
         bool loopHeard = false;
+        quint64 taken = 0;
+        quint64 written = 0;
+        quint64 keptBack = 0;
         // Another forwarder's report counted in with this one (an extra input's).
         void add(const ThruReport &other)
         {
@@ -232,6 +237,9 @@ public:
             if (other.notSent)
                 lastRefusal = other.lastRefusal;
             loopHeard = loopHeard || other.loopHeard;
+            taken += other.taken;
+            written += other.written;
+            keptBack += other.keptBack;
         }
     };
     virtual ThruReport thruReport() const { return {}; }

@@ -37,7 +37,10 @@ void MidiThru::reset()
 
 void MidiThru::message(const uint8_t *bytes, size_t length)
 {
-    if (!m_gate.keepsBack(bytes, length, m_source))
+    count(m_taken);
+    if (m_gate.keepsBack(bytes, length, m_source))
+        count(m_keptBack);
+    else
         pass(bytes, length);
 }
 
@@ -46,6 +49,10 @@ void MidiThru::sysex(const uint8_t *bytes, size_t length, bool ends)
     // An input whose thru is off passes nothing, SysEx included; one switched off half-way
     // through a SysEx ends it where it is, as a break would.
     if (m_source > 0 && m_gate.keepsBack(bytes, length, m_source)) {
+        if (ends) {
+            count(m_taken);
+            count(m_keptBack);
+        }
         sysexBroken();
         return;
     }
@@ -54,6 +61,8 @@ void MidiThru::sysex(const uint8_t *bytes, size_t length, bool ends)
         m_streaming = false;
         m_pieceRefused = false;
     }
+    if (ends)
+        count(m_taken);
     if (!m_streaming && m_sysexLength + length <= WholeSysex) {
         std::memcpy(m_sysex.get() + m_sysexLength, bytes, length);
         m_sysexLength += length;
@@ -77,14 +86,21 @@ void MidiThru::sysexBroken()
     m_streaming = false;
 }
 
+// A SysEx of which a piece was refused is one message not sent, however its other pieces
+// fare: the output does not count it as written either.
 void MidiThru::passPiece(const quint8 *bytes, size_t length, bool ends)
 {
     m_pieceCycle = m_cycle;
-    if (length == 0)
-        return;
-    if (const quint16 result = m_out->write(bytes, length, ends);
-        result && !std::exchange(m_pieceRefused, true))
-        refused(result);
+    const bool completes = ends && !m_pieceRefused;
+    if (length > 0) {
+        if (const quint16 result = m_out->write(bytes, length, completes)) {
+            if (!std::exchange(m_pieceRefused, true))
+                refused(result);
+            return;
+        }
+    }
+    if (completes)
+        count(m_written);
 }
 
 void MidiThru::pass(const quint8 *bytes, size_t length)
@@ -92,14 +108,29 @@ void MidiThru::pass(const quint8 *bytes, size_t length)
     // A running clock repeats by itself: it is never taken for an echo.
     const bool realTime = bytes[0] >= 0xF8;
     const quint64 key = realTime ? 0 : keyOf(bytes, length);
-    if (!realTime && m_echoes.arrived(key, m_cycle))
+    if (!realTime && m_echoes.arrived(key, m_cycle)) {
+        count(m_keptBack);
         return;
+    }
     if (const quint16 result = m_out->write(bytes, length, true)) {
         refused(result);
         return;
     }
+    count(m_written);
     if (!realTime)
         m_echoes.sent(key, m_cycle);
+}
+
+MidiSystem::ThruReport MidiThru::report() const
+{
+    MidiSystem::ThruReport report;
+    report.notSent = notSent();
+    report.lastRefusal = lastRefusal();
+    report.loopHeard = m_echoes.loopHeard();
+    report.taken = taken();
+    report.written = written();
+    report.keptBack = keptBack();
+    return report;
 }
 
 void MidiThru::refused(quint16 result)

@@ -2,6 +2,7 @@
 
 #include "EchoGuard.h"
 #include "MidiStreamParser.h"
+#include "MidiSystem.h"
 
 #include <QtGlobal>
 #include <atomic>
@@ -57,6 +58,12 @@ public:
     // Messages the output refused, and the code of the last refusal.
     quint64 notSent() const { return m_notSent.load(std::memory_order_relaxed); }
     quint16 lastRefusal() const { return m_lastRefusal.load(std::memory_order_relaxed); }
+    // Whole messages taken from the input, written whole, and kept back on purpose (the
+    // gate, echoes); taken is always written + kept back + not sent once a message is done.
+    quint64 taken() const { return m_taken.load(std::memory_order_relaxed); }
+    quint64 written() const { return m_written.load(std::memory_order_relaxed); }
+    quint64 keptBack() const { return m_keptBack.load(std::memory_order_relaxed); }
+    MidiSystem::ThruReport report() const;
 
 private:
     void message(const uint8_t *bytes, size_t length) override;
@@ -65,6 +72,11 @@ private:
     void pass(const quint8 *bytes, size_t length);
     void passPiece(const quint8 *bytes, size_t length, bool ends);
     void refused(quint16 result);
+    // One writer: a plain store, not a locked add per message.
+    static void count(std::atomic<quint64> &counter)
+    {
+        counter.store(counter.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+    }
     static quint64 keyOf(const quint8 *bytes, size_t length);
 
     const MidiThruGate &m_gate;
@@ -79,5 +91,8 @@ private:
     bool m_pieceRefused = false; // a piece of it was refused (counted once)
     quint64 m_pieceCycle = 0;
     std::atomic<quint64> m_notSent{0};
+    std::atomic<quint64> m_taken{0};
+    std::atomic<quint64> m_written{0};
+    std::atomic<quint64> m_keptBack{0};
     std::atomic<quint16> m_lastRefusal{0};
 };

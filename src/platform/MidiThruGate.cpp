@@ -58,6 +58,7 @@ bool ThruRules::keepsBack(const quint8 *bytes, size_t length, int source) const
 // there were several inputs reads as every input heard.
 static_assert(7 + 13 * ThruRules::SwitchCount + 3 * (1 + ThruRules::ExtraInputCount) <= 64,
               "the rules fit one word");
+static_assert(ThruRules::inputBit(0) == 46, "the inputs' bits follow the switches'");
 
 quint64 ThruRules::pack() const
 {
@@ -107,5 +108,10 @@ void MidiThruGate::publish(const ThruRules &rules)
 
 bool MidiThruGate::keepsBack(const quint8 *bytes, size_t length, int source) const
 {
-    return ThruRules::unpack(m_word.load(std::memory_order_acquire)).keepsBack(bytes, length, source);
+    const quint64 word = m_word.load(std::memory_order_acquire);
+    if (source > 0 && (word >> ThruRules::inputBit(source) & 1))
+        return true; // an extra input that is not forwarded
+    // With nothing to keep out (bit 0 clear, as most players run it) nothing is unpacked:
+    // this is asked for every message.
+    return (word & 1) && ThruRules::unpack(word).keepsBack(bytes, length, source);
 }

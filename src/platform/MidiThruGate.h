@@ -52,6 +52,9 @@ struct ThruRules {
 
     // The rules in one word, so that they are read and replaced whole without a lock.
     quint64 pack() const;
+    // The first of an input's three bits in that word ("not forwarded", "remote deaf",
+    // "switches deaf").
+    static constexpr int inputBit(int source) { return 7 + 13 * SwitchCount + 3 * source; }
     static ThruRules unpack(quint64 word);
 };
 
@@ -67,7 +70,12 @@ public:
     // As the forwarding thread reads them: the window decides by the same word.
     ThruRules rules() const { return ThruRules::unpack(m_word.load(std::memory_order_acquire)); }
     bool keepsBack(const quint8 *bytes, size_t length, int source = 0) const;
+    // Whether remote selection and the foot switches listen to input `source`.
+    bool remoteHears(int source) const { return !bitOf(ThruRules::inputBit(source) + 1); }
+    bool switchesHear(int source) const { return !bitOf(ThruRules::inputBit(source) + 2); }
 
 private:
+    bool bitOf(int bit) const { return m_word.load(std::memory_order_acquire) >> bit & 1; }
+
     std::atomic<quint64> m_word{ThruRules().pack()};
 };

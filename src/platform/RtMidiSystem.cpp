@@ -436,9 +436,9 @@ bool RtMidiSystem::connectExtraThru(int source, MidiInPort *in, MidiOutPort *out
 
 MidiSystem::ThruReport RtMidiSystem::thruReport() const
 {
-    ThruReport report{d->thru->notSent(), d->thru->lastRefusal(), d->thru->echoes().loopHeard()};
+    ThruReport report = d->thru->report();
     // The extra inputs' forwarding counts with the main input's.
     for (const auto &thru : d->extraThru)
-        report.add({thru->notSent(), thru->lastRefusal(), thru->echoes().loopHeard()});
+        report.add(thru->report());
     return report;
 }

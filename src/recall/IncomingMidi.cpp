@@ -183,15 +183,14 @@ void IncomingMidi::handleMessage()
     }
     // Decided before a switch is learnt from it: the system's thru decided the same way.
     const quint8 bytes[3] = {status, data1, data2};
-    const ThruRules rules = m_system.thruGate().rules();
-    const ThruRules::Input &heardBy = rules.inputs[size_t(m_source)];
-    m_holdBack = rules.keepsBack(bytes, size_t(std::max(midiShortMessageLength(status), 1)), m_source);
-    if (heardBy.switches && m_hooks.footSwitch && m_hooks.footSwitch(status, data1, data2)) {
+    const MidiThruGate &gate = m_system.thruGate();
+    m_holdBack = gate.keepsBack(bytes, size_t(std::max(midiShortMessageLength(status), 1)), m_source);
+    if (gate.switchesHear(m_source) && m_hooks.footSwitch && m_hooks.footSwitch(status, data1, data2)) {
         m_leds.lightIn();
         return;
     }
 
-    if (!heardBy.remote || !m_ckbRemote->isChecked())
+    if (!gate.remoteHears(m_source) || !m_ckbRemote->isChecked())
         return;
     if (status != MidiStatus::ProgramChange + m_hooks.remoteChannel() - 1)
         return;

@@ -105,8 +105,11 @@ bool FootBindings::take(quint8 status, quint8 data1, quint8 data2)
     }
     bool ours = false;
     for (int a = 0; a < ActionCount; ++a) {
+        // Asked for every incoming message: an unbound action costs nothing.
+        if (m_bindings[a].kind == Binding::None)
+            continue;
         const Binding b = heard(status, data1, data2, m_down[a], edge);
-        if (b.kind == Binding::None || m_bindings[a].kind == Binding::None || !(m_bindings[a] == b))
+        if (b.kind == Binding::None || !(m_bindings[a] == b))
             continue;
         ours = true;
         if (follow(a, edge))
