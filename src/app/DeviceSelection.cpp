@@ -624,8 +624,11 @@ QString DeviceSelection::portsSummary(bool inputs) const
         ++wanted;
         if (side->isOpen())
             ++open;
-        else if (m_stopped || side->missing)
-            missing.append(side->wanted.kind == Choice::Own ? side->productName() : side->wanted.name);
+        else if (m_stopped || side->missing) {
+            // A device chosen by its number alone has no name to give.
+            const QString name = side->wanted.kind == Choice::Own ? side->productName() : side->wanted.name;
+            missing.append(name.isEmpty() ? side->label : name);
+        }
     }
     const QString count = (inputs ? tr("Inputs %1/%2") : tr("Outputs %1/%2")).arg(open).arg(wanted);
     return missing.isEmpty() ? count : tr("%1: %2 missing").arg(count, missing.join(QStringLiteral(", ")));

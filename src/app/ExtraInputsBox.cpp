@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QStandardItemModel>
 
 namespace
 {
@@ -49,7 +50,9 @@ ExtraInputsBox::ExtraInputsBox(ExtraInputs &inputs, std::function<QStringList()>
         unused.removeAll(m_mainInput());
         for (int i = 0; i < m_inputs.count(); ++i)
             unused.removeAll(m_inputs.input(i).name);
-        m_inputs.add({unused.value(0, names.value(0)), true, true, true});
+        // With every device taken the row starts on none: the same device opened twice
+        // would forward every note twice.
+        m_inputs.add({unused.value(0), true, true, true});
     });
     connect(&m_inputs, &ExtraInputs::listChanged, this, &ExtraInputsBox::refresh);
     refresh();
@@ -93,6 +96,23 @@ void ExtraInputsBox::refresh()
     m_add->setEnabled(m_inputs.count() < ExtraInputs::MaxInputs);
 }
 
+void ExtraInputsBox::markDevicesInUse(QComboBox &device, const QStringList &names, int index) const
+{
+    auto *model = qobject_cast<QStandardItemModel *>(device.model());
+    for (int row = 0; row < names.size(); ++row) {
+        QString user;
+        if (names[row] == m_mainInput())
+            user = tr("the main input");
+        for (int other = 0; other < m_inputs.count(); ++other)
+            if (other != index && m_inputs.input(other).name == names[row])
+                user = tr("input %1").arg(other + 1);
+        if (user.isEmpty() || !model)
+            continue;
+        model->item(row)->setEnabled(false);
+        model->item(row)->setToolTip(tr("Already %1: opened twice, every note would be forwarded twice").arg(user));
+    }
+}
+
 void ExtraInputsBox::addRow(int index)
 {
     const ExtraInputs::Input input = m_inputs.input(index);
@@ -109,6 +129,7 @@ void ExtraInputsBox::addRow(int index)
         device->setCurrentIndex(int(names.indexOf(input.name)));
         if (m_inputs.missing(index))
             device->setItemText(device->currentIndex(), tr("%1 (missing)").arg(input.name));
+        markDevicesInUse(*device, names, index);
     }
     connect(device, &QComboBox::activated, this,
             [this, index, names](int row) { m_inputs.setDevice(index, names.value(row)); });

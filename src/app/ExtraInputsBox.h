@@ -3,6 +3,8 @@
 #include <QGroupBox>
 #include <functional>
 
+class QComboBox;
+
 class ExtraInputs;
 class QGridLayout;
 class QPushButton;
@@ -25,6 +27,8 @@ public slots:
 
 private:
     void addRow(int index);
+    // Devices the main input or another row listens to cannot be chosen for row `index`.
+    void markDevicesInUse(QComboBox &device, const QStringList &names, int index) const;
     QStringList shownState() const;
 
     ExtraInputs &m_inputs;

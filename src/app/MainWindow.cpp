@@ -167,7 +167,13 @@ QTabWidget *MainWindow::buildLeftPages(QWidget *parent)
     m_song.ckbRemote = m_setupPage->ckbRemote();
     pages->addTab(named(m_songsPage, "TabSheet1"), QStringLiteral("Sessions"));
     pages->addTab(named(m_commandPage, "TabSheet3"), QStringLiteral("MIDI Controller Data"));
-    pages->addTab(named(m_setupPage, "TabSheet4"), QStringLiteral("Midi Setup"));
+    // A big rig (many inputs, many units on ports) scrolls on its page rather than raising
+    // the window's smallest size past the screen.
+    auto *setupScroll = new QScrollArea;
+    setupScroll->setFrameShape(QFrame::NoFrame);
+    setupScroll->setWidgetResizable(true);
+    setupScroll->setWidget(m_setupPage);
+    pages->addTab(named(setupScroll, "TabSheet4"), QStringLiteral("Midi Setup"));
     pages->setCurrentIndex(2);
     return pages;
 }
@@ -356,10 +362,16 @@ void MainWindow::wireUnitOutputs()
 
     auto *box = new QGroupBox(tr("Units on ports"), m_setupPage);
     box->setObjectName(QStringLiteral("gbUnitPorts"));
-    auto *bindings = new QLabel(box);
+    auto *bindings = new QLabel;
     bindings->setObjectName(QStringLiteral("lbUnitPorts"));
     bindings->setWordWrap(true);
-    (new QVBoxLayout(box))->addWidget(bindings);
+    // A large rig scrolls here rather than pushing the window's smallest size off the screen.
+    auto *lines = new QScrollArea;
+    lines->setFrameShape(QFrame::NoFrame);
+    lines->setWidgetResizable(true);
+    lines->setWidget(bindings);
+    lines->setMaximumHeight(bindings->fontMetrics().lineSpacing() * 4 + 4);
+    (new QVBoxLayout(box))->addWidget(lines);
     const auto show = [this, box, bindings] {
         const QString text = m_devices->unitBindings(m_units->unitPorts());
         bindings->setText(text);
@@ -392,12 +404,13 @@ template <typename Hooks> void MainWindow::wireExtraInputs(const Hooks &hooks)
         *m_extraInputs, [this] { return m_devices->inputNames(); },
         [this] { return m_devices->savedInput().name; });
     connect(m_devices, &DeviceSelection::statusChanged, box, &ExtraInputsBox::followDevices);
-    // Rows scroll rather than grow the page past the window's smallest size.
+    // Its rows fit the page's width; a few of them show even when the page itself scrolls.
     auto *scroll = new QScrollArea;
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->setWidget(box);
+    scroll->setMinimumHeight(box->fontMetrics().lineSpacing() * 8);
     m_setupPage->addGroup(scroll);
 }
 

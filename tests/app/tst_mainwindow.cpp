@@ -101,17 +101,28 @@ private slots:
     {
         QTest::addColumn<QSize>("screen");
         QTest::addColumn<double>("scale");
-        QTest::newRow("1366x768 at 100 %") << QSize(1366, 768) << 1.0;
-        QTest::newRow("1920x1080 at 150 %") << QSize(1920, 1080) << 1.5;
-        QTest::newRow("1920x1080 at 100 %") << QSize(1920, 1080) << 1.0;
+        QTest::addColumn<bool>("bigRig"); // 16 units on ports of their own, 4 extra inputs
+        QTest::newRow("1366x768 at 100 %") << QSize(1366, 768) << 1.0 << false;
+        QTest::newRow("1920x1080 at 150 %") << QSize(1920, 1080) << 1.5 << false;
+        QTest::newRow("1920x1080 at 100 %") << QSize(1920, 1080) << 1.0 << false;
+        QTest::newRow("1366x768, a big rig") << QSize(1366, 768) << 1.0 << true;
     }
 
     void fitsTheScreenAndGivesTheRoomToSongsAndStrips()
     {
         QFETCH(QSize, screen);
         QFETCH(double, scale);
+        QFETCH(bool, bigRig);
         const QSize room = (QSizeF(screen) / scale).toSize() - QSize(0, 2 * 32);
         AppFixture app;
+        if (bigRig) {
+            QByteArray units = "[Units]\r\nCount=16\r\n";
+            for (int n = 1; n <= 16; ++n)
+                units += QStringLiteral("[Unit %1]\r\nName=U%1\r\nPort=Port %1\r\n").arg(n).toLatin1();
+            AppFixture::writeFile(app.dataDir.filePath("Units.ini"), units);
+            AppFixture::writeFile(app.settingsPath(), "[Extra Inputs]\r\nCount=4\r\nInput 1=Pads\r\n"
+                                                      "Input 2=P2\r\nInput 3=P3\r\nInput 4=P4\r\n");
+        }
         MainWindow &form = app.start();
         form.findChild<QTabWidget *>(QStringLiteral("PageControl1"))->setCurrentIndex(0);
         const QSize least = form.minimumSizeHint();
