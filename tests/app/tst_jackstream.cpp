@@ -212,7 +212,8 @@ private slots:
         QCOMPARE(count("803C00"), 1);
         QCOMPARE(count("F301"), 1);
         QCOMPARE(count("903C40"), circulated);
-        QVERIFY(unit.echoed() >= quint64(circulated + 3));
+        // The unit echoes in the cycle it hears, unless the server skipped its turn.
+        QVERIFY(unit.echoed() >= quint64(circulated + 3) || m_source->serverFaltered());
 
         QVERIFY(m_source->disconnect(unit.outputName(), loopBack));
         m_source->send(hexEvents({"90 3E 40", "80 3E 00", "F3 03"}));
