@@ -228,14 +228,20 @@ private slots:
         QTest::addColumn<QString>("port"); // the Port line; empty: none
         QTest::addColumn<QStringList>("onMain");
         QTest::addColumn<QStringList>("onSynthB");
-        QTest::addColumn<QString>("outputs"); // in the status bar
+        QTest::addColumn<QString>("outputs");  // in the status bar
+        QTest::addColumn<QString>("lastSent"); // in the preview
         const QStringList strip9{"C2 0B 00", "B2 07 63"}, strip10{"C3 04 00"};
-        QTest::newRow("absent") << "" << strip9 + strip10 << QStringList() << "";
-        QTest::newRow("named") << "Port=Synth B\r\n" << strip10 << strip9 << "Outputs 2/2";
+        const QString both = "Last sent: Ch 3 Program 11, Ch 4 Program 4";
+        QTest::newRow("absent") << "" << strip9 + strip10 << QStringList() << "" << both;
+        QTest::newRow("named") << "Port=Synth B\r\n"
+                               << strip10 << strip9 << "Outputs 2/2"
+                               << "Last sent: main output: Ch 4 Program 4; Synth B: Ch 3 Program 11";
         QTest::newRow("missing") << "Port=Synth C\r\n"
-                                 << strip10 << QStringList() << "Outputs 1/2: Synth C missing";
-        QTest::newRow("the main output's device") << "Port=Synth A\r\n"
-                                                  << strip9 + strip10 << QStringList() << "Outputs 1/1";
+                                 << strip10 << QStringList() << "Outputs 1/2: Synth C missing"
+                                 << "Last sent: main output: Ch 4 Program 4; Synth C: nothing yet";
+        QTest::newRow("the main output's device")
+            << "Port=Synth A\r\n"
+            << strip9 + strip10 << QStringList() << "Outputs 1/1" << both;
     }
 
     void unitPortInTheFile()
@@ -244,6 +250,7 @@ private slots:
         QFETCH(QStringList, onMain);
         QFETCH(QStringList, onSynthB);
         QFETCH(QString, outputs);
+        QFETCH(QString, lastSent);
         AppFixture app;
         const QByteArray before = "[Units]\r\nCount=1\r\n[Unit 1]\r\nName=JV\r\nBank Mode=3\r\nPause=0\r\n"
                                   "Only When Changed=0\r\n" +
@@ -269,6 +276,9 @@ private slots:
         const QString status = statusText(form, "lbMidiStatus");
         QVERIFY2(outputs.isEmpty() ? !status.contains("Outputs") : status.contains(outputs),
                  qPrintable(status));
+        auto *preview = form.findChild<SendPreview *>(QStringLiteral("SendPreview"));
+        previewRows(*preview);
+        QCOMPARE(preview->lastSent()->text(), lastSent);
         // Saved again unchanged: the same bytes.
         auto *units = form.findChild<UnitsWindow *>(QStringLiteral("UnitsWindow"));
         units->pause()->setValue(5);
