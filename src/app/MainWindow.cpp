@@ -355,7 +355,7 @@ void MainWindow::wireUnitOutputs()
 {
     m_outputs = new OutputRig(m_midiSystem, *m_midiOut, this);
     m_units->setOutputs(*m_outputs, [this] { return outputDeviceNames(); });
-    m_devices->followUnitOutputs(*m_outputs);
+    m_devices->followUnitOutputs(*m_outputs, [this] { return m_units->unitPorts(); });
     m_recall->setOutputs(m_outputs);
     m_commands->setOutputs(m_outputs);
     connect(m_recall, &SongRecall::unitOutputGone, m_devices, &DeviceSelection::unitOutputLost);

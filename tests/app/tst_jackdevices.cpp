@@ -392,6 +392,7 @@ private slots:
         units[1] = std::make_unique<JackEventClient>(lost.section(':', 0, 0));
         QTRY_VERIFY2_WITH_TIMEOUT(program.status().contains("Outputs 4/4"), qPrintable(program.status()),
                                   Deadline);
+        QCOMPARE(program.notice(), QStringLiteral("Output of U1: %1 is back").arg(lost));
         QVERIFY(QTest::qWaitFor(
             [&] {
                 form.recallSong();
