@@ -410,7 +410,7 @@ template <typename Hooks> void MainWindow::wireExtraInputs(const Hooks &hooks)
     scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->setWidget(box);
-    scroll->setMinimumHeight(box->fontMetrics().lineSpacing() * 8);
+    scroll->setMinimumHeight(box->fontMetrics().lineSpacing() * 12);
     m_setupPage->addGroup(scroll);
 }
 
