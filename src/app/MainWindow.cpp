@@ -296,7 +296,11 @@ void MainWindow::wireSubsystems()
             m_mixer->showInput(status, data1, data2);
     };
     hooks.selectSong = [this](int row) { selectSongRemotely(row); };
-    hooks.sysexReceived = [this](const QByteArray &sysex) { m_units->rigCheck()->takeSysex(sysex); };
+    hooks.sysexReceived = [this](const QByteArray &sysex, const MidiInputPort &from) {
+        // With the main input alone, where a reply came in says nothing.
+        const bool severalInputs = m_extraInputs && m_extraInputs->count() > 0;
+        m_units->rigCheck()->takeSysex(sysex, severalInputs ? from.ProductName() : QString());
+    };
     m_footBindings = new FootBindings(
         [this](FootBindings::Action action) {
             if (action == FootBindings::Resend)

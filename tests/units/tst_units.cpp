@@ -564,12 +564,25 @@ private slots:
     }
 
     // A unit on a port of its own: the outputs are asked one after the other, and each
-    // reply names the port it answered on.
+    // reply names the port it answered on, and with an extra input the input it came in on.
+    void rigCheckNamesThePort_data()
+    {
+        QTest::addColumn<bool>("extraInput"); // "Pads", on which the second unit answers
+        QTest::newRow("the main input alone") << false;
+        QTest::newRow("an extra input") << true;
+    }
+
     void rigCheckNamesThePort()
     {
+        QFETCH(bool, extraInput);
         AppFixture app;
         AppFixture::writeFile(app.dataDir.filePath("Units.ini"),
                               "[Units]\r\nCount=1\r\n[Unit 1]\r\nName=JV\r\nPort=Synth B\r\n");
+        if (extraInput)
+            AppFixture::writeFile(app.settingsPath(), "[Extra Inputs]\r\nCount=1\r\nInput 1=Pads\r\n");
+        const auto heardOn = [extraInput](const char *input) {
+            return extraInput ? QStringLiteral(", heard on ") + input : QString();
+        };
         MainWindow &form = app.start();
         auto *check = form.findChild<RigCheck *>(QStringLiteral("RigCheck"));
         QTest::mouseClick(check->checkButton(), Qt::LeftButton);
@@ -577,11 +590,12 @@ private slots:
         app.ins[0]->feedSysex(QByteArray::fromHex("F07E100602412301040001000000F7"));
         QTRY_COMPARE_WITH_TIMEOUT(check->replies()->count(), 1, Deadline);
         QTRY_VERIFY_WITH_TIMEOUT(app.outs[1]->log().contains("F0 7E 7F 06 01 F7"), Deadline);
-        app.ins[0]->feedSysex(QByteArray::fromHex("F07E05060241230104000100000000F7"));
+        app.ins[extraInput ? 1 : 0]->feedSysex(QByteArray::fromHex("F07E05060241230104000100000000F7"));
         QTRY_COMPARE_WITH_TIMEOUT(check->replies()->count(), 2, Deadline);
-        QVERIFY2(check->replies()->item(0)->text().endsWith(", on Synth A"),
+        QVERIFY2(check->replies()->item(0)->text().endsWith(", on Synth A" + heardOn("Keys")),
                  qPrintable(check->replies()->item(0)->text()));
-        QVERIFY(check->replies()->item(1)->text().endsWith(", on Synth B"));
+        QVERIFY2(check->replies()->item(1)->text().endsWith(", on Synth B" + heardOn("Pads")),
+                 qPrintable(check->replies()->item(1)->text()));
         QTRY_VERIFY_WITH_TIMEOUT(!check->isListening(), Deadline);
         QCOMPARE(check->status()->text(), QString("2 unit(s) answered."));
     }
