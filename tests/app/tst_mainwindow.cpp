@@ -142,9 +142,7 @@ private slots:
         QVERIFY(songs->height() - songsAtLeast.height() >= more.height() * 3 / 4);
         QVERIFY(songs->width() - songsAtLeast.width() >= more.width() / 3);
         QVERIFY(unitName->width() - unitNameAtLeast >= more.width() / 3);
-
-        // Every button of the Midi Setup page shows its whole text: none is cut, by its own
-        // width or by a scrolling view's.
+        // No button of the Midi Setup page is cut, by its own width or by a scrolling view's.
         form.findChild<QTabWidget *>(QStringLiteral("PageControl1"))->setCurrentIndex(2);
         const auto firstCut = [&form]() -> QString {
             for (const QPushButton *button :
@@ -152,8 +150,8 @@ private slots:
                 // A row just rebuilt shows its buttons only once the events are handled.
                 bool cut = !button->isVisible() || button->width() < button->sizeHint().width();
                 for (const QWidget *view = button->parentWidget(); view; view = view->parentWidget())
-                    if (view->objectName() == "qt_scrollarea_viewport")
-                        cut |= button->mapTo(view, QPoint(button->width(), 0)).x() > view->width();
+                    cut |= view->objectName() == "qt_scrollarea_viewport" &&
+                           button->mapTo(view, QPoint(button->width(), 0)).x() > view->width();
                 if (cut)
                     return button->text();
             }
