@@ -350,8 +350,11 @@ void DeviceSelection::follow(bool refill)
             settle(*side);
             if ((wasMissing || restarted) && side->isOpen() && side->wanted.kind == Choice::Device) {
                 // A device stored by number alone was never there before: it is new, not back.
+                // A unit's own port is named by its units: "MIDI Out" is the main output.
+                const QString label =
+                    side->unitPort ? tr("Output of %1").arg(unitsOn(side->wanted.name)) : side->label;
                 notices.append(
-                    (known ? tr("%1: %2 is back") : tr("%1: %2 opened")).arg(side->label, side->wanted.name));
+                    (known ? tr("%1: %2 is back") : tr("%1: %2 opened")).arg(label, side->wanted.name));
                 if (side == m_outSide.get() || side->unitPort)
                     emit outputReturned();
             }
@@ -478,9 +481,11 @@ bool DeviceSelection::isInput(const Side *side) const
 
 // ---- the units' own outputs -----------------------------------------------------------
 
-void DeviceSelection::followUnitOutputs(OutputRig &rig)
+void DeviceSelection::followUnitOutputs(OutputRig &rig,
+                                        std::function<QList<QPair<QString, QString>>()> unitPorts)
 {
     m_rig = &rig;
+    m_unitPorts = std::move(unitPorts);
     connect(&rig, &OutputRig::devicesChanged, this, [this] { guarded([this] { makeUnitSides(); }); });
     makeUnitSides();
 }
@@ -499,7 +504,7 @@ void DeviceSelection::makeUnitSides()
             continue;
         }
         auto side = std::make_unique<Side>();
-        side->label = tr("MIDI Out");
+        side->label = tr("Unit output");
         side->unitPort = &port;
         side->names = m_outSide->names;
         side->select = [&port](int n) { port.setDeviceID(n); };
@@ -606,6 +611,16 @@ void DeviceSelection::unitOutputLost(MidiOutputPort *port)
             side->missing = true;
         }
     emit statusChanged();
+}
+
+QString DeviceSelection::unitsOn(const QString &device) const
+{
+    QStringList units;
+    if (m_unitPorts)
+        for (const auto &[unit, port] : m_unitPorts())
+            if (port == device)
+                units.append(unit);
+    return units.isEmpty() ? tr("a unit") : units.join(QStringLiteral(", "));
 }
 
 QString DeviceSelection::outputsSummary() const

@@ -95,7 +95,8 @@ public:
     QString inputsStatus() const;
     // The ports of the units' own devices follow the same rules as the main output: open
     // on their device by name, missing while it is absent, reopened when it returns.
-    void followUnitOutputs(OutputRig &rig);
+    // `unitPorts` gives each unit's name and device, for naming a port that returns.
+    void followUnitOutputs(OutputRig &rig, std::function<QList<QPair<QString, QString>>()> unitPorts);
     // "Outputs 2/3: SynthC:in missing"; empty while no unit has a port of its own.
     QString outputsSummary() const;
     // Each unit's port and its state, one line each ("JV-1080: SynthC:in (missing)").
@@ -140,12 +141,14 @@ private:
     QString portsSummary(bool inputs) const;
     const Side *unitSide(const QString &device) const;
     bool sharesMainOutput(const Side &side) const;
+    QString unitsOn(const QString &device) const;
 
     MidiSystem &m_system;
     std::unique_ptr<Side> m_outSide;
     std::unique_ptr<Side> m_inSide;
     std::vector<std::unique_ptr<Side>> m_extraSides;
     OutputRig *m_rig = nullptr;
+    std::function<QList<QPair<QString, QString>>()> m_unitPorts;
     std::vector<std::unique_ptr<Side>> m_unitSides;
     DeviceWatch *m_watch = nullptr;
     bool m_updatingLists = false;

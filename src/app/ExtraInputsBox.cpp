@@ -37,12 +37,12 @@ ExtraInputsBox::ExtraInputsBox(ExtraInputs &inputs, std::function<QStringList()>
     m_rows = new QGridLayout(this);
     m_rows->setContentsMargins(6, 2, 6, 2);
     m_rows->setVerticalSpacing(1);
-    m_rows->setColumnStretch(0, 1);
+    m_rows->setColumnStretch(SwitchesColumn, 1);
     // On the main input's line: the page must fit the window at its smallest.
     m_add = named(new QPushButton(QStringLiteral("Add input"), this), "btAddInput");
     m_add->setToolTip(
         QStringLiteral("Listen to one more device, e.g. a foot controller or a second keyboard"));
-    m_rows->addWidget(m_add, 0, 4);
+    m_rows->addWidget(m_add, 0, ButtonColumn);
     connect(m_add, &QPushButton::clicked, this, [this] {
         // A device no input listens to yet, most likely the one just plugged in.
         const QStringList names = m_deviceNames();
@@ -86,11 +86,9 @@ void ExtraInputsBox::refresh()
                                    QStringLiteral("ckbMainSwitches"), this);
     connect(mainRemote, &QCheckBox::toggled, &m_inputs, &ExtraInputs::setMainRemote);
     connect(mainSwitches, &QCheckBox::toggled, &m_inputs, &ExtraInputs::setMainSwitches);
-    m_rowWidgets << main << mainThru << mainRemote << mainSwitches;
-    m_rows->addWidget(main, 0, 0);
-    m_rows->addWidget(mainThru, 0, 1);
-    m_rows->addWidget(mainRemote, 0, 2);
-    m_rows->addWidget(mainSwitches, 0, 3);
+    m_rowWidgets << main;
+    m_rows->addWidget(main, 0, 0, 1, ButtonColumn);
+    placeSwitches(0, {mainThru, mainRemote, mainSwitches});
     for (int i = 0; i < m_inputs.count(); ++i)
         addRow(i);
     m_add->setEnabled(m_inputs.count() < ExtraInputs::MaxInputs);
@@ -109,7 +107,8 @@ void ExtraInputsBox::markDevicesInUse(QComboBox &device, const QStringList &name
         if (user.isEmpty() || !model)
             continue;
         model->item(row)->setEnabled(false);
-        model->item(row)->setToolTip(tr("Already %1: opened twice, every note would be forwarded twice").arg(user));
+        model->item(row)->setToolTip(
+            tr("Already %1: opened twice, every note would be forwarded twice").arg(user));
     }
 }
 
@@ -119,6 +118,9 @@ void ExtraInputsBox::addRow(int index)
     const QString n = QString::number(index + 1);
     auto *device = new QComboBox(this);
     device->setObjectName(QStringLiteral("cbExtraInput") + n);
+    // A long device name is cut in the box rather than widening the row past the page.
+    device->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    device->setMinimumContentsLength(12);
     QStringList names = m_deviceNames();
     // A device that is gone stays chosen, and says so.
     if (!input.name.isEmpty() && !names.contains(input.name))
@@ -148,10 +150,17 @@ void ExtraInputsBox::addRow(int index)
         QMetaObject::invokeMethod(
             this, [this, index] { m_inputs.remove(index); }, Qt::QueuedConnection);
     });
-    const int row = index + 1;
-    QWidget *const widgets[] = {device, thru, remote, switches, remove};
-    for (int column = 0; column < 5; ++column) {
-        m_rows->addWidget(widgets[column], row, column);
-        m_rowWidgets << widgets[column];
+    const int line = LinesPerInput * (index + 1);
+    m_rows->addWidget(device, line, 0, 1, ButtonColumn);
+    m_rows->addWidget(remove, line, ButtonColumn);
+    m_rowWidgets << device << remove;
+    placeSwitches(line, {thru, remote, switches});
+}
+
+void ExtraInputsBox::placeSwitches(int line, const std::array<QCheckBox *, 3> &switches)
+{
+    for (int column = 0; column < int(switches.size()); ++column) {
+        m_rows->addWidget(switches[column], line + 1, column);
+        m_rowWidgets << switches[column];
     }
 }

@@ -296,7 +296,11 @@ void MainWindow::wireSubsystems()
             m_mixer->showInput(status, data1, data2);
     };
     hooks.selectSong = [this](int row) { selectSongRemotely(row); };
-    hooks.sysexReceived = [this](const QByteArray &sysex) { m_units->rigCheck()->takeSysex(sysex); };
+    hooks.sysexReceived = [this](const QByteArray &sysex, const MidiInputPort &from) {
+        // With the main input alone, where a reply came in says nothing.
+        const bool severalInputs = m_extraInputs && m_extraInputs->count() > 0;
+        m_units->rigCheck()->takeSysex(sysex, severalInputs ? from.ProductName() : QString());
+    };
     m_footBindings = new FootBindings(
         [this](FootBindings::Action action) {
             if (action == FootBindings::Resend)
@@ -355,7 +359,7 @@ void MainWindow::wireUnitOutputs()
 {
     m_outputs = new OutputRig(m_midiSystem, *m_midiOut, this);
     m_units->setOutputs(*m_outputs, [this] { return outputDeviceNames(); });
-    m_devices->followUnitOutputs(*m_outputs);
+    m_devices->followUnitOutputs(*m_outputs, [this] { return m_units->unitPorts(); });
     m_recall->setOutputs(m_outputs);
     m_commands->setOutputs(m_outputs);
     connect(m_recall, &SongRecall::unitOutputGone, m_devices, &DeviceSelection::unitOutputLost);
@@ -410,7 +414,7 @@ template <typename Hooks> void MainWindow::wireExtraInputs(const Hooks &hooks)
     scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->setWidget(box);
-    scroll->setMinimumHeight(box->fontMetrics().lineSpacing() * 8);
+    scroll->setMinimumHeight(box->fontMetrics().lineSpacing() * 12);
     m_setupPage->addGroup(scroll);
 }
 

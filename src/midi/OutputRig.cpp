@@ -63,9 +63,11 @@ QList<MidiOutputPort *> OutputRig::openPorts() const
     QList<MidiOutputPort *> open;
     if (m_main.IsOpen())
         open.append(&m_main);
-    for (const auto &entry : m_ports)
-        if (entry.second->IsOpen())
-            open.append(entry.second.get());
+    // A unit's port on the main output's device is not asked again: the device would get
+    // every command twice (a system such as JACK opens a second port on it).
+    for (const auto &[device, port] : m_ports)
+        if (port->IsOpen() && this->port(device) == port.get())
+            open.append(port.get());
     return open;
 }
 

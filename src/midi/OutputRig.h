@@ -37,7 +37,7 @@ public:
     // Makes a port for each device newly named; one that no unit names any more is closed
     // and goes.
     void setDevices(const QStringList &devices);
-    // Every open output, the main one first.
+    // Every open output, the main one first, each device once.
     QList<MidiOutputPort *> openPorts() const;
     // The device a port is bound to; empty for the main output.
     QString deviceOf(const MidiOutputPort *port) const;

@@ -88,7 +88,8 @@ void IncomingMidi::readInput()
             }
             if (event.SysexData && m_hooks.sysexReceived)
                 m_hooks.sysexReceived(
-                    QByteArray(reinterpret_cast<const char *>(event.SysexData.get()), event.SysexLength));
+                    QByteArray(reinterpret_cast<const char *>(event.SysexData.get()), event.SysexLength),
+                    m_in);
         }
     }
     showLastInput();

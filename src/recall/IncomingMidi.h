@@ -35,8 +35,9 @@ public:
         std::function<void(quint8 status, quint8 data1, quint8 data2)> showInput;
         // Moves the song list's selection without running its click action.
         std::function<void(int row)> selectSong;
-        // Every SysEx message that arrives, whole (the rig check takes its replies here).
-        std::function<void(const QByteArray &sysex)> sysexReceived;
+        // Every SysEx message that arrives, whole, and the input it came in on (the rig
+        // check takes its replies here).
+        std::function<void(const QByteArray &sysex, const MidiInputPort &from)> sysexReceived;
         // The foot-controller bindings; true when the message was theirs.
         std::function<bool(quint8 status, quint8 data1, quint8 data2)> footSwitch;
     };

@@ -14,9 +14,32 @@ RecallSequence::RecallSequence(MidiOutputPort &output, QObject *parent) : QObjec
     connect(&output, &MidiOutputPort::programSent, this, &RecallSequence::programSent);
 }
 
-const ProgramMemory &RecallSequence::lastPrograms() const
+void RecallSequence::setOutputs(const OutputRig *outputs)
 {
-    return m_output.programsSent();
+    m_outputs = outputs;
+    if (outputs)
+        connect(outputs, &OutputRig::devicesChanged, this, &RecallSequence::hearUnitPorts);
+    hearUnitPorts();
+}
+
+void RecallSequence::hearUnitPorts()
+{
+    if (!m_outputs)
+        return;
+    for (const QString &device : m_outputs->devices())
+        connect(m_outputs->unitPort(device), &MidiOutputPort::programSent, this, &RecallSequence::programSent,
+                Qt::UniqueConnection);
+}
+
+QList<RecallSequence::PortPrograms> RecallSequence::lastProgramsOfEveryPort() const
+{
+    QList<PortPrograms> every{{QString(), &m_output.programsSent()}};
+    if (m_outputs)
+        for (const QString &device : m_outputs->devices())
+            // A unit on the main output's device is told through the main output.
+            if (const MidiOutputPort *port = m_outputs->port(device); port && port != &m_output)
+                every.append({device, &port->programsSent()});
+    return every;
 }
 
 ProgramsSentOn RecallSequence::programsSentOn() const

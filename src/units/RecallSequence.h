@@ -27,7 +27,7 @@ class RecallSequence : public QObject
 public:
     explicit RecallSequence(MidiOutputPort &output, QObject *parent = nullptr);
     // The units' own ports; without them only messages for the main output go out.
-    void setOutputs(const OutputRig *outputs) { m_outputs = outputs; }
+    void setOutputs(const OutputRig *outputs);
 
     // Starts a song's recall; an empty plan says that nothing goes out for this song.
     void send(QList<PlannedMessage> plan);
@@ -37,16 +37,20 @@ public:
     // change is in it only when it went out, and a cancelled rest is not.
     const QList<PlannedMessage> &sent() const { return m_sent; }
 
-    // What went out on the port, by the recall or any other sender.
-    const ProgramMemory &lastPrograms() const;
-    // The same for every port, by the device a unit names.
+    // What went out on every port, by the recall or any other sender, by the device a unit names.
     ProgramsSentOn programsSentOn() const;
+    struct PortPrograms {
+        QString device; // empty for the main output
+        const ProgramMemory *programs;
+    };
+    // The same, the main output first, then the units' own ports.
+    QList<PortPrograms> lastProgramsOfEveryPort() const;
     // The units' devices whose messages of the latest recall were not sent: their port
     // was missing or failed.
     const QStringList &notReached() const { return m_notReached; }
 
 signals:
-    // A program change went out, by whatever sender; lastPrograms changed.
+    // A program change went out on any port, by whatever sender; what programsSentOn gives changed.
     void programSent();
     // sent() changed.
     void recallSent();
@@ -61,6 +65,7 @@ private:
     void sendDue(bool fromTimer);
     MidiOutputPort *portOf(const PlannedMessage &message) const;
     bool restReachesAPort() const;
+    void hearUnitPorts();
 
     MidiOutputPort &m_output;
     const OutputRig *m_outputs = nullptr;

@@ -71,12 +71,15 @@ void RigCheck::askNext()
     m_listen.start();
 }
 
-void RigCheck::takeSysex(const QByteArray &sysex)
+void RigCheck::takeSysex(const QByteArray &sysex, const QString &input)
 {
     if (!m_listen.isActive())
         return;
     if (const auto reply = DeviceInquiry::describeReply(sysex)) {
-        m_replies->addItem(m_askedPort.isEmpty() ? *reply : tr("%1, on %2").arg(*reply, m_askedPort));
+        QString line = m_askedPort.isEmpty() ? *reply : tr("%1, on %2").arg(*reply, m_askedPort);
+        if (!input.isEmpty())
+            line = tr("%1, heard on %2").arg(line, input);
+        m_replies->addItem(line);
         ++m_answered;
     }
 }

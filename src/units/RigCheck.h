@@ -12,7 +12,8 @@ class OutputRig;
 // Sends the Device Inquiry and lists, for two seconds, the units that answer on the
 // input, so a player sees before the show which units are there. A rig with units on
 // ports of their own is asked one output after the other, each for two seconds, so that
-// every reply can say which port its unit answered on.
+// every reply can say which port its unit answered on; with several inputs it also says
+// which input the reply came in on.
 class RigCheck : public QWidget
 {
     Q_OBJECT
@@ -30,8 +31,9 @@ public:
 
 public slots:
     void start();
-    // Every SysEx message the input receives; only replies while listening count.
-    void takeSysex(const QByteArray &sysex);
+    // Every SysEx message an input receives; only replies while listening count. A reply
+    // names `input`, the device it came in on, unless that is empty.
+    void takeSysex(const QByteArray &sysex, const QString &input = QString());
 
 private:
     void finish();

@@ -78,6 +78,11 @@ void SendPreview::fillChoice()
         refreshSoon();
 }
 
+QString SendPreview::portName(const QString &device)
+{
+    return device.isEmpty() ? tr("main output") : device;
+}
+
 void SendPreview::refreshSoon()
 {
     // Hidden, it catches up when shown: filling the list costs more than the song change
@@ -110,13 +115,18 @@ void SendPreview::refresh()
     m_note->setText(problem);
     m_note->setVisible(!problem.isEmpty());
 
-    QStringList last;
-    const ProgramMemory &programs = m_sequence.lastPrograms();
-    for (int channel = 1; channel <= int(programs.channels.size()); ++channel)
-        if (const int program = programs.channel(channel).program; program != ProgramMemory::Unknown)
-            last << tr("Ch %1 Program %2").arg(channel).arg(program);
-    m_lastSent->setText(
-        tr("Last sent: %1").arg(last.isEmpty() ? tr("nothing yet") : last.join(QStringLiteral(", "))));
+    // With the units on several ports, each port's programs under its name, as in the table.
+    const QList<RecallSequence::PortPrograms> ports = m_sequence.lastProgramsOfEveryPort();
+    QStringList perPort;
+    for (const auto &[device, programs] : ports) {
+        QStringList last;
+        for (int channel = 1; channel <= int(programs->channels.size()); ++channel)
+            if (const int program = programs->channel(channel).program; program != ProgramMemory::Unknown)
+                last << tr("Ch %1 Program %2").arg(channel).arg(program);
+        const QString shown = last.isEmpty() ? tr("nothing yet") : last.join(QStringLiteral(", "));
+        perPort << (ports.size() == 1 ? shown : tr("%1: %2").arg(portName(device), shown));
+    }
+    m_lastSent->setText(tr("Last sent: %1").arg(perPort.join(QStringLiteral("; "))));
 }
 
 void SendPreview::showRows(const QList<PlannedMessage> &messages)
@@ -127,7 +137,6 @@ void SendPreview::showRows(const QList<PlannedMessage> &messages)
         m_table->setItem(row, 0, new QTableWidgetItem(QStringLiteral("%1 ms").arg(message.atMs)));
         m_table->setItem(row, 1, new QTableWidgetItem(message.decoded()));
         m_table->setItem(row, 2, new QTableWidgetItem(message.hex()));
-        m_table->setItem(row, 3,
-                         new QTableWidgetItem(message.port.isEmpty() ? tr("main output") : message.port));
+        m_table->setItem(row, 3, new QTableWidgetItem(portName(message.port)));
     }
 }

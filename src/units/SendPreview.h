@@ -48,6 +48,7 @@ protected:
 private:
     void fillChoice();
     void showRows(const QList<PlannedMessage> &messages);
+    static QString portName(const QString &device);
 
     const UnitRig &m_rig;
     const RecallSequence &m_sequence;

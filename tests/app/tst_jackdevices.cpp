@@ -8,6 +8,7 @@
 #include "app/ProgramWindows.h"
 #include "midi/MidiIn.h"
 #include "midi/MidiOut.h"
+#include "midi/OutputRig.h"
 #include "platform/AppPaths.h"
 #include "platform/JackMidiSystem.h"
 #include "songs/SongControls.h"
@@ -320,7 +321,9 @@ private slots:
     {
         JackEventClient main(unique("pw-rig-main"));
         std::array<std::unique_ptr<JackEventClient>, 3> units;
-        QByteArray profiles = "[Units]\r\nCount=3\r\n";
+        // "Keys" names the main output's device: it is reached through the main output.
+        QByteArray profiles =
+            "[Units]\r\nCount=4\r\n[Unit 4]\r\nName=Keys\r\nPort=" + main.inputName().toUtf8() + "\r\n";
         for (int n = 0; n < 3; ++n) {
             units[n] = std::make_unique<JackEventClient>(unique("pw-rig") + QChar('a' + n));
             profiles += QStringLiteral("[Unit %1]\r\nName=U%2\r\nPort=%3\r\n")
@@ -392,6 +395,7 @@ private slots:
         units[1] = std::make_unique<JackEventClient>(lost.section(':', 0, 0));
         QTRY_VERIFY2_WITH_TIMEOUT(program.status().contains("Outputs 4/4"), qPrintable(program.status()),
                                   Deadline);
+        QCOMPARE(program.notice(), QStringLiteral("Output of U1: %1 is back").arg(lost));
         QVERIFY(QTest::qWaitFor(
             [&] {
                 form.recallSong();
@@ -399,6 +403,9 @@ private slots:
                 return units[1]->receivedCount() > 0;
             },
             Deadline));
+
+        // Commands and the rig check ask each device once: "Keys" through the main output alone.
+        QCOMPARE(form.findChild<OutputRig *>()->openPorts().size(), 4);
         QVERIFY(program.dialogs.messages.isEmpty());
     }
 };

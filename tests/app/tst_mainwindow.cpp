@@ -106,6 +106,7 @@ private slots:
         QTest::newRow("1920x1080 at 150 %") << QSize(1920, 1080) << 1.5 << false;
         QTest::newRow("1920x1080 at 100 %") << QSize(1920, 1080) << 1.0 << false;
         QTest::newRow("1366x768, a big rig") << QSize(1366, 768) << 1.0 << true;
+        QTest::newRow("the classic width, a big rig") << QSize(792, 768) << 1.0 << true;
     }
 
     void fitsTheScreenAndGivesTheRoomToSongsAndStrips()
@@ -141,6 +142,22 @@ private slots:
         QVERIFY(songs->height() - songsAtLeast.height() >= more.height() * 3 / 4);
         QVERIFY(songs->width() - songsAtLeast.width() >= more.width() / 3);
         QVERIFY(unitName->width() - unitNameAtLeast >= more.width() / 3);
+        // No button of the Midi Setup page is cut, by its own width or by a scrolling view's.
+        form.findChild<QTabWidget *>(QStringLiteral("PageControl1"))->setCurrentIndex(2);
+        const auto firstCut = [&form]() -> QString {
+            for (const QPushButton *button :
+                 form.findChild<QWidget *>("TabSheet4")->findChildren<QPushButton *>()) {
+                // A row just rebuilt shows its buttons only once the events are handled.
+                bool cut = !button->isVisible() || button->width() < button->sizeHint().width();
+                for (const QWidget *view = button->parentWidget(); view; view = view->parentWidget())
+                    cut |= view->objectName() == "qt_scrollarea_viewport" &&
+                           button->mapTo(view, QPoint(button->width(), 0)).x() > view->width();
+                if (cut)
+                    return button->text();
+            }
+            return QString();
+        };
+        QTRY_COMPARE(firstCut(), QString());
     }
 
     void placeIsKeptAndFitToTheScreen()

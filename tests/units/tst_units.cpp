@@ -228,14 +228,20 @@ private slots:
         QTest::addColumn<QString>("port"); // the Port line; empty: none
         QTest::addColumn<QStringList>("onMain");
         QTest::addColumn<QStringList>("onSynthB");
-        QTest::addColumn<QString>("outputs"); // in the status bar
+        QTest::addColumn<QString>("outputs");  // in the status bar
+        QTest::addColumn<QString>("lastSent"); // in the preview
         const QStringList strip9{"C2 0B 00", "B2 07 63"}, strip10{"C3 04 00"};
-        QTest::newRow("absent") << "" << strip9 + strip10 << QStringList() << "";
-        QTest::newRow("named") << "Port=Synth B\r\n" << strip10 << strip9 << "Outputs 2/2";
+        const QString both = "Last sent: Ch 3 Program 11, Ch 4 Program 4";
+        QTest::newRow("absent") << "" << strip9 + strip10 << QStringList() << "" << both;
+        QTest::newRow("named") << "Port=Synth B\r\n"
+                               << strip10 << strip9 << "Outputs 2/2"
+                               << "Last sent: main output: Ch 4 Program 4; Synth B: Ch 3 Program 11";
         QTest::newRow("missing") << "Port=Synth C\r\n"
-                                 << strip10 << QStringList() << "Outputs 1/2: Synth C missing";
-        QTest::newRow("the main output's device") << "Port=Synth A\r\n"
-                                                  << strip9 + strip10 << QStringList() << "Outputs 1/1";
+                                 << strip10 << QStringList() << "Outputs 1/2: Synth C missing"
+                                 << "Last sent: main output: Ch 4 Program 4; Synth C: nothing yet";
+        QTest::newRow("the main output's device")
+            << "Port=Synth A\r\n"
+            << strip9 + strip10 << QStringList() << "Outputs 1/1" << both;
     }
 
     void unitPortInTheFile()
@@ -244,6 +250,7 @@ private slots:
         QFETCH(QStringList, onMain);
         QFETCH(QStringList, onSynthB);
         QFETCH(QString, outputs);
+        QFETCH(QString, lastSent);
         AppFixture app;
         const QByteArray before = "[Units]\r\nCount=1\r\n[Unit 1]\r\nName=JV\r\nBank Mode=3\r\nPause=0\r\n"
                                   "Only When Changed=0\r\n" +
@@ -269,6 +276,9 @@ private slots:
         const QString status = statusText(form, "lbMidiStatus");
         QVERIFY2(outputs.isEmpty() ? !status.contains("Outputs") : status.contains(outputs),
                  qPrintable(status));
+        auto *preview = form.findChild<SendPreview *>(QStringLiteral("SendPreview"));
+        previewRows(*preview);
+        QCOMPARE(preview->lastSent()->text(), lastSent);
         // Saved again unchanged: the same bytes.
         auto *units = form.findChild<UnitsWindow *>(QStringLiteral("UnitsWindow"));
         units->pause()->setValue(5);
@@ -550,16 +560,19 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(app.outs[0]->log().contains("F0 7E 00 06 02 43 00 41 12 05 00 00 00 01 F7"),
                                  5000);
         QCOMPARE(check->replies()->count(), 3);
-        QVERIFY(check->replies()->item(0)->text().startsWith("Roland (41), device 17"));
+        // The main input alone: a reply says nothing of where it came in.
+        QCOMPARE(check->replies()->item(0)->text(),
+                 *DeviceInquiry::describeReply(QByteArray::fromHex("F07E100602412301040001000000F7")));
     }
 
     // A unit on a port of its own: the outputs are asked one after the other, and each
-    // reply names the port it answered on.
+    // reply names the port it answered on and, beside an extra input, the input it came in on.
     void rigCheckNamesThePort()
     {
         AppFixture app;
         AppFixture::writeFile(app.dataDir.filePath("Units.ini"),
                               "[Units]\r\nCount=1\r\n[Unit 1]\r\nName=JV\r\nPort=Synth B\r\n");
+        AppFixture::writeFile(app.settingsPath(), "[Extra Inputs]\r\nCount=1\r\nInput 1=Pads\r\n");
         MainWindow &form = app.start();
         auto *check = form.findChild<RigCheck *>(QStringLiteral("RigCheck"));
         QTest::mouseClick(check->checkButton(), Qt::LeftButton);
@@ -567,11 +580,12 @@ private slots:
         app.ins[0]->feedSysex(QByteArray::fromHex("F07E100602412301040001000000F7"));
         QTRY_COMPARE_WITH_TIMEOUT(check->replies()->count(), 1, Deadline);
         QTRY_VERIFY_WITH_TIMEOUT(app.outs[1]->log().contains("F0 7E 7F 06 01 F7"), Deadline);
-        app.ins[0]->feedSysex(QByteArray::fromHex("F07E05060241230104000100000000F7"));
+        app.ins[1]->feedSysex(QByteArray::fromHex("F07E05060241230104000100000000F7"));
         QTRY_COMPARE_WITH_TIMEOUT(check->replies()->count(), 2, Deadline);
-        QVERIFY2(check->replies()->item(0)->text().endsWith(", on Synth A"),
+        QVERIFY2(check->replies()->item(0)->text().endsWith(", on Synth A, heard on Keys"),
                  qPrintable(check->replies()->item(0)->text()));
-        QVERIFY(check->replies()->item(1)->text().endsWith(", on Synth B"));
+        QVERIFY2(check->replies()->item(1)->text().endsWith(", on Synth B, heard on Pads"),
+                 qPrintable(check->replies()->item(1)->text()));
         QTRY_VERIFY_WITH_TIMEOUT(!check->isListening(), Deadline);
         QCOMPARE(check->status()->text(), QString("2 unit(s) answered."));
     }
