@@ -179,9 +179,9 @@ private slots:
         QVERIFY(back.isOpen());
         QTRY_VERIFY_WITH_TIMEOUT(form.midiOut().IsOpen() && form.midiIn().IsOpen(), Deadline);
         program.chooseSong(0);
-        QTRY_VERIFY_WITH_TIMEOUT(back.receivedBytes().endsWith(ProgramOne), Deadline);
+        PW_TRY_ARRIVES(back, back.receivedBytes().endsWith(ProgramOne), Deadline);
         back.send({QByteArray("\x90\x3C\x40")}); // played on the unit's keys, passed on by thru
-        QTRY_VERIFY_WITH_TIMEOUT(back.receivedBytes().endsWith("\x90\x3C\x40"), Deadline);
+        PW_TRY_ARRIVES(back, back.receivedBytes().endsWith("\x90\x3C\x40"), Deadline);
         QVERIFY(program.dialogs.messages.isEmpty());
     }
 
