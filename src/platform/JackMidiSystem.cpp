@@ -98,6 +98,8 @@ struct PortLink {
     jack_nframes_t connectedAt = 0; // process thread: the frame time it first showed
     size_t frontSent = 0;           // process thread: bytes of the front message already written
     jack_nframes_t thruFloor = 0;   // process thread: forwarded events of this cycle go from here on
+    size_t visible = 0;             // process thread: how far this cycle reads the ring
+    size_t seen = 0;                // process thread: the ring's published position, being read
     quint64 generation = 0;
     int slot = -1;
 };
@@ -157,7 +159,11 @@ struct JackMidiSystem::Private {
     bool keepWhileHeld(); // true while holdOutput() holds: the caller's sends wait for its end
     void scheduleFlush();
     void flush();
+    // Publishes every output's messages as of one moment: a process cycle takes all of them
+    // or none (a recall across several ports leaves in one cycle).
     void publishAll();
+    void takePublished();
+    std::atomic<quint32> publishing{0}; // odd while publishAll() runs
     bool attach(PortLink *link);
     void detach(PortLink *link);
     bool waitForCycleEnd();
@@ -315,6 +321,7 @@ int JackMidiSystem::Private::process(jack_nframes_t frames, void *arg)
 {
     auto *d = static_cast<Private *>(arg);
     const quint64 cycle = d->cyclesStarted.fetch_add(1) + 1;
+    d->takePublished();
     // Outputs first: thru then adds this cycle's input behind what the window sent.
     for (auto &entry : d->table)
         if (PortLink *link = entry.load(); link && link->ring)
@@ -423,7 +430,7 @@ quint64 JackMidiSystem::Private::drain(PortLink &link, void *buffer, quint64 cyc
     quint64 finished = 0;
     JackOutputRing &ring = *link.ring;
     const size_t emptyRoom = jack_midi_max_event_size(buffer);
-    while (const size_t length = ring.frontLength()) {
+    while (const size_t length = ring.frontLength(link.visible)) {
         const size_t left = length - link.frontSent;
         const size_t room = jack_midi_max_event_size(buffer);
         size_t count = left;
@@ -603,8 +610,31 @@ void JackMidiSystem::Private::flush()
 
 void JackMidiSystem::Private::publishAll()
 {
+    const quint32 round = publishing.load(std::memory_order_relaxed);
+    publishing.store(round + 1, std::memory_order_relaxed);
+    std::atomic_thread_fence(std::memory_order_release);
     for (PortLink *link : outputs)
         link->ring->publish();
+    publishing.store(round + 2, std::memory_order_release);
+}
+
+// Process thread: how far each output's ring is read this cycle. A view read while
+// publishAll() ran, or across its start, could hold one port's part of a recall and not
+// another's: then the last cycle's view holds and the recall goes whole next cycle.
+void JackMidiSystem::Private::takePublished()
+{
+    const quint32 before = publishing.load(std::memory_order_acquire);
+    if (before & 1)
+        return;
+    for (auto &entry : table)
+        if (PortLink *link = entry.load(); link && link->ring)
+            link->seen = link->ring->publishedUpTo();
+    std::atomic_thread_fence(std::memory_order_acquire);
+    if (publishing.load(std::memory_order_relaxed) != before)
+        return;
+    for (auto &entry : table)
+        if (PortLink *link = entry.load(); link && link->ring)
+            link->visible = link->seen;
 }
 
 // The process thread forwards along no route while it is changed: it finishes the cycle it

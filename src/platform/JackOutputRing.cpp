@@ -68,10 +68,10 @@ bool JackOutputRing::isEmpty() const
     return m_read.load(std::memory_order_acquire) == m_published.load(std::memory_order_relaxed);
 }
 
-size_t JackOutputRing::frontLength() const
+size_t JackOutputRing::frontLength(size_t upTo) const
 {
     const size_t read = m_read.load(std::memory_order_relaxed);
-    if (read == m_published.load(std::memory_order_acquire))
+    if (read == upTo)
         return 0;
     quint32 word;
     std::memcpy(&word, m_bytes.get() + (read & m_mask), LengthWord);

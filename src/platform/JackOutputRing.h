@@ -28,8 +28,13 @@ public:
     // Whether the reader has taken everything published.
     bool isEmpty() const;
 
+    // How far the writer has published, for a reader that takes several rings' messages
+    // as of one moment (see frontLength(upTo)).
+    size_t publishedUpTo() const { return m_published.load(std::memory_order_acquire); }
     // The length of the oldest published message; 0 when there is none.
-    size_t frontLength() const;
+    size_t frontLength() const { return frontLength(publishedUpTo()); }
+    // The same, counting only what was published up to `upTo` (an earlier publishedUpTo()).
+    size_t frontLength(size_t upTo) const;
     void copyFront(size_t offset, quint8 *to, size_t count) const;
     void popFront();
 
