@@ -42,6 +42,9 @@ pw_install_packages "${packages[@]}"
 # Four trees share most objects: ccache makes the later runs cheap.
 launcher=()
 command -v ccache >/dev/null 2>&1 && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+# Another clone of the project on the same machine finds these objects too: paths are taken
+# relative to the clone, and the build folder is left out of the key of debug builds.
+export CCACHE_BASEDIR="$PW_ROOT" CCACHE_NOHASHDIR=1
 
 # A JACK server of this run's own, with the dummy driver: a real MIDI system that needs
 # no sound hardware. Stopped by its process id however the tests end.

@@ -542,7 +542,7 @@ DeviceSelection::Side *DeviceSelection::extraSide(const MidiInputPort &in) const
 void DeviceSelection::addExtraInput(MidiInputPort &in, const QString &name)
 {
     auto side = std::make_unique<Side>();
-    side->label = tr("MIDI In");
+    side->label = tr("Extra input"); // "MIDI In" is the main input
     side->extraPort = &in;
     side->names = m_inSide->names;
     side->select = [&in](int n) { in.setDeviceID(quint16(n)); };

@@ -131,6 +131,11 @@ private slots:
         QVERIFY2(label(form, "lbMidiStatus").contains(status), qPrintable(label(form, "lbMidiStatus")));
         QCOMPARE(form.setupPage().ckbOwnOutput()->isChecked(), sentTo == QStringList{"own"});
         QVERIFY(app.dialogs.messages.isEmpty());
+        if (status.startsWith(QStringLiteral("Inputs "))) { // the missing input arrives, told as an extra one
+            app.midi.addInput(QStringLiteral("Pedal X"));
+            QTRY_COMPARE_WITH_TIMEOUT(label(form, "lbMidiNotice"), QStringLiteral("Extra input: Pedal X is back"),
+                                      Deadline);
+        }
 
         form.close();
         const QByteArray file = AppFixture::readFile(app.settingsPath());
