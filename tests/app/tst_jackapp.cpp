@@ -172,8 +172,10 @@ private slots:
 
         const int xruns = synth.xruns();
         const QByteArray played = QByteArray::fromHex("903c40" "b00764" "c002" "803c00");
-        keyboard.send({played.mid(0, 3), played.mid(3, 3), played.mid(6, 2), played.mid(8, 3)});
-        QTRY_COMPARE_WITH_TIMEOUT(songs->currentRow(), 2, 20000);
+        // Played again only if the server lost it in a late cycle (the comparison below then
+        // gives way too).
+        QVERIFY(keyboard.sendUntil({played.mid(0, 3), played.mid(3, 3), played.mid(6, 2), played.mid(8, 3)},
+                                   [&] { return songs->currentRow() == 2; }, 20000));
         // The window has read what came in; a clock sent after it from the program's output
         // arrives behind anything the window passed on too.
         windows.mainWindow().midiOut().SendShort(0xF8, 0, 0);

@@ -132,15 +132,8 @@ private slots:
         const auto pressMovesOn = [&] {
             const int from = songs->currentRow();
             const int start = pedal.xruns();
-            for (int presses = 0; presses < 3; ++presses) {
-                const int mark = pedal.xruns();
-                pedal.send({press, release});
-                if (QTest::qWaitFor([&] { return songs->currentRow() > from; }, 20000))
-                    break;
-                if (!pedal.serverFaltered(mark))
-                    return false;
-            }
-            return songs->currentRow() == from + 1 || pedal.serverFaltered(start);
+            return pedal.sendUntil({press, release}, [&] { return songs->currentRow() > from; }, 20000) &&
+                   (songs->currentRow() == from + 1 || pedal.serverFaltered(start));
         };
         QVERIFY(pressMovesOn());
         keys.send({note, press});

@@ -100,6 +100,19 @@ bool JackEventClient::serverFaltered(int mark) const
     return true;
 }
 
+bool JackEventClient::sendUntil(const QList<QByteArray> &events, const std::function<bool()> &done, int timeout)
+{
+    for (int tries = 0; tries < 3; ++tries) {
+        const int mark = xruns();
+        send(events);
+        if (QTest::qWaitFor(done, timeout))
+            return true;
+        if (!serverFaltered(mark))
+            return false;
+    }
+    return false;
+}
+
 void JackEventClient::exchange() const
 {
     for (size_t length; (length = m_arrived.frontLength()) != 0; m_arrived.popFront()) {

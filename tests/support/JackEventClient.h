@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -59,6 +60,10 @@ public:
     // where what arrived differs from what should have: a difference then tests the
     // server, not the program, and is not held against it.
     bool serverFaltered(int mark = 0) const;
+    // Sends `events` and waits up to `timeout` ms for `done`; sends them again (three times
+    // in all) only when the server reported a late cycle meanwhile, in which it may have
+    // lost them. False when a send the server ran cleanly had no effect.
+    bool sendUntil(const QList<QByteArray> &events, const std::function<bool()> &done, int timeout);
 
 private:
     static int process(jack_nframes_t frames, void *arg);
