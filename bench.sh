@@ -18,6 +18,8 @@ done
 pw_install_packages "${PW_PACKAGES[@]}" jackd2 libbenchmark-dev python3
 launcher=()
 command -v ccache >/dev/null 2>&1 && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+# As in test.sh: another clone on the machine finds these objects too.
+export CCACHE_BASEDIR="$PW_ROOT" CCACHE_NOHASHDIR=1
 cmake -S "$PW_ROOT" -B "$PW_ROOT/build-bench" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPW_BUILD_TESTS=OFF \
   -DPW_BUILD_BENCH=ON "${launcher[@]}" >/dev/null
 cmake --build "$PW_ROOT/build-bench" -j2 --target patchwarden bench_midiinput pw_probe pw_passthru \

@@ -889,15 +889,21 @@ def write_report(settings, path, started, load_before, data, load_after):
             nl = rates[(rate, "native")]["loss"]
             rep.verdict(f"lossless at {rate:,}/s ({period} frames)",
                         f"lost {fmt(100 * pl, 3)} % (native {fmt(100 * nl, 3)} %)", pl == 0, 0 < nl and pl <= 2 * nl)
-        per = [ratio(rates[(rate, "program")]["per_msg"], rates[(rate, "rtmidi")]["per_msg"])
-               for rate in (100_000, 300_000)]
-        if any(x != x for x in per):
-            rep.verdicts.append((f"CPU per message ≤ 1.5× the forwarder ({period} frames, 100 k and 300 k/s)",
-                                 " / ".join(fmt(x, 2) + "×" for x in per),
-                                 "not judged: a CPU figure was below /proc's 10 ms resolution in this run"))
+        judged, unjudged = [], []
+        for rate in RATES:
+            if rate > ceiling:
+                continue
+            x = ratio(rates[(rate, "program")]["per_msg"], rates[(rate, "rtmidi")]["per_msg"])
+            (unjudged if x != x else judged).append((rate, x))
+        title = f"CPU per message ≤ 1.2× the forwarder ({period} frames, every rate)"
+        figure = " / ".join(f"{rate // 1000:,} k: {fmt(x, 2)}×" for rate, x in judged)
+        if unjudged:
+            figure += ("; " if figure else "") + "not judged at " + ", ".join(
+                f"{rate // 1000:,} k" for rate, _ in unjudged) + " (a figure below /proc's 10 ms resolution)"
+        if judged:
+            rep.verdict(title, figure, all(x <= 1.2 for _, x in judged))
         else:
-            rep.verdict(f"CPU per message ≤ 1.5× the forwarder ({period} frames, 100 k and 300 k/s)",
-                        " / ".join(fmt(x, 2) + "×" for x in per), all(x <= 1.5 for x in per))
+            rep.verdicts.append((title, figure, "not judged"))
         songs = headline.get((period, "songs"))
         if songs:
             s = songs["space"]
@@ -926,11 +932,14 @@ def write_report(settings, path, started, load_before, data, load_after):
                       "are in the micro-benchmarks below: `BM_ThruDrain` is the main window's whole drain "
                       "per message (mixer input row, remote selection, foot switch, thru, lamp) and "
                       "`BM_FeedCycle` the driver side per message as JACK hands a cycle over.",
-                      "- CPU per message: the program forwards on JACK's thread, as the forwarder does, but "
-                      "its window also reads a copy of every message (the mixer's input row, the lamps, "
-                      "remote selection, the foot switches), woken at most once per 10 ms while input flows; "
-                      "its figure holds both threads. Before thru moved to JACK's thread (2026-12-07, split "
-                      "by hand) a wake-up of the window cost about 39 µs, once per cycle that brought input.",
+                      "- CPU per message: the program forwards on JACK's thread, as the forwarder does; its "
+                      "window reads a copy of what it acts on (program changes, bank selects, foot-switch "
+                      "messages, SysEx) and of each cycle's run of other messages the last, which is all its "
+                      "input row and lamp show, woken at most once per 10 ms while input flows; the figure "
+                      "holds both threads. Measured by hand before the window's copy was thinned so "
+                      "(2026-12-08, 300 k/s, 64 frames, 10 s runs): 0.15 to 0.18 µs a message against the "
+                      "forwarder's 0.06 to 0.09, and 0.05 with no copy for the window at all. At low rates "
+                      "the figure is the window's wake-ups and the CPU clock's 10 ms ticks.",
                       "- Late messages: thru runs in the JACK process callback and a message leaves in the "
                       "cycle it came in; one a period late is one whose cycle the server ran late (compare "
                       "with the xruns of the same rounds in the latency tables).",

@@ -1,5 +1,6 @@
 #include "JackMidiSystem.h"
 
+#include "InputCopyBatch.h"
 #include "JackOutputRing.h"
 #include "MidiThru.h"
 
@@ -120,6 +121,7 @@ struct JackMidiSystem::Private {
     jack_nframes_t settleFrames = 0;     // set before the client is activated
     std::atomic<quint64> eventsIn{0};    // written by the process thread only
     std::atomic<quint64> messagesOut{0}; // written by the process thread only
+    std::atomic<quint64> copiesLeftOut{0}; // written by the process thread only
     std::vector<PortLink *> outputs;     // GUI thread: the output ports of this client
 
     // Thru on the process thread, from one input port to one output port.
@@ -345,12 +347,7 @@ void JackMidiSystem::Private::readInput(PortLink &link, jack_nframes_t frames, q
     PortLink *to = routeFrom(link, via);
     quint64 forwarded = 0;
     JackThruOutput out(to ? jack_port_get_buffer(to->port, frames) : nullptr, forwarded);
-    // Handed on in batches: the feed's turn and time stamp cost once per batch, not once
-    // per message (a busy cycle carries over a thousand).
-    constexpr size_t BatchSize = 64;
-    MidiInputFeed::Event batch[BatchSize];
-    size_t held = 0;
-    size_t copied = 0;
+    InputCopyBatch copy(*link.feed, inputCopy.get(), to ? InputCopyBytes : 0);
     const jack_nframes_t count = jack_midi_get_event_count(buffer);
     quint64 taken = 0;
     for (jack_nframes_t i = 0; i < count; ++i) {
@@ -358,34 +355,26 @@ void JackMidiSystem::Private::readInput(PortLink &link, jack_nframes_t frames, q
         if (jack_midi_event_get(&event, buffer, i) != 0 || event.size == 0)
             continue;
         ++taken;
-        const quint8 *bytes = event.buffer;
-        if (to) {
-            if (event.size > InputCopyBytes - copied && held > 0) {
-                link.feed->deliverMessages(batch, held);
-                held = 0;
-                copied = 0;
-            }
-            if (event.size <= InputCopyBytes - copied) {
-                bytes = static_cast<const quint8 *>(
-                    std::memcpy(inputCopy.get() + copied, event.buffer, event.size));
-                copied += event.size;
-            }
-            // Several inputs merge into one buffer, whose events go in time order.
-            out.time = std::max(event.time, to->thruFloor);
-            to->thruFloor = out.time;
-            via->take(bytes, event.size, out, cycle);
+        const quint8 *bytes = copy.copy(event.buffer, event.size);
+        if (!to) {
+            copy.add(bytes, event.size);
+            continue;
         }
-        batch[held++] = {bytes, event.size};
-        if (held == BatchSize) {
-            link.feed->deliverMessages(batch, held);
-            held = 0;
-            copied = 0;
-        }
+        const bool shownOnly = via->onlyShownByWindow(bytes, event.size);
+        // Several inputs merge into one buffer, whose events go in time order.
+        out.time = std::max(event.time, to->thruFloor);
+        to->thruFloor = out.time;
+        via->take(bytes, event.size, out, cycle);
+        if (shownOnly)
+            copy.addShownOnly(bytes, event.size);
+        else
+            copy.add(bytes, event.size);
     }
-    if (held > 0)
-        link.feed->deliverMessages(batch, held);
+    copy.finish();
     eventsIn.store(eventsIn.load(std::memory_order_relaxed) + taken, std::memory_order_relaxed);
     messagesOut.store(messagesOut.load(std::memory_order_relaxed) + forwarded, std::memory_order_relaxed);
+    copiesLeftOut.store(copiesLeftOut.load(std::memory_order_relaxed) + copy.leftOut(),
+                        std::memory_order_relaxed);
 }
 
 void JackMidiSystem::Private::writeOutput(PortLink &link, jack_nframes_t frames, quint64 cycle)
@@ -930,7 +919,8 @@ void JackMidiSystem::holdOutput(bool on)
 
 JackMidiSystem::Traffic JackMidiSystem::traffic() const
 {
-    return {d->eventsIn.load(std::memory_order_relaxed), d->messagesOut.load(std::memory_order_relaxed)};
+    return {d->eventsIn.load(std::memory_order_relaxed), d->messagesOut.load(std::memory_order_relaxed),
+            d->copiesLeftOut.load(std::memory_order_relaxed)};
 }
 
 QString JackMidiSystem::ownClientName() const

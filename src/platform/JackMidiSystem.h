@@ -43,9 +43,12 @@ public:
     // What crossed the server since this object was made: raw events the input ports took
     // and whole messages the output ports wrote. A loaded server can skip a client's cycle
     // and lose or repeat events on the way; these say what reached the program and left it.
+    // copiesLeftOut: forwarded messages the window's input port was not handed, being one of
+    // a run that the window only shows (see InputCopyBatch).
     struct Traffic {
         quint64 eventsIn = 0;
         quint64 messagesOut = 0;
+        quint64 copiesLeftOut = 0;
     };
     Traffic traffic() const;
 

@@ -49,6 +49,8 @@ public:
     // Back to the state of a port just opened; the counts stay.
     void reset();
     const Drops &drops() const { return m_drops; }
+    // Nothing of a message or a SysEx is held: the next bytes start afresh.
+    bool atMessageBoundary() const { return !m_partial && !m_inSysex; }
 
 private:
     void dataByte(uint8_t byte, Sink &sink);

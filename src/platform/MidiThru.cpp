@@ -21,6 +21,20 @@ void MidiThru::take(const quint8 *bytes, size_t length, Output &out, quint64 cyc
     m_out = nullptr;
 }
 
+bool MidiThru::onlyShownByWindow(const quint8 *bytes, size_t length) const
+{
+    if (length < 2 || length > 3 || !m_parser.atMessageBoundary())
+        return false;
+    const quint8 status = bytes[0];
+    // A system message would change how the bytes after it are read.
+    if (status < 0x80 || status >= 0xF0)
+        return false;
+    const size_t whole = (status & 0xE0) == 0xC0 ? 2 : 3; // program change, channel pressure
+    if (length != whole || bytes[1] >= 0x80 || (length == 3 && bytes[2] >= 0x80))
+        return false;
+    return !m_gate.windowActsOn(status, bytes[1], length == 3 ? bytes[2] : 0, m_source);
+}
+
 void MidiThru::sentByOthers(const quint8 *bytes, size_t length, quint64 cycle)
 {
     if (length > 0 && bytes[0] < 0xF8)

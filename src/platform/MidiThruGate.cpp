@@ -2,6 +2,17 @@
 
 #include <algorithm>
 
+namespace
+{
+// A program change, or a bank select that the next one takes.
+bool selectsProgram(quint8 status, quint8 data1)
+{
+    constexpr quint8 BankMsb = 0;
+    constexpr quint8 BankLsb = 32;
+    return (status & 0xF0) == 0xC0 || ((status & 0xF0) == 0xB0 && (data1 == BankMsb || data1 == BankLsb));
+}
+} // namespace
+
 ThruRules::Switch ThruRules::heard(quint8 status, quint8 data1, quint8 data2, bool &press)
 {
     Switch s;
@@ -46,10 +57,24 @@ bool ThruRules::keepsBack(const quint8 *bytes, size_t length, int source) const
         return false;
     if (learning)
         return press;
-    for (const Switch &bound : switches)
-        if (bound.kind != Switch::None && bound == s)
-            return true;
-    return false;
+    return isBound(s);
+}
+
+bool ThruRules::windowActsOn(quint8 status, quint8 data1, quint8 data2, int source) const
+{
+    if (selectsProgram(status, data1))
+        return true;
+    if (!inputs[size_t(std::clamp(source, 0, ExtraInputCount))].switches)
+        return false;
+    bool press = false;
+    const Switch s = heard(status, data1, data2, press);
+    return s.kind != Switch::None && (learning || isBound(s));
+}
+
+bool ThruRules::isBound(const Switch &s) const
+{
+    return std::any_of(switches.begin(), switches.end(),
+                       [&](const Switch &bound) { return bound.kind != Switch::None && bound == s; });
 }
 
 // Bits: 0 keep out, 1 remote on, 2 learning, 3..6 remote channel - 1, then per switch
@@ -114,4 +139,17 @@ bool MidiThruGate::keepsBack(const quint8 *bytes, size_t length, int source) con
     // With nothing to keep out (bit 0 clear, as most players run it) nothing is unpacked:
     // this is asked for every message.
     return (word & 1) && ThruRules::unpack(word).keepsBack(bytes, length, source);
+}
+
+bool MidiThruGate::windowActsOn(quint8 status, quint8 data1, quint8 data2, int source) const
+{
+    // Asked for most messages of a busy input: with no switch bound and none learnt (as most
+    // players run it) only the message itself is looked at.
+    constexpr quint64 LearningBit = quint64(1) << 2;
+    constexpr quint64 SwitchKindBits = quint64(3) << 7 | quint64(3) << 20 | quint64(3) << 33;
+    static_assert(ThruRules::SwitchCount == 3, "one kind per switch");
+    const quint64 word = m_word.load(std::memory_order_acquire);
+    if (!(word & (LearningBit | SwitchKindBits)))
+        return selectsProgram(status, data1);
+    return ThruRules::unpack(word).windowActsOn(status, data1, data2, source);
 }

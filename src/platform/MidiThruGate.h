@@ -49,6 +49,11 @@ struct ThruRules {
     // Whether thru keeps this message of input `source` back. `length` counts its bytes:
     // SysEx and system messages pass wherever the input is forwarded.
     bool keepsBack(const quint8 *bytes, size_t length, int source = 0) const;
+    // Whether the window does more with this short message of input `source` than show it
+    // in the mixer's input row and light the input lamp: a program change or a bank select
+    // (remote selection, the programs it remembers sent) or a foot switch's message (bound,
+    // or any while one is learnt).
+    bool windowActsOn(quint8 status, quint8 data1, quint8 data2, int source = 0) const;
 
     // The rules in one word, so that they are read and replaced whole without a lock.
     quint64 pack() const;
@@ -56,6 +61,9 @@ struct ThruRules {
     // "switches deaf").
     static constexpr int inputBit(int source) { return 7 + 13 * SwitchCount + 3 * source; }
     static ThruRules unpack(quint64 word);
+
+private:
+    bool isBound(const Switch &s) const;
 };
 
 // The thru rules as the window last published them, for the thread that forwards.
@@ -70,6 +78,7 @@ public:
     // As the forwarding thread reads them: the window decides by the same word.
     ThruRules rules() const { return ThruRules::unpack(m_word.load(std::memory_order_acquire)); }
     bool keepsBack(const quint8 *bytes, size_t length, int source = 0) const;
+    bool windowActsOn(quint8 status, quint8 data1, quint8 data2, int source = 0) const;
     // Whether remote selection and the foot switches listen to input `source`.
     bool remoteHears(int source) const { return !bitOf(ThruRules::inputBit(source) + 1); }
     bool switchesHear(int source) const { return !bitOf(ThruRules::inputBit(source) + 2); }

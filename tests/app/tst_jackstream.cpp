@@ -145,6 +145,10 @@ private slots:
         QTest::newRow("two messages in one event, an incomplete one")
             << hexEvents({"B0 07 64 B0 0A 20", "90 3C", "80 3C 00"})
             << QByteArray::fromHex("B00764 B00A20 803C00") << "MIDI in: 1 lost (malformed 1)";
+        // Of a run of notes the window is handed the last alone, and reads the rest as thru does.
+        QTest::newRow("notes breaking a SysEx, running status after them, an incomplete one")
+            << hexEvents({"F0 7D 10", "90 3C 40", "90 3D 40", "3E 40", "80 3C 00", "90 3F", "B0 07 64"})
+            << QByteArray::fromHex("903C40 903D40 903E40 803C00 B00764") << "MIDI in: 2 lost (malformed 2)";
         const QByteArray big = sysexOf(300000);
         QTest::newRow("300 000-byte SysEx in 1 000-byte events") << cut(big, 1000) << big << QString();
         Events smalls;
@@ -231,9 +235,10 @@ private slots:
         if (QTest::currentTestFailed())
             return;
         MidiInputPort &port = m_program->mainWindow().midiIn();
-        const QByteArray notes = QByteArray::fromHex("903C40 803C00");
+        // A program change the window acts on, a note it only shows: it is handed both.
+        const QByteArray notes = QByteArray::fromHex("C005 803C00");
         const int xruns = m_source->xruns();
-        m_source->send(hexEvents({"90 3C 40", "80 3C 00"}));
+        m_source->send(hexEvents({"C0 05", "80 3C 00"}));
         QDeadlineTimer stored(10000);
         while (port.PendingCount() < 2 && !stored.hasExpired())
             QThread::yieldCurrentThread();
@@ -388,9 +393,13 @@ private slots:
         if (thruAfter.notSent > 0)
             QTRY_COMPARE_WITH_TIMEOUT(countIn(inputLosses(), "MIDI thru: (\\d+) dropped at output"),
                                       qint64(thruAfter.notSent), 10000);
+        // Of a run of messages the window only shows it is handed the last; each of the others
+        // is counted as left out, so that none goes missing unseen.
+        const qint64 leftOut = qint64(jack->traffic().copiesLeftOut - before.copiesLeftOut);
+        QVERIFY(leftOut > 0);
         if (bytesLost == 0)
-            QTRY_COMPARE_WITH_TIMEOUT(qint64(port.ArrivedCount()) - arrivedBefore, taken, 10000);
-        arrived = qint64(port.ArrivedCount()) - arrivedBefore;
+            QTRY_COMPARE_WITH_TIMEOUT(qint64(port.ArrivedCount()) - arrivedBefore + leftOut, taken, 10000);
+        arrived = qint64(port.ArrivedCount()) - arrivedBefore + leftOut;
         // What the output port wrote reached the sink once each where the server ran every
         // cycle in time; in a late cycle the server itself drops or repeats what clients wrote.
         // A late cycle can also hand our input the events of a cycle again, which the echo
@@ -414,9 +423,9 @@ private slots:
                      got["xruns"], got["duplicates"], got["foreign"], got["reordered"], in - sent);
             return;
         }
-        // Each event of the stream is one message or one malformed piece. Events that came
-        // while the input's backlog was full (a slow build) are counted in bytes, 1 to 6 an
-        // event.
+        // Each event of the stream is one message (handed to the window or left out of its
+        // copy) or one malformed piece. Events that came while the input's backlog was full
+        // (a slow build) are counted in bytes, 1 to 6 an event.
         const qint64 shortfall = in - arrived - malformed;
         if (bytesLost != 0) {
             QVERIFY2(shortfall <= bytesLost && bytesLost <= 6 * shortfall,
