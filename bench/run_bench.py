@@ -934,8 +934,8 @@ def write_report(settings, path, started, load_before, data, load_after):
                       "`BM_FeedCycle` the driver side per message as JACK hands a cycle over.",
                       "- CPU per message: the program forwards on JACK's thread, as the forwarder does; its "
                       "window reads a copy of what it acts on (program changes, bank selects, foot-switch "
-                      "messages, SysEx) and of each cycle's run of other messages the last, which is all its "
-                      "input row and lamp show, woken at most once per 10 ms while input flows; the figure "
+                      "messages, SysEx) at once and of other messages the latest, at most every 50 ms, which is "
+                      "all its input row and lamp show; the figure "
                       "holds both threads. Measured by hand before the window's copy was thinned so "
                       "(2026-12-08, 300 k/s, 64 frames, 10 s runs): 0.15 to 0.18 µs a message against the "
                       "forwarder's 0.06 to 0.09, and 0.05 with no copy for the window at all. At low rates "

@@ -4,8 +4,9 @@
 #include <cstring>
 #include <utility>
 
-InputCopyBatch::InputCopyBatch(MidiInputFeed &feed, quint8 *storage, size_t capacity)
-    : m_feed(feed), m_storage(storage), m_capacity(capacity)
+InputCopyBatch::InputCopyBatch(MidiInputFeed &feed, quint8 *storage, size_t capacity, Held &held, quint32 now,
+                               quint32 spacing)
+    : m_feed(feed), m_storage(storage), m_capacity(capacity), m_held(held), m_now(now), m_spacing(spacing)
 {
 }
 
@@ -13,7 +14,7 @@ const quint8 *InputCopyBatch::copy(const quint8 *bytes, size_t length)
 {
     // Room for the event and a shown-only message going ahead of it: a batch is handed on
     // only here, so that no copy is reused before the feed has read it.
-    if (m_held + 2 > BatchSize || (length > m_capacity - m_used && m_held > 0))
+    if (m_count + 2 > BatchSize || (length > m_capacity - m_used && m_count > 0))
         handOn();
     if (length > m_capacity - m_used)
         return bytes;
@@ -25,42 +26,46 @@ const quint8 *InputCopyBatch::copy(const quint8 *bytes, size_t length)
 
 void InputCopyBatch::add(const quint8 *bytes, size_t length)
 {
-    pushLastShown();
+    pushHeld();
     push(bytes, length);
 }
 
 void InputCopyBatch::addShownOnly(const quint8 *bytes, size_t length)
 {
-    if (m_lastShownLength > 0)
+    if (m_held.length > 0)
         ++m_leftOut;
-    m_lastShownLength = std::min(length, sizeof m_lastShown);
-    std::memcpy(m_lastShown, bytes, m_lastShownLength);
+    m_held.length = std::min(length, sizeof m_held.bytes);
+    std::memcpy(m_held.bytes, bytes, m_held.length);
 }
 
 void InputCopyBatch::finish()
 {
-    pushLastShown();
-    if (m_held > 0)
+    // Frame times wrap: the difference is what counts.
+    if (!m_held.handedOn || m_now - m_held.handedAt >= m_spacing)
+        pushHeld();
+    if (m_count > 0)
         handOn();
 }
 
-void InputCopyBatch::pushLastShown()
+void InputCopyBatch::pushHeld()
 {
-    if (m_lastShownLength == 0)
+    if (m_held.length == 0)
         return;
-    quint8 *kept = m_shownCopies[m_held];
-    std::memcpy(kept, m_lastShown, m_lastShownLength);
-    push(kept, std::exchange(m_lastShownLength, 0));
+    quint8 *kept = m_shownCopies[m_count];
+    std::memcpy(kept, m_held.bytes, m_held.length);
+    push(kept, std::exchange(m_held.length, 0));
+    m_held.handedAt = m_now;
+    m_held.handedOn = true;
 }
 
 void InputCopyBatch::push(const quint8 *bytes, size_t length)
 {
-    m_events[m_held++] = {bytes, length};
+    m_events[m_count++] = {bytes, length};
 }
 
 void InputCopyBatch::handOn()
 {
-    m_feed.deliverMessages(m_events, m_held);
-    m_held = 0;
+    m_feed.deliverMessages(m_events, m_count);
+    m_count = 0;
     m_used = 0;
 }

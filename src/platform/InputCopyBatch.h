@@ -13,20 +13,29 @@
 // place by both).
 //
 // Of a run of messages that the window only shows (the mixer's input row shows the last
-// message it reads, the input lamp lights for any), the window is handed the last one:
-// at a busy input that spares it thousands of messages a second, all of which thru has
-// passed on already. The last of the run goes ahead of the next event handed on, which
-// also gives the window's parser the running status of that event; a run at the end of
-// the cycle ends with the cycle.
+// message it reads, the input lamp lights for any), the window is handed the last one, and
+// at most one per `spacing` frames: at a busy input that spares it thousands of messages and
+// most of its wake-ups a second, all for messages thru has passed on already. A message the
+// window acts on is handed on at once, with the run's last ahead of it (which also gives the
+// window's parser that event's running status); a run's last that waits goes on at the
+// first cycle end after the spacing, with input or without.
 //
 // Process thread only; allocates nothing.
 class InputCopyBatch
 {
 public:
+    // The last shown-only message not yet handed on, from one cycle to the next.
+    struct Held {
+        quint8 bytes[3] = {};
+        size_t length = 0;
+        quint32 handedAt = 0; // frame time the last one went on
+        bool handedOn = false;
+    };
+
     // `storage` of `capacity` bytes, reused from the start at every handing on; a capacity
-    // of 0 copies nothing.
-    InputCopyBatch(MidiInputFeed &feed, quint8 *storage, size_t capacity);
-    ~InputCopyBatch() { finish(); }
+    // of 0 copies nothing. `now`: the cycle's frame time.
+    InputCopyBatch(MidiInputFeed &feed, quint8 *storage, size_t capacity, Held &held, quint32 now,
+                   quint32 spacing);
     InputCopyBatch(const InputCopyBatch &) = delete;
     InputCopyBatch &operator=(const InputCopyBatch &) = delete;
 
@@ -37,14 +46,14 @@ public:
     void add(const quint8 *bytes, size_t length);
     // A whole short message (at most 3 bytes) that the window only shows.
     void addShownOnly(const quint8 *bytes, size_t length);
-    // Hands on what is left; the batch may be used again.
+    // Last: hands on what is left, and the held message if it is due.
     void finish();
     // Messages the window was not handed since the batch was made.
     quint64 leftOut() const { return m_leftOut; }
 
 private:
     static constexpr size_t BatchSize = 64;
-    void pushLastShown();
+    void pushHeld();
     void push(const quint8 *bytes, size_t length);
     void handOn();
 
@@ -53,11 +62,12 @@ private:
     const size_t m_capacity;
     size_t m_used = 0;
     MidiInputFeed::Event m_events[BatchSize];
-    size_t m_held = 0;
-    // The last of the run of shown-only messages, and where it goes once handed on: a
-    // place per batch entry, so that no later one overwrites it before the feed reads it.
-    quint8 m_lastShown[3] = {};
-    size_t m_lastShownLength = 0;
+    size_t m_count = 0;
+    Held &m_held;
+    const quint32 m_now;
+    const quint32 m_spacing;
+    // Where a held message goes once handed on: a place per batch entry, so that no later
+    // one overwrites it before the feed reads it.
     quint8 m_shownCopies[BatchSize][3] = {};
     quint64 m_leftOut = 0;
 };

@@ -54,6 +54,11 @@ constexpr int SettleMs = 20;
 // input port must read the same bytes (larger events are read in place by both).
 constexpr size_t InputCopyBytes = size_t(64) << 10;
 
+// How often at most the window is handed a message that it only shows (the last of a run
+// of notes and controllers, for the mixer's input row and the input lamp): a few times a
+// second is all an eye follows, and every hand-on may wake the window.
+constexpr int ShownSpacingMs = 50;
+
 enum WakeFlag : unsigned { PortsChanged = 1, ConnectionsChanged = 2, ServerGone = 4 };
 
 // Set while JACK is asked for a server that may not be there, so that libjack's "cannot
@@ -101,6 +106,7 @@ struct PortLink {
     jack_nframes_t thruFloor = 0;   // process thread: forwarded events of this cycle go from here on
     size_t visible = 0;             // process thread: how far this cycle reads the ring
     size_t seen = 0;                // process thread: the ring's published position, being read
+    InputCopyBatch::Held shown;     // process thread: what the window is yet to be handed
     quint64 generation = 0;
     int slot = -1;
 };
@@ -119,6 +125,7 @@ struct JackMidiSystem::Private {
     std::atomic<quint64> cyclesStarted{0};
     std::atomic<quint64> cyclesDone{0};
     jack_nframes_t settleFrames = 0;     // set before the client is activated
+    jack_nframes_t shownSpacing = 0;     // set before the client is activated
     std::atomic<quint64> eventsIn{0};    // written by the process thread only
     std::atomic<quint64> messagesOut{0}; // written by the process thread only
     std::atomic<quint64> copiesLeftOut{0}; // written by the process thread only
@@ -347,7 +354,8 @@ void JackMidiSystem::Private::readInput(PortLink &link, jack_nframes_t frames, q
     PortLink *to = routeFrom(link, via);
     quint64 forwarded = 0;
     JackThruOutput out(to ? jack_port_get_buffer(to->port, frames) : nullptr, forwarded);
-    InputCopyBatch copy(*link.feed, inputCopy.get(), to ? InputCopyBytes : 0);
+    InputCopyBatch copy(*link.feed, inputCopy.get(), to ? InputCopyBytes : 0, link.shown,
+                        jack_last_frame_time(client), shownSpacing);
     const jack_nframes_t count = jack_midi_get_event_count(buffer);
     quint64 taken = 0;
     for (jack_nframes_t i = 0; i < count; ++i) {
@@ -510,6 +518,7 @@ bool JackMidiSystem::Private::openClient(jack_status_t &status)
     ++generation;
     clientName = jack_get_client_name(client);
     settleFrames = jack_nframes_t(quint64(jack_get_sample_rate(client)) * SettleMs / 1000);
+    shownSpacing = jack_nframes_t(quint64(jack_get_sample_rate(client)) * ShownSpacingMs / 1000);
     jack_set_process_callback(client, &Private::process, this);
     jack_set_port_registration_callback(client, &Private::portRegistered, this);
     jack_set_port_rename_callback(client, &Private::portRenamed, this);
