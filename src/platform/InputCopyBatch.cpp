@@ -14,7 +14,8 @@ const quint8 *InputCopyBatch::copy(const quint8 *bytes, size_t length)
 {
     // Room for the event and a shown-only message going ahead of it: a batch is handed on
     // only here, so that no copy is reused before the feed has read it.
-    if (m_count + 2 > BatchSize || (length > m_capacity - m_used && m_count > 0))
+    const bool copies = m_capacity > 0;
+    if (m_count + 2 > BatchSize || (copies && length > m_capacity - m_used && m_count > 0))
         handOn();
     if (length > m_capacity - m_used)
         return bytes;

@@ -124,12 +124,12 @@ struct JackMidiSystem::Private {
     std::array<std::atomic<PortLink *>, MaxPorts> table{};
     std::atomic<quint64> cyclesStarted{0};
     std::atomic<quint64> cyclesDone{0};
-    jack_nframes_t settleFrames = 0;     // set before the client is activated
-    jack_nframes_t shownSpacing = 0;     // set before the client is activated
-    std::atomic<quint64> eventsIn{0};    // written by the process thread only
-    std::atomic<quint64> messagesOut{0}; // written by the process thread only
+    jack_nframes_t settleFrames = 0;       // set before the client is activated
+    jack_nframes_t shownSpacing = 0;       // set before the client is activated
+    std::atomic<quint64> eventsIn{0};      // written by the process thread only
+    std::atomic<quint64> messagesOut{0};   // written by the process thread only
     std::atomic<quint64> copiesLeftOut{0}; // written by the process thread only
-    std::vector<PortLink *> outputs;     // GUI thread: the output ports of this client
+    std::vector<PortLink *> outputs;       // GUI thread: the output ports of this client
 
     // Thru on the process thread, from one input port to one output port.
     std::unique_ptr<MidiThru> thru;

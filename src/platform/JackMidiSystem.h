@@ -19,8 +19,8 @@
 // without starting one; the ports that were open stay dead until their owner closes and opens them again.
 //
 // Threading: every member is for the GUI thread. The process thread touches only the
-// ports' rings and input feeds, and the thru forwarders; JACK's notification callbacks only set flags and wake
-// the GUI thread, which posts MidiSystemChangedEvent.
+// ports' rings and input feeds, and the thru forwarders; JACK's notification callbacks only set flags and
+// wake the GUI thread, which posts MidiSystemChangedEvent.
 class JackMidiSystem : public MidiDeviceSystem
 {
 public:

@@ -3,7 +3,8 @@
 #include <QDeadlineTimer>
 #include <QProcess>
 #include <QTest>
-#include <QThread>
+
+#include <functional>
 
 #include <jack/jack.h>
 
@@ -23,16 +24,19 @@ inline bool jackServerAnswers(const QByteArray &serverName = QByteArray())
     return true;
 }
 
-// A server that is waiting out a client that died (the client timeout, seconds on a loaded
-// machine) leaves a new client unanswered meanwhile: a run that promised a server asks
-// again for a while before it calls the server gone.
-inline bool jackServerAnswersWithin(int timeoutMs)
+// Asks until a server answers under the name (empty: the default one), the time is up or
+// `gone` says there will be none; events are handled meanwhile. A server that is waiting
+// out a client that died (the client timeout, seconds on a loaded machine) leaves a new
+// client unanswered meanwhile: a run that promised a server asks again for a while before
+// it calls the server gone.
+inline bool jackServerAnswersWithin(int timeoutMs, const QByteArray &serverName = QByteArray(),
+                                    const std::function<bool()> &gone = {})
 {
     QDeadlineTimer deadline(timeoutMs);
-    while (!jackServerAnswers()) {
-        if (deadline.hasExpired())
+    while (!jackServerAnswers(serverName)) {
+        if (deadline.hasExpired() || (gone && gone()))
             return false;
-        QThread::msleep(250);
+        QTest::qWait(100);
     }
     return true;
 }
@@ -65,15 +69,8 @@ public:
     // Waits, with a deadline, until the server answers.
     bool waitReady(int timeoutMs = 20000)
     {
-        QDeadlineTimer deadline(timeoutMs);
-        while (!deadline.hasExpired()) {
-            if (m_process.state() == QProcess::NotRunning)
-                return false;
-            if (jackServerAnswers(m_name.toLocal8Bit()))
-                return true;
-            QTest::qWait(50);
-        }
-        return false;
+        return jackServerAnswersWithin(timeoutMs, m_name.toLocal8Bit(),
+                                       [this] { return m_process.state() == QProcess::NotRunning; });
     }
     // Ends the server as a shutdown would. SIGKILL is only the last resort: a killed
     // server never leaves JACK's registry of servers, which holds eight at most.
