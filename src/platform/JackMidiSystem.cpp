@@ -354,8 +354,8 @@ void JackMidiSystem::Private::readInput(PortLink &link, jack_nframes_t frames, q
     PortLink *to = routeFrom(link, via);
     quint64 forwarded = 0;
     JackThruOutput out(to ? jack_port_get_buffer(to->port, frames) : nullptr, forwarded);
-    InputCopyBatch copy(*link.feed, inputCopy.get(), to ? InputCopyBytes : 0, link.shown,
-                        jack_last_frame_time(client), shownSpacing);
+    InputCopyBatch toWindow(*link.feed, inputCopy.get(), to ? InputCopyBytes : 0, link.shown,
+                            jack_last_frame_time(client), shownSpacing);
     const jack_nframes_t count = jack_midi_get_event_count(buffer);
     quint64 taken = 0;
     for (jack_nframes_t i = 0; i < count; ++i) {
@@ -363,9 +363,9 @@ void JackMidiSystem::Private::readInput(PortLink &link, jack_nframes_t frames, q
         if (jack_midi_event_get(&event, buffer, i) != 0 || event.size == 0)
             continue;
         ++taken;
-        const quint8 *bytes = copy.copy(event.buffer, event.size);
+        const quint8 *bytes = toWindow.copy(event.buffer, event.size);
         if (!to) {
-            copy.add(bytes, event.size);
+            toWindow.add(bytes, event.size);
             continue;
         }
         const bool shownOnly = via->onlyShownByWindow(bytes, event.size);
@@ -374,14 +374,14 @@ void JackMidiSystem::Private::readInput(PortLink &link, jack_nframes_t frames, q
         to->thruFloor = out.time;
         via->take(bytes, event.size, out, cycle);
         if (shownOnly)
-            copy.addShownOnly(bytes, event.size);
+            toWindow.addShownOnly(bytes, event.size);
         else
-            copy.add(bytes, event.size);
+            toWindow.add(bytes, event.size);
     }
-    copy.finish();
+    toWindow.finish();
     eventsIn.store(eventsIn.load(std::memory_order_relaxed) + taken, std::memory_order_relaxed);
     messagesOut.store(messagesOut.load(std::memory_order_relaxed) + forwarded, std::memory_order_relaxed);
-    copiesLeftOut.store(copiesLeftOut.load(std::memory_order_relaxed) + copy.leftOut(),
+    copiesLeftOut.store(copiesLeftOut.load(std::memory_order_relaxed) + toWindow.leftOut(),
                         std::memory_order_relaxed);
 }
 

@@ -1,5 +1,6 @@
 #include "MidiThru.h"
 
+#include "MidiDeviceSystem.h"
 #include "MidiSystem.h"
 #include "MidiThruGate.h"
 
@@ -29,8 +30,8 @@ bool MidiThru::onlyShownByWindow(const quint8 *bytes, size_t length) const
     // A system message would change how the bytes after it are read.
     if (status < 0x80 || status >= 0xF0)
         return false;
-    const size_t whole = (status & 0xE0) == 0xC0 ? 2 : 3; // program change, channel pressure
-    if (length != whole || bytes[1] >= 0x80 || (length == 3 && bytes[2] >= 0x80))
+    if (length != size_t(midiShortMessageLength(status)) || bytes[1] >= 0x80 ||
+        (length == 3 && bytes[2] >= 0x80))
         return false;
     return !m_gate.windowActsOn(status, bytes[1], length == 3 ? bytes[2] : 0, m_source);
 }

@@ -11,6 +11,16 @@ bool selectsProgram(quint8 status, quint8 data1)
     constexpr quint8 BankLsb = 32;
     return (status & 0xF0) == 0xC0 || ((status & 0xF0) == 0xB0 && (data1 == BankMsb || data1 == BankLsb));
 }
+// The bits of the rules' word that say a switch is bound or being learnt: the rules with
+// nothing else set pack to 0. Made at load time, so that the forwarding thread never
+// waits on a static's first use.
+const quint64 SwitchesInUse = [] {
+    ThruRules rules;
+    rules.learning = true;
+    for (ThruRules::Switch &s : rules.switches)
+        s.kind = ThruRules::Switch::Program; // every bit of the kind
+    return rules.pack() & ~ThruRules().pack();
+}();
 } // namespace
 
 ThruRules::Switch ThruRules::heard(quint8 status, quint8 data1, quint8 data2, bool &press)
@@ -145,11 +155,8 @@ bool MidiThruGate::windowActsOn(quint8 status, quint8 data1, quint8 data2, int s
 {
     // Asked for most messages of a busy input: with no switch bound and none learnt (as most
     // players run it) only the message itself is looked at.
-    constexpr quint64 LearningBit = quint64(1) << 2;
-    constexpr quint64 SwitchKindBits = quint64(3) << 7 | quint64(3) << 20 | quint64(3) << 33;
-    static_assert(ThruRules::SwitchCount == 3, "one kind per switch");
     const quint64 word = m_word.load(std::memory_order_acquire);
-    if (!(word & (LearningBit | SwitchKindBits)))
+    if (!(word & SwitchesInUse))
         return selectsProgram(status, data1);
     return ThruRules::unpack(word).windowActsOn(status, data1, data2, source);
 }
