@@ -250,6 +250,14 @@ void DeviceSelection::choose(Side &side, const Choice &stored, const QString &fo
     emit statusChanged();
 }
 
+QString DeviceSelection::expectedOutput(const QString &forThisRun, int storedNumber,
+                                        const QString &storedName)
+{
+    if (!forThisRun.isEmpty())
+        return forThisRun;
+    return storedNumber == -1 ? QString() : storedName;
+}
+
 void DeviceSelection::chooseOutput(const Choice &stored, const QString &forThisRun)
 {
     choose(*m_outSide, stored, forThisRun);
@@ -274,6 +282,13 @@ void DeviceSelection::openPorts()
     m_portsOpened = true;
     m_watch->start();
     emit statusChanged();
+}
+
+void DeviceSelection::openOutputs()
+{
+    for (Side *side : sides())
+        if (!isInput(side) && side->placed && !side->isOpen())
+            side->open();
 }
 
 void DeviceSelection::chooseFromList(Side &side)

@@ -53,6 +53,11 @@ public:
         QAbstractButton *ownInput;
     };
 
+    // The device the output opens on at start-up, as far as it is known before the lists
+    // are filled: the one named for this run, else the stored name (none for the program's
+    // own port, or a choice stored by number alone).
+    static QString expectedOutput(const QString &forThisRun, int storedNumber, const QString &storedName);
+
     DeviceSelection(MidiSystem &system, MidiOutputPort &out, MidiInputPort &in, Controls controls,
                     QObject *parent = nullptr);
     ~DeviceSelection() override;
@@ -68,6 +73,9 @@ public:
     void showChoice();
     // Opens (and starts) the chosen devices; a device that refuses stays closed.
     void openPorts();
+    // Opens the chosen outputs alone, the main one and the units' own: a first song need
+    // not wait for the inputs. openPorts() opens the rest.
+    void openOutputs();
 
     // What the settings keep of each port.
     Choice savedOutput() const;

@@ -624,12 +624,15 @@ void MainWindow::startUp()
     QListWidget *songs = m_songsPage->lbSongList();
     if (songs->count() > 0)
         m_songList->setItemIndex(0);
-    guarded([this] { m_devices->openPorts(); });
-    updateStatus();
+    // The first song goes out as soon as the outputs are open; the inputs, thru and the
+    // status (which asks the system about its connections) follow.
+    guarded([this] { m_devices->openOutputs(); });
     guarded([&] {
         if (songs->count() > 0)
             m_songList->loadSelectedSong();
     });
+    guarded([this] { m_devices->openPorts(); });
+    updateStatus();
     // Windows that only show things; the first song did not wait for them.
     guarded([this] { m_units->makeWindows(); });
     const QString lastExit = ShutdownReport::takeNote();

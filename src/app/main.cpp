@@ -1,7 +1,9 @@
 #include "app/CommandLine.h"
 #include "app/DeviceListing.h"
+#include "app/DeviceSelection.h"
 #include "app/MidiSystemAdvice.h"
 #include "app/ProgramWindows.h"
+#include "app/SettingsFile.h"
 #include "app/ShutdownReport.h"
 #include "app/SingleInstance.h"
 #include "app/WindowPlacement.h"
@@ -86,6 +88,14 @@ int main(int argc, char *argv[])
     if (options.midiApi == QLatin1String("jack"))
         JackMidiSystem::openEarly();
     GuardedApplication app(argc, argv);
+    AppPaths::init(options.dataDir);
+    // The output's connection settles while the windows are built, instead of holding
+    // back the first song after they are.
+    if (options.midiApi == QLatin1String("jack")) {
+        const SettingsFile::Values stored = SettingsFile(AppPaths::settingsFile()).read();
+        JackMidiSystem::prepareEarlyOutput(
+            DeviceSelection::expectedOutput(options.midiOut, stored.midiOut, stored.midiOutName));
+    }
     LookResources::init();
     app.setWindowIcon(
         QIcon::fromTheme(QStringLiteral(PW_APP_ID), QIcon(QStringLiteral(":/look/InfoIcon.png"))));
@@ -111,7 +121,6 @@ int main(int argc, char *argv[])
         formOptions.midiSystemStatus = MidiSystemAdvice::statusText(
             options.midiApi, QStringLiteral("neither the ALSA sequencer nor a JACK server is there."));
     }
-    AppPaths::init(options.dataDir);
     // A second program on the same data folder would write its settings and set list over
     // the first one's at exit: the first one comes forward instead.
     SingleInstance instance(AppPaths::dataDir());

@@ -20,6 +20,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <future>
 #include <string>
 #include <sys/eventfd.h>
@@ -70,13 +71,6 @@ void jackError(const char *message)
     if (!quietJack.load(std::memory_order_relaxed))
         fprintf(stderr, "%s\n", message);
 }
-
-// A client opened by openEarly(), for the first openClient() to take.
-struct EarlyClient {
-    jack_client_t *client = nullptr;
-    jack_status_t status = jack_status_t(0);
-};
-std::future<EarlyClient> earlyClient;
 
 jack_client_t *openJackClient(jack_status_t &status)
 {
@@ -160,7 +154,22 @@ struct JackMidiSystem::Private {
     std::vector<std::string> outNames;
     std::vector<std::string> inNames;
 
-    bool openClient(jack_status_t &status);
+    // An output port made and connected ahead of its first open: its connection settles
+    // while the windows are built, and the first open on that device takes it.
+    struct PreparedOutput {
+        jack_port_t *port = nullptr;
+        std::string device;
+        jack_nframes_t connectedAt = 0;
+    };
+    PreparedOutput prepared;
+    void registerPrepared(const std::string &device);
+    void connectPrepared();
+    bool takePrepared(PortLink &link, const std::string &device);
+
+    // Opens and activates the client. `preparedOutput`, if given, names the device that an
+    // output port is prepared for, asked once the client is open: the port is registered
+    // before the activation and connected after it (a client connects only when active).
+    bool openClient(jack_status_t &status, const std::function<std::string()> &preparedOutput = {});
     void closeClient();
     void wake(unsigned flags);
     void onWake();
@@ -416,7 +425,7 @@ bool JackMidiSystem::Private::settled(PortLink &link, jack_nframes_t now) const
         link.connectionShown = true;
         link.connectedAt = now;
     }
-    return now - link.connectedAt >= settleFrames;
+    return qint32(now - link.connectedAt) >= qint32(settleFrames);
 }
 
 // Writes the published messages at the start of the cycle, in order, as far as the
@@ -502,16 +511,10 @@ void JackMidiSystem::Private::shutDown(jack_status_t, const char *, void *arg)
     d->wake(ServerGone);
 }
 
-bool JackMidiSystem::Private::openClient(jack_status_t &status)
+bool JackMidiSystem::Private::openClient(jack_status_t &status,
+                                         const std::function<std::string()> &preparedOutput)
 {
-    jack_client_t *opened = nullptr;
-    if (earlyClient.valid()) {
-        const EarlyClient early = earlyClient.get();
-        opened = early.client;
-        status = early.status;
-    }
-    if (!opened)
-        opened = openJackClient(status);
+    jack_client_t *opened = openJackClient(status);
     if (!opened)
         return false;
     client = opened;
@@ -525,14 +528,18 @@ bool JackMidiSystem::Private::openClient(jack_status_t &status)
     jack_set_client_registration_callback(client, &Private::clientRegistered, this);
     jack_set_port_connect_callback(client, &Private::portsConnected, this);
     jack_on_info_shutdown(client, &Private::shutDown, this);
+    if (preparedOutput)
+        registerPrepared(preparedOutput());
     running.store(true, std::memory_order_release);
     if (jack_activate(client) != 0) {
         status = jack_status_t(status | JackFailure);
         running.store(false);
+        prepared = {};
         jack_client_close(client);
         client = nullptr;
         return false;
     }
+    connectPrepared();
     return true;
 }
 
@@ -548,6 +555,7 @@ void JackMidiSystem::Private::closeClient()
         route.to.store(nullptr);
     }
     outputs.clear();
+    prepared = {}; // its port went with the client
     outNames.clear();
     inNames.clear();
     jack_client_t *old = client;
@@ -773,12 +781,14 @@ quint16 JackMidiSystem::Private::openLink(PortLink &link, int device, bool outpu
         return MidiResult::NoDevice;
     if (device < -1 || device >= int(names.size()))
         return MidiResult::BadDeviceId;
-    link.port = registerPort(output ? JackMidiSystem::ownOutputName() : JackMidiSystem::ownInputName(),
-                             output ? JackPortIsOutput : JackPortIsInput);
+    const bool taken = output && takePrepared(link, device >= 0 ? names[size_t(device)] : std::string());
+    if (!taken)
+        link.port = registerPort(output ? JackMidiSystem::ownOutputName() : JackMidiSystem::ownInputName(),
+                                 output ? JackPortIsOutput : JackPortIsInput);
     if (!link.port)
         return MidiResult::NoMemory;
     quint16 result = MidiResult::NoError;
-    if (device >= 0) {
+    if (device >= 0 && !taken) {
         const char *ours = jack_port_name(link.port);
         const char *theirs = names[size_t(device)].c_str();
         if (jack_connect(client, output ? ours : theirs, output ? theirs : ours) != 0)
@@ -789,6 +799,44 @@ quint16 JackMidiSystem::Private::openLink(PortLink &link, int device, bool outpu
     if (result != MidiResult::NoError)
         jack_port_unregister(client, link.port);
     return result;
+}
+
+void JackMidiSystem::Private::registerPrepared(const std::string &device)
+{
+    if (device.empty() || !jack_port_by_name(client, device.c_str()))
+        return;
+    if (jack_port_t *port = registerPort(JackMidiSystem::ownOutputName(), JackPortIsOutput))
+        prepared = {port, device, 0};
+}
+
+void JackMidiSystem::Private::connectPrepared()
+{
+    if (!prepared.port)
+        return;
+    if (jack_connect(client, jack_port_name(prepared.port), prepared.device.c_str()) != 0) {
+        jack_port_unregister(client, prepared.port);
+        prepared = {};
+        return;
+    }
+    // The process thread sees the connection from the next cycle on.
+    prepared.connectedAt = jack_frame_time(client) + jack_get_buffer_size(client);
+}
+
+// A port prepared for `device` becomes the link's, its connection counted from when it was
+// made. One prepared for another device is dropped, so that the new port takes its name.
+bool JackMidiSystem::Private::takePrepared(PortLink &link, const std::string &device)
+{
+    const PreparedOutput ready = std::exchange(prepared, {});
+    if (!ready.port)
+        return false;
+    if (device.empty() || ready.device != device) {
+        jack_port_unregister(client, ready.port);
+        return false;
+    }
+    link.port = ready.port;
+    link.connectionShown = true;
+    link.connectedAt = ready.connectedAt;
+    return true;
 }
 
 // The first free name of baseName, "baseName 2", ...: one client carries every port.
@@ -804,13 +852,37 @@ jack_port_t *JackMidiSystem::Private::registerPort(const QString &baseName, unsi
     return nullptr;
 }
 
-JackMidiSystem::JackMidiSystem() : d(std::make_unique<Private>())
+namespace
+{
+// The client that openEarly() opens and activates, for the first JackMidiSystem to take.
+std::future<std::unique_ptr<JackMidiSystem::Private>> earlyOpen;
+// The device that client prepares the output port for, once the program has read it.
+std::promise<std::string> earlyOutput;
+bool earlyOutputGiven = false; // GUI thread
+
+void giveEarlyOutput(const std::string &device)
+{
+    if (!std::exchange(earlyOutputGiven, true))
+        earlyOutput.set_value(device);
+}
+
+std::unique_ptr<JackMidiSystem::Private> takeEarlyOpen()
+{
+    if (!earlyOpen.valid())
+        return std::make_unique<JackMidiSystem::Private>();
+    giveEarlyOutput({}); // the early thread waits for it
+    return earlyOpen.get();
+}
+} // namespace
+
+JackMidiSystem::JackMidiSystem() : d(takeEarlyOpen())
 {
     d->system = this;
     d->thru = std::make_unique<MidiThru>(thruGate());
     for (size_t i = 0; i < d->extraThru.size(); ++i)
         d->extraThru[i].thru = std::make_unique<MidiThru>(thruGate(), int(i) + 1);
-    d->wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (d->wakeFd < 0)
+        d->wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     d->agent = std::make_unique<Agent>(d.get());
     d->wakeNotifier = new QSocketNotifier(d->wakeFd, QSocketNotifier::Read, d->agent.get());
     QObject::connect(d->wakeNotifier, &QSocketNotifier::activated, d->agent.get(), [this] { d->onWake(); });
@@ -842,19 +914,32 @@ JackMidiSystem::~JackMidiSystem()
 void JackMidiSystem::openEarly()
 {
     qputenv("JACK_NO_START_SERVER", "1");
-    if (!earlyClient.valid())
-        earlyClient = std::async(std::launch::async, [] {
-            EarlyClient early;
-            early.client = openJackClient(early.status);
-            return early;
-        });
+    if (earlyOpen.valid())
+        return;
+    earlyOutput = std::promise<std::string>(); // one for each early open
+    earlyOutputGiven = false;
+    // The process thread may run before the system object exists: it finds no ports and
+    // no thru route, and the server's notices wait in the wake-up descriptor.
+    earlyOpen = std::async(std::launch::async, [output = earlyOutput.get_future()]() mutable {
+        auto early = std::make_unique<Private>();
+        early->wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+        jack_status_t status;
+        if (early->wakeFd >= 0)
+            early->openClient(status, [&output] { return output.get(); });
+        return early;
+    });
+}
+
+void JackMidiSystem::prepareEarlyOutput(const QString &device)
+{
+    giveEarlyOutput(device.toStdString());
 }
 
 std::unique_ptr<JackMidiSystem> JackMidiSystem::create(QString *why)
 {
     // Looking for a server must never start one, here or in a library that asks too. (An
     // early open set it already, and its thread may be reading the environment now.)
-    if (!earlyClient.valid())
+    if (!earlyOpen.valid())
         qputenv("JACK_NO_START_SERVER", "1");
     std::unique_ptr<JackMidiSystem> system(new JackMidiSystem);
     if (system->d->wakeFd < 0) {
@@ -862,6 +947,8 @@ std::unique_ptr<JackMidiSystem> JackMidiSystem::create(QString *why)
             *why = QStringLiteral("JACK cannot be watched: %1").arg(QString::fromLocal8Bit(strerror(errno)));
         return nullptr;
     }
+    if (system->d->client)
+        return system;
     // A server that runs but is slow to answer (a loaded machine) gets a second chance.
     jack_status_t status = jack_status_t(0);
     for (int attempt = 0; attempt < 3; ++attempt) {

@@ -26,10 +26,15 @@ class JackMidiSystem : public MidiDeviceSystem
 public:
     // Null, with the reason in *why, when no JACK server runs (none is ever started).
     static std::unique_ptr<JackMidiSystem> create(QString *why);
-    // Starts opening the client on a thread of its own, for a program that knows it will
-    // create() the system: the open waits mostly for the server, and the program builds
-    // its windows meanwhile. create() takes that client (or opens one itself if it failed).
+    // Starts opening and activating the client on a thread of its own, for a program that
+    // knows it will create() the system: that waits mostly for the server, and the program
+    // shows its splash meanwhile. create() takes that client (or opens one itself if it failed).
     static void openEarly();
+    // Gives the early client the device (a port name) that the output will open on: it
+    // makes the output port and connects it now, so that the connection has settled by the
+    // first send. The first openOutput() on that device takes the port; one on another
+    // device drops it. Nothing is prepared if the device is not there or none is given.
+    static void prepareEarlyOutput(const QString &device);
     ~JackMidiSystem() override;
 
     QString systemName() const override;

@@ -168,7 +168,9 @@ void PerformanceView::refresh()
 {
     const int row = m_songs.currentSongRow();
     m_current->setText(row >= 0 ? SongName::shown(m_songs.songAt(row)) : QStringLiteral("-"));
-    fitCurrentTitle();
+    // Fitting the title loads the font in several sizes: a hidden view fits it when shown.
+    if (isVisible())
+        fitCurrentTitle();
     const bool hasNext = row + 1 < m_songs.count();
     m_next->setText(hasNext ? QStringLiteral("Next: ") + SongName::shown(m_songs.songAt(row + 1))
                             : QStringLiteral("End of set"));

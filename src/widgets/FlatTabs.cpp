@@ -7,8 +7,11 @@
 
 namespace
 {
-const char *const Shape = R"(
+const char *const PaneShape = R"(
 QTabWidget::pane { border-left: none; border-right: none; border-bottom: none; top: 0px; }
+)";
+
+const char *const TabShape = R"(
 QTabBar::tab { border-radius: 3px; margin: 2px 3px 3px 0px; }
 )";
 
@@ -21,15 +24,25 @@ QTabBar::tab:selected { background-color: palette(mid); border-color: palette(sh
 QTabBar::tab:hover:!selected { background-color: palette(light); }
 )";
 
+// Setting a sheet polishes every widget under it again, even when it is the same sheet.
+void setSheet(QWidget *widget, const QString &sheet)
+{
+    if (widget->styleSheet() != sheet)
+        widget->setStyleSheet(sheet);
+}
+
 void shape(QTabWidget *pages, const SkinEngine &engine)
 {
-    QString sheet = QString::fromLatin1(Shape);
-    if (engine.skinName() == QLatin1String("Default"))
-        sheet += QString::fromLatin1(BuiltInColours);
-    // Setting a sheet polishes every widget under the pages again, even when it is the
-    // same sheet: start-up applies the default skin the pages were built with.
-    if (pages->styleSheet() != sheet)
-        pages->setStyleSheet(sheet);
+    // A skin's sheet styles every widget already, its pages' frame among them: the pane
+    // rules go over it. Without a skin the tab widget in document mode draws no frame, and
+    // only the tabs get a sheet: one on the tab widget would give every control of its
+    // pages the slower styling of sheets (the main window took 18 ms to build with it
+    // here, 11 without).
+    const bool skinned = engine.skinName() != QLatin1String("Default");
+    const QString tabs =
+        QString::fromLatin1(TabShape) + (skinned ? QString() : QString::fromLatin1(BuiltInColours));
+    setSheet(pages, skinned ? QString::fromLatin1(PaneShape) + tabs : QString());
+    setSheet(pages->tabBar(), skinned ? QString() : tabs);
 }
 } // namespace
 

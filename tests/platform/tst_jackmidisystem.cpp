@@ -400,6 +400,36 @@ private slots:
         QVERIFY(!listed(*m_system).contains(gone));
     }
 
+    // An output prepared while the program starts is the port it opens, connected already;
+    // opened on another device, the prepared port goes and the new one takes its name.
+    void preparedOutput_data()
+    {
+        QTest::addColumn<bool>("sameDevice");
+        QTest::newRow("opened on the prepared device") << true;
+        QTest::newRow("opened on another device") << false;
+    }
+
+    void preparedOutput()
+    {
+        QFETCH(bool, sameDevice);
+        JackEventClient other(QStringLiteral("pw-other"));
+        QVERIFY(other.isOpen());
+        JackMidiSystem::openEarly();
+        JackMidiSystem::prepareEarlyOutput(sameDevice ? m_synth->inputName() : other.inputName());
+        QString why;
+        const std::unique_ptr<JackMidiSystem> system = JackMidiSystem::create(&why);
+        QVERIFY2(system, qPrintable(why));
+        MidiOutHandle out = 0;
+        QCOMPARE(system->outOpen(out, outDevice(*system, m_synth->inputName()), nullptr), quint16(0));
+        const QString ours = system->ownClientName() + u':';
+        QCOMPARE(m_synth->connections(m_synth->inputName()).filter(ours),
+                 QStringList{ours + JackMidiSystem::ownOutputName()});
+        QCOMPARE(other.connections(other.inputName()), QStringList());
+        QCOMPARE(system->outShort(out, 0x05C2), quint16(0));
+        PW_TRY_ARRIVES(*m_synth, m_synth->receivedBytes() == QByteArray("\xC2\x05", 2), 5000);
+        QCOMPARE(system->outClose(out), quint16(0));
+    }
+
     // Last: libjack keeps one server's state per process, so the fixture's clients on the
     // run's server close first.
     void serverStopsAndComesBack()

@@ -41,3 +41,17 @@ QString JackTestPorts::outputName() const
 {
     return m_client ? QString::fromUtf8(jack_port_name(m_out)) : QString();
 }
+
+QStringList JackTestPorts::connections(const QString &port) const
+{
+    QStringList names;
+    jack_port_t *found = m_client ? jack_port_by_name(m_client, port.toUtf8().constData()) : nullptr;
+    if (!found)
+        return names;
+    if (const char **all = jack_port_get_all_connections(m_client, found)) {
+        for (const char **name = all; *name; ++name)
+            names << QString::fromUtf8(*name);
+        jack_free(all);
+    }
+    return names;
+}

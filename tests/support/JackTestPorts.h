@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <jack/jack.h>
 
@@ -18,6 +19,8 @@ public:
     bool isOpen() const { return m_client != nullptr; }
     QString inputName() const;  // "client:in"
     QString outputName() const; // "client:out"
+    // The ports connected to `port` (any client's), as the server has them now.
+    QStringList connections(const QString &port) const;
 
 protected:
     explicit JackTestPorts(const QString &name);
