@@ -7,6 +7,7 @@
 #include "platform/MidiSystem.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QMetaMethod>
 #include <QScopedValueRollback>
 #include <QTimer>
@@ -41,6 +42,7 @@ struct MidiInputPort::Private {
     MidiSystem &system;
     MidiWakeup *wakeup = nullptr;
     QTimer *pause = nullptr; // runs while wake-ups are gathered after a read
+    QElapsedTimer lastRead;  // since the last read a wake-up brought
     quint16 deviceId = 0;
     MidiInHandle handle = 0;
     PortState state = PortState::psCreating;
@@ -482,14 +484,25 @@ quint8 MidiInputPort::LastData2() const
     return d->lastData2;
 }
 
-// One wake-up stands for every message stored since the last one. The input flag stays
-// set for a short pause after the read, so that a stream wakes the window a few hundred
-// times a second rather than once per driver cycle (thru does not wait for the window).
+// One wake-up stands for every message stored since the last one. One that follows the
+// last read closely is a stream: the input flag stays set for a short pause after the
+// read, so that the stream wakes the window a few hundred times a second rather than once
+// per driver cycle (thru does not wait for the window). One that comes later (a player's
+// program change, a note now and then) is read and done with, without a pause to end.
 void MidiInputPort::takeWakeup()
 {
     if (!d->record)
         return;
-    d->pause->start();
+    if (d->lastRead.isValid() && d->lastRead.elapsed() < WakePauseMs)
+        d->pause->start();
+    else
+        d->record->InputPending.store(false); // before the read: what comes after it wakes us
+    readWoken();
+}
+
+void MidiInputPort::readWoken()
+{
+    d->lastRead.start();
     if (d->record->OverflowPending.exchange(false)) {
         requeueTurnedAway();
         QEvent overflow(OverflowNotice);
@@ -506,8 +519,10 @@ void MidiInputPort::endPause()
     if (!d->record)
         return;
     d->record->InputPending.store(false);
-    if (PendingCount() > 0)
-        takeWakeup();
+    if (PendingCount() > 0) {
+        d->pause->start();
+        readWoken();
+    }
 }
 
 void MidiInputPort::requeueTurnedAway()

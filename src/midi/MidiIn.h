@@ -109,6 +109,7 @@ private:
     void openDevice();
     void unwindOpen();
     void takeWakeup();
+    void readWoken();
     void endPause();
     void requeueTurnedAway();
     // Adds the losses of the device about to be closed to those kept.
