@@ -983,17 +983,19 @@ def write_report(settings, path, started, load_before, data, load_after):
                       "7 % is changing into the projects folder, as every song load does; 7 % is the recall "
                       "and its sends; the rest is setting the song's 108 stored controls. No single part "
                       "holds the gap to the target.",
-                      "- Start-up, traced by hand (2026-12-07, 10 launches at 64 frames, Release build, "
-                      "medians from launch): the program reaches `main` at 14 ms (loading its libraries), "
-                      "its information window is on screen as the splash at 30 ms (the first text drawn: "
-                      "fonts found and laid out), the JACK client is open at 57 ms (27 ms, 9 ms of it CPU, "
-                      "the rest waiting for the server), the main window and its pages are built at 80 ms, "
-                      "and the first song is handed to the output at 89 ms. It leaves about 20 ms after "
-                      "the output's connection shows: in the first cycles of a new connection the reader "
-                      "at the other end misses cycles, and without that hold the first song was lost in 3 "
-                      "to 6 of 30 launches. The bare window loads Qt and opens a JACK client too, but draws "
-                      "no text and builds no widgets; the splash, the widgets and the hold make most of "
-                      "the difference.",
+                      "- Start-up, traced by hand (2026-12-08, 10 launches at 64 frames, Release build, "
+                      "medians from launch): the program reaches `main` at 12 ms (loading its libraries). "
+                      "A thread of its own opens the JACK client from there (open at 32 ms, most of it "
+                      "waiting for the server), activates it (38 ms) and makes and connects the output port "
+                      "for the device that the command line or Midi.ini names (42 ms). Meanwhile the main "
+                      "thread shows the splash (38 ms: the first text drawn, fonts found and laid out). The "
+                      "main window and its pages are built at 54 ms, and the first song is handed to the "
+                      "output at 57 to 59 ms. It leaves at 64 ms, 20 ms after the connection was made: a "
+                      "new connection holds what is sent for that long. Sent at once, the first song was "
+                      "lost in 6 of 90 launches with a non-real-time server and both cores busy (0 of 30 "
+                      "in each other condition tried); held 10 ms, in 1 of 90; held 20 ms, in none of 30. "
+                      "The bare window loads Qt and opens a JACK client too, but draws no text, builds no "
+                      "widgets and holds nothing.",
                       "- Not measured by this harness: whether the driver thread takes a lock or allocates "
                       "(that needs a hook inside the program's input path, not a figure from outside); `tests/platform/tst_jackmidisystem.cpp` runs the JACK input and output path under hooks that count malloc, calloc, realloc and mutex locks on the driver thread: 0 and 0 (a planted allocation and lock each show).", ""]
 
