@@ -10,6 +10,7 @@
 #include "widgets/LedDisplay.h"
 #include "widgets/Named.h"
 #include "widgets/SkinEngine.h"
+#include "widgets/StyleSheets.h"
 
 #include <QAbstractButton>
 #include <QFontMetrics>
@@ -100,15 +101,6 @@ PerformanceView::PerformanceView(SongListController &songs, QListWidget *songLis
     refresh();
 }
 
-namespace
-{
-void setSheet(QWidget *widget, const QString &sheet)
-{
-    if (widget->styleSheet() != sheet)
-        widget->setStyleSheet(sheet);
-}
-} // namespace
-
 void PerformanceView::followSkin()
 {
     m_led = m_ledSource->ledColor();
@@ -131,7 +123,7 @@ void PerformanceView::followSkin()
                        "QPushButton:pressed { background: %1; color: #000; }")
             .arg(led);
     // The same sheet again would still polish the whole view anew.
-    setSheet(this, sheet);
+    setStyleSheetIfChanged(this, sheet);
     showLamps();
 }
 
@@ -141,7 +133,7 @@ void PerformanceView::showLamps()
     const auto show = [this](QLabel *lamp, bool lit) {
         // Lit, the lamp is filled with the LED colour; dark, it is an outline whose name
         // still reads: on and off differ by far more than a shade of grey.
-        setSheet(lamp, lit ? QStringLiteral("background: %1; color: #000; font-weight: bold;"
+        setStyleSheetIfChanged(lamp, lit ? QStringLiteral("background: %1; color: #000; font-weight: bold;"
                                             " border: 2px solid %1; border-radius: 6px; padding: 2px 10px;")
                                  .arg(m_led.name())
                            : QStringLiteral("background: #0b0b0b; color: #8c8c8c; border: 2px solid #444;"

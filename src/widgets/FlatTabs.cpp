@@ -1,6 +1,7 @@
 #include "FlatTabs.h"
 
 #include "SkinEngine.h"
+#include "StyleSheets.h"
 
 #include <QTabBar>
 #include <QTabWidget>
@@ -24,13 +25,6 @@ QTabBar::tab:selected { background-color: palette(mid); border-color: palette(sh
 QTabBar::tab:hover:!selected { background-color: palette(light); }
 )";
 
-// Setting a sheet polishes every widget under it again, even when it is the same sheet.
-void setSheet(QWidget *widget, const QString &sheet)
-{
-    if (widget->styleSheet() != sheet)
-        widget->setStyleSheet(sheet);
-}
-
 void shape(QTabWidget *pages, const SkinEngine &engine)
 {
     // A skin's sheet styles every widget already, its pages' frame among them: the pane
@@ -41,8 +35,8 @@ void shape(QTabWidget *pages, const SkinEngine &engine)
     const bool skinned = engine.skinName() != QLatin1String("Default");
     const QString tabs =
         QString::fromLatin1(TabShape) + (skinned ? QString() : QString::fromLatin1(BuiltInColours));
-    setSheet(pages, skinned ? QString::fromLatin1(PaneShape) + tabs : QString());
-    setSheet(pages->tabBar(), skinned ? QString() : tabs);
+    setStyleSheetIfChanged(pages, skinned ? QString::fromLatin1(PaneShape) + tabs : QString());
+    setStyleSheetIfChanged(pages->tabBar(), skinned ? QString() : tabs);
 }
 } // namespace
 
