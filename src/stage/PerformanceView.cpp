@@ -122,7 +122,6 @@ void PerformanceView::followSkin()
                        " border-radius: 8px; font-size: 28px; }"
                        "QPushButton:pressed { background: %1; color: #000; }")
             .arg(led);
-    // The same sheet again would still polish the whole view anew.
     setStyleSheetIfChanged(this, sheet);
     showLamps();
 }
@@ -133,11 +132,12 @@ void PerformanceView::showLamps()
     const auto show = [this](QLabel *lamp, bool lit) {
         // Lit, the lamp is filled with the LED colour; dark, it is an outline whose name
         // still reads: on and off differ by far more than a shade of grey.
-        setStyleSheetIfChanged(lamp, lit ? QStringLiteral("background: %1; color: #000; font-weight: bold;"
-                                            " border: 2px solid %1; border-radius: 6px; padding: 2px 10px;")
-                                 .arg(m_led.name())
-                           : QStringLiteral("background: #0b0b0b; color: #8c8c8c; border: 2px solid #444;"
-                                            " border-radius: 6px; padding: 2px 10px;"));
+        setStyleSheetIfChanged(
+            lamp, lit ? QStringLiteral("background: %1; color: #000; font-weight: bold;"
+                                       " border: 2px solid %1; border-radius: 6px; padding: 2px 10px;")
+                            .arg(m_led.name())
+                      : QStringLiteral("background: #0b0b0b; color: #8c8c8c; border: 2px solid #444;"
+                                       " border-radius: 6px; padding: 2px 10px;"));
     };
     show(m_inLamp, m_inLed->isVisible());
     show(m_outLamp, m_outLed->isVisible());
