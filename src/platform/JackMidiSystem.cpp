@@ -50,9 +50,14 @@ constexpr int ProcessWaitMs = 1000;
 // periods sixteen cycles would delay the first song by a third of a second. The hold
 // still ends after a second at most. A port made and connected at start-up counts it from
 // the connection, so it passes while the windows are built. Measured again with a
-// non-real-time server and both cores busy: lost in 6 of 90 launches with no hold, 1 of 90
-// after 10 ms, none of 30 after 20 ms.
+// non-real-time server and both cores busy: lost in 6 of 90 launches with no hold (5 of
+// 60 in a later run), 1 of 90 after 10 ms, none of 30 after 20 ms. A server with
+// real-time scheduling, as players run it, does not skip the reader's cycles so: with no
+// hold, none of 60 was lost with both cores busy and none of 60 on an idle machine. It
+// gets a short hold, which at start-up would otherwise be the last thing the first song
+// waits for.
 constexpr int SettleMs = 20;
+constexpr int RealTimeSettleMs = 5;
 // Where a cycle's input events are copied while thru runs: a late cycle of ours can find
 // the source already writing its next cycle into the buffer we read, and thru and the
 // input port must read the same bytes (larger events are read in place by both).
@@ -523,7 +528,8 @@ bool JackMidiSystem::Private::openClient(jack_status_t &status,
     client = opened;
     ++generation;
     clientName = jack_get_client_name(client);
-    settleFrames = jack_nframes_t(quint64(jack_get_sample_rate(client)) * SettleMs / 1000);
+    const int settleMs = jack_is_realtime(client) ? RealTimeSettleMs : SettleMs;
+    settleFrames = jack_nframes_t(quint64(jack_get_sample_rate(client)) * settleMs / 1000);
     shownSpacing = jack_nframes_t(quint64(jack_get_sample_rate(client)) * ShownSpacingMs / 1000);
     jack_set_process_callback(client, &Private::process, this);
     jack_set_port_registration_callback(client, &Private::portRegistered, this);
