@@ -419,10 +419,7 @@ std::string runRate(double perSecond, double seconds)
     g.msgsPerSecond = perSecond;
     g.streamFrames = static_cast<uint64_t>(seconds * g.rate);
     enterMode(Mode::Rate);
-    // A stream ends by the source's own cycles, which a stalled graph may not run: a long
-    // one gets time to spare on a loaded machine, a short check gets a little.
-    const int64_t spareMs = seconds < 1 ? 3000 : 30000;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(int64_t(seconds * 1000) + spareMs);
+    const auto deadline = Clock::now() + std::chrono::milliseconds(int64_t(seconds * 1000) + 30000);
     while (!g.streamDone.load(std::memory_order_acquire) && Clock::now() < deadline)
         sleepMs(10);
     // What is still on its way gets up to two seconds to arrive.

@@ -300,22 +300,21 @@ def bring_up(build, subject):
     that launch forwarded nothing at all. Such a launch is stopped and made again; the
     number of launches it took is returned with the probe."""
     for launch in range(1, LAUNCH_TRIES + 1):
-        probe = None
+        probe, forwards = None, False
         try:
             subject.launch(build)
             probe = Probe(build)
             if not subject.start(build, probe):
                 raise RuntimeError(f"{subject.label}: ports not connected")
-            if probe.ask("rate 1000 0.2")["received"] > 0:
-                return probe, launch
-            log(f"{subject.label} forwarded nothing in launch {launch}: launched again")
-        except BaseException:
-            subject.stop()
-            if probe:
-                probe.close()
-            raise
-        subject.stop()
-        probe.close()
+            forwards = probe.ask("rate 1000 0.2")["received"] > 0
+        finally:
+            if not forwards:
+                subject.stop()
+                if probe:
+                    probe.close()
+        if forwards:
+            return probe, launch
+        log(f"{subject.label} forwarded nothing in launch {launch}: launched again")
     raise RuntimeError(f"{subject.label} forwarded nothing in {LAUNCH_TRIES} launches")
 
 
