@@ -331,6 +331,8 @@ void MainWindow::wireSubsystems()
     connect(m_incoming, &IncomingMidi::loopHeardChanged, this, &MainWindow::updateStatus);
     lossWatch->start(500);
     connect(m_midiOut.get(), &MidiOutputPort::sysexSent, m_incoming, &IncomingMidi::lightOutputLed);
+    connect(m_leds, &ActivityLeds::inLitChanged, this, &MainWindow::publishInputShown);
+    publishInputShown();
 
     m_devices = new DeviceSelection(m_midiSystem, *m_midiOut, *m_midiIn,
                                     {m_setupPage->cmbOutput(), m_setupPage->cmbInput(),
@@ -454,8 +456,10 @@ void MainWindow::attachWindows(std::function<MixerWindow *()> makeMixer,
 
 MixerWindow *MainWindow::mixer()
 {
-    if (!m_mixer && m_makeMixer)
+    if (!m_mixer && m_makeMixer) {
         m_mixer = m_makeMixer();
+        connect(m_mixer, &MixerWindow::showsInputChanged, this, &MainWindow::publishInputShown);
+    }
     return m_mixer;
 }
 
@@ -781,6 +785,18 @@ void MainWindow::publishThruRules()
     rules.remoteOn = m_song.ckbRemote->isChecked();
     rules.remoteChannel = m_remoteChannel;
     m_midiSystem.thruGate().publish(rules);
+}
+
+// Of the messages thru passes on that the window only shows, it needs the latest while
+// the mixer's input row is on screen, the next one while the input lamp is dark, and
+// none otherwise: each copy handed over costs the window a wake-up.
+void MainWindow::publishInputShown()
+{
+    using Shown = MidiSystem::InputShown;
+    if (m_mixer && m_mixer->showsInput())
+        m_midiSystem.setInputShown(Shown::Latest);
+    else
+        m_midiSystem.setInputShown(m_leds->inLit() ? Shown::Nothing : Shown::Next);
 }
 
 void MainWindow::writeDefaultSettings()

@@ -133,6 +133,7 @@ private:
     void showInputLosses();
     void showThruStatus();
     void publishThruRules();
+    void publishInputShown();
     void showNotice(const QString &text);
     void showNotSent(const QString &text);
     void selectSongRemotely(int row);

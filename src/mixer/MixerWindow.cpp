@@ -141,6 +141,7 @@ void MixerWindow::connectHandlers()
     connect(m_display->edMessage, &QLineEdit::textChanged, this, &MixerWindow::showInputEventName);
     connect(m_convert->Button2, &QPushButton::clicked, this, &MixerWindow::convertNumber);
     connect(Button1, &QPushButton::clicked, this, &MixerWindow::closeMixer);
+    connect(m_display->ckbGetMidi, &QCheckBox::toggled, this, &MixerWindow::showsInputChanged);
 }
 
 void MixerWindow::showEvent(QShowEvent *event)
@@ -153,6 +154,18 @@ void MixerWindow::showEvent(QShowEvent *event)
                 QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(), s->availableGeometry()));
     }
     QWidget::showEvent(event);
+    emit showsInputChanged();
+}
+
+void MixerWindow::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    emit showsInputChanged();
+}
+
+bool MixerWindow::showsInput() const
+{
+    return isVisible() && m_display->ckbGetMidi->isChecked();
 }
 
 void MixerWindow::showInput(quint8 status, quint8 data1, quint8 data2)

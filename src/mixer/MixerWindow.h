@@ -31,6 +31,8 @@ public:
     // The main window calls this for every incoming short message. Writes the input row
     // while "Show MIDI Input" is checked; the event is then named from the input port.
     void showInput(quint8 status, quint8 data1, quint8 data2);
+    // The input row is on screen and filled: the window shows and "Show MIDI Input" is on.
+    bool showsInput() const;
 
     Fader *fader(int number) const { return m_faders[number - 1]; }
     FaderTab *faderTab(int number) const { return m_tabs[number - 1]; }
@@ -60,9 +62,13 @@ public:
     void closeMixer();
     void convertNumber();
 
+signals:
+    void showsInputChanged();
+
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
 
 private:
     QWidget *buildTopBand();

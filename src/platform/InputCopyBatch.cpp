@@ -5,8 +5,9 @@
 #include <utility>
 
 InputCopyBatch::InputCopyBatch(MidiInputFeed &feed, quint8 *storage, size_t capacity, Held &held, quint32 now,
-                               quint32 spacing)
-    : m_feed(feed), m_storage(storage), m_capacity(capacity), m_held(held), m_now(now), m_spacing(spacing)
+                               quint32 spacing, MidiSystem::InputShown shown)
+    : m_feed(feed), m_storage(storage), m_capacity(capacity), m_held(held), m_now(now), m_spacing(spacing),
+      m_shown(shown)
 {
 }
 
@@ -31,6 +32,20 @@ void InputCopyBatch::add(const quint8 *bytes, size_t length)
     push(bytes, length);
 }
 
+void InputCopyBatch::addLastOfRun(const quint8 *bytes, size_t length)
+{
+    if (m_lastEndsRun && m_held.length == 0 && m_count > 0) {
+        MidiInputFeed::Event &last = m_events[m_count - 1];
+        if (last.length == length && std::memcmp(last.bytes, bytes, 2) == 0) {
+            last = {bytes, length};
+            ++m_leftOut;
+            return;
+        }
+    }
+    add(bytes, length);
+    m_lastEndsRun = true;
+}
+
 void InputCopyBatch::addShownOnly(const quint8 *bytes, size_t length)
 {
     if (m_held.length > 0)
@@ -41,11 +56,24 @@ void InputCopyBatch::addShownOnly(const quint8 *bytes, size_t length)
 
 void InputCopyBatch::finish()
 {
-    // Frame times wrap: the difference is what counts.
-    if (!m_held.handedOn || m_now - m_held.handedAt >= m_spacing)
+    if (heldDue())
         pushHeld();
     if (m_count > 0)
         handOn();
+}
+
+bool InputCopyBatch::heldDue() const
+{
+    switch (m_shown) {
+    case MidiSystem::InputShown::Latest:
+        // Frame times wrap: the difference is what counts.
+        return !m_held.handedOn || m_now - m_held.handedAt >= m_spacing;
+    case MidiSystem::InputShown::Next:
+        return true;
+    case MidiSystem::InputShown::Nothing:
+        break;
+    }
+    return false;
 }
 
 void InputCopyBatch::pushHeld()
@@ -62,6 +90,7 @@ void InputCopyBatch::pushHeld()
 void InputCopyBatch::push(const quint8 *bytes, size_t length)
 {
     m_events[m_count++] = {bytes, length};
+    m_lastEndsRun = false;
 }
 
 void InputCopyBatch::handOn()
@@ -69,4 +98,5 @@ void InputCopyBatch::handOn()
     m_feed.deliverMessages(m_events, m_count);
     m_count = 0;
     m_used = 0;
+    m_lastEndsRun = false;
 }

@@ -14,11 +14,14 @@
 //
 // Of a run of messages that the window only shows (the mixer's input row shows the last
 // message it reads, the input lamp lights for any), the window is handed the last one, and
-// at most one per `spacing` frames: at a busy input that spares it thousands of messages and
-// most of its wake-ups a second, all for messages thru has passed on already. A message the
-// window acts on is handed on at once, with the run's last ahead of it (which also gives the
-// window's parser that event's running status); a run's last that waits goes on at the
-// first cycle end after the spacing, with input or without.
+// only as often as it shows them: with the input row on screen at most one per `spacing`
+// frames, with a dark lamp alone the next, with the lamp lit and no row none. At a busy
+// input that spares it thousands of messages and most of its wake-ups a second, all for
+// messages thru has passed on already. A message the window acts on is handed on at once,
+// with the run's last ahead of it (which also gives the window's parser that event's running
+// status); a run's last that waits goes on at the first cycle end where it is due, with
+// input or without. Of a run of messages alike that the window needs only the last of (bank
+// selects), it is handed that last.
 //
 // Process thread only; allocates nothing.
 class InputCopyBatch
@@ -35,7 +38,7 @@ public:
     // `storage` of `capacity` bytes, reused from the start at every handing on; a capacity
     // of 0 copies nothing. `now`: the cycle's frame time.
     InputCopyBatch(MidiInputFeed &feed, quint8 *storage, size_t capacity, Held &held, quint32 now,
-                   quint32 spacing);
+                   quint32 spacing, MidiSystem::InputShown shown);
     InputCopyBatch(const InputCopyBatch &) = delete;
     InputCopyBatch &operator=(const InputCopyBatch &) = delete;
 
@@ -46,6 +49,9 @@ public:
     void add(const quint8 *bytes, size_t length);
     // A whole short message (at most 3 bytes) that the window only shows.
     void addShownOnly(const quint8 *bytes, size_t length);
+    // A whole short message that the next one added so, if it comes right after it with the
+    // same status and first data byte, makes moot: that one takes its place.
+    void addLastOfRun(const quint8 *bytes, size_t length);
     // Last: hands on what is left, and the held message if it is due.
     void finish();
     // Messages the window was not handed since the batch was made.
@@ -53,6 +59,7 @@ public:
 
 private:
     static constexpr size_t BatchSize = 64;
+    bool heldDue() const;
     void pushHeld();
     void push(const quint8 *bytes, size_t length);
     void handOn();
@@ -63,9 +70,11 @@ private:
     size_t m_used = 0;
     MidiInputFeed::Event m_events[BatchSize];
     size_t m_count = 0;
+    bool m_lastEndsRun = false; // the last event pushed came through addLastOfRun()
     Held &m_held;
     const quint32 m_now;
     const quint32 m_spacing;
+    const MidiSystem::InputShown m_shown;
     // Where a held message goes once handed on: a place per batch entry, so that no later
     // one overwrites it before the feed reads it.
     quint8 m_shownCopies[BatchSize][3] = {};

@@ -64,8 +64,8 @@ constexpr int RealTimeSettleMs = 5;
 constexpr size_t InputCopyBytes = size_t(64) << 10;
 
 // How often at most the window is handed a message that it only shows (the last of a run
-// of notes and controllers, for the mixer's input row and the input lamp): a few times a
-// second is all an eye follows, and every hand-on may wake the window.
+// of notes and controllers) while its input row is on screen: a few times a second is all
+// an eye follows, and every hand-on may wake the window.
 constexpr int ShownSpacingMs = 50;
 
 enum WakeFlag : unsigned { PortsChanged = 1, ConnectionsChanged = 2, ServerGone = 4 };
@@ -126,8 +126,9 @@ struct JackMidiSystem::Private {
     std::array<std::atomic<PortLink *>, MaxPorts> table{};
     std::atomic<quint64> cyclesStarted{0};
     std::atomic<quint64> cyclesDone{0};
-    jack_nframes_t settleFrames = 0;       // set before the client is activated
-    jack_nframes_t shownSpacing = 0;       // set before the client is activated
+    jack_nframes_t settleFrames = 0; // set before the client is activated
+    jack_nframes_t shownSpacing = 0; // set before the client is activated
+    std::atomic<InputShown> inputShown{InputShown::Latest};
     std::atomic<quint64> eventsIn{0};      // written by the process thread only
     std::atomic<quint64> messagesOut{0};   // written by the process thread only
     std::atomic<quint64> copiesLeftOut{0}; // written by the process thread only
@@ -372,7 +373,8 @@ void JackMidiSystem::Private::readInput(PortLink &link, jack_nframes_t frames, q
     quint64 forwarded = 0;
     JackThruOutput out(to ? jack_port_get_buffer(to->port, frames) : nullptr, forwarded);
     InputCopyBatch toWindow(*link.feed, inputCopy.get(), to ? InputCopyBytes : 0, link.shown,
-                            jack_last_frame_time(client), shownSpacing);
+                            jack_last_frame_time(client), shownSpacing,
+                            inputShown.load(std::memory_order_relaxed));
     const jack_nframes_t count = jack_midi_get_event_count(buffer);
     quint64 taken = 0;
     for (jack_nframes_t i = 0; i < count; ++i) {
@@ -385,15 +387,22 @@ void JackMidiSystem::Private::readInput(PortLink &link, jack_nframes_t frames, q
             toWindow.add(bytes, event.size);
             continue;
         }
-        const bool shownOnly = via->onlyShownByWindow(bytes, event.size);
+        const MidiThru::WindowNeeds needs = via->windowNeeds(bytes, event.size);
         // Several inputs merge into one buffer, whose events go in time order.
         out.time = std::max(event.time, to->thruFloor);
         to->thruFloor = out.time;
         via->take(bytes, event.size, out, cycle);
-        if (shownOnly)
-            toWindow.addShownOnly(bytes, event.size);
-        else
+        switch (needs) {
+        case MidiThru::WindowNeeds::Every:
             toWindow.add(bytes, event.size);
+            break;
+        case MidiThru::WindowNeeds::LatestShown:
+            toWindow.addShownOnly(bytes, event.size);
+            break;
+        case MidiThru::WindowNeeds::LastOfRun:
+            toWindow.addLastOfRun(bytes, event.size);
+            break;
+        }
     }
     toWindow.finish();
     eventsIn.store(eventsIn.load(std::memory_order_relaxed) + taken, std::memory_order_relaxed);
@@ -1008,6 +1017,11 @@ bool JackMidiSystem::loopedBack() const
             return true;
     }
     return false;
+}
+
+void JackMidiSystem::setInputShown(InputShown shown)
+{
+    d->inputShown.store(shown, std::memory_order_relaxed);
 }
 
 void JackMidiSystem::holdOutput(bool on)

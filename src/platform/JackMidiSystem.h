@@ -43,6 +43,7 @@ public:
     bool isRunning() const override;
     bool loopedBack() const override;
     void holdOutput(bool on) override;
+    void setInputShown(InputShown shown) override;
     ThruReport thruReport() const override;
 
     // What crossed the server since this object was made: raw events the input ports took

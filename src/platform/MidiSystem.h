@@ -219,6 +219,13 @@ public:
     }
     MidiThruGate &thruGate() { return m_thruGate; }
     const MidiThruGate &thruGate() const { return m_thruGate; }
+    // What the window shows of the input messages it does not act on (notes, controllers):
+    // the latest in a row on screen, only the next one (to light a dark lamp), or none for
+    // now. A system whose thru forwards them may hand the window fewer copies accordingly;
+    // whatever it holds back of them, it hands on the last one before anything the window
+    // acts on, and once the window shows more.
+    enum class InputShown : quint8 { Latest, Next, Nothing };
+    virtual void setInputShown(InputShown shown) { Q_UNUSED(shown) }
     // What the system's own thru did since it was made: whole messages it took from the
     // input, wrote to the output, kept back (the gate's rules, echoes of a loop) and lost
     // because the output refused them (with the last code); every message taken is one of

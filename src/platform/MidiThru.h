@@ -45,11 +45,14 @@ public:
     ~MidiThru();
 
     void take(const quint8 *bytes, size_t length, Output &out, quint64 cycle);
-    // Whether the event about to be taken is one whole channel message, status first, that
-    // the window only shows (see MidiThruGate::windowActsOn) and that comes between
-    // messages: a parser that goes without it reads the rest as thru does, once handed
-    // the last of such a run (for its running status) ahead of the next event.
-    bool onlyShownByWindow(const quint8 *bytes, size_t length) const;
+    // What the window needs of the event about to be taken. Of one whole channel message,
+    // status first, that comes between messages: the latest of a run of those it only
+    // shows (see MidiThruGate::windowActsOn), or the last of a run like it (see
+    // MidiThruGate::windowNeedsLastOfRun); a parser that goes without the others reads the
+    // rest as thru does, once handed the last of such a run (for its running status) ahead
+    // of the next event. Of anything else, every one.
+    enum class WindowNeeds { Every, LatestShown, LastOfRun };
+    WindowNeeds windowNeeds(const quint8 *bytes, size_t length) const;
     // A message the window sent to the same output: its echo is no more to go round
     // than a forwarded one's.
     void sentByOthers(const quint8 *bytes, size_t length, quint64 cycle);

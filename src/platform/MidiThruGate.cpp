@@ -4,11 +4,12 @@
 
 namespace
 {
+constexpr quint8 BankMsb = 0;
+constexpr quint8 BankLsb = 32;
+
 // A program change, or a bank select that the next one takes.
 bool selectsProgram(quint8 status, quint8 data1)
 {
-    constexpr quint8 BankMsb = 0;
-    constexpr quint8 BankLsb = 32;
     return (status & 0xF0) == 0xC0 || ((status & 0xF0) == 0xB0 && (data1 == BankMsb || data1 == BankLsb));
 }
 // The bits of the rules' word that say a switch is bound or being learnt: the rules with
@@ -72,8 +73,11 @@ bool ThruRules::keepsBack(const quint8 *bytes, size_t length, int source) const
 
 bool ThruRules::windowActsOn(quint8 status, quint8 data1, quint8 data2, int source) const
 {
-    if (selectsProgram(status, data1))
-        return true;
+    return selectsProgram(status, data1) || switchTakes(status, data1, data2, source);
+}
+
+bool ThruRules::switchTakes(quint8 status, quint8 data1, quint8 data2, int source) const
+{
     if (!inputs[size_t(std::clamp(source, 0, ExtraInputCount))].switches)
         return false;
     bool press = false;
@@ -159,4 +163,12 @@ bool MidiThruGate::windowActsOn(quint8 status, quint8 data1, quint8 data2, int s
     if (!(word & SwitchesInUse))
         return selectsProgram(status, data1);
     return ThruRules::unpack(word).windowActsOn(status, data1, data2, source);
+}
+
+bool MidiThruGate::windowNeedsLastOfRun(quint8 status, quint8 data1, quint8 data2, int source) const
+{
+    if ((status & 0xF0) != 0xB0 || (data1 != BankMsb && data1 != BankLsb))
+        return false;
+    const quint64 word = m_word.load(std::memory_order_acquire);
+    return !(word & SwitchesInUse) || !ThruRules::unpack(word).switchTakes(status, data1, data2, source);
 }

@@ -54,6 +54,8 @@ struct ThruRules {
     // (remote selection, the programs it remembers sent) or a foot switch's message (bound,
     // or any while one is learnt).
     bool windowActsOn(quint8 status, quint8 data1, quint8 data2, int source = 0) const;
+    // Whether a foot switch's binding (or one being learnt) takes this message of `source`.
+    bool switchTakes(quint8 status, quint8 data1, quint8 data2, int source = 0) const;
 
     // The rules in one word, so that they are read and replaced whole without a lock.
     quint64 pack() const;
@@ -79,6 +81,10 @@ public:
     ThruRules rules() const { return ThruRules::unpack(m_word.load(std::memory_order_acquire)); }
     bool keepsBack(const quint8 *bytes, size_t length, int source = 0) const;
     bool windowActsOn(quint8 status, quint8 data1, quint8 data2, int source = 0) const;
+    // Whether, of this message and others like it in a row (same status and first data
+    // byte), the window needs only the last: a bank select, which only sets what the next
+    // program change selects, that no foot switch takes.
+    bool windowNeedsLastOfRun(quint8 status, quint8 data1, quint8 data2, int source = 0) const;
     // Whether remote selection and the foot switches listen to input `source`.
     bool remoteHears(int source) const { return !bitOf(ThruRules::inputBit(source) + 1); }
     bool switchesHear(int source) const { return !bitOf(ThruRules::inputBit(source) + 2); }

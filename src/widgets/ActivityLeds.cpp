@@ -1,6 +1,7 @@
 #include "ActivityLeds.h"
 
 #include <QAbstractButton>
+#include <QEvent>
 
 ActivityLeds::ActivityLeds(QAbstractButton *inLed, QAbstractButton *outLed, QObject *parent)
     : QObject(parent), m_inLed(inLed), m_outLed(outLed)
@@ -9,6 +10,22 @@ ActivityLeds::ActivityLeds(QAbstractButton *inLed, QAbstractButton *outLed, QObj
     m_timer.setInterval(IntervalMs);
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &ActivityLeds::darkenLeds);
+    m_inLed->installEventFilter(this);
+}
+
+bool ActivityLeds::inLit() const
+{
+    // Shown without the timer (as at start), it is yet to be lit.
+    return !m_inLed->isHidden() && m_timer.isActive();
+}
+
+bool ActivityLeds::eventFilter(QObject *watched, QEvent *event)
+{
+    // Sent for the indicator's own showing and hiding, not its window's.
+    if (watched == m_inLed &&
+        (event->type() == QEvent::ShowToParent || event->type() == QEvent::HideToParent))
+        emit inLitChanged();
+    return QObject::eventFilter(watched, event);
 }
 
 void ActivityLeds::lightIn()
@@ -25,8 +42,10 @@ void ActivityLeds::lightOut()
 
 void ActivityLeds::enableTimer()
 {
-    if (!m_timer.isActive())
-        m_timer.start();
+    if (m_timer.isActive())
+        return;
+    m_timer.start();
+    emit inLitChanged();
 }
 
 void ActivityLeds::darkenLeds()
@@ -34,4 +53,5 @@ void ActivityLeds::darkenLeds()
     m_inLed->setVisible(false);
     m_outLed->setVisible(false);
     m_timer.stop();
+    emit inLitChanged();
 }

@@ -19,8 +19,18 @@ public:
 
     void lightIn();
     void lightOut();
+    // The input indicator is on, and the timer will put it out: lighting it again now
+    // changes nothing.
+    bool inLit() const;
 
     QTimer *timer() { return &m_timer; }
+
+signals:
+    // inLit() may have changed.
+    void inLitChanged();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void enableTimer();

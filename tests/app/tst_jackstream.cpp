@@ -7,6 +7,7 @@
 #include "app/MainWindow.h"
 #include "app/ProgramWindows.h"
 #include "midi/MidiIn.h"
+#include "mixer/MixerWindow.h"
 #include "platform/AppPaths.h"
 #include "platform/EchoGuard.h"
 #include "platform/JackMidiSystem.h"
@@ -16,10 +17,13 @@
 #include "support/JackEventClient.h"
 #include "support/MidiBytes.h"
 #include "support/RecordingDialogs.h"
+#include "widgets/ActivityLeds.h"
 
+#include <QCheckBox>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QScopeGuard>
@@ -27,6 +31,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
+#include <QToolButton>
 #include <algorithm>
 
 namespace
@@ -181,6 +186,47 @@ private slots:
         QVERIFY(m_dialogs->messages.isEmpty());
     }
 
+    // The window is handed the notes thru passes on only as far as it shows them: none
+    // while the input lamp is lit and no input row is on screen, the latest once the row
+    // shows, the next one when the lamp is dark.
+    void windowHandedWhatItShows()
+    {
+        startProgram();
+        if (QTest::currentTestFailed())
+            return;
+        MainWindow &form = m_program->mainWindow();
+        auto *jack = dynamic_cast<JackMidiSystem *>(m_system.get());
+        QVERIFY(jack);
+        // With the row on screen the window would be handed 3D at once and 3E 50 ms later,
+        // leaving out one note; with the lamp lit it is handed neither (should the lamp go
+        // out meanwhile, it is handed 3E, and still two are left out).
+        form.leds().lightIn();
+        const quint64 leftOutBefore = jack->traffic().copiesLeftOut;
+        m_source->send(hexEvents({"90 3C 40", "90 3D 40"}));
+        QTRY_COMPARE(m_source->receivedBytes(), QByteArray::fromHex("903C40 903D40"));
+        m_source->send(hexEvents({"90 3E 40"}));
+        QTRY_COMPARE(m_source->receivedBytes(), QByteArray::fromHex("903C40 903D40 903E40"));
+        QTRY_COMPARE(jack->traffic().copiesLeftOut - leftOutBefore, quint64(2));
+
+        MixerWindow *mixer = form.mixer();
+        mixer->findChild<QCheckBox *>(QStringLiteral("ckbGetMidi"))->setChecked(true);
+        mixer->show();
+        QTRY_COMPARE(mixer->findChild<QLineEdit *>(QStringLiteral("edData1"))->text(), QStringLiteral("62"));
+
+        // Of bank selects in a row it is handed the last.
+        const quint64 beforeBanks = jack->traffic().copiesLeftOut;
+        m_source->send(hexEvents({"B0 00 01", "B0 00 02", "B0 00 03"}));
+        QTRY_COMPARE(mixer->findChild<QLineEdit *>(QStringLiteral("edData2"))->text(), QStringLiteral("3"));
+        QCOMPARE(jack->traffic().copiesLeftOut - beforeBanks, quint64(2));
+
+        mixer->hide();
+        auto *inLed = form.findChild<QToolButton *>(QStringLiteral("InLed"));
+        inLed->hide();
+        m_source->send(hexEvents({"90 3F 40"}));
+        QTRY_VERIFY(!inLed->isHidden());
+        QCOMPARE(form.midiIn().LastData1(), quint8(0x3F));
+    }
+
     // A unit that echoes its input, wired from the program's output back to its input: the
     // loop is told, the player's messages still go out, each once, nothing circulates, and
     // the line goes when the loop is undone.
@@ -234,8 +280,12 @@ private slots:
         startProgram();
         if (QTest::currentTestFailed())
             return;
-        MidiInputPort &port = m_program->mainWindow().midiIn();
-        // A program change the window acts on, a note it only shows: it is handed both.
+        MainWindow &form = m_program->mainWindow();
+        MidiInputPort &port = form.midiIn();
+        // A program change the window acts on, a note it only shows: with the input lamp
+        // dark it is handed both.
+        form.leds().timer()->stop();
+        form.findChild<QToolButton *>(QStringLiteral("InLed"))->hide();
         const QByteArray notes = QByteArray::fromHex("C005 803C00");
         const int xruns = m_source->xruns();
         m_source->send(hexEvents({"C0 05", "80 3C 00"}));
