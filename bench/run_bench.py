@@ -19,6 +19,7 @@ import statistics
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 from datetime import datetime, timezone
 
@@ -153,24 +154,36 @@ def wait_for_ports(names, seconds=20):
     return False
 
 
+# Longer than any command of the probe may take: the longest, a 10 000-message latency
+# run, gives up by itself after 230 s.
+ASK_LIMIT_S = 300
+
+
 class Probe:
     def __init__(self, build):
         # Its stderr carries only libjack's notices (one per event a full buffer refuses);
         # everything the run needs comes back on stdout.
         self.proc = subprocess.Popen([os.path.join(build, "bench", "pw_probe"), PROBE], stdin=subprocess.PIPE,
                                      stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True, env=jack_env())
-        line = self.proc.stdout.readline()
-        if not line:
-            raise RuntimeError("pw_probe did not start (is the JACK server up?)")
-        self.hello = json.loads(line)
+        self.hello = json.loads(self.answer("while starting (is the JACK server up?)", 60))
 
     def ask(self, command):
         self.proc.stdin.write(command + "\n")
         self.proc.stdin.flush()
-        line = self.proc.stdout.readline()
+        return json.loads(self.answer(f"during '{command}'", ASK_LIMIT_S))
+
+    def answer(self, when, limit_s):
+        # A probe that hangs (seen once in a launch of the RtMidi forwarder that forwarded
+        # nothing: more than ten minutes without a word) is killed, and the run goes on.
+        watchdog = threading.Timer(limit_s, self.proc.kill)
+        watchdog.start()
+        try:
+            line = self.proc.stdout.readline()
+        finally:
+            watchdog.cancel()
         if not line:
-            raise RuntimeError(f"the probe ended during '{command}'")
-        return json.loads(line)
+            raise RuntimeError(f"the probe ended or hung {when}")
+        return line
 
     def close(self):
         try:
@@ -307,6 +320,10 @@ def bring_up(build, subject):
             if not subject.start(build, probe):
                 raise RuntimeError(f"{subject.label}: ports not connected")
             forwards = probe.ask("rate 1000 0.2")["received"] > 0
+        except RuntimeError as e:
+            if launch == LAUNCH_TRIES:
+                raise
+            log(f"{subject.label}, launch {launch}: {e}")
         finally:
             if not forwards:
                 subject.stop()
