@@ -3,6 +3,8 @@
 void EchoGuard::sent(quint64 key, quint64 cycle)
 {
     Slot &slot = slotOf(key);
+    if (slot.pending == 0)
+        ++m_pendingSlots;
     if (slot.key != key || slot.pending == 0)
         slot = {key, cycle, 0};
     slot.cycle = cycle;
@@ -18,7 +20,8 @@ bool EchoGuard::arrived(quint64 key, quint64 cycle)
         (cycle == slot.cycle && !m_known.load(std::memory_order_relaxed)) ||
         cycle - slot.cycle > ReturnCycles)
         return false;
-    --slot.pending;
+    if (--slot.pending == 0)
+        --m_pendingSlots;
     m_silent = 0;
     if (++m_echoes >= EchoesForLoop)
         m_heard.store(true, std::memory_order_relaxed);
@@ -27,10 +30,13 @@ bool EchoGuard::arrived(quint64 key, quint64 cycle)
 
 void EchoGuard::endCycle(quint64 cycle)
 {
+    if (m_pendingSlots == 0)
+        return;
     for (Slot &slot : m_slots) {
         if (slot.pending == 0 || cycle - slot.cycle <= ReturnCycles)
             continue;
         slot.pending = 0;
+        --m_pendingSlots;
         m_echoes = 0;
         if (++m_silent >= SilentForEnd)
             m_heard.store(false, std::memory_order_relaxed);
@@ -40,6 +46,7 @@ void EchoGuard::endCycle(quint64 cycle)
 void EchoGuard::reset()
 {
     m_slots = {};
+    m_pendingSlots = 0;
     m_echoes = 0;
     m_silent = 0;
     m_heard.store(false, std::memory_order_relaxed);

@@ -62,8 +62,9 @@ private:
     Slot &slotOf(quint64 key) { return m_slots[(key ^ key >> 17 ^ key >> 31) % SlotCount]; }
 
     std::array<Slot, SlotCount> m_slots{};
-    int m_echoes = 0; // echoes since the last message that did not come back
-    int m_silent = 0; // messages that did not come back since the last echo
+    int m_pendingSlots = 0; // slots with a message not yet back: with none, a cycle end has nothing to do
+    int m_echoes = 0;       // echoes since the last message that did not come back
+    int m_silent = 0;       // messages that did not come back since the last echo
     std::atomic<bool> m_heard{false};
     std::atomic<bool> m_known{false};
 };

@@ -1,6 +1,7 @@
 #include "InputCopyBatch.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <utility>
 
@@ -13,10 +14,10 @@ InputCopyBatch::InputCopyBatch(MidiInputFeed &feed, quint8 *storage, size_t capa
 
 const quint8 *InputCopyBatch::copy(const quint8 *bytes, size_t length)
 {
-    // Room for the event and a shown-only message going ahead of it: a batch is handed on
-    // only here, so that no copy is reused before the feed has read it.
+    // Room for the event and all that is held going ahead of it: a batch is handed on only
+    // here, so that no copy is reused before the feed has read it.
     const bool copies = m_capacity > 0;
-    if (m_count + 2 > BatchSize || (copies && length > m_capacity - m_used && m_count > 0))
+    if (m_count >= BatchSize || (copies && length > m_capacity - m_used && m_count > 0))
         handOn();
     if (length > m_capacity - m_used)
         return bytes;
@@ -34,6 +35,8 @@ void InputCopyBatch::add(const quint8 *bytes, size_t length)
 
 void InputCopyBatch::addLastOfRun(const quint8 *bytes, size_t length)
 {
+    if (m_shown == MidiSystem::InputShown::Nothing && holdBank(bytes, length))
+        return;
     if (m_lastEndsRun && m_held.length == 0 && m_count > 0) {
         MidiInputFeed::Event &last = m_events[m_count - 1];
         if (last.length == length && std::memcmp(last.bytes, bytes, 2) == 0) {
@@ -46,12 +49,26 @@ void InputCopyBatch::addLastOfRun(const quint8 *bytes, size_t length)
     m_lastEndsRun = true;
 }
 
+bool InputCopyBatch::holdBank(const quint8 *bytes, size_t length)
+{
+    if (length != 3 || (bytes[0] & 0xF0) != 0xB0 || (bytes[1] != 0 && bytes[1] != 32))
+        return false;
+    const int slot = (bytes[0] & 0x0F) * 2 + (bytes[1] == 32 ? 1 : 0);
+    if (m_held.banksHeld & (1u << slot))
+        ++m_leftOut;
+    m_held.banksHeld |= 1u << slot;
+    m_held.latestBank = slot;
+    std::memcpy(m_held.banks[slot], bytes, 3);
+    return true;
+}
+
 void InputCopyBatch::addShownOnly(const quint8 *bytes, size_t length)
 {
     if (m_held.length > 0)
         ++m_leftOut;
     m_held.length = std::min(length, sizeof m_held.bytes);
     std::memcpy(m_held.bytes, bytes, m_held.length);
+    m_held.latestBank = -1;
 }
 
 void InputCopyBatch::finish()
@@ -78,13 +95,27 @@ bool InputCopyBatch::heldDue() const
 
 void InputCopyBatch::pushHeld()
 {
-    if (m_held.length == 0)
-        return;
+    // The latest goes last: the event after it may take its status from it.
+    const int latestBank = std::exchange(m_held.latestBank, -1);
+    quint32 banks = std::exchange(m_held.banksHeld, 0);
+    if (latestBank >= 0)
+        banks &= ~(1u << latestBank);
+    for (; banks != 0; banks &= banks - 1)
+        pushKept(m_held.banks[std::countr_zero(banks)], 3);
+    if (m_held.length > 0) {
+        pushKept(m_held.bytes, std::exchange(m_held.length, 0));
+        m_held.handedAt = m_now;
+        m_held.handedOn = true;
+    }
+    if (latestBank >= 0)
+        pushKept(m_held.banks[latestBank], 3);
+}
+
+void InputCopyBatch::pushKept(const quint8 *bytes, size_t length)
+{
     quint8 *kept = m_shownCopies[m_count];
-    std::memcpy(kept, m_held.bytes, m_held.length);
-    push(kept, std::exchange(m_held.length, 0));
-    m_held.handedAt = m_now;
-    m_held.handedOn = true;
+    std::memcpy(kept, bytes, length);
+    push(kept, length);
 }
 
 void InputCopyBatch::push(const quint8 *bytes, size_t length)

@@ -21,7 +21,9 @@
 // with the run's last ahead of it (which also gives the window's parser that event's running
 // status); a run's last that waits goes on at the first cycle end where it is due, with
 // input or without. Of a run of messages alike that the window needs only the last of (bank
-// selects), it is handed that last.
+// selects), it is handed that last; with the lamp lit and no row, only the last of each
+// channel's bank MSB and LSB, when it is handed anything else: it only keeps them for the
+// next program change. What waits goes in the order that leaves the latest message last.
 //
 // Process thread only; allocates nothing.
 class InputCopyBatch
@@ -33,6 +35,11 @@ public:
         size_t length = 0;
         quint32 handedAt = 0; // frame time the last one went on
         bool handedOn = false;
+        // Bank selects held back, two a channel (MSB, LSB), a bit each in `banksHeld`;
+        // `latestBank` is the one that came after everything else held, or -1.
+        quint8 banks[2 * 16][3] = {};
+        quint32 banksHeld = 0;
+        int latestBank = -1;
     };
 
     // `storage` of `capacity` bytes, reused from the start at every handing on; a capacity
@@ -50,7 +57,8 @@ public:
     // A whole short message (at most 3 bytes) that the window only shows.
     void addShownOnly(const quint8 *bytes, size_t length);
     // A whole short message that the next one added so, if it comes right after it with the
-    // same status and first data byte, makes moot: that one takes its place.
+    // same status and first data byte, makes moot: that one takes its place. A bank select
+    // (controller 0 or 32) waits while the window shows nothing.
     void addLastOfRun(const quint8 *bytes, size_t length);
     // Last: hands on what is left, and the held message if it is due.
     void finish();
@@ -59,8 +67,12 @@ public:
 
 private:
     static constexpr size_t BatchSize = 64;
+    // Room kept behind a batch for what is held: the shown-only message and every bank select.
+    static constexpr size_t HeldMost = 1 + 2 * 16;
     bool heldDue() const;
+    bool holdBank(const quint8 *bytes, size_t length);
     void pushHeld();
+    void pushKept(const quint8 *bytes, size_t length);
     void push(const quint8 *bytes, size_t length);
     void handOn();
 
@@ -68,7 +80,7 @@ private:
     quint8 *const m_storage;
     const size_t m_capacity;
     size_t m_used = 0;
-    MidiInputFeed::Event m_events[BatchSize];
+    MidiInputFeed::Event m_events[BatchSize + HeldMost];
     size_t m_count = 0;
     bool m_lastEndsRun = false; // the last event pushed came through addLastOfRun()
     Held &m_held;
@@ -77,6 +89,6 @@ private:
     const MidiSystem::InputShown m_shown;
     // Where a held message goes once handed on: a place per batch entry, so that no later
     // one overwrites it before the feed reads it.
-    quint8 m_shownCopies[BatchSize][3] = {};
+    quint8 m_shownCopies[BatchSize + HeldMost][3] = {};
     quint64 m_leftOut = 0;
 };

@@ -7,6 +7,7 @@
 #include "app/MainWindow.h"
 #include "app/ProgramWindows.h"
 #include "midi/MidiIn.h"
+#include "midi/MidiOut.h"
 #include "mixer/MixerWindow.h"
 #include "platform/AppPaths.h"
 #include "platform/EchoGuard.h"
@@ -188,7 +189,8 @@ private slots:
 
     // The window is handed the notes thru passes on only as far as it shows them: none
     // while the input lamp is lit and no input row is on screen, the latest once the row
-    // shows, the next one when the lamp is dark.
+    // shows, the next one when the lamp is dark; of bank selects the last, and while
+    // nothing shows them, only ahead of what the window acts on.
     void windowHandedWhatItShows()
     {
         startProgram();
@@ -225,6 +227,20 @@ private slots:
         m_source->send(hexEvents({"90 3F 40"}));
         QTRY_VERIFY(!inLed->isHidden());
         QCOMPARE(form.midiIn().LastData1(), quint8(0x3F));
+
+        // Lit with no row, bank selects of separate cycles wait for what the window acts
+        // on, the last of each going just ahead of it.
+        form.leds().timer()->start(60'000);
+        const quint64 beforeHeld = jack->traffic().copiesLeftOut;
+        for (const char *bank : {"B0 00 05", "B0 00 06"}) {
+            const qsizetype sunk = m_source->receivedBytes().size();
+            m_source->send(hexEvents({bank}));
+            QTRY_COMPARE(m_source->receivedBytes().size(), sunk + 3);
+        }
+        m_source->send(hexEvents({"C0 07"}));
+        QTRY_COMPARE(form.midiOut().programsSent().channel(1).program, 7);
+        QCOMPARE(form.midiOut().programsSent().channel(1).msb, 6);
+        QCOMPARE(jack->traffic().copiesLeftOut - beforeHeld, quint64(1));
     }
 
     // A unit that echoes its input, wired from the program's output back to its input: the
