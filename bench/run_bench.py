@@ -123,7 +123,8 @@ class JackServer:
         subprocess.run(["jack_bufsize", str(period)], env=jack_env(), stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL)
         out = subprocess.run(["jack_bufsize"], env=jack_env(), capture_output=True, text=True).stdout
-        taken = re.search(r"buffer size = (\d+)", out)
+        # Some versions say "buffer size = N sample rate = R", others only N.
+        taken = re.search(r"(?:buffer size = )?(\d+)", out)
         if taken and int(taken.group(1)) == period:
             self.period = period
             return True
@@ -1002,11 +1003,13 @@ def write_report(settings, path, started, load_before, data, load_after):
                       "window reads a copy of what it acts on (program changes, foot-switch messages, SysEx) "
                       "at once, of bank selects in a row the last, and of other messages only what it shows: "
                       "the latest at most every 50 ms while the mixer's input row is on screen, the next one "
-                      "while the input lamp is dark, none while it is lit (as here: the mixer is not open). "
+                      "while the input lamp is dark, none while it is lit (as here: the mixer is not open); "
+                      "while it is lit, bank selects wait for the next message it acts on, the last of each "
+                      "channel's going ahead of it. "
                       "The figure holds both threads. At low rates it is mostly the window's wake-ups: at "
-                      "1 k/s and 256 frames about 10 a second (the lamp, the bank selects in the probe's "
-                      "stream, the window's own timers), 28 before the lamp and the bank selects were thinned "
-                      "(2026-12-09). \"Less idle\" takes off what the process "
+                      "1 k/s and 256 frames about 4 a second against 2 when idle (the probe's stream "
+                      "carries runs of 128 bank selects; 28 wake-ups a second before the lamp and the bank "
+                      "selects were thinned, 9 before bank selects waited, 2026-12-09). \"Less idle\" takes off what the process "
                       "spent idling for as long as the stream ran (measured right before the streams); it is "
                       "the figure judged, as the stricter for the program: idle, the forwarder's two JACK "
                       "clients wake twice a cycle and the program's one once, so the forwarder has more "
