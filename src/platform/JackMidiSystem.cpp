@@ -387,19 +387,19 @@ void JackMidiSystem::Private::readInput(PortLink &link, jack_nframes_t frames, q
             toWindow.add(bytes, event.size);
             continue;
         }
-        const MidiThru::WindowNeeds needs = via->windowNeeds(bytes, event.size);
+        const MidiThruGate::WindowUse needs = via->windowNeeds(bytes, event.size);
         // Several inputs merge into one buffer, whose events go in time order.
         out.time = std::max(event.time, to->thruFloor);
         to->thruFloor = out.time;
         via->take(bytes, event.size, out, cycle);
         switch (needs) {
-        case MidiThru::WindowNeeds::Every:
+        case MidiThruGate::WindowUse::Every:
             toWindow.add(bytes, event.size);
             break;
-        case MidiThru::WindowNeeds::LatestShown:
+        case MidiThruGate::WindowUse::ShowsOnly:
             toWindow.addShownOnly(bytes, event.size);
             break;
-        case MidiThru::WindowNeeds::LastOfRun:
+        case MidiThruGate::WindowUse::LastOfRun:
             toWindow.addLastOfRun(bytes, event.size);
             break;
         }

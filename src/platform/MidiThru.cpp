@@ -22,22 +22,19 @@ void MidiThru::take(const quint8 *bytes, size_t length, Output &out, quint64 cyc
     m_out = nullptr;
 }
 
-MidiThru::WindowNeeds MidiThru::windowNeeds(const quint8 *bytes, size_t length) const
+MidiThruGate::WindowUse MidiThru::windowNeeds(const quint8 *bytes, size_t length) const
 {
     if (length < 2 || length > 3 || !m_parser.atMessageBoundary())
-        return WindowNeeds::Every;
+        return MidiThruGate::WindowUse::Every;
     const quint8 status = bytes[0];
     // A system message would change how the bytes after it are read.
     if (status < 0x80 || status >= 0xF0)
-        return WindowNeeds::Every;
+        return MidiThruGate::WindowUse::Every;
     if (length != size_t(midiShortMessageLength(status)) || bytes[1] >= 0x80 ||
         (length == 3 && bytes[2] >= 0x80))
-        return WindowNeeds::Every;
+        return MidiThruGate::WindowUse::Every;
     const quint8 data2 = length == 3 ? bytes[2] : 0;
-    if (!m_gate.windowActsOn(status, bytes[1], data2, m_source))
-        return WindowNeeds::LatestShown;
-    return m_gate.windowNeedsLastOfRun(status, bytes[1], data2, m_source) ? WindowNeeds::LastOfRun
-                                                                          : WindowNeeds::Every;
+    return m_gate.windowUse(status, bytes[1], data2, m_source);
 }
 
 void MidiThru::sentByOthers(const quint8 *bytes, size_t length, quint64 cycle)

@@ -3,12 +3,11 @@
 #include "EchoGuard.h"
 #include "MidiStreamParser.h"
 #include "MidiSystem.h"
+#include "MidiThruGate.h"
 
 #include <QtGlobal>
 #include <atomic>
 #include <memory>
-
-class MidiThruGate;
 
 // MIDI thru on the MIDI system's own thread: the bytes of each input event are cut into
 // messages as the input port cuts them, and each message the gate lets pass goes to the
@@ -47,12 +46,10 @@ public:
     void take(const quint8 *bytes, size_t length, Output &out, quint64 cycle);
     // What the window needs of the event about to be taken. Of one whole channel message,
     // status first, that comes between messages: the latest of a run of those it only
-    // shows (see MidiThruGate::windowActsOn), or the last of a run like it (see
-    // MidiThruGate::windowNeedsLastOfRun); a parser that goes without the others reads the
-    // rest as thru does, once handed the last of such a run (for its running status) ahead
-    // of the next event. Of anything else, every one.
-    enum class WindowNeeds { Every, LatestShown, LastOfRun };
-    WindowNeeds windowNeeds(const quint8 *bytes, size_t length) const;
+    // shows, or the last of a run like it (see MidiThruGate::windowUse); a parser that goes
+    // without the others reads the rest as thru does, once handed the last of such a run
+    // (for its running status) ahead of the next event. Of anything else, every one.
+    MidiThruGate::WindowUse windowNeeds(const quint8 *bytes, size_t length) const;
     // A message the window sent to the same output: its echo is no more to go round
     // than a forwarded one's.
     void sentByOthers(const quint8 *bytes, size_t length, quint64 cycle);

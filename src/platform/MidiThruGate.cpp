@@ -71,11 +71,6 @@ bool ThruRules::keepsBack(const quint8 *bytes, size_t length, int source) const
     return isBound(s);
 }
 
-bool ThruRules::windowActsOn(quint8 status, quint8 data1, quint8 data2, int source) const
-{
-    return selectsProgram(status, data1) || switchTakes(status, data1, data2, source);
-}
-
 bool ThruRules::switchTakes(quint8 status, quint8 data1, quint8 data2, int source) const
 {
     if (!inputs[size_t(std::clamp(source, 0, ExtraInputCount))].switches)
@@ -155,20 +150,14 @@ bool MidiThruGate::keepsBack(const quint8 *bytes, size_t length, int source) con
     return (word & 1) && ThruRules::unpack(word).keepsBack(bytes, length, source);
 }
 
-bool MidiThruGate::windowActsOn(quint8 status, quint8 data1, quint8 data2, int source) const
+MidiThruGate::WindowUse MidiThruGate::windowUse(quint8 status, quint8 data1, quint8 data2, int source) const
 {
     // Asked for most messages of a busy input: with no switch bound and none learnt (as most
     // players run it) only the message itself is looked at.
     const quint64 word = m_word.load(std::memory_order_acquire);
-    if (!(word & SwitchesInUse))
-        return selectsProgram(status, data1);
-    return ThruRules::unpack(word).windowActsOn(status, data1, data2, source);
-}
-
-bool MidiThruGate::windowNeedsLastOfRun(quint8 status, quint8 data1, quint8 data2, int source) const
-{
-    if ((status & 0xF0) != 0xB0 || (data1 != BankMsb && data1 != BankLsb))
-        return false;
-    const quint64 word = m_word.load(std::memory_order_acquire);
-    return !(word & SwitchesInUse) || !ThruRules::unpack(word).switchTakes(status, data1, data2, source);
+    if ((word & SwitchesInUse) && ThruRules::unpack(word).switchTakes(status, data1, data2, source))
+        return WindowUse::Every;
+    if (!selectsProgram(status, data1))
+        return WindowUse::ShowsOnly;
+    return (status & 0xF0) == 0xB0 ? WindowUse::LastOfRun : WindowUse::Every;
 }

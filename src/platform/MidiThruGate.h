@@ -49,11 +49,6 @@ struct ThruRules {
     // Whether thru keeps this message of input `source` back. `length` counts its bytes:
     // SysEx and system messages pass wherever the input is forwarded.
     bool keepsBack(const quint8 *bytes, size_t length, int source = 0) const;
-    // Whether the window does more with this short message of input `source` than show it
-    // in the mixer's input row and light the input lamp: a program change or a bank select
-    // (remote selection, the programs it remembers sent) or a foot switch's message (bound,
-    // or any while one is learnt).
-    bool windowActsOn(quint8 status, quint8 data1, quint8 data2, int source = 0) const;
     // Whether a foot switch's binding (or one being learnt) takes this message of `source`.
     bool switchTakes(quint8 status, quint8 data1, quint8 data2, int source = 0) const;
 
@@ -80,11 +75,15 @@ public:
     // As the forwarding thread reads them: the window decides by the same word.
     ThruRules rules() const { return ThruRules::unpack(m_word.load(std::memory_order_acquire)); }
     bool keepsBack(const quint8 *bytes, size_t length, int source = 0) const;
-    bool windowActsOn(quint8 status, quint8 data1, quint8 data2, int source = 0) const;
-    // Whether, of this message and others like it in a row (same status and first data
-    // byte), the window needs only the last: a bank select, which only sets what the next
-    // program change selects, that no foot switch takes.
-    bool windowNeedsLastOfRun(quint8 status, quint8 data1, quint8 data2, int source = 0) const;
+    // What the window does with a short message of input `source`, in one read of the
+    // rules. It acts on a program change or a bank select (remote selection, the programs
+    // it remembers sent) and on a foot switch's message (bound, or any while one is
+    // learnt), each one; of a bank select that no switch takes, and others like it in a row
+    // (same status and first data byte), it needs only the last, which only sets what the
+    // next program change selects. Anything else it only shows in the mixer's input row
+    // and by the input lamp.
+    enum class WindowUse { ShowsOnly, LastOfRun, Every };
+    WindowUse windowUse(quint8 status, quint8 data1, quint8 data2, int source = 0) const;
     // Whether remote selection and the foot switches listen to input `source`.
     bool remoteHears(int source) const { return !bitOf(ThruRules::inputBit(source) + 1); }
     bool switchesHear(int source) const { return !bitOf(ThruRules::inputBit(source) + 2); }

@@ -7,6 +7,7 @@
 #include "app/MidiSetupPage.h"
 #include "midi/MidiIn.h"
 #include "platform/IniFile.h"
+#include "platform/MidiThruGate.h"
 #include "songs/SongListController.h"
 #include "songs/SongsPage.h"
 #include "stage/FootBindings.h"
@@ -25,6 +26,8 @@
 #include <QToolButton>
 
 #include <numeric>
+
+Q_DECLARE_METATYPE(MidiThruGate::WindowUse)
 
 namespace
 {
@@ -309,42 +312,46 @@ private slots:
         QTest::addColumn<bool>("passedOn");
         QTest::addColumn<int>("row");       // the song selected afterwards
         QTest::addColumn<QString>("input"); // the input it comes in at, and its switches
-        // Whether the window is handed it, too, amid a run of notes it only shows.
-        QTest::addColumn<bool>("windowActs");
+        // Whether the window is handed it, too, amid a run of notes it only shows (or only
+        // the last of a run of its like).
+        QTest::addColumn<MidiThruGate::WindowUse>("windowUse");
+        const auto every = MidiThruGate::WindowUse::Every;
+        const auto showsOnly = MidiThruGate::WindowUse::ShowsOnly;
         const Message pedal{0xB0, 64, 127};
         const Message remote{0xC0, 3, 0};
-        QTest::newRow("pedal, forwarded") << false << false << pedal << true << 1 << "main" << true;
-        QTest::newRow("pedal, kept out") << true << false << pedal << false << 1 << "main" << true;
+        QTest::newRow("pedal, forwarded") << false << false << pedal << true << 1 << "main" << every;
+        QTest::newRow("pedal, kept out") << true << false << pedal << false << 1 << "main" << every;
         QTest::newRow("pedal released, kept out")
-            << true << false << Message{0xB0, 64, 0} << false << 0 << "main" << true;
+            << true << false << Message{0xB0, 64, 0} << false << 0 << "main" << every;
         QTest::newRow("pedal's controller on another channel")
-            << true << false << Message{0xB1, 64, 127} << true << 0 << "main" << false;
+            << true << false << Message{0xB1, 64, 127} << true << 0 << "main" << showsOnly;
         QTest::newRow("another controller")
-            << true << false << Message{0xB0, 7, 100} << true << 0 << "main" << false;
-        QTest::newRow("remote, forwarded") << false << false << remote << true << 3 << "main" << true;
-        QTest::newRow("remote, kept out") << true << false << remote << false << 3 << "main" << true;
-        QTest::newRow("bank select") << true << false << Message{0xB0, 0, 5} << true << 0 << "main" << true;
+            << true << false << Message{0xB0, 7, 100} << true << 0 << "main" << showsOnly;
+        QTest::newRow("remote, forwarded") << false << false << remote << true << 3 << "main" << every;
+        QTest::newRow("remote, kept out") << true << false << remote << false << 3 << "main" << every;
+        QTest::newRow("bank select") << true << false << Message{0xB0, 0, 5} << true << 0 << "main"
+                                     << MidiThruGate::WindowUse::LastOfRun;
         QTest::newRow("program change on another channel")
-            << true << false << Message{0xC1, 3, 0} << true << 0 << "main" << true;
+            << true << false << Message{0xC1, 3, 0} << true << 0 << "main" << every;
         QTest::newRow("learning: a press, kept out")
-            << true << true << Message{0x90, 60, 100} << false << 0 << "main" << true;
+            << true << true << Message{0x90, 60, 100} << false << 0 << "main" << every;
         QTest::newRow("learning: a release, forwarded")
-            << true << true << Message{0x80, 60, 0} << true << 0 << "main" << true;
+            << true << true << Message{0x80, 60, 0} << true << 0 << "main" << every;
         QTest::newRow("learning: a press, forwarded")
-            << false << true << Message{0xB0, 5, 127} << true << 0 << "main" << true;
+            << false << true << Message{0xB0, 5, 127} << true << 0 << "main" << every;
         QTest::newRow("extra input: pedal kept out")
-            << true << false << pedal << false << 1 << "extra" << true;
-        QTest::newRow("extra input: remote") << false << false << remote << true << 3 << "extra" << true;
+            << true << false << pedal << false << 1 << "extra" << every;
+        QTest::newRow("extra input: remote") << false << false << remote << true << 3 << "extra" << every;
         QTest::newRow("extra input without thru: another controller")
-            << false << false << Message{0xB0, 7, 100} << false << 0 << "extra, no thru" << false;
+            << false << false << Message{0xB0, 7, 100} << false << 0 << "extra, no thru" << showsOnly;
         QTest::newRow("extra input without thru: the pedal steps")
-            << false << false << pedal << false << 1 << "extra, no thru" << true;
+            << false << false << pedal << false << 1 << "extra, no thru" << every;
         QTest::newRow("extra input not heard: the pedal plays")
-            << true << false << pedal << true << 0 << "extra, not heard" << false;
+            << true << false << pedal << true << 0 << "extra, not heard" << showsOnly;
         QTest::newRow("extra input not heard: remote plays")
-            << true << false << remote << true << 0 << "extra, not heard" << true;
+            << true << false << remote << true << 0 << "extra, not heard" << every;
         QTest::newRow("main input not heard: remote plays")
-            << true << false << remote << true << 0 << "main, not heard" << true;
+            << true << false << remote << true << 0 << "main, not heard" << every;
     }
 
     void remoteMessagesKeptOutOfThru()
@@ -355,7 +362,7 @@ private slots:
         QFETCH(bool, passedOn);
         QFETCH(int, row);
         QFETCH(QString, input);
-        QFETCH(bool, windowActs);
+        QFETCH(MidiThruGate::WindowUse, windowUse);
         AppFixture app;
         MainWindow &form = startSet(app);
         form.setupPage().ckbRemote()->setChecked(true);
@@ -372,9 +379,9 @@ private slots:
         auto *box = form.findChild<FootBindingsBox *>();
         QVERIFY(!box->dontForward()->isChecked());
         box->dontForward()->setChecked(dontForward);
-        QCOMPARE(app.midi.thruGate().windowActsOn(quint8(message[0]), quint8(message[1]), quint8(message[2]),
-                                                  extra ? 1 : 0),
-                 windowActs);
+        QCOMPARE(app.midi.thruGate().windowUse(quint8(message[0]), quint8(message[1]), quint8(message[2]),
+                                               extra ? 1 : 0),
+                 windowUse);
         app.outs[0]->clearLog();
         if (extra) {
             MidiInputPort &pads = form.extraInputs().port(0);
