@@ -35,8 +35,10 @@ void InputCopyBatch::add(const quint8 *bytes, size_t length)
 
 void InputCopyBatch::addLastOfRun(const quint8 *bytes, size_t length)
 {
-    if (m_shown == MidiSystem::InputShown::Nothing && holdBank(bytes, length))
+    if (m_shown == MidiSystem::InputShown::Nothing && length == 3) {
+        holdBank(bytes);
         return;
+    }
     if (m_lastEndsRun && m_held.length == 0 && m_count > 0) {
         MidiInputFeed::Event &last = m_events[m_count - 1];
         if (last.length == length && std::memcmp(last.bytes, bytes, 2) == 0) {
@@ -49,17 +51,15 @@ void InputCopyBatch::addLastOfRun(const quint8 *bytes, size_t length)
     m_lastEndsRun = true;
 }
 
-bool InputCopyBatch::holdBank(const quint8 *bytes, size_t length)
+void InputCopyBatch::holdBank(const quint8 *bytes)
 {
-    if (length != 3 || (bytes[0] & 0xF0) != 0xB0 || (bytes[1] != 0 && bytes[1] != 32))
-        return false;
-    const int slot = (bytes[0] & 0x0F) * 2 + (bytes[1] == 32 ? 1 : 0);
+    // An MSB (controller 0) or an LSB: the gate tells which messages come here.
+    const int slot = (bytes[0] & 0x0F) * 2 + (bytes[1] != 0 ? 1 : 0);
     if (m_held.banksHeld & (1u << slot))
         ++m_leftOut;
     m_held.banksHeld |= 1u << slot;
     m_held.latestBank = slot;
     std::memcpy(m_held.banks[slot], bytes, 3);
-    return true;
 }
 
 void InputCopyBatch::addShownOnly(const quint8 *bytes, size_t length)

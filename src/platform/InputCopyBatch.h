@@ -57,8 +57,9 @@ public:
     // A whole short message (at most 3 bytes) that the window only shows.
     void addShownOnly(const quint8 *bytes, size_t length);
     // A whole short message that the next one added so, if it comes right after it with the
-    // same status and first data byte, makes moot: that one takes its place. A bank select
-    // (controller 0 or 32) waits while the window shows nothing.
+    // same status and first data byte, makes moot: that one takes its place. Only bank
+    // selects come here (MidiThruGate::WindowUse::LastOfRun); they wait while the window
+    // shows nothing.
     void addLastOfRun(const quint8 *bytes, size_t length);
     // Last: hands on what is left, and the held message if it is due.
     void finish();
@@ -70,7 +71,7 @@ private:
     // Room kept behind a batch for what is held: the shown-only message and every bank select.
     static constexpr size_t HeldMost = 1 + 2 * 16;
     bool heldDue() const;
-    bool holdBank(const quint8 *bytes, size_t length);
+    void holdBank(const quint8 *bytes);
     void pushHeld();
     void pushKept(const quint8 *bytes, size_t length);
     void push(const quint8 *bytes, size_t length);

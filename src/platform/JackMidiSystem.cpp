@@ -387,7 +387,7 @@ void JackMidiSystem::Private::readInput(PortLink &link, jack_nframes_t frames, q
             toWindow.add(bytes, event.size);
             continue;
         }
-        const MidiThruGate::WindowUse needs = via->windowNeeds(bytes, event.size);
+        const MidiThruGate::WindowUse needs = via->windowUse(bytes, event.size);
         // Several inputs merge into one buffer, whose events go in time order.
         out.time = std::max(event.time, to->thruFloor);
         to->thruFloor = out.time;

@@ -22,7 +22,7 @@ void MidiThru::take(const quint8 *bytes, size_t length, Output &out, quint64 cyc
     m_out = nullptr;
 }
 
-MidiThruGate::WindowUse MidiThru::windowNeeds(const quint8 *bytes, size_t length) const
+MidiThruGate::WindowUse MidiThru::windowUse(const quint8 *bytes, size_t length) const
 {
     if (length < 2 || length > 3 || !m_parser.atMessageBoundary())
         return MidiThruGate::WindowUse::Every;

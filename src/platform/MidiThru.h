@@ -49,7 +49,7 @@ public:
     // shows, or the last of a run like it (see MidiThruGate::windowUse); a parser that goes
     // without the others reads the rest as thru does, once handed the last of such a run
     // (for its running status) ahead of the next event. Of anything else, every one.
-    MidiThruGate::WindowUse windowNeeds(const quint8 *bytes, size_t length) const;
+    MidiThruGate::WindowUse windowUse(const quint8 *bytes, size_t length) const;
     // A message the window sent to the same output: its echo is no more to go round
     // than a forwarded one's.
     void sentByOthers(const quint8 *bytes, size_t length, quint64 cycle);
