@@ -40,6 +40,7 @@
 #include "units/UnitsHub.h"
 #include "widgets/ActivityLeds.h"
 #include "widgets/FlatTabs.h"
+#include "widgets/LampButton.h"
 #include "widgets/LampSlot.h"
 #include "widgets/Named.h"
 #include "widgets/SkinEngine.h"
@@ -139,9 +140,9 @@ void MainWindow::buildToolBar()
     auto *row = new QHBoxLayout(holder);
     row->setContentsMargins(2, 0, 2, 0);
     row->setSpacing(4);
-    m_inLed = named(new QToolButton(holder), "InLed");
+    m_inLed = named(new LampButton(holder), "InLed");
     m_inLed->setText(QStringLiteral("MIDI In"));
-    m_outLed = named(new QToolButton(holder), "OutLed");
+    m_outLed = named(new LampButton(holder), "OutLed");
     m_outLed->setText(QStringLiteral("  MIDI Out"));
     for (QToolButton *led : {m_inLed, m_outLed}) {
         led->setToolButtonStyle(Qt::ToolButtonTextOnly);

@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QToolButton>
 
 #include <algorithm>
 #include <cmath>
@@ -109,6 +110,11 @@ void TestProgramSkins::choosingSkin7RepaintsTheProgram()
     const QImage mainBefore = shot(&form);
     const QImage mixerBefore = shot(&program.windows->mixerWindow());
     const QImage infoBefore = shot(&program.info);
+    // Inside the input lamp's border, clear of its text.
+    auto *inLed = form.findChild<QToolButton *>(QStringLiteral("InLed"));
+    QVERIFY(inLed && inLed->isVisible());
+    const QPoint lampInside = inLed->mapTo(&form, QPoint(2, 2));
+    QVERIFY(mainBefore.pixelColor(lampInside) != QColor(0xffcf3a));
 
     SkinDialog &choice = program.windows->skinDialog();
     choice.show();
@@ -117,7 +123,10 @@ void TestProgramSkins::choosingSkin7RepaintsTheProgram()
     const QString expected = AppPaths::exeDir() + QStringLiteral("/skins/mxskin29.SKN");
     QCOMPARE(form.skinEngine().skinFile(), expected);
     QCOMPARE(SkinStore::stored(), expected);
-    QVERIFY(shot(&form) != mainBefore);
+    const QImage mainAfter = shot(&form);
+    QVERIFY(mainAfter != mainBefore);
+    // The lamp, drawn before, takes the skin's colour.
+    QCOMPARE(mainAfter.pixelColor(lampInside), QColor(0xffcf3a));
     QVERIFY(shot(&program.windows->mixerWindow()) != mixerBefore);
     // The information window keeps its silver look under every skin.
     QCOMPARE(shot(&program.info), infoBefore);
