@@ -69,17 +69,10 @@
 
 MainWindow::MainWindow(MidiSystem &midiSystem, Options options, QWidget *parent)
     : QMainWindow(parent), m_midiSystem(midiSystem), m_options(std::move(options)),
-      m_midiOut(std::make_unique<MidiOutputPort>(midiSystem)),
-      m_midiIn(std::make_unique<MidiInputPort>(midiSystem)), m_skin(std::make_unique<SkinEngine>())
+      m_skin(std::make_unique<SkinEngine>())
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Patchwarden"));
-    m_midiOut->setObjectName(QStringLiteral("MidiOut"));
-    m_midiIn->setObjectName(QStringLiteral("MidiIn"));
-    // A JACK cycle hands over all its messages at once: 1 333 of a 1 M msg/s stream at 64
-    // frames, 1 600 of a 300 k/s one at 256, more than the port's default ring holds before
-    // this thread can start reading. The largest ring holds three to four such cycles.
-    m_midiIn->setCapacity(MaxRingSlots);
     m_skin->setObjectName(QStringLiteral("SkinData1"));
 
     buildToolBar();
@@ -96,6 +89,16 @@ MainWindow::MainWindow(MidiSystem &midiSystem, Options options, QWidget *parent)
     setCentralWidget(central);
     buildMenu();
     buildStatusBar();
+    // The ports list the devices as they are made: a JACK client still opening is waited
+    // for here, the controls above having been built meanwhile.
+    m_midiOut = std::make_unique<MidiOutputPort>(midiSystem);
+    m_midiIn = std::make_unique<MidiInputPort>(midiSystem);
+    m_midiOut->setObjectName(QStringLiteral("MidiOut"));
+    m_midiIn->setObjectName(QStringLiteral("MidiIn"));
+    // A JACK cycle hands over all its messages at once: 1 333 of a 1 M msg/s stream at 64
+    // frames, 1 600 of a 300 k/s one at 256, more than the port's default ring holds before
+    // this thread can start reading. The largest ring holds three to four such cycles.
+    m_midiIn->setCapacity(MaxRingSlots);
     wireSubsystems();
 
     // The classic size to begin with, on a screen that has room for it; the layouts

@@ -7,6 +7,7 @@
 #include "app/ShutdownReport.h"
 #include "app/SingleInstance.h"
 #include "app/WindowPlacement.h"
+#include "look/FontPreload.h"
 #include "look/InfoWindow.h"
 #include "look/LookResources.h"
 #include "look/SkinDialog.h"
@@ -88,6 +89,8 @@ int main(int argc, char *argv[])
     if (options.midiApi == QLatin1String("jack"))
         JackMidiSystem::openEarly();
     GuardedApplication app(argc, argv);
+    // The fonts are read meanwhile, off this thread: the splash's text would wait for them.
+    const FontPreload fonts;
     AppPaths::init(options.dataDir);
     // The output's connection settles while the windows are built, instead of holding
     // back the first song after they are.
@@ -108,14 +111,17 @@ int main(int argc, char *argv[])
     QString error;
     std::unique_ptr<MidiSystem> midi = createMidiSystem(options.midiApi, &error);
     MainWindow::Options formOptions{options.midiOut, options.midiIn, {}, {}};
-    if (!midi) {
+    const auto withoutMidiSystem = [&](const QString &why) {
         // Started from a menu, a line on stderr reaches nobody: the window comes up with
         // no devices and says why and what to do.
-        QTextStream(stderr) << "patchwarden: " << error << '\n';
+        QTextStream(stderr) << "patchwarden: " << why << '\n';
         if (options.skinScreenshots.isEmpty()) // pictures are taken with nobody to answer a box
-            formOptions.midiSystemProblem = MidiSystemAdvice::windowText(options.midiApi, error);
-        formOptions.midiSystemStatus = MidiSystemAdvice::statusText(options.midiApi, error);
+            formOptions.midiSystemProblem = MidiSystemAdvice::windowText(options.midiApi, why);
+        formOptions.midiSystemStatus = MidiSystemAdvice::statusText(options.midiApi, why);
         midi = std::make_unique<VirtualMidiSystem>();
+    };
+    if (!midi) {
+        withoutMidiSystem(error);
     } else if (options.midiApi == QLatin1String("auto") && midi->systemName() == QLatin1String("Virtual")) {
         // Empty device lists and nothing saying why would leave a newcomer guessing.
         formOptions.midiSystemStatus = MidiSystemAdvice::statusText(
@@ -136,7 +142,16 @@ int main(int argc, char *argv[])
         return 1;
     }
 
-    ProgramWindows windows(*midi, formOptions, &info);
+    // The windows are built while a JACK client opened early may still be opening; the
+    // first song waits for the client, not for them. One that could not be had after all
+    // leaves windows made for it: they are made again for the stand-in.
+    auto programWindows = std::make_unique<ProgramWindows>(*midi, formOptions, &info);
+    if (!midi->waitUntilOpen(&error)) {
+        programWindows.reset();
+        withoutMidiSystem(error);
+        programWindows = std::make_unique<ProgramWindows>(*midi, formOptions, &info);
+    }
+    ProgramWindows &windows = *programWindows;
     MainWindow &form = windows.mainWindow();
     SkinStore::applyStored(form.skinEngine());
 

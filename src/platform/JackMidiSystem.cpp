@@ -179,6 +179,15 @@ struct JackMidiSystem::Private {
     // output port is prepared for, asked once the client is open: the port is registered
     // before the activation and connected after it (a client connects only when active).
     bool openClient(jack_status_t &status, const std::function<std::string()> &preparedOutput = {});
+    // An early client opening on a thread of its own, until settle() has waited for it. The
+    // GUI thread touches nothing that thread sets (the client, its names, the prepared port)
+    // before that.
+    std::future<void> opening;
+    void settle()
+    {
+        if (opening.valid())
+            opening.get();
+    }
     void closeClient();
     void wake(unsigned flags);
     void onWake();
@@ -584,6 +593,7 @@ void JackMidiSystem::Private::closeClient()
 
 void JackMidiSystem::Private::onWake()
 {
+    settle();
     quint64 count;
     [[maybe_unused]] const ssize_t got = ::read(wakeFd, &count, sizeof count);
     wakePending.store(false);
@@ -872,8 +882,8 @@ jack_port_t *JackMidiSystem::Private::registerPort(const QString &baseName, unsi
 
 namespace
 {
-// The client that openEarly() opens and activates, for the first JackMidiSystem to take.
-std::future<std::unique_ptr<JackMidiSystem::Private>> earlyOpen;
+// The system that openEarly() opens and activates a client for, for the first JackMidiSystem to take.
+std::unique_ptr<JackMidiSystem::Private> early;
 // The device that client prepares the output port for, once the program has read it.
 std::promise<std::string> earlyOutput;
 bool earlyOutputGiven = false; // GUI thread
@@ -886,10 +896,10 @@ void giveEarlyOutput(const std::string &device)
 
 std::unique_ptr<JackMidiSystem::Private> takeEarlyOpen()
 {
-    if (!earlyOpen.valid())
+    if (!early)
         return std::make_unique<JackMidiSystem::Private>();
     giveEarlyOutput({}); // the early thread waits for it
-    return earlyOpen.get();
+    return std::move(early);
 }
 } // namespace
 
@@ -919,6 +929,7 @@ JackMidiSystem::JackMidiSystem() : d(takeEarlyOpen())
 
 JackMidiSystem::~JackMidiSystem()
 {
+    d->settle();
     closeAll();
     if (d->client) {
         jack_deactivate(d->client);
@@ -932,19 +943,20 @@ JackMidiSystem::~JackMidiSystem()
 void JackMidiSystem::openEarly()
 {
     qputenv("JACK_NO_START_SERVER", "1");
-    if (earlyOpen.valid())
+    if (early)
         return;
     earlyOutput = std::promise<std::string>(); // one for each early open
     earlyOutputGiven = false;
-    // The process thread may run before the system object exists: it finds no ports and
-    // no thru route, and the server's notices wait in the wake-up descriptor.
-    earlyOpen = std::async(std::launch::async, [output = earlyOutput.get_future()]() mutable {
-        auto early = std::make_unique<Private>();
-        early->wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    early = std::make_unique<Private>();
+    early->wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (early->wakeFd < 0)
+        return; // create() says why
+    // The process thread may run before the system object is complete: it finds no ports
+    // and no thru route, and the server's notices wait in the wake-up descriptor.
+    Private *opening = early.get();
+    opening->opening = std::async(std::launch::async, [opening, output = earlyOutput.get_future()]() mutable {
         jack_status_t status;
-        if (early->wakeFd >= 0)
-            early->openClient(status, [&output] { return output.get(); });
-        return early;
+        opening->openClient(status, [&output] { return output.get(); });
     });
 }
 
@@ -957,7 +969,7 @@ std::unique_ptr<JackMidiSystem> JackMidiSystem::create(QString *why)
 {
     // Looking for a server must never start one, here or in a library that asks too. (An
     // early open set it already, and its thread may be reading the environment now.)
-    if (!earlyOpen.valid())
+    if (!early)
         qputenv("JACK_NO_START_SERVER", "1");
     std::unique_ptr<JackMidiSystem> system(new JackMidiSystem);
     if (system->d->wakeFd < 0) {
@@ -965,13 +977,22 @@ std::unique_ptr<JackMidiSystem> JackMidiSystem::create(QString *why)
             *why = QStringLiteral("JACK cannot be watched: %1").arg(QString::fromLocal8Bit(strerror(errno)));
         return nullptr;
     }
-    if (system->d->client)
+    // An early client is waited for when it is needed, not here.
+    if (system->d->opening.valid() || system->waitUntilOpen(why))
         return system;
+    return nullptr;
+}
+
+bool JackMidiSystem::waitUntilOpen(QString *why)
+{
+    d->settle();
+    if (d->client)
+        return true;
     // A server that runs but is slow to answer (a loaded machine) gets a second chance.
     jack_status_t status = jack_status_t(0);
     for (int attempt = 0; attempt < 3; ++attempt) {
-        if (system->d->openClient(status))
-            return system;
+        if (d->openClient(status))
+            return true;
         if (status & JackServerFailed)
             break;
         QThread::msleep(200);
@@ -981,7 +1002,7 @@ std::unique_ptr<JackMidiSystem> JackMidiSystem::create(QString *why)
             status & JackServerFailed
                 ? QStringLiteral("No JACK server is running.")
                 : QStringLiteral("The JACK server refused a client (status 0x%1).").arg(int(status), 0, 16);
-    return nullptr;
+    return false;
 }
 
 QString JackMidiSystem::systemName() const
@@ -996,6 +1017,7 @@ void JackMidiSystem::setChangeWatcher(QObject *watcher)
 
 bool JackMidiSystem::isRunning() const
 {
+    d->settle();
     return d->running.load(std::memory_order_acquire) && d->client;
 }
 
@@ -1044,6 +1066,7 @@ JackMidiSystem::Traffic JackMidiSystem::traffic() const
 
 QString JackMidiSystem::ownClientName() const
 {
+    d->settle();
     return QString::fromStdString(d->clientName);
 }
 
@@ -1064,6 +1087,7 @@ QString JackMidiSystem::ownInputName()
 
 int JackMidiSystem::listOutputs()
 {
+    d->settle();
     // We send to the other clients' input ports.
     d->outNames = d->list(JackPortIsInput);
     return int(d->outNames.size());
@@ -1071,6 +1095,7 @@ int JackMidiSystem::listOutputs()
 
 int JackMidiSystem::listInputs()
 {
+    d->settle();
     d->inNames = d->list(JackPortIsOutput);
     return int(d->inNames.size());
 }
@@ -1099,6 +1124,7 @@ quint16 JackMidiSystem::inputCaps(int device, MidiInCaps &caps)
 
 quint16 JackMidiSystem::openOutput(int device, std::unique_ptr<MidiOutPort> &port)
 {
+    d->settle();
     auto link = std::make_unique<PortLink>();
     link->ring = std::make_unique<JackOutputRing>(OutputRingBytes);
     if (device >= 0 && isRunning()) {
@@ -1113,6 +1139,7 @@ quint16 JackMidiSystem::openOutput(int device, std::unique_ptr<MidiOutPort> &por
 
 quint16 JackMidiSystem::openInput(int device, MidiInputFeed &feed, std::unique_ptr<MidiInPort> &port)
 {
+    d->settle();
     auto link = std::make_unique<PortLink>();
     link->feed = &feed;
     if (const quint16 result = d->openLink(*link, device, false))

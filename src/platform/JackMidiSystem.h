@@ -25,10 +25,12 @@ class JackMidiSystem : public MidiDeviceSystem
 {
 public:
     // Null, with the reason in *why, when no JACK server runs (none is ever started).
+    // After openEarly() it returns at once, the client maybe still opening: see waitUntilOpen().
     static std::unique_ptr<JackMidiSystem> create(QString *why);
     // Starts opening and activating the client on a thread of its own, for a program that
     // knows it will create() the system: that waits mostly for the server, and the program
-    // shows its splash meanwhile. create() takes that client (or opens one itself if it failed).
+    // shows its splash and builds its windows meanwhile. The system create() makes takes that
+    // client; waitUntilOpen() opens one itself if the early one failed.
     static void openEarly();
     // Gives the early client the device (a port name) that the output will open on: it
     // makes the output port and connects it now, so that the connection has settled by the
@@ -38,6 +40,7 @@ public:
     ~JackMidiSystem() override;
 
     QString systemName() const override;
+    bool waitUntilOpen(QString *why) override;
     void setChangeWatcher(QObject *watcher) override;
     bool reportsChanges() const override { return true; }
     bool isRunning() const override;

@@ -143,6 +143,15 @@ public:
 
     // "ALSA", "JACK" or "Virtual": what the status bar shows.
     virtual QString systemName() const = 0;
+    // A system may still be connecting when it is made (a JACK client opening on a thread
+    // of its own while the windows are built). This waits for that and says whether it
+    // works; false, with the reason in *why, means no device can be used: fall back to
+    // another system. Any other call also waits for it first.
+    virtual bool waitUntilOpen(QString *why)
+    {
+        Q_UNUSED(why)
+        return true;
+    }
 
     // Output. Device -1 is the program's own virtual output port.
     virtual quint16 outDeviceCount() = 0;
@@ -265,7 +274,8 @@ private:
 // Makes the backend for --midi-api: "auto", "alsa", "jack" or "virtual".
 // "auto" takes ALSA when its sequencer can be opened, else JACK when a server is
 // running (it never starts one), else Virtual. Returns null and sets *error for an
-// unknown name or a backend that cannot be had.
+// unknown name or a backend that cannot be had. A JACK client opened early may still be
+// opening: waitUntilOpen() says whether it can be had.
 std::unique_ptr<MidiSystem> createMidiSystem(const QString &api, QString *error);
 
 // Sends `messages` one by one through `send` until one is refused: the batch send of a
