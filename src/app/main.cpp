@@ -7,7 +7,6 @@
 #include "app/ShutdownReport.h"
 #include "app/SingleInstance.h"
 #include "app/WindowPlacement.h"
-#include "look/FontPreload.h"
 #include "look/InfoWindow.h"
 #include "look/LookResources.h"
 #include "look/SkinDialog.h"
@@ -28,6 +27,7 @@
 #include "widgets/SkinEngine.h"
 
 #include <QDir>
+#include <QFontDatabase>
 #include <QIcon>
 #include <QSettings>
 #include <QTabWidget>
@@ -35,6 +35,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <optional>
+#include <thread>
 
 namespace
 {
@@ -89,8 +90,10 @@ int main(int argc, char *argv[])
     if (options.midiApi == QLatin1String("jack"))
         JackMidiSystem::openEarly();
     GuardedApplication app(argc, argv);
-    // The fonts are read meanwhile, off this thread: the splash's text would wait for them.
-    const FontPreload fonts;
+    // The fonts are listed meanwhile on a thread of their own (fontconfig's configuration
+    // and caches, an entry for every font), ahead of the splash's first text: Qt's font
+    // database fills itself once, under its lock, and text drawn first waits for the rest.
+    const std::jthread fontList([] { QFontDatabase::families(); });
     AppPaths::init(options.dataDir);
     // The output's connection settles while the windows are built, instead of holding
     // back the first song after they are.
