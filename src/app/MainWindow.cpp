@@ -335,6 +335,7 @@ void MainWindow::wireSubsystems()
     connect(m_incoming, &IncomingMidi::loopHeardChanged, this, &MainWindow::updateStatus);
     lossWatch->start(500);
     connect(m_midiOut.get(), &MidiOutputPort::sysexSent, m_incoming, &IncomingMidi::lightOutputLed);
+    m_leds->setRecentInput([this](int ms) { return m_midiSystem.inputHeardWithin(ms); });
     connect(m_leds, &ActivityLeds::inLitChanged, this, &MainWindow::publishInputShown);
     publishInputShown();
 

@@ -1,12 +1,17 @@
 #include "EchoGuard.h"
 
+#include <utility>
+
 void EchoGuard::sent(quint64 key, quint64 cycle)
 {
-    Slot &slot = slotOf(key);
+    const size_t index = slotIndex(key);
+    Slot &slot = m_slots[index];
     if (slot.pending == 0)
         ++m_pendingSlots;
+    if (!std::exchange(slot.listed, true))
+        m_listed[m_listedCount++] = quint16(index);
     if (slot.key != key || slot.pending == 0)
-        slot = {key, cycle, 0};
+        slot = {key, cycle, 0, true};
     slot.cycle = cycle;
     if (slot.pending < 0xFFFF)
         ++slot.pending;
@@ -14,7 +19,7 @@ void EchoGuard::sent(quint64 key, quint64 cycle)
 
 bool EchoGuard::arrived(quint64 key, quint64 cycle)
 {
-    Slot &slot = slotOf(key);
+    Slot &slot = m_slots[slotIndex(key)];
     // Our own output wired to our own input hands back what we wrote in the same cycle.
     if (slot.key != key || slot.pending == 0 ||
         (cycle == slot.cycle && !m_known.load(std::memory_order_relaxed)) ||
@@ -32,14 +37,21 @@ void EchoGuard::endCycle(quint64 cycle)
 {
     if (m_pendingSlots == 0)
         return;
-    for (Slot &slot : m_slots) {
-        if (slot.pending == 0 || cycle - slot.cycle <= ReturnCycles)
+    for (size_t i = 0; i < m_listedCount;) {
+        Slot &slot = m_slots[m_listed[i]];
+        if (slot.pending != 0 && cycle - slot.cycle <= ReturnCycles) {
+            ++i;
             continue;
-        slot.pending = 0;
-        --m_pendingSlots;
-        m_echoes = 0;
-        if (++m_silent >= SilentForEnd)
-            m_heard.store(false, std::memory_order_relaxed);
+        }
+        if (slot.pending != 0) {
+            slot.pending = 0;
+            --m_pendingSlots;
+            m_echoes = 0;
+            if (++m_silent >= SilentForEnd)
+                m_heard.store(false, std::memory_order_relaxed);
+        }
+        slot.listed = false;
+        m_listed[i] = m_listed[--m_listedCount];
     }
 }
 
@@ -47,6 +59,7 @@ void EchoGuard::reset()
 {
     m_slots = {};
     m_pendingSlots = 0;
+    m_listedCount = 0;
     m_echoes = 0;
     m_silent = 0;
     m_heard.store(false, std::memory_order_relaxed);

@@ -47,6 +47,7 @@ public:
     bool loopedBack() const override;
     void holdOutput(bool on) override;
     void setInputShown(InputShown shown) override;
+    bool inputHeardWithin(int ms) const override;
     ThruReport thruReport() const override;
 
     // What crossed the server since this object was made: raw events the input ports took

@@ -37,6 +37,20 @@ void MidiStreamParser::reset()
 
 void MidiStreamParser::parse(const uint8_t *bytes, size_t length, Sink &sink)
 {
+    // Most input comes one whole channel message an event: it leaves the parser just as
+    // its bytes one by one would, without going through them.
+    if (!m_partial && !m_inSysex && length >= 2 && bytes[0] >= 0x80 && bytes[0] < 0xF0 &&
+        length == size_t(1 + dataBytesOf(bytes[0])) && bytes[1] < 0x80 &&
+        (length == 2 || bytes[2] < 0x80)) {
+        m_status = bytes[0];
+        m_needed = uint8_t(length - 1);
+        m_count = 0;
+        m_strayRun = false;
+        m_runningStatus = true;
+        sink.message(bytes, length);
+        return;
+    }
+
     // The SysEx bytes of this input not yet handed out start here; real-time bytes split them.
     size_t run = m_inSysex ? 0 : length;
     for (size_t i = 0; i < length; ++i) {

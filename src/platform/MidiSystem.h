@@ -235,6 +235,13 @@ public:
     // acts on, and once the window shows more.
     enum class InputShown : quint8 { Latest, Next, Nothing };
     virtual void setInputShown(InputShown shown) { Q_UNUSED(shown) }
+    // An input event came within the last `ms`, also one the window was not handed. A
+    // system that hands the window every event may say false.
+    virtual bool inputHeardWithin(int ms) const
+    {
+        Q_UNUSED(ms)
+        return false;
+    }
     // What the system's own thru did since it was made: whole messages it took from the
     // input, wrote to the output, kept back (the gate's rules, echoes of a loop) and lost
     // because the output refused them (with the last code); every message taken is one of

@@ -50,8 +50,10 @@ void ActivityLeds::enableTimer()
 
 void ActivityLeds::darkenLeds()
 {
-    m_inLed->setVisible(false);
     m_outLed->setVisible(false);
+    if (!m_inLed->isHidden() && m_recentInput && m_recentInput(RecentMs))
+        return; // the timer runs on
+    m_inLed->setVisible(false);
     m_timer.stop();
     emit inLitChanged();
 }

@@ -206,6 +206,8 @@ private slots:
         const quint64 leftOutBefore = jack->traffic().copiesLeftOut;
         m_source->send(hexEvents({"90 3C 40", "90 3D 40"}));
         QTRY_COMPARE(m_source->receivedBytes(), QByteArray::fromHex("903C40 903D40"));
+        // What the window was not handed still keeps the lamp lit at its tick.
+        QVERIFY(jack->inputHeardWithin(60'000));
         m_source->send(hexEvents({"90 3E 40"}));
         QTRY_COMPARE(m_source->receivedBytes(), QByteArray::fromHex("903C40 903D40 903E40"));
         QTRY_COMPARE(jack->traffic().copiesLeftOut - leftOutBefore, quint64(2));

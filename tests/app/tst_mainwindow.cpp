@@ -320,6 +320,17 @@ private slots:
         QVERIFY(inLed->isVisible());
         QVERIFY(!outLed->isVisible());
         QVERIFY(timer->isActive());
+
+        // Input heard just before the tick keeps the input lamp lit, also input the window
+        // was not handed; the other lamp still goes dark. Once none came, it goes too.
+        bool heard = true;
+        form.leds().setRecentInput([&heard](int) { return heard; });
+        form.leds().lightOut();
+        QTRY_VERIFY_WITH_TIMEOUT(!outLed->isVisible(), 5000);
+        QVERIFY(inLed->isVisible() && timer->isActive() && form.leds().inLit());
+        heard = false;
+        QTRY_VERIFY_WITH_TIMEOUT(!inLed->isVisible(), 5000);
+        QVERIFY(!timer->isActive());
     }
 
     void errorTextRule_data()
