@@ -6,8 +6,6 @@ void EchoGuard::sent(quint64 key, quint64 cycle)
 {
     const size_t index = slotIndex(key);
     Slot &slot = m_slots[index];
-    if (slot.pending == 0)
-        ++m_pendingSlots;
     if (!std::exchange(slot.listed, true))
         m_listed[m_listedCount++] = quint16(index);
     if (slot.key != key || slot.pending == 0)
@@ -25,8 +23,7 @@ bool EchoGuard::arrived(quint64 key, quint64 cycle)
         (cycle == slot.cycle && !m_known.load(std::memory_order_relaxed)) ||
         cycle - slot.cycle > ReturnCycles)
         return false;
-    if (--slot.pending == 0)
-        --m_pendingSlots;
+    --slot.pending;
     m_silent = 0;
     if (++m_echoes >= EchoesForLoop)
         m_heard.store(true, std::memory_order_relaxed);
@@ -35,8 +32,6 @@ bool EchoGuard::arrived(quint64 key, quint64 cycle)
 
 void EchoGuard::endCycle(quint64 cycle)
 {
-    if (m_pendingSlots == 0)
-        return;
     for (size_t i = 0; i < m_listedCount;) {
         Slot &slot = m_slots[m_listed[i]];
         if (slot.pending != 0 && cycle - slot.cycle <= ReturnCycles) {
@@ -45,7 +40,6 @@ void EchoGuard::endCycle(quint64 cycle)
         }
         if (slot.pending != 0) {
             slot.pending = 0;
-            --m_pendingSlots;
             m_echoes = 0;
             if (++m_silent >= SilentForEnd)
                 m_heard.store(false, std::memory_order_relaxed);
@@ -58,7 +52,6 @@ void EchoGuard::endCycle(quint64 cycle)
 void EchoGuard::reset()
 {
     m_slots = {};
-    m_pendingSlots = 0;
     m_listedCount = 0;
     m_echoes = 0;
     m_silent = 0;

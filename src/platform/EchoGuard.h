@@ -63,14 +63,13 @@ private:
     static size_t slotIndex(quint64 key) { return (key ^ key >> 17 ^ key >> 31) % SlotCount; }
 
     std::array<Slot, SlotCount> m_slots{};
-    int m_pendingSlots = 0; // slots with a message not yet back: with none, a cycle end has nothing to do
     // The slots a message was sent from since a cycle end last found them settled: a cycle
     // end reads these few, not the whole table (at every cycle of a stream, that read alone
-    // cost more than forwarding the cycle's messages).
+    // cost more than forwarding the cycle's messages); with none it has nothing to do.
     std::array<quint16, SlotCount> m_listed{};
     size_t m_listedCount = 0;
-    int m_echoes = 0;       // echoes since the last message that did not come back
-    int m_silent = 0;       // messages that did not come back since the last echo
+    int m_echoes = 0; // echoes since the last message that did not come back
+    int m_silent = 0; // messages that did not come back since the last echo
     std::atomic<bool> m_heard{false};
     std::atomic<bool> m_known{false};
 };

@@ -132,8 +132,8 @@ struct JackMidiSystem::Private {
     std::atomic<quint64> eventsIn{0};      // written by the process thread only
     std::atomic<quint64> messagesOut{0};   // written by the process thread only
     std::atomic<quint64> copiesLeftOut{0}; // written by the process thread only
-    std::atomic<jack_nframes_t> inputAt{0}; // process thread: the last cycle with input began
-    std::atomic<bool> inputHeard{false};
+    // Written by the process thread only: the frame time the last cycle with input began.
+    std::atomic<jack_nframes_t> inputAt{0};
     std::vector<PortLink *> outputs;       // GUI thread: the output ports of this client
 
     // Thru on the process thread, from one input port to one output port.
@@ -416,11 +416,9 @@ void JackMidiSystem::Private::readInput(PortLink &link, jack_nframes_t frames, q
         }
     }
     toWindow.finish();
-    if (taken > 0) {
+    if (taken > 0)
         inputAt.store(jack_last_frame_time(client), std::memory_order_relaxed);
-        inputHeard.store(true, std::memory_order_release);
-    }
-    eventsIn.store(eventsIn.load(std::memory_order_relaxed) + taken, std::memory_order_relaxed);
+    eventsIn.store(eventsIn.load(std::memory_order_relaxed) + taken, std::memory_order_release);
     messagesOut.store(messagesOut.load(std::memory_order_relaxed) + forwarded, std::memory_order_relaxed);
     copiesLeftOut.store(copiesLeftOut.load(std::memory_order_relaxed) + toWindow.leftOut(),
                         std::memory_order_relaxed);
@@ -1066,7 +1064,7 @@ void JackMidiSystem::holdOutput(bool on)
 
 bool JackMidiSystem::inputHeardWithin(int ms) const
 {
-    if (!isRunning() || !d->inputHeard.load(std::memory_order_acquire))
+    if (!isRunning() || d->eventsIn.load(std::memory_order_acquire) == 0)
         return false;
     const jack_nframes_t since = jack_frame_time(d->client) - d->inputAt.load(std::memory_order_relaxed);
     return quint64(since) * 1000 < quint64(ms) * jack_get_sample_rate(d->client);

@@ -35,13 +35,17 @@ void MidiStreamParser::reset()
     m_runningStatus = true;
 }
 
+bool MidiStreamParser::isWholeChannelMessage(const uint8_t *bytes, size_t length)
+{
+    return length >= 2 && bytes[0] >= 0x80 && bytes[0] < 0xF0 &&
+           length == size_t(1 + dataBytesOf(bytes[0])) && bytes[1] < 0x80 && (length == 2 || bytes[2] < 0x80);
+}
+
 void MidiStreamParser::parse(const uint8_t *bytes, size_t length, Sink &sink)
 {
     // Most input comes one whole channel message an event: it leaves the parser just as
     // its bytes one by one would, without going through them.
-    if (!m_partial && !m_inSysex && length >= 2 && bytes[0] >= 0x80 && bytes[0] < 0xF0 &&
-        length == size_t(1 + dataBytesOf(bytes[0])) && bytes[1] < 0x80 &&
-        (length == 2 || bytes[2] < 0x80)) {
+    if (atMessageBoundary() && isWholeChannelMessage(bytes, length)) {
         m_status = bytes[0];
         m_needed = uint8_t(length - 1);
         m_count = 0;

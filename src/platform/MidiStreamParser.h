@@ -51,6 +51,8 @@ public:
     const Drops &drops() const { return m_drops; }
     // Nothing of a message or a SysEx is held: the next bytes start afresh.
     bool atMessageBoundary() const { return !m_partial && !m_inSysex; }
+    // The bytes are exactly one channel message, status first.
+    static bool isWholeChannelMessage(const uint8_t *bytes, size_t length);
 
 private:
     void dataByte(uint8_t byte, Sink &sink);

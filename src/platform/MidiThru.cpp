@@ -1,6 +1,5 @@
 #include "MidiThru.h"
 
-#include "MidiDeviceSystem.h"
 #include "MidiSystem.h"
 #include "MidiThruGate.h"
 
@@ -24,17 +23,11 @@ void MidiThru::take(const quint8 *bytes, size_t length, Output &out, quint64 cyc
 
 MidiThruGate::WindowUse MidiThru::windowUse(const quint8 *bytes, size_t length) const
 {
-    if (length < 2 || length > 3 || !m_parser.atMessageBoundary())
-        return MidiThruGate::WindowUse::Every;
-    const quint8 status = bytes[0];
     // A system message would change how the bytes after it are read.
-    if (status < 0x80 || status >= 0xF0)
-        return MidiThruGate::WindowUse::Every;
-    if (length != size_t(midiShortMessageLength(status)) || bytes[1] >= 0x80 ||
-        (length == 3 && bytes[2] >= 0x80))
+    if (!m_parser.atMessageBoundary() || !MidiStreamParser::isWholeChannelMessage(bytes, length))
         return MidiThruGate::WindowUse::Every;
     const quint8 data2 = length == 3 ? bytes[2] : 0;
-    return m_gate.windowUse(status, bytes[1], data2, m_source);
+    return m_gate.windowUse(bytes[0], bytes[1], data2, m_source);
 }
 
 void MidiThru::sentByOthers(const quint8 *bytes, size_t length, quint64 cycle)
